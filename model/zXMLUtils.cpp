@@ -1,0 +1,593 @@
+#include "zXMLUtils.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace ardvin {
+
+// ---- text helpers ------------------------------------------------------------------------
+
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+std::string UpperCase(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = UpperChar(c);
+    return r;
+}
+
+std::string LowerCase(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return r;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+    return true;
+}
+
+bool StartsText(std::string_view prefix, std::string_view s) {
+    return s.size() >= prefix.size() && SameText(prefix, s.substr(0, prefix.size()));
+}
+
+static bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string TrimLeft(std::string_view s) {
+    size_t b = 0;
+    while (b < s.size() && IsBlank(s[b])) ++b;
+    return std::string(s.substr(b));
+}
+
+std::string TrimRight(std::string_view s) {
+    size_t e = s.size();
+    while (e > 0 && IsBlank(s[e - 1])) --e;
+    return std::string(s.substr(0, e));
+}
+
+std::vector<std::string> SplitString(std::string_view s, char sep) {
+    std::vector<std::string> out;
+    if (s.empty()) return out;
+    size_t start = 0;
+    for (;;) {
+        size_t p = s.find(sep, start);
+        if (p == std::string_view::npos) {
+            out.emplace_back(s.substr(start));
+            break;
+        }
+        out.emplace_back(s.substr(start, p - start));
+        start = p + 1;
+    }
+    return out;
+}
+
+std::string JoinStrings(const std::vector<std::string>& items, std::string_view sep) {
+    std::string r;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i) r += sep;
+        r += items[i];
+    }
+    return r;
+}
+
+std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(s);
+    std::string r;
+    r.reserve(s.size());
+    size_t pos = 0;
+    for (;;) {
+        size_t p = s.find(from, pos);
+        if (p == std::string_view::npos) break;
+        r.append(s.substr(pos, p - pos));
+        r.append(to);
+        pos = p + from.size();
+    }
+    r.append(s.substr(pos));
+    return r;
+}
+
+size_t FindText(std::string_view haystack, std::string_view needle, size_t from) {
+    if (needle.empty()) return from <= haystack.size() ? from : std::string_view::npos;
+    if (haystack.size() < needle.size()) return std::string_view::npos;
+    const size_t last = haystack.size() - needle.size();
+    const char first = UpperChar(needle[0]);
+    for (size_t i = from; i <= last; ++i) {
+        if (UpperChar(haystack[i]) != first) continue;
+        size_t k = 1;
+        while (k < needle.size() && UpperChar(haystack[i + k]) == UpperChar(needle[k])) ++k;
+        if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string ReplaceAllText(std::string_view s, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(s);
+    std::string r;
+    size_t pos = 0;
+    for (;;) {
+        size_t p = FindText(s, from, pos);
+        if (p == std::string_view::npos) break;
+        r.append(s.substr(pos, p - pos));
+        r.append(to);
+        pos = p + from.size();
+    }
+    r.append(s.substr(pos));
+    return r;
+}
+
+bool TryStrToInt64(std::string_view s, int64_t& value) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    if (b < e && s[b] == '+') ++b;
+    if (b >= e) return false;
+    int64_t v = 0;
+    auto res = std::from_chars(s.data() + b, s.data() + e, v);
+    if (res.ec != std::errc() || res.ptr != s.data() + e) return false;
+    value = v;
+    return true;
+}
+
+bool TryStrToInt(std::string_view s, int32_t& value) {
+    int64_t v = 0;
+    if (!TryStrToInt64(s, v) || v < INT32_MIN || v > INT32_MAX) return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+int32_t StrToIntDef(std::string_view s, int32_t def) {
+    int32_t v = 0;
+    return TryStrToInt(s, v) ? v : def;
+}
+
+int32_t StrToInt(std::string_view s) {
+    int32_t v = 0;
+    if (!TryStrToInt(s, v)) throw EVELError("\"" + std::string(s) + "\" is not a valid integer value.");
+    return v;
+}
+
+std::string IntToStr(int64_t v) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
+
+std::string Format(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    va_list ap2;
+    va_copy(ap2, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    std::string r(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(r.data(), r.size() + 1, fmt, ap2);
+    va_end(ap2);
+    return r;
+}
+
+// ---- writer ------------------------------------------------------------------------------
+
+std::string Escape(std::string_view text) {
+    std::string r;
+    r.reserve(text.size() + 8);
+    for (char c : text) {
+        switch (c) {
+        case '&': r += "&amp;"; break;
+        case '>': r += "&gt;"; break;
+        case '<': r += "&lt;"; break;
+        case '"': r += "&quot;"; break;
+        case '\0': r += ' '; break;
+        default: r += c;
+        }
+    }
+    return r;
+}
+
+std::string Unescape(std::string_view text) {
+    if (text.size() <= 3 || text.find('&') == std::string_view::npos) return std::string(text);
+    // Sequential replacement, in the documented order.
+    std::string r = ReplaceAll(text, "&quot;", "\"");
+    r = ReplaceAll(r, "&lt;", "<");
+    r = ReplaceAll(r, "&gt;", ">");
+    return ReplaceAll(r, "&amp;", "&");
+}
+
+void AppendElement(std::string& out, std::string_view tag, std::string_view value) {
+    const std::string up = UpperCase(tag);
+    out += CRLF;
+    out += '<';
+    out += up;
+    out += '>';
+    if (value.find_first_of(std::string_view("&<>\"\0", 5)) == std::string_view::npos)
+        out += value;
+    else
+        out += Escape(value);
+    out += "</";
+    out += up;
+    out += '>';
+}
+
+std::string WriteElement(std::string_view tag, std::string_view value) {
+    std::string r;
+    r.reserve(tag.size() * 2 + value.size() + 8);
+    AppendElement(r, tag, value);
+    return r;
+}
+
+std::string WrapSection(std::string_view tag, std::string_view content) {
+    std::string r;
+    r.reserve(tag.size() * 2 + content.size() + 10);
+    r += CRLF;
+    r += '<';
+    r += tag;
+    r += '>';
+    r += content;
+    r += CRLF;
+    r += "</";
+    r += tag;
+    r += '>';
+    return r;
+}
+
+// ---- reader ------------------------------------------------------------------------------
+
+size_t FindTag(std::string_view text, std::string_view upperTag, bool closeTag, size_t from) {
+    // Pattern: '<' ['/'] TAG '>', compared through the ASCII upper-case map.
+    const size_t prefix = closeTag ? 2 : 1;
+    const size_t len = prefix + upperTag.size() + 1;
+    if (text.size() < len || from > text.size() - len) return std::string_view::npos;
+    const char* base = text.data();
+    const char* p = base + from;
+    const char* last = base + text.size() - len;  // last possible start
+    const char* tagp = upperTag.data();
+    const size_t tlen = upperTag.size();
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(last - p) + 1));
+        if (!p) return std::string_view::npos;
+        const char* q = p + 1;
+        if (closeTag) {
+            if (*q != '/') {
+                ++p;
+                continue;
+            }
+            ++q;
+        }
+        size_t k = 0;
+        while (k < tlen && UpperChar(q[k]) == tagp[k]) ++k;
+        if (k == tlen && q[k] == '>') return static_cast<size_t>(p - base);
+        ++p;
+    }
+    return std::string_view::npos;
+}
+
+std::string ReadElement(std::string_view tag, size_t& position, std::string_view text, std::string_view def) {
+    const std::string up = UpperCase(tag);
+    const size_t open = FindTag(text, up, false, position);
+    if (open == std::string_view::npos) return std::string(def);
+    const size_t contentStart = open + up.size() + 2;
+    const size_t close = FindTag(text, up, true, contentStart);
+    if (close == std::string_view::npos) return std::string();
+    position = close + up.size() + 3;
+    std::string_view c = text.substr(contentStart, close - contentStart);
+    if (!c.empty()) {
+        while (c.size() >= 2 && c[0] == '\r' && c[1] == '\n') c.remove_prefix(2);
+        while (c.size() >= 2 && c[c.size() - 2] == '\r' && c[c.size() - 1] == '\n') c.remove_suffix(2);
+        if (c.empty()) return std::string();
+    }
+    while (!c.empty() && c.front() == '\n') c.remove_prefix(1);
+    while (!c.empty() && c.back() == '\n') c.remove_suffix(1);
+    return std::string(c);
+}
+
+std::string ReadElement(std::string_view tag, std::string_view text, std::string_view def) {
+    size_t pos = 0;
+    return ReadElement(tag, pos, text, def);
+}
+
+std::string ReadElementText(std::string_view tag, size_t& position, std::string_view text, std::string_view def) {
+    return Unescape(ReadElement(tag, position, text, def));
+}
+
+std::string ReadElementText(std::string_view tag, std::string_view text, std::string_view def) {
+    size_t pos = 0;
+    return Unescape(ReadElement(tag, pos, text, def));
+}
+
+bool ReadNextElement(std::string_view tag, size_t& position, std::string_view text, std::string& content) {
+    content = ReadElement(tag, position, text, {});
+    return !content.empty();
+}
+
+bool StrToBoolValue(std::string_view text) { return text == "1" || UpperCase(text) == "YES"; }
+
+bool ReadElementBool(std::string_view tag, std::string_view text, bool def) {
+    return StrToBoolValue(ReadElement(tag, text, def ? "1" : "0"));
+}
+
+std::string ReplaceElementContent(std::string_view tag, size_t& position, std::string_view text,
+                                  std::string_view newValue) {
+    const std::string up = UpperCase(tag);
+    const size_t open = FindTag(text, up, false, position);
+    if (open == std::string_view::npos) return std::string(text);
+    const size_t contentStart = open + up.size() + 2;
+    const size_t close = FindTag(text, up, true, contentStart);
+    if (close == std::string_view::npos) return std::string(text);
+    const std::string esc = Escape(newValue);
+    std::string r;
+    r.reserve(text.size() + esc.size());
+    r.append(text.substr(0, contentStart));
+    r.append(esc);
+    r.append(text.substr(close));
+    position = contentStart + esc.size() + up.size() + 3;
+    return r;
+}
+
+std::string RemoveElements(std::string_view tag, std::string_view text) {
+    const std::string up = UpperCase(tag);
+    std::string r;
+    size_t pos = 0;
+    for (;;) {
+        const size_t open = FindTag(text, up, false, pos);
+        if (open == std::string_view::npos) break;
+        const size_t close = FindTag(text, up, true, open + up.size() + 2);
+        if (close == std::string_view::npos) break;
+        r.append(text.substr(pos, open - pos));
+        pos = close + up.size() + 3;
+        if (text.substr(pos, 2) == CRLF) pos += 2;
+    }
+    r.append(text.substr(pos));
+    return r;
+}
+
+std::string NextTagName(std::string_view text, size_t& position) {
+    const size_t lt = text.find('<', position);
+    if (lt == std::string_view::npos) return std::string();
+    const size_t gt = text.find('>', lt + 1);
+    if (gt == std::string_view::npos) return std::string();
+    position = gt + 1;
+    return std::string(text.substr(lt + 1, gt - lt - 1));
+}
+
+std::string TrimLineBreaks(std::string_view text) {
+    auto isBreak = [](char c) { return c == '\r' || c == '\n' || c == ' '; };
+    size_t b = 0, e = text.size();
+    while (b < e && isBreak(text[b])) ++b;
+    while (e > b && isBreak(text[e - 1])) --e;
+    return std::string(text.substr(b, e - b));
+}
+
+bool FindElementInFile(const std::string& fileName, std::string_view tag, int64_t& start, int64_t& end) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) throw EVELError("File \"" + fileName + "\" does not exist.");
+    if (tag.empty()) throw EVELError("Tag may not be empty.");
+    const std::string open = "<" + std::string(tag) + ">";
+    const std::string close = "</" + std::string(tag) + ">";
+    constexpr size_t BlockSize = 2048;
+    char block[BlockSize];
+
+    // Phase 1: the first open tag, matched byte by byte across block boundaries.
+    in.seekg(start < 0 ? 0 : start);
+    int64_t offset = start < 0 ? 0 : start;
+    size_t matched = 0;
+    int64_t openAt = -1;
+    while (openAt < 0 && in) {
+        in.read(block, BlockSize);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        for (std::streamsize i = 0; i < got; ++i) {
+            const char c = block[i];
+            if (c == open[matched]) {
+                if (++matched == open.size()) {
+                    openAt = offset + i + 1 - static_cast<int64_t>(open.size());
+                    break;
+                }
+            } else {
+                matched = (c == open[0]) ? 1 : 0;
+            }
+        }
+        offset += got;
+    }
+    if (openAt < 0) return false;
+
+    // Phase 2: count nesting of complete open and close tags until the count returns to 0.
+    in.clear();
+    in.seekg(openAt);
+    offset = openAt;
+    size_t mOpen = 0, mClose = 0;
+    int depth = 0;
+    while (in) {
+        in.read(block, BlockSize);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        for (std::streamsize i = 0; i < got; ++i) {
+            const char c = block[i];
+            if (c == open[mOpen]) {
+                if (++mOpen == open.size()) {
+                    ++depth;
+                    mOpen = 0;
+                }
+            } else {
+                mOpen = (c == open[0]) ? 1 : 0;
+            }
+            if (c == close[mClose]) {
+                if (++mClose == close.size()) {
+                    mClose = 0;
+                    if (--depth == 0) {
+                        start = openAt;
+                        end = offset + i + 1 - static_cast<int64_t>(close.size());
+                        return true;
+                    }
+                }
+            } else {
+                mClose = (c == close[0]) ? 1 : 0;
+            }
+        }
+        offset += got;
+    }
+    return false;
+}
+
+// ---- TVELSettingsList ----------------------------------------------------------------------
+
+TVELSettingsList& TVELSettingsList::operator=(const TVELSettingsList& other) {
+    if (this != &other) {
+        names_ = other.names_;
+        values_ = other.values_;
+        index_ = other.index_;
+    }
+    return *this;
+}
+
+void TVELSettingsList::Reindex() {
+    index_.clear();
+    for (size_t i = 0; i < names_.size(); ++i) index_.emplace(UpperCase(names_[i]), static_cast<int>(i));
+}
+
+int TVELSettingsList::IndexOf(std::string_view name) const {
+    auto it = index_.find(UpperCase(name));
+    return it == index_.end() ? -1 : it->second;
+}
+
+std::string TVELSettingsList::GetValue(std::string_view name) const {
+    const int i = IndexOf(name);
+    return i < 0 ? std::string() : values_[i];
+}
+
+void TVELSettingsList::SetValue(std::string_view name, std::string_view value) {
+    const int i = IndexOf(name);
+    if (i < 0) {
+        index_.emplace(UpperCase(name), static_cast<int>(names_.size()));
+        names_.emplace_back(name);
+        values_.emplace_back(value);
+        Changed();
+    } else if (values_[i] != value) {
+        values_[i] = std::string(value);
+        Changed();
+    }
+}
+
+void TVELSettingsList::Delete(std::string_view name) {
+    const int i = IndexOf(name);
+    if (i < 0) return;
+    names_.erase(names_.begin() + i);
+    values_.erase(values_.begin() + i);
+    Reindex();
+    Changed();
+}
+
+void TVELSettingsList::Clear() {
+    if (names_.empty()) return;
+    names_.clear();
+    values_.clear();
+    index_.clear();
+    Changed();
+}
+
+void TVELSettingsList::Assign(const TVELSettingsList& other) {
+    if (this == &other) return;
+    names_ = other.names_;
+    values_ = other.values_;
+    index_ = other.index_;
+    Changed();
+}
+
+void TVELSettingsList::AssignLines(const std::vector<std::string>& lines) {
+    names_.clear();
+    values_.clear();
+    index_.clear();
+    for (const auto& line : lines) {
+        const size_t eq = line.find('=');
+        const std::string_view l(line);
+        const std::string_view n = eq == std::string::npos ? l : l.substr(0, eq);
+        const std::string_view v = eq == std::string::npos ? std::string_view() : l.substr(eq + 1);
+        const int i = IndexOf(n);
+        if (i >= 0) {
+            values_[i] = std::string(v);
+        } else {
+            index_.emplace(UpperCase(n), static_cast<int>(names_.size()));
+            names_.emplace_back(n);
+            values_.emplace_back(v);
+        }
+    }
+    Changed();
+}
+
+std::string TVELSettingsList::AsText() const {
+    std::string r;
+    for (size_t i = 0; i < names_.size(); ++i) {
+        if (i) r += ';';
+        r += names_[i];
+        r += '=';
+        r += values_[i];
+    }
+    return r;
+}
+
+void TVELSettingsList::FromText(std::string_view text) {
+    std::vector<std::string> lines;
+    for (auto& item : SplitString(text, ';'))
+        if (!item.empty()) lines.push_back(std::move(item));
+    AssignLines(lines);
+}
+
+std::string TVELSettingsList::SaveToMarkup(std::string_view sectionTag) const {
+    std::string content;
+    for (size_t i = 0; i < names_.size(); ++i) AppendElement(content, names_[i], values_[i]);
+    return WrapSection(sectionTag, content);
+}
+
+void TVELSettingsList::LoadFromMarkup(std::string_view text) {
+    size_t pos = 0;
+    for (;;) {
+        std::string name = NextTagName(text, pos);
+        if (name.empty()) break;
+        if (name[0] == '/') continue;
+        SetValue(name, ReadElementText(name, text));
+    }
+}
+
+// ---- TIntegersList -------------------------------------------------------------------------
+
+int TIntegersList::IndexOf(int32_t v) const {
+    auto it = std::find(items_.begin(), items_.end(), v);
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void TIntegersList::Sort() { std::sort(items_.begin(), items_.end()); }
+
+std::string TIntegersList::CommaText() const {
+    std::string r;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (i) r += ',';
+        r += IntToStr(items_[i]);
+    }
+    return r;
+}
+
+void TIntegersList::SetCommaText(std::string_view text) {
+    items_.clear();
+    for (const auto& item : SplitString(TrimLineBreaks(text), ',')) {
+        int32_t v = 0;
+        if (TryStrToInt(item, v)) items_.push_back(v);
+    }
+}
+
+std::string TIntegersList::SaveToMarkup(std::string_view tag) const { return WrapSection(tag, CommaText()); }
+
+void TIntegersList::LoadFromMarkup(std::string_view text) { SetCommaText(text); }
+
+}  // namespace ardvin

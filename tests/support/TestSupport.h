@@ -1,0 +1,28 @@
+// Helpers shared by the test programs: temporary folders and files.
+#pragma once
+
+#include <string>
+
+namespace ardvin::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string SourceDir();       // the source tree
+std::string DefinitionsDir();  // the definitions folder of the source tree
+std::string BinDir();          // the folder of the built programs
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+
+}  // namespace ardvin::test
