@@ -6,7 +6,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ardvin {
 
@@ -245,52 +250,109 @@ std::string WrapSection(std::string_view tag, std::string_view content) {
 
 // ---- reader ------------------------------------------------------------------------------
 
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+// Whether the bytes at p are '<' ['/'] TAG '>', the tag compared through the upper-case map.
+// The caller guarantees that the whole pattern lies inside the text.
+inline bool TagAt(const char* p, std::string_view upperTag, bool closeTag) {
+    if (*p++ != '<') return false;
+    if (closeTag && *p++ != '/') return false;
+    for (char t : upperTag)
+        if (UpperChar(*p++) != t) return false;
+    return *p == '>';
+}
+
+}  // namespace
+
 size_t FindTag(std::string_view text, std::string_view upperTag, bool closeTag, size_t from) {
-    // Pattern: '<' ['/'] TAG '>', compared through the ASCII upper-case map.
     const size_t prefix = closeTag ? 2 : 1;
     const size_t len = prefix + upperTag.size() + 1;
-    if (text.size() < len || from > text.size() - len) return std::string_view::npos;
+    if (text.size() < len || from > text.size() - len) return npos;
     const char* base = text.data();
-    const char* p = base + from;
-    const char* last = base + text.size() - len;  // last possible start
-    const char* tagp = upperTag.data();
-    const size_t tlen = upperTag.size();
-    while (p <= last) {
-        p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(last - p) + 1));
-        if (!p) return std::string_view::npos;
-        const char* q = p + 1;
-        if (closeTag) {
-            if (*q != '/') {
-                ++p;
-                continue;
-            }
-            ++q;
+    const size_t last = text.size() - len;  // last possible start
+    size_t i = from;
+#if defined(__SSE2__)
+    // Sixteen starts at a time: a candidate has '<' at the start, the first byte after the
+    // prefix equal in either case, and '>' where the pattern ends. Only candidates are compared
+    // in full, so texts dense with other tags are scanned at memory speed.
+    const char mid = upperTag.empty() ? '>' : upperTag[0];
+    const bool letter = mid >= 'A' && mid <= 'Z';
+    const __m128i vLt = _mm_set1_epi8('<');
+    const __m128i vGt = _mm_set1_epi8('>');
+    const __m128i vMid = _mm_set1_epi8(static_cast<char>(letter ? (mid | 0x20) : mid));
+    const __m128i vFold = _mm_set1_epi8(letter ? 0x20 : 0);
+    for (; i <= last && last - i >= 15; i += 16) {
+        const auto* p = reinterpret_cast<const __m128i*>(base + i);
+        const __m128i a = _mm_loadu_si128(p);
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + prefix));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + len - 1));
+        const __m128i hit = _mm_and_si128(
+            _mm_and_si128(_mm_cmpeq_epi8(a, vLt), _mm_cmpeq_epi8(c, vGt)),
+            _mm_cmpeq_epi8(_mm_or_si128(b, vFold), vMid));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask; mask &= mask - 1) {
+            const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+            if (TagAt(base + at, upperTag, closeTag)) return at;
         }
-        size_t k = 0;
-        while (k < tlen && UpperChar(q[k]) == tagp[k]) ++k;
-        if (k == tlen && q[k] == '>') return static_cast<size_t>(p - base);
-        ++p;
     }
-    return std::string_view::npos;
+#endif
+    while (i <= last) {
+        const char* p = static_cast<const char*>(std::memchr(base + i, '<', last - i + 1));
+        if (!p) return npos;
+        i = static_cast<size_t>(p - base);
+        if (TagAt(p, upperTag, closeTag)) return i;
+        ++i;
+    }
+    return npos;
 }
+
+namespace {
+
+// Where the element with the upper-cased tag lies, searched from a position: open is npos when
+// there is no open tag, close is npos when the open tag has no close tag after it.
+struct ElementSpan {
+    size_t open = npos;
+    size_t close = npos;
+    size_t contentStart = 0;
+    size_t contentEnd = 0;
+    size_t after = 0;  // the byte after the close tag
+};
+
+ElementSpan LocateElement(std::string_view text, std::string_view upperTag, size_t from) {
+    ElementSpan e;
+    e.open = FindTag(text, upperTag, false, from);
+    if (e.open == npos) return e;
+    e.close = FindTag(text, upperTag, true, e.open);
+    if (e.close == npos) return e;
+    e.contentStart = e.open + upperTag.size() + 2;
+    // Only a tag that itself holds a '<' lets the close tag begin inside the open tag; the
+    // content is then empty.
+    e.contentEnd = std::max(e.close, e.contentStart);
+    e.after = e.close + upperTag.size() + 3;
+    return e;
+}
+
+// The content as it is read: CR LF pairs off both ends (a content of CR LF pairs only is
+// empty), then single LFs off both ends.
+std::string_view TrimContent(std::string_view c) {
+    if (c.empty()) return c;
+    while (c.size() >= 2 && c[0] == '\r' && c[1] == '\n') c.remove_prefix(2);
+    while (c.size() >= 2 && c[c.size() - 2] == '\r' && c[c.size() - 1] == '\n') c.remove_suffix(2);
+    while (!c.empty() && c.front() == '\n') c.remove_prefix(1);
+    while (!c.empty() && c.back() == '\n') c.remove_suffix(1);
+    return c;
+}
+
+}  // namespace
 
 std::string ReadElement(std::string_view tag, size_t& position, std::string_view text, std::string_view def) {
     const std::string up = UpperCase(tag);
-    const size_t open = FindTag(text, up, false, position);
-    if (open == std::string_view::npos) return std::string(def);
-    const size_t contentStart = open + up.size() + 2;
-    const size_t close = FindTag(text, up, true, contentStart);
-    if (close == std::string_view::npos) return std::string();
-    position = close + up.size() + 3;
-    std::string_view c = text.substr(contentStart, close - contentStart);
-    if (!c.empty()) {
-        while (c.size() >= 2 && c[0] == '\r' && c[1] == '\n') c.remove_prefix(2);
-        while (c.size() >= 2 && c[c.size() - 2] == '\r' && c[c.size() - 1] == '\n') c.remove_suffix(2);
-        if (c.empty()) return std::string();
-    }
-    while (!c.empty() && c.front() == '\n') c.remove_prefix(1);
-    while (!c.empty() && c.back() == '\n') c.remove_suffix(1);
-    return std::string(c);
+    const ElementSpan e = LocateElement(text, up, position);
+    if (e.open == npos) return std::string(def);
+    if (e.close == npos) return std::string();
+    position = e.after;
+    return std::string(TrimContent(text.substr(e.contentStart, e.contentEnd - e.contentStart)));
 }
 
 std::string ReadElement(std::string_view tag, std::string_view text, std::string_view def) {
@@ -298,7 +360,8 @@ std::string ReadElement(std::string_view tag, std::string_view text, std::string
     return ReadElement(tag, pos, text, def);
 }
 
-std::string ReadElementText(std::string_view tag, size_t& position, std::string_view text, std::string_view def) {
+std::string ReadElementText(std::string_view tag, size_t& position, std::string_view text,
+                            std::string_view def) {
     return Unescape(ReadElement(tag, position, text, def));
 }
 
@@ -321,18 +384,15 @@ bool ReadElementBool(std::string_view tag, std::string_view text, bool def) {
 std::string ReplaceElementContent(std::string_view tag, size_t& position, std::string_view text,
                                   std::string_view newValue) {
     const std::string up = UpperCase(tag);
-    const size_t open = FindTag(text, up, false, position);
-    if (open == std::string_view::npos) return std::string(text);
-    const size_t contentStart = open + up.size() + 2;
-    const size_t close = FindTag(text, up, true, contentStart);
-    if (close == std::string_view::npos) return std::string(text);
+    const ElementSpan e = LocateElement(text, up, position);
+    if (e.open == npos || e.close == npos) return std::string(text);
     const std::string esc = Escape(newValue);
     std::string r;
     r.reserve(text.size() + esc.size());
-    r.append(text.substr(0, contentStart));
+    r.append(text.substr(0, e.contentStart));
     r.append(esc);
-    r.append(text.substr(close));
-    position = contentStart + esc.size() + up.size() + 3;
+    r.append(text.substr(e.contentEnd));
+    position = e.after - (e.contentEnd - e.contentStart) + esc.size();
     return r;
 }
 
@@ -341,12 +401,10 @@ std::string RemoveElements(std::string_view tag, std::string_view text) {
     std::string r;
     size_t pos = 0;
     for (;;) {
-        const size_t open = FindTag(text, up, false, pos);
-        if (open == std::string_view::npos) break;
-        const size_t close = FindTag(text, up, true, open + up.size() + 2);
-        if (close == std::string_view::npos) break;
-        r.append(text.substr(pos, open - pos));
-        pos = close + up.size() + 3;
+        const ElementSpan e = LocateElement(text, up, pos);
+        if (e.open == npos || e.close == npos) break;
+        r.append(text.substr(pos, e.open - pos));
+        pos = e.after;
         if (text.substr(pos, 2) == CRLF) pos += 2;
     }
     r.append(text.substr(pos));
@@ -355,9 +413,9 @@ std::string RemoveElements(std::string_view tag, std::string_view text) {
 
 std::string NextTagName(std::string_view text, size_t& position) {
     const size_t lt = text.find('<', position);
-    if (lt == std::string_view::npos) return std::string();
+    if (lt == npos) return std::string();
     const size_t gt = text.find('>', lt + 1);
-    if (gt == std::string_view::npos) return std::string();
+    if (gt == npos) return std::string();
     position = gt + 1;
     return std::string(text.substr(lt + 1, gt - lt - 1));
 }
@@ -370,70 +428,81 @@ std::string TrimLineBreaks(std::string_view text) {
     return std::string(text.substr(b, e - b));
 }
 
+namespace {
+
+// Finds a pattern in a byte stream fed one byte at a time (Knuth-Morris-Pratt), so that
+// occurrences straddling block boundaries are found and none is missed after a partial match.
+class StreamMatcher {
+public:
+    explicit StreamMatcher(std::string pattern) : pattern_(std::move(pattern)), border_(pattern_.size(), 0) {
+        for (size_t i = 1, k = 0; i < pattern_.size(); ++i) {
+            while (k > 0 && pattern_[i] != pattern_[k]) k = border_[k - 1];
+            if (pattern_[i] == pattern_[k]) ++k;
+            border_[i] = k;
+        }
+    }
+    size_t Size() const { return pattern_.size(); }
+    // Whether an occurrence ends with this byte.
+    bool Feed(char c) {
+        while (matched_ > 0 && pattern_[matched_] != c) matched_ = border_[matched_ - 1];
+        if (pattern_[matched_] == c) ++matched_;
+        if (matched_ < pattern_.size()) return false;
+        matched_ = border_[matched_ - 1];
+        return true;
+    }
+
+private:
+    std::string pattern_;
+    std::vector<size_t> border_;  // longest proper border of each prefix
+    size_t matched_ = 0;
+};
+
+}  // namespace
+
 bool FindElementInFile(const std::string& fileName, std::string_view tag, int64_t& start, int64_t& end) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw EVELError("File \"" + fileName + "\" does not exist.");
+    std::error_code ec;
+    if (!std::filesystem::exists(fileName, ec)) throw EVELError("File \"" + fileName + "\" does not exist.");
     if (tag.empty()) throw EVELError("Tag may not be empty.");
-    const std::string open = "<" + std::string(tag) + ">";
-    const std::string close = "</" + std::string(tag) + ">";
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) throw EVELError("Cannot open file \"" + fileName + "\".");
+    std::string openTag(1, '<');
+    openTag.append(tag).push_back('>');
+    std::string closeTag("</");
+    closeTag.append(tag).push_back('>');
     constexpr size_t BlockSize = 2048;
     char block[BlockSize];
 
-    // Phase 1: the first open tag, matched byte by byte across block boundaries.
-    in.seekg(start < 0 ? 0 : start);
-    int64_t offset = start < 0 ? 0 : start;
-    size_t matched = 0;
+    // The first open tag from the start offset.
+    const int64_t from = std::max<int64_t>(start, 0);
+    in.seekg(from);
+    int64_t offset = from;
     int64_t openAt = -1;
+    StreamMatcher findOpen(openTag);
     while (openAt < 0 && in) {
         in.read(block, BlockSize);
         const std::streamsize got = in.gcount();
-        if (got <= 0) break;
-        for (std::streamsize i = 0; i < got; ++i) {
-            const char c = block[i];
-            if (c == open[matched]) {
-                if (++matched == open.size()) {
-                    openAt = offset + i + 1 - static_cast<int64_t>(open.size());
-                    break;
-                }
-            } else {
-                matched = (c == open[0]) ? 1 : 0;
-            }
-        }
+        for (std::streamsize i = 0; i < got && openAt < 0; ++i)
+            if (findOpen.Feed(block[i])) openAt = offset + i + 1 - static_cast<int64_t>(openTag.size());
         offset += got;
     }
     if (openAt < 0) return false;
 
-    // Phase 2: count nesting of complete open and close tags until the count returns to 0.
+    // From there, every open tag nests one level deeper and every close tag one level out; the
+    // element ends with the close tag that brings the count back to zero.
     in.clear();
     in.seekg(openAt);
     offset = openAt;
-    size_t mOpen = 0, mClose = 0;
-    int depth = 0;
+    StreamMatcher opens(openTag), closes(closeTag);
+    int64_t depth = 0;
     while (in) {
         in.read(block, BlockSize);
         const std::streamsize got = in.gcount();
-        if (got <= 0) break;
         for (std::streamsize i = 0; i < got; ++i) {
-            const char c = block[i];
-            if (c == open[mOpen]) {
-                if (++mOpen == open.size()) {
-                    ++depth;
-                    mOpen = 0;
-                }
-            } else {
-                mOpen = (c == open[0]) ? 1 : 0;
-            }
-            if (c == close[mClose]) {
-                if (++mClose == close.size()) {
-                    mClose = 0;
-                    if (--depth == 0) {
-                        start = openAt;
-                        end = offset + i + 1 - static_cast<int64_t>(close.size());
-                        return true;
-                    }
-                }
-            } else {
-                mClose = (c == close[0]) ? 1 : 0;
+            if (opens.Feed(block[i])) ++depth;
+            if (closes.Feed(block[i]) && --depth == 0) {
+                start = openAt;
+                end = offset + i + 1 - static_cast<int64_t>(closeTag.size());
+                return true;
             }
         }
         offset += got;
@@ -550,13 +619,58 @@ std::string TVELSettingsList::SaveToMarkup(std::string_view sectionTag) const {
     return WrapSection(sectionTag, content);
 }
 
-void TVELSettingsList::LoadFromMarkup(std::string_view text) {
+namespace {
+
+// The content (unescaped) of the first element of every tag name in the text, keyed by the
+// upper-cased name, as ReadElementText from the start of the text gives it, in one pass. When a
+// '<' occurs inside a tag, an open tag can be found inside another one and a single pass over the
+// tags does not see it: then nothing is collected and the result is false.
+bool ReadFirstElements(std::string_view text, std::unordered_map<std::string, std::string>& contents) {
+    std::unordered_map<std::string, size_t> unclosed;  // name -> content start
     size_t pos = 0;
     for (;;) {
-        std::string name = NextTagName(text, pos);
-        if (name.empty()) break;
-        if (name[0] == '/') continue;
-        SetValue(name, ReadElementText(name, text));
+        const size_t lt = text.find('<', pos);
+        if (lt == npos) break;
+        const size_t gt = text.find('>', lt + 1);
+        if (gt == npos) break;
+        const std::string_view name = text.substr(lt + 1, gt - lt - 1);
+        if (name.find('<') != npos) {
+            contents.clear();
+            return false;
+        }
+        pos = gt + 1;
+        if (!name.empty() && name[0] == '/') {
+            // The first close tag after a name's first open tag ends its element.
+            const auto it = unclosed.find(UpperCase(name.substr(1)));
+            if (it == unclosed.end()) continue;
+            contents[it->first] = Unescape(TrimContent(text.substr(it->second, lt - it->second)));
+            unclosed.erase(it);
+        } else {
+            std::string up = UpperCase(name);
+            if (!contents.count(up)) unclosed.emplace(std::move(up), gt + 1);
+        }
+    }
+    for (auto& u : unclosed) contents.emplace(u.first, std::string());  // no close tag: empty
+    return true;
+}
+
+}  // namespace
+
+void TVELSettingsList::LoadFromMarkup(std::string_view text) {
+    // Every open tag names a setting whose value is the first element of that name in the
+    // text, so a repeated name gets the first element's value each time.
+    std::vector<std::string> names;
+    size_t pos = 0;
+    for (std::string name; !(name = NextTagName(text, pos)).empty();)
+        if (name[0] != '/') names.push_back(std::move(name));
+    std::unordered_map<std::string, std::string> contents;
+    const bool complete = ReadFirstElements(text, contents);
+    for (const auto& name : names) {
+        std::string up = UpperCase(name);
+        auto it = contents.find(up);
+        if (it == contents.end() && !complete)
+            it = contents.emplace(std::move(up), ReadElementText(name, text)).first;
+        SetValue(name, it == contents.end() ? std::string_view() : std::string_view(it->second));
     }
 }
 

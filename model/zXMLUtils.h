@@ -84,9 +84,10 @@ std::string RemoveElements(std::string_view tag, std::string_view text);
 std::string NextTagName(std::string_view text, size_t& position);
 std::string TrimLineBreaks(std::string_view text);
 
-// Locates the element with the tag (as given) in a file without reading it whole. start is
-// the offset to search from; on success start is the offset of the open tag and end the
-// offset just before the matching close tag.
+// Locates the element with the tag (as given, case-sensitive) in a file, reading it in blocks
+// of 2048 bytes. start is the offset to search from; on success start is the offset of the
+// open tag and end the offset at which the matching close tag begins, nested elements of the
+// same tag counted. Raises EVELError for a missing file or an empty tag.
 bool FindElementInFile(const std::string& fileName, std::string_view tag, int64_t& start, int64_t& end);
 
 // Offset of "<"+tag+">" found case-insensitively from position, or npos. Exposed for loaders
