@@ -2,10 +2,12 @@
 PREFIX ?= /usr/local
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build deps demo test test-unit test-asan bench install clean
+.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup install clean
 
 all: build
 
@@ -39,8 +41,17 @@ test-asan: $(ASAN_BUILD)/build.ninja
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
+# Runs the markup harness for FUZZ_SECONDS on a copy of its seed corpus; findings are written
+# to $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
+fuzz-markup:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DARDVIN_FUZZ=ON -DARDVIN_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_markup
+	@corpus=$$(mktemp -d) && cp fuzz/corpus/markup/* "$$corpus"/ && \
+	  $(FUZZ_BUILD)/bin/fuzz_markup -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -artifact_prefix=$(FUZZ_BUILD)/ "$$corpus"; rc=$$?; rm -rf "$$corpus"; exit $$rc
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
