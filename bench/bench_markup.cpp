@@ -1,5 +1,7 @@
 // Benchmarks of the markup codec: the substring scan behind every element read, and the
-// settings list at the sizes of large option sets.
+// settings list at the sizes of large option sets. The settings benchmarks report items per
+// second at 1,000, 10,000 and 100,000 keys: the cost per item stays flat apart from cache misses,
+// which grow once the list no longer fits the caches.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -100,10 +102,9 @@ void BM_SettingsSetValue(benchmark::State& state) {
         for (const auto& n : names) list.SetValue(n, n);
         benchmark::DoNotOptimize(list.Count());
     }
-    state.SetComplexityN(state.range(0));
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_SettingsSetValue)->RangeMultiplier(10)->Range(1000, 100000)->Complexity();
+BENCHMARK(BM_SettingsSetValue)->RangeMultiplier(10)->Range(1000, 100000);
 
 void BM_SettingsGetValue(benchmark::State& state) {
     const auto names = KeyNames(static_cast<int>(state.range(0)));
@@ -112,7 +113,6 @@ void BM_SettingsGetValue(benchmark::State& state) {
     for (const auto& n : names) list.SetValue(n, n);
     for (auto _ : state)
         for (const auto& n : lookups) benchmark::DoNotOptimize(list.GetValue(n));
-    // Per lookup the cost is constant but for cache misses, which grow with the list.
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_SettingsGetValue)->RangeMultiplier(10)->Range(1000, 100000);
@@ -126,10 +126,10 @@ void BM_SettingsLoadFromMarkup(benchmark::State& state) {
         list.LoadFromMarkup(content);
         benchmark::DoNotOptimize(list.Count());
     }
-    state.SetComplexityN(state.range(0));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(content.size()));
 }
-BENCHMARK(BM_SettingsLoadFromMarkup)->RangeMultiplier(10)->Range(1000, 100000)->Complexity();
+BENCHMARK(BM_SettingsLoadFromMarkup)->RangeMultiplier(10)->Range(1000, 100000);
 
 }  // namespace
 
