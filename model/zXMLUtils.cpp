@@ -441,7 +441,6 @@ public:
             border_[i] = k;
         }
     }
-    size_t Size() const { return pattern_.size(); }
     // Whether an occurrence ends with this byte.
     bool Feed(char c) {
         while (matched_ > 0 && pattern_[matched_] != c) matched_ = border_[matched_ - 1];
