@@ -44,7 +44,8 @@ int ListTargets() {
         return 2;
     }
     for (const ardvin::TTargetEntry& e : targets.Entries())
-        std::printf("%s\t%s\t%s\n", e.Id.c_str(), e.Name.c_str(), ardvin::TargetTypeText(e.TargetType).c_str());
+        std::printf("%s\t%s\t%s\n", e.Id.c_str(), e.Name.c_str(),
+                    ardvin::TargetTypeText(e.TargetType).c_str());
     return 0;
 }
 

@@ -13,9 +13,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const TargetTypeTexts[] = {"SQL",           "dBase",          "Paradox",        "DBISAM3",
-                                       "MS Access 97",  "MS Access 2000", "MS Access 2003", "FoxPro",
-                                       "Clipper",       "DBISAM4",        "Database Independent"};
+const char* const TargetTypeTexts[] = {"SQL",
+                                       "dBase",
+                                       "Paradox",
+                                       "DBISAM3",
+                                       "MS Access 97",
+                                       "MS Access 2000",
+                                       "MS Access 2003",
+                                       "FoxPro",
+                                       "Clipper",
+                                       "DBISAM4",
+                                       "Database Independent"};
 
 const char* const TextFormatTexts[] = {"Mixed case", "Upper case", "Lower case", "First char upper case",
                                        "First char after \"_\" upper case"};
@@ -59,7 +67,7 @@ using S = TVELDatabaseSettings;
 
 // A template whose line breaks are written as "#13#10".
 struct MultiLine {
-    std::string S::* Field;
+    std::string S::*Field;
 };
 
 using FieldRef = std::variant<std::string S::*, MultiLine, bool S::*, int32_t S::*, uint8_t S::*,
@@ -206,17 +214,17 @@ const TVELDatabaseSettings& Defaults() {
     return defaults;
 }
 
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
+template <class... F> struct Overloaded : F... { using F::operator()...; };
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 // Whole-number values of booleans and integers; other texts are rejected.
-bool ParseNumber(std::string_view text, int32_t& value) { return TryStrToInt(text, value); }
+bool ParseNumber(std::string_view text, int32_t& value) {
+    return TryStrToInt(text, value);
+}
 
-std::string FromFileLineBreaks(std::string_view text) { return ReplaceAll(text, "#13#10", CRLF); }
+std::string FromFileLineBreaks(std::string_view text) {
+    return ReplaceAll(text, "#13#10", CRLF);
+}
 
 std::string ToFileLineBreaks(std::string_view text) {
     std::string r = ReplaceAll(text, CRLF, "#13#10");
@@ -228,14 +236,16 @@ std::string ToFileLineBreaks(std::string_view text) {
 std::string CutChars(std::string_view text, size_t maxChars) {
     size_t chars = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continuation byte
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue; // continuation byte
         if (chars == maxChars) return std::string(text.substr(0, i));
         ++chars;
     }
     return std::string(text);
 }
 
-bool HasFolderPart(std::string_view fileName) { return fileName.find_first_of("/\\") != std::string_view::npos; }
+bool HasFolderPart(std::string_view fileName) {
+    return fileName.find_first_of("/\\") != std::string_view::npos;
+}
 
 // Reads a text file; false when it is not a readable regular file.
 bool ReadTextFile(const std::string& fileName, std::string& text) {
@@ -278,7 +288,7 @@ void AddParams(std::string_view text, TVELSettingsList& list) {
         if (!Trim(item).empty()) AddParam(list, item);
 }
 
-}  // namespace
+} // namespace
 
 // ---- enumerations ------------------------------------------------------------------------------
 
@@ -314,7 +324,8 @@ std::set<TPrefixKind> PrefixKindsFromText(std::string_view text) {
 
 std::string PrefixKindsText(const std::set<TPrefixKind>& kinds) {
     std::vector<std::string> names;
-    for (TPrefixKind kind : kinds) names.emplace_back(PrefixKindNames[static_cast<size_t>(kind)]);
+    for (TPrefixKind kind : kinds)
+        names.emplace_back(PrefixKindNames[static_cast<size_t>(kind)]);
     return JoinStrings(names, ";");
 }
 
@@ -333,7 +344,7 @@ std::string RefIntActionsText(const std::set<TRefIntAction>& actions) {
 }
 
 size_t TTextHash::operator()(std::string_view s) const noexcept {
-    size_t h = 14695981039346656037ull;  // FNV-1a over the upper-cased bytes
+    size_t h = 14695981039346656037ull; // FNV-1a over the upper-cased bytes
     for (char c : s) {
         h ^= static_cast<unsigned char>(UpperChar(c));
         h *= 1099511628211ull;
@@ -380,7 +391,7 @@ void TIniDocument::LoadFromText(std::string_view text, const std::string& fileNa
             const std::string name = close == std::string::npos ? "" : Trim(trimmed.substr(1, close - 1));
             if (name.empty()) {
                 warn(lineNr, "ignored malformed section header", raw);
-                inSection = false;  // keys up to the next header would land in the wrong place
+                inSection = false; // keys up to the next header would land in the wrong place
             } else {
                 section = UpperCase(name);
                 line.Section = section;
@@ -409,7 +420,8 @@ bool TIniDocument::Has(std::string_view section, std::string_view key) const {
     return values_.count(KeyOf(section, key)) != 0;
 }
 
-std::string TIniDocument::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+std::string TIniDocument::ReadString(std::string_view section, std::string_view key,
+                                     std::string_view def) const {
     auto it = values_.find(KeyOf(section, key));
     return it == values_.end() ? std::string(def) : it->second.Text;
 }
@@ -425,13 +437,13 @@ void TIniDocument::WriteString(std::string_view section, std::string_view key, s
     std::replace(v.begin(), v.end(), '\n', ' ');
     const std::string upSection = UpperCase(Trim(section));
     const std::string upKey = UpperCase(Trim(key));
-    const std::string text = std::string(Trim(key)) + "=" + v;
     auto it = values_.find(KeyOf(section, key));
     if (it != values_.end()) {
-        // The line the value came from is the first key line of that name in that section.
+        // The line the value came from is the first key line of that name in that section;
+        // it keeps the key as spelled there.
         for (Line& line : lines_)
             if (line.Section == upSection && line.Key == upKey) {
-                line.Text = text;
+                line.Text = Trim(line.Text.substr(0, line.Text.find('='))) + "=" + v;
                 break;
             }
         it->second.Text = Trim(v);
@@ -450,7 +462,8 @@ void TIniDocument::WriteString(std::string_view section, std::string_view key, s
         lines_.push_back(Line{"[" + std::string(Trim(section)) + "]", upSection, {}});
         insertAt = lines_.size();
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{text, upSection, upKey});
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                  Line{Trim(key) + "=" + v, upSection, upKey});
     values_.emplace(KeyOf(section, key), Value{Trim(v), 0});
 }
 
@@ -476,30 +489,102 @@ void TIniDocument::SaveToFile(const std::string& fileName) const {
 
 const std::vector<std::string>& TVELDatabaseSettings::SQLCommandNames() {
     static const std::vector<std::string> names = {
-        "SQLCreateTable", "SQLCreateColumn", "SQLCreateIndex", "SQLCreateUniqueConstraint",
-        "SQLCreatePKConstraint", "SQLCreateFKConstraint", "SQLCreateDefaultConstraint",
-        "SQLCreateNotNullConstraint", "SQLCreateCheckConstraint", "SQLIndexColumn", "SQLCreateDomain",
-        "SQLCreateType", "SQLCreateTrigger", "SQLCreateSequence", "SQLCreateProcedure", "SQLCreateView",
-        "SQLCreateRule", "SQLCreateTempTable", "SQLBeforeInsertData", "SQLAfterInsertData", "SQLCopyData",
-        "SQLCreateTempTableColumn", "SQLDropTable", "SQLDropColumn", "SQLDropConstraint", "SQLDropPKConstraint",
-        "SQLDropFKConstraint", "SQLDropUniqueConstraint", "SQLDropCheckConstraint", "SQLDropNotNullConstraint",
-        "SQLDropDefaultConstraint", "SQLDropIndex", "SQLDropDomain", "SQLDropType", "SQLDropTrigger",
-        "SQLDropSequence", "SQLDropProcedure", "SQLDropRule", "SQLDropView", "SQLDropTableComment",
-        "SQLDropColumnComment", "SQLAddColumn", "SQLAddCheckConstraint", "SQLAddUniqueConstraint",
-        "SQLAddPKConstraint", "SQLAddFKConstraint", "SQLAddDefaultConstraint", "SQLAddNotNullConstraint",
-        "SQLAddColumnComment", "SQLAddTableComment", "SQLAddViewComment", "SQLAddProcedureComment",
-        "SQLAddSequenceComment", "SQLAddRuleComment", "SQLModifyColumnDataType", "SQLModifyPosition",
-        "SQLModifyColumn", "SQLModifyColumnSetDefault", "SQLModifyColumnDropDefault", "SQLModifyColumnSetNotNull",
-        "SQLModifyColumnDropNotNull", "SQLModifyDomainDataType", "SQLModifyDomainSetDefault",
-        "SQLModifyDomainDropDefault", "SQLModifyDomainDropCheck", "SQLModifyDomainAddCheck", "SQLRenameTable",
-        "SQLRenameColumn", "SQLRenameDomain", "SQLModifyColumnComment", "SQLModifyTableComment",
-        "SQLModifyViewComment", "SQLModifyProcedureComment", "SQLModifySequenceComment", "SQLModifyRuleComment",
-        "SQLEnableTrigger", "SQLDisableTrigger", "SQLAddSchema", "SQLEnableFKConstraint",
-        "SQLDisableFKConstraint", "SQLEnableFKConstraints", "SQLDisableFKConstraints", "SQLEnablePKConstraint",
-        "SQLDisablePKConstraint", "SQLEnablePKConstraints", "SQLDisablePKConstraints",
-        "SQLEnableUniqueConstraint", "SQLDisableUniqueConstraint", "SQLEnableUniqueConstraints",
-        "SQLDisableUniqueConstraints", "SQLEnableCheckConstraint", "SQLDisableCheckConstraint",
-        "SQLEnableCheckConstraints", "SQLDisableCheckConstraints", "SQLStartTransAction", "SQLEndTransAction",
+        "SQLCreateTable",
+        "SQLCreateColumn",
+        "SQLCreateIndex",
+        "SQLCreateUniqueConstraint",
+        "SQLCreatePKConstraint",
+        "SQLCreateFKConstraint",
+        "SQLCreateDefaultConstraint",
+        "SQLCreateNotNullConstraint",
+        "SQLCreateCheckConstraint",
+        "SQLIndexColumn",
+        "SQLCreateDomain",
+        "SQLCreateType",
+        "SQLCreateTrigger",
+        "SQLCreateSequence",
+        "SQLCreateProcedure",
+        "SQLCreateView",
+        "SQLCreateRule",
+        "SQLCreateTempTable",
+        "SQLBeforeInsertData",
+        "SQLAfterInsertData",
+        "SQLCopyData",
+        "SQLCreateTempTableColumn",
+        "SQLDropTable",
+        "SQLDropColumn",
+        "SQLDropConstraint",
+        "SQLDropPKConstraint",
+        "SQLDropFKConstraint",
+        "SQLDropUniqueConstraint",
+        "SQLDropCheckConstraint",
+        "SQLDropNotNullConstraint",
+        "SQLDropDefaultConstraint",
+        "SQLDropIndex",
+        "SQLDropDomain",
+        "SQLDropType",
+        "SQLDropTrigger",
+        "SQLDropSequence",
+        "SQLDropProcedure",
+        "SQLDropRule",
+        "SQLDropView",
+        "SQLDropTableComment",
+        "SQLDropColumnComment",
+        "SQLAddColumn",
+        "SQLAddCheckConstraint",
+        "SQLAddUniqueConstraint",
+        "SQLAddPKConstraint",
+        "SQLAddFKConstraint",
+        "SQLAddDefaultConstraint",
+        "SQLAddNotNullConstraint",
+        "SQLAddColumnComment",
+        "SQLAddTableComment",
+        "SQLAddViewComment",
+        "SQLAddProcedureComment",
+        "SQLAddSequenceComment",
+        "SQLAddRuleComment",
+        "SQLModifyColumnDataType",
+        "SQLModifyPosition",
+        "SQLModifyColumn",
+        "SQLModifyColumnSetDefault",
+        "SQLModifyColumnDropDefault",
+        "SQLModifyColumnSetNotNull",
+        "SQLModifyColumnDropNotNull",
+        "SQLModifyDomainDataType",
+        "SQLModifyDomainSetDefault",
+        "SQLModifyDomainDropDefault",
+        "SQLModifyDomainDropCheck",
+        "SQLModifyDomainAddCheck",
+        "SQLRenameTable",
+        "SQLRenameColumn",
+        "SQLRenameDomain",
+        "SQLModifyColumnComment",
+        "SQLModifyTableComment",
+        "SQLModifyViewComment",
+        "SQLModifyProcedureComment",
+        "SQLModifySequenceComment",
+        "SQLModifyRuleComment",
+        "SQLEnableTrigger",
+        "SQLDisableTrigger",
+        "SQLAddSchema",
+        "SQLEnableFKConstraint",
+        "SQLDisableFKConstraint",
+        "SQLEnableFKConstraints",
+        "SQLDisableFKConstraints",
+        "SQLEnablePKConstraint",
+        "SQLDisablePKConstraint",
+        "SQLEnablePKConstraints",
+        "SQLDisablePKConstraints",
+        "SQLEnableUniqueConstraint",
+        "SQLDisableUniqueConstraint",
+        "SQLEnableUniqueConstraints",
+        "SQLDisableUniqueConstraints",
+        "SQLEnableCheckConstraint",
+        "SQLDisableCheckConstraint",
+        "SQLEnableCheckConstraints",
+        "SQLDisableCheckConstraints",
+        "SQLStartTransAction",
+        "SQLEndTransAction",
     };
     return names;
 }
@@ -509,9 +594,13 @@ std::string TVELDatabaseSettings::DefinitionFileName() const {
     return folder.empty() ? DBID + ".def" : (fs::path(folder) / (DBID + ".def")).string();
 }
 
-void TVELDatabaseSettings::Load() { LoadFromFile(DefinitionFileName()); }
+void TVELDatabaseSettings::Load() {
+    LoadFromFile(DefinitionFileName());
+}
 
-void TVELDatabaseSettings::Save() const { SaveToFile(DefinitionFileName()); }
+void TVELDatabaseSettings::Save() const {
+    SaveToFile(DefinitionFileName());
+}
 
 void TVELDatabaseSettings::ClearDerivedLists() {
     for (auto* list : {&IdxOrderCodesList, &IdxColumnOrderCodesList, &IdxTypeCodesList, &IdxCaseCodesList,
@@ -532,9 +621,10 @@ void TVELDatabaseSettings::LoadFromFile(const std::string& fileName) {
     LoadWarnings.clear();
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(fileName, ec)))
-        throw EVELError(Format("Database definition file \"%s.def\" not found. Project is based on a non existing "
-                               "target DBMS. Did you remove a definition (*.def) file?",
-                               fs::path(fileName).stem().string().c_str()));
+        throw EVELError(
+            Format("Database definition file \"%s.def\" not found. Project is based on a non existing "
+                   "target DBMS. Did you remove a definition (*.def) file?",
+                   fs::path(fileName).stem().string().c_str()));
     TIniDocument ini;
     std::vector<std::string> warnings;
     if (!ini.LoadFromFile(fileName, &warnings))
@@ -554,32 +644,34 @@ void TVELDatabaseSettings::ReadKeys(const TIniDocument& ini, const std::string& 
             if (!present || value.empty()) return false;
             if (ParseNumber(value, out)) return true;
             LoadWarnings.push_back(Format("%s:%d: \"%s\" of %s is not a number; the default is used",
-                                          fileName.c_str(), ini.LineOf(k.Section, k.Key), value.c_str(), k.Key));
+                                          fileName.c_str(), ini.LineOf(k.Section, k.Key), value.c_str(),
+                                          k.Key));
             return false;
         };
-        std::visit(Overloaded{
-                       [&](std::string S::* f) { this->*f = present ? value : d.*f; },
-                       [&](MultiLine m) { this->*m.Field = present ? FromFileLineBreaks(value) : d.*m.Field; },
-                       [&](bool S::* f) {
-                           int32_t n = 0;
-                           this->*f = number(n) ? n != 0 : d.*f;
-                       },
-                       [&](int32_t S::* f) {
-                           int32_t n = 0;
-                           this->*f = number(n) ? n : d.*f;
-                       },
-                       [&](uint8_t S::* f) {
-                           int32_t n = 0;
-                           this->*f = number(n) ? static_cast<uint8_t>(n & 0xFF) : d.*f;
-                       },
-                       [&](std::vector<std::string> S::* f) { this->*f = present ? SplitString(value, ';') : d.*f; },
-                       [&](TTextFormat S::* f) { this->*f = present ? TextFormatFromText(value) : d.*f; },
-                       [&](std::set<TPrefixKind> S::* f) { this->*f = present ? PrefixKindsFromText(value) : d.*f; },
-                       [&](std::set<TRefIntAction> S::* f) {
-                           this->*f = present ? RefIntActionsFromText(value) : d.*f;
-                       },
-                   },
-                   k.Field);
+        std::visit(
+            Overloaded{
+                [&](std::string S::*f) { this->*f = present ? value : d.*f; },
+                [&](MultiLine m) { this->*m.Field = present ? FromFileLineBreaks(value) : d.*m.Field; },
+                [&](bool S::*f) {
+                    int32_t n = 0;
+                    this->*f = number(n) ? n != 0 : d.*f;
+                },
+                [&](int32_t S::*f) {
+                    int32_t n = 0;
+                    this->*f = number(n) ? n : d.*f;
+                },
+                [&](uint8_t S::*f) {
+                    int32_t n = 0;
+                    this->*f = number(n) ? static_cast<uint8_t>(n & 0xFF) : d.*f;
+                },
+                [&](std::vector<std::string> S::*f) { this->*f = present ? SplitString(value, ';') : d.*f; },
+                [&](TTextFormat S::*f) { this->*f = present ? TextFormatFromText(value) : d.*f; },
+                [&](std::set<TPrefixKind> S::*f) { this->*f = present ? PrefixKindsFromText(value) : d.*f; },
+                [&](std::set<TRefIntAction> S::*f) {
+                    this->*f = present ? RefIntActionsFromText(value) : d.*f;
+                },
+            },
+            k.Field);
     }
     ParseDBParams(REDBParams, REParams);
     AddParams(FEDBParams, FEParams);
@@ -600,7 +692,7 @@ void TVELDatabaseSettings::ReadWordFiles(const std::string& folder) {
         if (name.empty()) return;
         const std::string fileName = HasFolderPart(name) ? name : (fs::path(folder) / name).string();
         std::string text;
-        if (!ReadTextFile(fileName, text)) return;  // a missing word list is no error
+        if (!ReadTextFile(fileName, text)) return; // a missing word list is no error
         for (std::string_view line : SplitLines(text)) {
             std::string word = Trim(line);
             if (withDefaults && StartsText("DEFAULT:", word)) {
@@ -620,22 +712,23 @@ void TVELDatabaseSettings::SaveToFile(const std::string& fileName) const {
     if (fs::exists(fs::symlink_status(fileName, ec)) && !ini.LoadFromFile(fileName, nullptr))
         throw EVELError(Format("Unable to read database definition file \"%s\".", fileName.c_str()));
     for (const KeyDef& k : KeyDefs) {
-        const std::string value = std::visit(
-            Overloaded{
-                [&](std::string S::* f) { return this->*f; },
-                [&](MultiLine m) { return ToFileLineBreaks(this->*m.Field); },
-                [&](bool S::* f) { return std::string(BoolStr(this->*f)); },
-                [&](int32_t S::* f) { return IntToStr(this->*f); },
-                [&](uint8_t S::* f) { return IntToStr(this->*f); },
-                [&](std::vector<std::string> S::* f) { return JoinStrings(this->*f, ";"); },
-                [&](TTextFormat S::* f) { return TextFormatText(this->*f); },
-                [&](std::set<TPrefixKind> S::* f) { return PrefixKindsText(this->*f); },
-                [&](std::set<TRefIntAction> S::* f) { return RefIntActionsText(this->*f); },
-            },
-            k.Field);
+        const std::string value =
+            std::visit(Overloaded{
+                           [&](std::string S::*f) { return this->*f; },
+                           [&](MultiLine m) { return ToFileLineBreaks(this->*m.Field); },
+                           [&](bool S::*f) { return std::string(BoolStr(this->*f)); },
+                           [&](int32_t S::*f) { return IntToStr(this->*f); },
+                           [&](uint8_t S::*f) { return IntToStr(this->*f); },
+                           [&](std::vector<std::string> S::*f) { return JoinStrings(this->*f, ";"); },
+                           [&](TTextFormat S::*f) { return TextFormatText(this->*f); },
+                           [&](std::set<TPrefixKind> S::*f) { return PrefixKindsText(this->*f); },
+                           [&](std::set<TRefIntAction> S::*f) { return RefIntActionsText(this->*f); },
+                       },
+                       k.Field);
         ini.WriteString(k.Section, k.Key, value);
     }
-    for (const std::string& name : SQLCommandNames()) ini.WriteString(SQLCommandsSection, name, SQLTemplate(name));
+    for (const std::string& name : SQLCommandNames())
+        ini.WriteString(SQLCommandsSection, name, SQLTemplate(name));
     ini.SaveToFile(fileName);
 }
 
@@ -653,7 +746,8 @@ void TVELDatabaseSettings::ParseDBParams(std::string_view text, TVELSettingsList
         const size_t close = rest.find("))", open + 2);
         if (close == std::string::npos) break;
         groups.push_back(rest.substr(open, close + 2 - open));
-        rest = rest.substr(0, open) + "\x01" + std::to_string(groups.size() - 1) + "\x02" + rest.substr(close + 2);
+        rest = rest.substr(0, open) + "\x01" + std::to_string(groups.size() - 1) + "\x02" +
+               rest.substr(close + 2);
     }
     for (const std::string& item : SplitString(rest, ';')) {
         const size_t mark = item.find('\x01');
@@ -671,10 +765,12 @@ void TVELDatabaseSettings::ParseDBParams(std::string_view text, TVELSettingsList
         const std::string alternatives = split == std::string::npos ? std::string() : inner.substr(split + 2);
         AddParam(list, "GRP" + whole);
         const size_t eq = whole.find('=');
-        const std::string head = eq == std::string::npos || eq > mark ? item.substr(0, mark) : whole.substr(0, eq + 1);
+        const std::string head =
+            eq == std::string::npos || eq > mark ? item.substr(0, mark) : whole.substr(0, eq + 1);
         const std::vector<std::string> optionList = SplitString(options, '|');
         AddParam(list, optionList.empty() ? head : head + optionList.front());
-        for (const std::string& alternative : SplitString(alternatives, '|')) AddParams(alternative, list);
+        for (const std::string& alternative : SplitString(alternatives, '|'))
+            AddParams(alternative, list);
     }
 }
 
@@ -789,8 +885,8 @@ std::string TVELDatabaseSettings::QuoteDML(std::string_view name) const {
 
 std::string TVELDatabaseSettings::StringLiteral(std::string_view text) const {
     if (text.empty()) return {};
-    if (text.size() >= 2 && ((text.front() == '\'' && text.back() == '\'') ||
-                             (text.front() == '"' && text.back() == '"')))
+    if (text.size() >= 2 &&
+        ((text.front() == '\'' && text.back() == '\'') || (text.front() == '"' && text.back() == '"')))
         text = text.substr(1, text.size() - 2);
     if (Quote.empty()) return std::string(text);
     const char q = Quote[0];
@@ -826,7 +922,8 @@ void TTargetDatabases::Build(const std::string& definitionsFolder) {
         const std::string name = it->path().filename().string();
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".def") == 0) fileNames.push_back(name);
     }
-    if (ec) throw EVELError(Format("Unable to read the definitions folder \"%s\".", definitionsFolder.c_str()));
+    if (ec)
+        throw EVELError(Format("Unable to read the definitions folder \"%s\".", definitionsFolder.c_str()));
     std::sort(fileNames.begin(), fileNames.end());
 
     const TVELDatabaseSettings& d = Defaults();
@@ -843,7 +940,8 @@ void TTargetDatabases::Build(const std::string& definitionsFolder) {
         TTargetEntry e;
         e.Id = CutChars(name.substr(0, name.size() - 4), 30);
         e.Name = CutChars(ini.ReadString("general", "dbmsname", d.DBMSName), 40);
-        e.NativeImporterAvailable = flag("reverseengineering", "RENativeImporterAvailable", d.RENativeImporterAvailable);
+        e.NativeImporterAvailable =
+            flag("reverseengineering", "RENativeImporterAvailable", d.RENativeImporterAvailable);
         e.TargetType = TargetTypeFromText(ini.ReadString("general", "targettype", d.TargetType));
         e.UpdateModel = flag("supported", "enableupdatemodel", d.EnableUpdateModel);
         e.UpdateDatabase = flag("supported", "enableupdatedatabase", d.EnableUpdateDatabase);
@@ -874,7 +972,8 @@ TTargetEntry TTargetDatabases::DecodeEntry(std::string_view line) {
 
 std::vector<std::string> TTargetDatabases::EntryLines() const {
     std::vector<std::string> lines;
-    for (const auto& e : entries_) lines.push_back(EncodeEntry(e));
+    for (const auto& e : entries_)
+        lines.push_back(EncodeEntry(e));
     return lines;
 }
 
@@ -898,7 +997,8 @@ const TTargetEntry& TTargetDatabases::EntryById(std::string_view id) const {
 
 const TTargetEntry& TTargetDatabases::EntryByName(std::string_view name) const {
     const int i = IndexOfName(name);
-    if (i < 0) throw EVELError(Format("Unable to find target DBMS with name \"%s\".", std::string(name).c_str()));
+    if (i < 0)
+        throw EVELError(Format("Unable to find target DBMS with name \"%s\".", std::string(name).c_str()));
     return entries_[i];
 }
 
@@ -919,13 +1019,16 @@ std::vector<std::string> TTargetDatabases::Names(bool excludeIndependent) const 
     return names;
 }
 
-static std::string FirstWord(std::string_view name) { return std::string(name.substr(0, name.find(' '))); }
+static std::string FirstWord(std::string_view name) {
+    return std::string(name.substr(0, name.find(' ')));
+}
 
 std::vector<std::string> TTargetDatabases::Families() const {
     std::vector<std::string> families;
     for (const std::string& name : Names(true)) {
         std::string family = FirstWord(name);
-        if (std::none_of(families.begin(), families.end(), [&](const auto& f) { return SameText(f, family); }))
+        if (std::none_of(families.begin(), families.end(),
+                         [&](const auto& f) { return SameText(f, family); }))
             families.push_back(std::move(family));
     }
     return families;
@@ -941,11 +1044,14 @@ static bool EntryCanImport(const TTargetEntry& e) {
     return e.TargetType == TTargetType::SQL || e.NativeImporterAvailable;
 }
 
-bool TTargetDatabases::CanImport(std::string_view name) const { return EntryCanImport(EntryByName(name)); }
+bool TTargetDatabases::CanImport(std::string_view name) const {
+    return EntryCanImport(EntryByName(name));
+}
 
 bool TTargetDatabases::FamilyCanImport(std::string_view family) const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [&](const TTargetEntry& e) { return FirstWord(e.Name) == family && EntryCanImport(e); });
+    return std::any_of(entries_.begin(), entries_.end(), [&](const TTargetEntry& e) {
+        return FirstWord(e.Name) == family && EntryCanImport(e);
+    });
 }
 
 std::vector<std::string> TTargetDatabases::UpdateModelTargets(bool sqlOnly) const {
@@ -979,24 +1085,26 @@ std::string TTargetDatabases::CheckNewTarget(std::string_view newId, std::string
 std::string TTargetDatabases::NewTarget(const std::string& newId, const std::string& newName,
                                         const std::string& sourceId) const {
     if (IndexOfName(newName) >= 0)
-        throw EVELError(Format("Unable to create new target DBMS because there already exists a target DBMS with "
-                               "name \"%s\".",
-                               newName.c_str()));
+        throw EVELError(
+            Format("Unable to create new target DBMS because there already exists a target DBMS with "
+                   "name \"%s\".",
+                   newName.c_str()));
     // The id becomes a file name in the definitions folder and nothing else.
     if (newId.empty() || HasFolderPart(newId) || newId == "." || newId == "..")
         throw EVELError(Format("Invalid target DBMS ID \"%s\".", newId.c_str()));
     std::error_code ec;
     if (fs::exists(fs::symlink_status(PathOf(newId + ".def"), ec)))
-        throw EVELError(Format("Unable to create new target DBMS because there already exists a target DBMS with "
-                               "ID \"%s\".",
-                               newId.c_str()));
+        throw EVELError(
+            Format("Unable to create new target DBMS because there already exists a target DBMS with "
+                   "ID \"%s\".",
+                   newId.c_str()));
     for (const char* ext : {".def", ".typ"})
         if (!fs::is_regular_file(PathOf(sourceId + ext), ec))
             throw EVELError(Format("Unable to find file \"%s\"", PathOf(sourceId + ext).c_str()));
     for (const char* ext : {".def", ".typ", ".dcr", ".fcr"}) {
         const std::string from = PathOf(sourceId + ext);
         const std::string to = PathOf(newId + ext);
-        if (!fs::is_regular_file(from, ec)) continue;  // only .dcr and .fcr are optional
+        if (!fs::is_regular_file(from, ec)) continue; // only .dcr and .fcr are optional
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
         if (ec) throw EVELError(Format("Unable to copy file \"%s\" to \"%s\".", from.c_str(), to.c_str()));
     }
@@ -1005,9 +1113,10 @@ std::string TTargetDatabases::NewTarget(const std::string& newId, const std::str
     settings.LoadFromFile(PathOf(newId + ".def"));
     settings.DBMSName = newName;
     settings.SaveToFile(PathOf(newId + ".def"));
-    return Format("New target DBMS has been added. You can modify the data types now by selecting the appropriate "
-                  "menu. You can modify the database settings by opening the file \"%s.def\" with a text editor.",
-                  newId.c_str());
+    return Format(
+        "New target DBMS has been added. You can modify the data types now by selecting the appropriate "
+        "menu. You can modify the database settings by opening the file \"%s.def\" with a text editor.",
+        newId.c_str());
 }
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -48,12 +48,12 @@ std::string TextFormatText(TTextFormat format);
 // Kinds of object the project's name prefix can apply to.
 enum class TPrefixKind : uint8_t { Entity, Index, Trigger, Sequence, View };
 std::set<TPrefixKind> PrefixKindsFromText(std::string_view text);
-std::string PrefixKindsText(const std::set<TPrefixKind>& kinds);  // "Entity;View"
+std::string PrefixKindsText(const std::set<TPrefixKind>& kinds); // "Entity;View"
 
 enum class TRefIntAction : uint8_t { None, Restrict, Cascade, SetNull, SetDefault };
 // None always; the capitals R, C, N and D add Restrict, Cascade, Set Null and Set Default.
 std::set<TRefIntAction> RefIntActionsFromText(std::string_view text);
-std::string RefIntActionsText(const std::set<TRefIntAction>& actions);  // letters in the order R, C, N, D
+std::string RefIntActionsText(const std::set<TRefIntAction>& actions); // letters in the order R, C, N, D
 
 // ---- case-insensitive word sets ---------------------------------------------------------------
 
@@ -90,15 +90,15 @@ public:
     // section, else appends the section. Line breaks in the value become blanks.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-    std::string SaveToText() const;  // CR LF line ends
+    std::string SaveToText() const; // CR LF line ends
     // Raises EVELError when the file cannot be written.
     void SaveToFile(const std::string& fileName) const;
 
 private:
     struct Line {
-        std::string Text;       // the line as read or written, without its line end
-        std::string Section;    // upper-cased section the line belongs to
-        std::string Key;        // upper-cased key of a key line, else empty
+        std::string Text;    // the line as read or written, without its line end
+        std::string Section; // upper-cased section the line belongs to
+        std::string Key;     // upper-cased key of a key line, else empty
     };
     struct Value {
         std::string Text;
@@ -106,7 +106,7 @@ private:
     };
     static std::string KeyOf(std::string_view section, std::string_view key);
     std::vector<Line> lines_;
-    std::unordered_map<std::string, Value> values_;  // KeyOf -> first value
+    std::unordered_map<std::string, Value> values_; // KeyOf -> first value
 };
 
 // ---- the definition of one target -------------------------------------------------------------
@@ -115,11 +115,11 @@ class TVELDatabaseSettings {
 public:
     TVELDatabaseSettings() = default;
 
-    std::string DBID;  // the target's id: base name of its ".def" file
+    std::string DBID; // the target's id: base name of its ".def" file
 
     // [general]
     std::string DBMSName = "default target";
-    std::string TargetType = "SQL";  // text; see GetTargetType
+    std::string TargetType = "SQL"; // text; see GetTargetType
     std::string DriverName;
     std::string ReservedWordsFile = "reservedwords.txt";
     std::string KeywordsFile = "keywords.txt";
@@ -133,7 +133,7 @@ public:
     std::string BlockCommentEnd = "//";
     bool AddTerminatorAfterBlockComment = false;
     std::string LineComment = "//";
-    std::string Quote = "\"";  // string quote
+    std::string Quote = "\""; // string quote
     std::string DelimiterDDLBegin;
     std::string DelimiterDDLEnd;
     std::string DelimiterDMLBegin;
@@ -147,16 +147,16 @@ public:
     // [reverseengineering]
     bool GetDatabaseNamesSupported = false;
     bool RENativeImporterAvailable = false;
-    std::string REDBParams;  // connection parameter descriptor, parsed into REParams
+    std::string REDBParams; // connection parameter descriptor, parsed into REParams
     std::string REFileFilter;
     std::string REInfoText;
     std::string DefaultSchema;
     // [forwardengineering]
-    std::string FEDBParams;  // parsed into FEParams
+    std::string FEDBParams; // parsed into FEParams
     std::string FEFileFilter;
     std::string FEInfoText;
     // [modifydatabase]
-    std::string ModDBParams;  // parsed into ModParams
+    std::string ModDBParams; // parsed into ModParams
     std::string ModFileFilter;
     std::string ModInfoText;
     // [keybehaviour]
@@ -250,11 +250,12 @@ public:
     std::string AutonumberTriggerTemplate;
     // [autonumber]
     std::string AutoIncLabel = "Identity";
-    uint8_t SimulateAutonumber = 0;  // only the low byte of the file's number is kept
-    std::string AutonumberDefaultTemplate;  // line breaks as above
+    uint8_t SimulateAutonumber = 0;        // only the low byte of the file's number is kept
+    std::string AutonumberDefaultTemplate; // line breaks as above
     // [refint]
-    std::set<TRefIntAction> RefIntOnDelete{TRefIntAction::None, TRefIntAction::Restrict, TRefIntAction::Cascade,
-                                           TRefIntAction::SetNull, TRefIntAction::SetDefault};
+    std::set<TRefIntAction> RefIntOnDelete{TRefIntAction::None, TRefIntAction::Restrict,
+                                           TRefIntAction::Cascade, TRefIntAction::SetNull,
+                                           TRefIntAction::SetDefault};
     std::set<TRefIntAction> RefIntOnUpdate{TRefIntAction::None};
 
     // Derived lists: the index and clustering texts split at ";" (an empty first item means
@@ -304,7 +305,9 @@ public:
     // Parses a connection parameter descriptor with its choice groups into list.
     static void ParseDBParams(std::string_view text, TVELSettingsList& list);
 
-    bool IsReservedWord(std::string_view word) const { return ReservedWords.find(word) != ReservedWords.end(); }
+    bool IsReservedWord(std::string_view word) const {
+        return ReservedWords.find(word) != ReservedWords.end();
+    }
     bool IsKeyword(std::string_view word) const { return Keywords.find(word) != Keywords.end(); }
     // Whether the trimmed value, or any part of it split at blanks, "(", ")" and "-", is a
     // default-value keyword.
@@ -345,8 +348,8 @@ private:
 // ---- the registry of installed targets ---------------------------------------------------------
 
 struct TTargetEntry {
-    std::string Id;    // at most 30 characters
-    std::string Name;  // at most 40 characters
+    std::string Id;   // at most 30 characters
+    std::string Name; // at most 40 characters
     bool NativeImporterAvailable = false;
     TTargetType TargetType = TTargetType::SQL;
     bool UpdateModel = false;
@@ -374,10 +377,10 @@ public:
 
     int IndexOfId(std::string_view id) const;
     int IndexOfName(std::string_view name) const;
-    const TTargetEntry& EntryById(std::string_view id) const;      // raises when unknown
-    const TTargetEntry& EntryByName(std::string_view name) const;  // raises when unknown
-    std::string NameOfId(std::string_view id) const;                // empty when unknown
-    std::string IdOfName(std::string_view name) const;              // empty when unknown
+    const TTargetEntry& EntryById(std::string_view id) const;     // raises when unknown
+    const TTargetEntry& EntryByName(std::string_view name) const; // raises when unknown
+    std::string NameOfId(std::string_view id) const;              // empty when unknown
+    std::string IdOfName(std::string_view name) const;            // empty when unknown
 
     std::vector<std::string> Names(bool excludeIndependent) const;
     std::vector<std::string> AllNames() const { return Names(false); }
@@ -385,17 +388,19 @@ public:
     // First words of the names of the real targets, once each, in first-seen order.
     std::vector<std::string> Families() const;
     std::string IndependentId() const;
-    bool CanImport(std::string_view name) const;  // raises when the name is unknown
+    bool CanImport(std::string_view name) const; // raises when the name is unknown
     bool FamilyCanImport(std::string_view family) const;
     std::vector<std::string> UpdateModelTargets(bool sqlOnly) const;
     std::vector<std::string> UpdateDatabaseTargets(bool sqlOnly) const;
 
     // The input check of the new-target command: an error text, or empty when acceptable.
-    std::string CheckNewTarget(std::string_view newId, std::string_view newName, std::string_view sourceId) const;
+    std::string CheckNewTarget(std::string_view newId, std::string_view newName,
+                               std::string_view sourceId) const;
     // Creates the definition newId named newName as a copy of sourceId's files and returns
     // the text that tells the user what to do next. Raises EVELError on failure. The registry
     // itself is left as it was built.
-    std::string NewTarget(const std::string& newId, const std::string& newName, const std::string& sourceId) const;
+    std::string NewTarget(const std::string& newId, const std::string& newName,
+                          const std::string& sourceId) const;
 
 private:
     std::string PathOf(std::string_view fileName) const;
@@ -405,4 +410,4 @@ private:
 // The registry of the running program.
 TTargetDatabases& TargetDatabases();
 
-}  // namespace ardvin
+} // namespace ardvin
