@@ -837,9 +837,11 @@ std::string TVELDatabaseSettings::ConnectionDescription(std::string_view driverN
 
 bool TVELDatabaseSettings::IsDefaultKeyword(std::string_view value) const {
     if (DefaultKeywords.empty()) return false;
-    const std::string trimmed = Trim(value);
-    if (DefaultKeywords.count(std::string_view(trimmed))) return true;
-    std::string_view rest(trimmed);
+    // Trimmed in place: this runs for every default value checked.
+    while (!value.empty() && static_cast<unsigned char>(value.front()) <= ' ') value.remove_prefix(1);
+    while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.remove_suffix(1);
+    if (DefaultKeywords.count(value)) return true;
+    std::string_view rest = value;
     while (!rest.empty()) {
         const size_t end = rest.find_first_of(" ()-");
         const std::string_view part = rest.substr(0, end);
