@@ -838,8 +838,10 @@ std::string TVELDatabaseSettings::ConnectionDescription(std::string_view driverN
 bool TVELDatabaseSettings::IsDefaultKeyword(std::string_view value) const {
     if (DefaultKeywords.empty()) return false;
     // Trimmed in place: this runs for every default value checked.
-    while (!value.empty() && static_cast<unsigned char>(value.front()) <= ' ') value.remove_prefix(1);
-    while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.remove_suffix(1);
+    while (!value.empty() && static_cast<unsigned char>(value.front()) <= ' ')
+        value.remove_prefix(1);
+    while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ')
+        value.remove_suffix(1);
     if (DefaultKeywords.count(value)) return true;
     std::string_view rest = value;
     while (!rest.empty()) {
