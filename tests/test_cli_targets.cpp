@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+using ardvin::test::BinDir;
+using ardvin::test::ReadFile;
+using ardvin::test::TempDir;
+using ardvin::test::WriteFile;
+
+extern char** environ;
+
+namespace {
+
+struct RunResult {
+    int ExitCode = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs "ardvin-cli targets" with ARDVIN_DEFINITIONS set to definitionsFolder, or removed
+// from the environment when it is empty.
+RunResult RunTargets(const std::string& definitionsFolder) {
+    const std::string program = BinDir() + "/ardvin-cli";
+    RunResult result;
+    if (!std::filesystem::exists(program)) {
+        ADD_FAILURE() << program << " is not built";
+        return result;
+    }
+    TempDir io;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "ARDVIN_DEFINITIONS=", 19) != 0) env.emplace_back(*e);
+    if (!definitionsFolder.empty()) env.push_back("ARDVIN_DEFINITIONS=" + definitionsFolder);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string arg0 = program, arg1 = "targets";
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, io.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, io.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(rc);
+        return result;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Out = ReadFile(io.File("out"));
+    result.Err = ReadFile(io.File("err"));
+    return result;
+}
+
+// One line, ending in a line break, that holds what.
+void ExpectOneLineError(const RunResult& r, const std::string& what) {
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_NE(r.Err.find(what), std::string::npos) << r.Err;
+    ASSERT_FALSE(r.Err.empty());
+    EXPECT_EQ(r.Err.find('\n'), r.Err.size() - 1) << r.Err;
+}
+
+} // namespace
+
+TEST(CliTargets, ListsShippedAndOwnDefinitions) {
+    const RunResult shipped = RunTargets("");
+    EXPECT_EQ(shipped.ExitCode, 0) << shipped.Err;
+    EXPECT_EQ(shipped.Err, "");
+    EXPECT_NE(shipped.Out.find("dbindependent\tDatabase Independent\tDatabase Independent\n"),
+              std::string::npos)
+        << shipped.Out;
+
+    TempDir dir;
+    WriteFile(dir.File("b.def"), "[general]\r\ndbmsname=Bee 1\r\ntargettype=ms access 2000\r\n");
+    WriteFile(dir.File("a.def"), "; only defaults\n");
+    WriteFile(dir.File("readme.txt"), "not a definition");
+    const RunResult own = RunTargets(dir.Path());
+    EXPECT_EQ(own.ExitCode, 0) << own.Err;
+    EXPECT_EQ(own.Out, "a\tdefault target\tSQL\nb\tBee 1\tMS Access 2000\n");
+}
+
+TEST(CliTargets, BrokenDefinitionsFolderExitsWithTwo) {
+    TempDir dir;
+    ExpectOneLineError(RunTargets(dir.File("missing")), dir.File("missing"));
+
+    std::filesystem::create_directory(dir.File("folder.def"));
+    ExpectOneLineError(RunTargets(dir.Path()), dir.File("folder.def"));
+    std::filesystem::remove(dir.File("folder.def"));
+
+    std::filesystem::create_symlink(dir.File("nowhere.def"), dir.File("dangling.def"));
+    ExpectOneLineError(RunTargets(dir.Path()), dir.File("dangling.def"));
+    std::filesystem::remove(dir.File("dangling.def"));
+
+    WriteFile(dir.File("bad.def"), "[general]\ndbmsname=Bad\nnot a key line\nneither\n");
+    ExpectOneLineError(RunTargets(dir.Path()), dir.File("bad.def") + ":3: ignored malformed line");
+    EXPECT_NE(RunTargets(dir.Path()).Err.find("(and 1 more)"), std::string::npos);
+}
