@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "zXMLUtils.h"
@@ -66,7 +67,9 @@ public:
     virtual std::string GetTemplateName() const { return NameTemplate; }
     virtual void SetName(std::string_view text);
     virtual std::string GetName() const;
-    virtual void SetID(int32_t id) { ID = id; }
+    // Stores ID and tells the list that holds the object (its identifier index). Writing the
+    // field directly is safe but may cost FindByID a linear search.
+    virtual void SetID(int32_t id);
     // Reports a validation message: through the callback when there is one; without one an
     // Error-level message raises EVELError and other levels are dropped.
     void AddMessage(int level, const std::string& text, const TVELMessageCallback& callback);
@@ -105,7 +108,15 @@ public:
     }
     void SetTemplate(std::string_view text);  // trimmed; fires the events when changed
     std::string LabelsText() const;           // labels joined with ","
+    // Comma text: the labels split at ","; an empty text gives no labels. (The property
+    // "Labels" additionally removes every "[" and "]" from each label.)
     void SetLabelsText(std::string_view text);
+    // The list that holds this object as an item (set by the list), or nullptr.
+    TVELNamedObjectsList* ContainingList() const { return containingList_; }
+
+private:
+    friend class TVELNamedObjectsList;
+    TVELNamedObjectsList* containingList_ = nullptr;
 };
 
 // Instantiates CreateNew for a concrete class.
@@ -122,6 +133,8 @@ public:
     TVELNamedObjectsList& operator=(const TVELNamedObjectsList&) = delete;
 
     int32_t LastID = 1;
+    // The object that owns the list (an entity owns its member lists), or nullptr.
+    TVELPersistent* Owner = nullptr;
 
     int Count() const { return static_cast<int>(items_.size()); }
     TVELNamedObject* Items(int index) const { return items_.at(index).get(); }
@@ -183,8 +196,31 @@ protected:
     // taken out of the list (before it is freed).
     virtual void Inserted(TVELNamedObject* item) { (void)item; }
     virtual void Removed(TVELNamedObject* item) { (void)item; }
+    // Orders the items by the selection order of SortByName over keys given per item (keys
+    // compared as bytes): among several equal smallest keys the first is taken, or the last
+    // with lastOfEqual.
+    void SortItemsBySelection(std::vector<std::string> keys, bool lastOfEqual);
 
     std::vector<std::unique_ptr<TVELNamedObject>> items_;
+
+private:
+    friend class TVELNamedObject;
+    // Identifier index answering FindByID's linear search: ID -> the first position that
+    // holds it. Built on first need; kept up to date by appending and by SetID, dropped by
+    // changes that move positions. It holds positions, never pointers, and an entry is used
+    // only when the item at that position has the ID; everything else ends in the linear
+    // search. So an ID written directly to the field (or items_ changed by a subclass) is
+    // still found, although among several items sharing that ID not necessarily the first.
+    void IDChanged(TVELNamedObject* item, int32_t oldID);
+    void IndexAppended(int position) const;
+    void InvalidateIDIndex() const {
+        idIndexValid_ = false;
+        idIndex_.clear();
+    }
+    void BuildIDIndex() const;
+    std::unique_ptr<TVELNamedObject> Release(int index);  // takes the item at index out
+    mutable std::unordered_map<int32_t, int> idIndex_;
+    mutable bool idIndexValid_ = false;
 };
 
 // Converts a text by the text-format modes of ChangeTextFormat: 0 unchanged, 1 upper case,
