@@ -59,14 +59,18 @@ const TDataTypeField* FieldOfKey(std::string_view key) {
 }
 
 const char* const CannotValidate =
-    "Cannot validate datatype(s). Please ensure that the database type file(*.typ) located in the definitions "
-    "folder of your installation folder is valid.";
+    "Cannot validate datatype(s). Please ensure that the database type file(*.typ) located in the "
+    "definitions folder of your installation folder is valid.";
 
-}  // namespace
+} // namespace
 
-TVELDataType::TVELDataType(TVELPersistent* owner) : TVELDatabaseObject(owner) { SetDefaultType(); }
+TVELDataType::TVELDataType(TVELPersistent* owner) : TVELDatabaseObject(owner) {
+    SetDefaultType();
+}
 
-const TSLDatatypes* TVELDataType::TypeList() const { return GetDataTypes(); }
+const TSLDatatypes* TVELDataType::TypeList() const {
+    return GetDataTypes();
+}
 
 void TVELDataType::SetDefaultType() {
     const TSLDatatypes* list = TypeList();
@@ -210,7 +214,7 @@ void TVELDataType::Assign(const TVELNamedObject& source, bool copyLinks) {
 }
 
 bool TVELDataType::Validate(bool fix, const TVELMessageCallback& callback) {
-    (void)fix;  // what can be repaired is always repaired
+    (void)fix; // what can be repaired is always repaired
     const TSLDatatypes* list = TypeList();
     if (!list || list->Count() == 0 || list->Record(0).Malformed) throw EVELError(CannotValidate);
 
@@ -303,4 +307,4 @@ bool TVELDataType::LoadFromMarkup(std::string_view text) {
     return ok;
 }
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -51,7 +51,7 @@ public:
     explicit TVELDataType(TVELPersistent* owner);
     VEL_DECLARE_CREATE(TVELDataType)
 
-    std::string DataType;  // ListName of the chosen type
+    std::string DataType; // ListName of the chosen type
     std::string Length = "0";
     int32_t Precision = 0;
     int32_t Seed = 1;
@@ -59,7 +59,7 @@ public:
     bool Unsigned = false;
     bool ZeroFill = false;
     bool AllowZeroLength = false;
-    bool AutoNumber = false;  // identity
+    bool AutoNumber = false; // identity
     std::string Items;
     std::string Expression;
     std::string CharacterSet;
@@ -76,7 +76,7 @@ public:
     void SetDefaultType();
 
     TDataTypeValues Values() const;
-    uint32_t Capabilities() const;  // of DataType; 0 without a list
+    uint32_t Capabilities() const; // of DataType; 0 without a list
     // The full type text (base, additional part and, for an autonumber value, autonumber part).
     std::string TypeText() const;
     std::string BaseText() const;
@@ -94,4 +94,4 @@ public:
     bool LoadFromMarkup(std::string_view text) override;
 };
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -10,9 +10,9 @@ namespace ardvin {
 
 namespace {
 
-const char* const GroupNames[] = {"Unknown", "Exact Numeric", "Approximate Numeric", "String",
-                                  "Date and Time", "Binary", "Autonumber", "Set",
-                                  "Boolean", "Others", "Computed By"};
+const char* const GroupNames[] = {"Unknown",       "Exact Numeric", "Approximate Numeric", "String",
+                                  "Date and Time", "Binary",        "Autonumber",          "Set",
+                                  "Boolean",       "Others",        "Computed By"};
 constexpr int GroupCount = static_cast<int>(std::size(GroupNames));
 
 // ---- template expansion ------------------------------------------------------------------
@@ -36,17 +36,27 @@ enum TPlaceholder {
 };
 
 struct TPlaceholderName {
-    std::string_view Name;  // without the leading "%"
+    std::string_view Name; // without the leading "%"
     TPlaceholder Kind;
 };
 
 // Longest names first, so that a name is never taken for its prefix (%SUBTYPE is not %S).
 constexpr TPlaceholderName PlaceholderNames[] = {
-    {"ALLOWZEROLENGTH", phAllowZeroLength}, {"ARRAYOPTIONS", phArrayOptions}, {"CHARACTERSET", phCharacterSet},
-    {"SEGMENTSIZE", phSegmentSize},         {"EXPRESSION", phExpression},     {"COLLATION", phCollation},
-    {"UNSIGNED", phUnsigned},               {"ZEROFILL", phZeroFill},         {"SUBTYPE", phSubType},
-    {"ITEMS", phItems},                     {"DTOPT", phDTOptions},           {"P", phPrecision},
-    {"L", phLength},                        {"S", phSeed},                    {"I", phIncrement},
+    {"ALLOWZEROLENGTH", phAllowZeroLength},
+    {"ARRAYOPTIONS", phArrayOptions},
+    {"CHARACTERSET", phCharacterSet},
+    {"SEGMENTSIZE", phSegmentSize},
+    {"EXPRESSION", phExpression},
+    {"COLLATION", phCollation},
+    {"UNSIGNED", phUnsigned},
+    {"ZEROFILL", phZeroFill},
+    {"SUBTYPE", phSubType},
+    {"ITEMS", phItems},
+    {"DTOPT", phDTOptions},
+    {"P", phPrecision},
+    {"L", phLength},
+    {"S", phSeed},
+    {"I", phIncrement},
 };
 
 // The placeholder that starts at text[pos] (a "%"), or nullptr.
@@ -62,45 +72,74 @@ const TPlaceholderName* MatchPlaceholder(std::string_view text, size_t pos, bool
 
 bool HasValue(TPlaceholder kind, const TDataTypeValues& v) {
     switch (kind) {
-    case phPrecision: return v.Precision >= 1;
+    case phPrecision:
+        return v.Precision >= 1;
     case phLength: {
         const std::string len = Trim(v.Length);
         return !len.empty() && len != "0";
     }
-    case phItems: return !v.Items.empty();
-    case phSubType: return !v.SubType.empty();
-    case phExpression: return !v.Expression.empty();
-    case phCharacterSet: return !v.CharacterSet.empty();
-    case phCollation: return !v.Collation.empty();
-    case phSegmentSize: return !v.SegmentSize.empty();
-    case phDTOptions: return !v.DTOptions.empty();
-    case phArrayOptions: return !v.ArrayOptions.empty();
-    case phSeed: return v.Seed != 0;
-    case phIncrement: return v.Increment != 0;
-    case phUnsigned: return v.Unsigned;
-    case phZeroFill: return v.ZeroFill;
-    case phAllowZeroLength: return v.AllowZeroLength;
+    case phItems:
+        return !v.Items.empty();
+    case phSubType:
+        return !v.SubType.empty();
+    case phExpression:
+        return !v.Expression.empty();
+    case phCharacterSet:
+        return !v.CharacterSet.empty();
+    case phCollation:
+        return !v.Collation.empty();
+    case phSegmentSize:
+        return !v.SegmentSize.empty();
+    case phDTOptions:
+        return !v.DTOptions.empty();
+    case phArrayOptions:
+        return !v.ArrayOptions.empty();
+    case phSeed:
+        return v.Seed != 0;
+    case phIncrement:
+        return v.Increment != 0;
+    case phUnsigned:
+        return v.Unsigned;
+    case phZeroFill:
+        return v.ZeroFill;
+    case phAllowZeroLength:
+        return v.AllowZeroLength;
     }
     return false;
 }
 
 std::string Replacement(TPlaceholder kind, const TDataTypeValues& v) {
     switch (kind) {
-    case phItems: return v.Items;
-    case phPrecision: return IntToStr(v.Precision);
-    case phLength: return v.Length;
-    case phSegmentSize: return "SEGMENT SIZE " + v.SegmentSize;
-    case phDTOptions: return v.DTOptions;
-    case phArrayOptions: return v.ArrayOptions;
-    case phSubType: return "SUB_TYPE " + v.SubType;
-    case phSeed: return IntToStr(v.Seed);
-    case phIncrement: return IntToStr(v.Increment);
-    case phUnsigned: return "UNSIGNED";
-    case phZeroFill: return "ZEROFILL";
-    case phAllowZeroLength: return "True";
-    case phExpression: return v.Expression;
-    case phCharacterSet: return "CHARACTER SET " + v.CharacterSet;
-    case phCollation: return "COLLATE " + v.Collation;
+    case phItems:
+        return v.Items;
+    case phPrecision:
+        return IntToStr(v.Precision);
+    case phLength:
+        return v.Length;
+    case phSegmentSize:
+        return "SEGMENT SIZE " + v.SegmentSize;
+    case phDTOptions:
+        return v.DTOptions;
+    case phArrayOptions:
+        return v.ArrayOptions;
+    case phSubType:
+        return "SUB_TYPE " + v.SubType;
+    case phSeed:
+        return IntToStr(v.Seed);
+    case phIncrement:
+        return IntToStr(v.Increment);
+    case phUnsigned:
+        return "UNSIGNED";
+    case phZeroFill:
+        return "ZEROFILL";
+    case phAllowZeroLength:
+        return "True";
+    case phExpression:
+        return v.Expression;
+    case phCharacterSet:
+        return "CHARACTER SET " + v.CharacterSet;
+    case phCollation:
+        return "COLLATE " + v.Collation;
     }
     return {};
 }
@@ -135,7 +174,9 @@ std::string Substitute(std::string_view text, const TDataTypeValues& v) {
     return out;
 }
 
-bool IsEscaped(std::string_view s, size_t i) { return i > 0 && s[i - 1] == '~'; }
+bool IsEscaped(std::string_view s, size_t i) {
+    return i > 0 && s[i - 1] == '~';
+}
 
 size_t FindOpenBracket(std::string_view s, size_t from) {
     for (size_t i = s.find('[', from); i != std::string_view::npos; i = s.find('[', i + 1))
@@ -164,10 +205,11 @@ std::string ExpandPart(std::string_view tmpl, const TDataTypeValues& v, bool che
         const size_t open = FindOpenBracket(text, from);
         if (open == std::string::npos) break;
         const size_t close = MatchingCloseBracket(text, open);
-        if (close == std::string::npos) break;  // unbalanced: the rest is ordinary text
+        if (close == std::string::npos) break; // unbalanced: the rest is ordinary text
         // An empty part "[]" is kept as it stands.
-        const std::string part =
-            close == open + 1 ? std::string("~[~]") : ExpandPart(text.substr(open + 1, close - open - 1), v, true);
+        const std::string part = close == open + 1
+                                     ? std::string("~[~]")
+                                     : ExpandPart(text.substr(open + 1, close - open - 1), v, true);
         text.replace(open, close - open + 1, part);
         from = open + part.size();
     }
@@ -184,16 +226,29 @@ TDataTypeValues ProtectBrackets(const TDataTypeValues& values) {
     return v;
 }
 
-std::string RestoreBrackets(std::string_view text) { return ReplaceAll(ReplaceAll(text, "~!", "["), "~*", "]"); }
+std::string RestoreBrackets(std::string_view text) {
+    return ReplaceAll(ReplaceAll(text, "~!", "["), "~*", "]");
+}
 
 // ---- decoding ----------------------------------------------------------------------------
 
 constexpr int FieldCount = 16;
-const char* const FieldNames[FieldCount] = {
-    "ListName",     "BaseTemplate",     "AdditionalPropertiesTemplate", "AutoNumberPropertiesTemplate",
-    "TypeGroup",    "DefaultLength",    "DefaultPrecision",             "IsDefault",
-    "EnableAutoNumbering", "IsAutoNumber", "FKDataType",                "MaxLength",
-    "Synonyms",     "DefinitionID",     "Hidden",                       "DomainAsType"};
+const char* const FieldNames[FieldCount] = {"ListName",
+                                            "BaseTemplate",
+                                            "AdditionalPropertiesTemplate",
+                                            "AutoNumberPropertiesTemplate",
+                                            "TypeGroup",
+                                            "DefaultLength",
+                                            "DefaultPrecision",
+                                            "IsDefault",
+                                            "EnableAutoNumbering",
+                                            "IsAutoNumber",
+                                            "FKDataType",
+                                            "MaxLength",
+                                            "Synonyms",
+                                            "DefinitionID",
+                                            "Hidden",
+                                            "DomainAsType"};
 
 int GroupOfText(std::string_view text) {
     for (int g = 0; g < GroupCount; ++g)
@@ -232,24 +287,26 @@ uint32_t CapabilitiesOf(const TDataTypeRecord& r) {
 const std::vector<std::vector<std::string>>& Families() {
     static const std::vector<std::vector<std::string>> families = {
         {"INTEGER", "INT", "INT2", "INT4", "INT8", "TINYINT", "MEDIUMINT", "SMALLINT", "BIGINT", "LARGEINT"},
-        {"VARCHAR2", "VARCHAR", "CHAR", "NVARCHAR", "NCHAR", "TEXT", "TXT", "STRING", "CHARACTER", "CHAR VARYING",
-         "CHARACTER VARYING", "LONGTEXT", "MEMO", "NTEXT"},
+        {"VARCHAR2", "VARCHAR", "CHAR", "NVARCHAR", "NCHAR", "TEXT", "TXT", "STRING", "CHARACTER",
+         "CHAR VARYING", "CHARACTER VARYING", "LONGTEXT", "MEMO", "NTEXT"},
         {"BLOB", "CLOB", "NCLOB", "BINARY", "VARBINARY", "BINARY VARYING", "LONGBINARY", "IMAGE", "LONG",
          "LONG RAW", "BYTES", "VARBYTES"},
         {"BOOLEAN", "BOOL", "BIT", "INTEGER", "INT", "TINYINT", "CHAR"},
         {"DATETIME", "DATE", "TIME", "TIMESTAMP", "TIME WITH TIMEZONE", "TIMESTAMP WITH TIMEZONE",
          "DATE WITH TIMEZONE", "DATETIME WITH TIMEZONE", "SMALLDATETIME", "YEAR"},
-        {"COUNTER", "SERIAL", "AUTONUMBER", "SERIAL8", "AUTOINC", "AUTOINCREMENT", "IDENTITY", "INTEGER", "INT",
-         "INT8", "INT4", "INT2", "TINYINT"},
-        {"NUMERIC", "DECIMAL", "NUMBER", "DEC", "DOUBLE", "DOUBLE PRECISION", "FLOAT", "FLOAT4", "FLOAT8", "REAL",
-         "MONEY", "SMALLMONEY", "CURRENCY", "CURDOUBLE"},
+        {"COUNTER", "SERIAL", "AUTONUMBER", "SERIAL8", "AUTOINC", "AUTOINCREMENT", "IDENTITY", "INTEGER",
+         "INT", "INT8", "INT4", "INT2", "TINYINT"},
+        {"NUMERIC", "DECIMAL", "NUMBER", "DEC", "DOUBLE", "DOUBLE PRECISION", "FLOAT", "FLOAT4", "FLOAT8",
+         "REAL", "MONEY", "SMALLMONEY", "CURRENCY", "CURDOUBLE"},
     };
     return families;
 }
 
-}  // namespace
+} // namespace
 
-const char* TypeGroupName(int group) { return group >= 0 && group < GroupCount ? GroupNames[group] : ""; }
+const char* TypeGroupName(int group) {
+    return group >= 0 && group < GroupCount ? GroupNames[group] : "";
+}
 
 std::string ExpandTypeTemplate(std::string_view tmpl, const TDataTypeValues& values, bool checkMode) {
     return ReplaceAll(ReplaceAll(ExpandPart(tmpl, values, checkMode), "~[", "["), "~]", "]");
@@ -274,7 +331,7 @@ bool TSLDatatypes::LoadFromFile(const std::string& fileName) {
 void TSLDatatypes::LoadFromText(std::string_view text, std::string_view sourceName) {
     Clear();
     sourceName_ = std::string(sourceName);
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 byte order mark
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3); // UTF-8 byte order mark
 
     int lineNumber = 0;
     size_t pos = 0;
@@ -285,7 +342,7 @@ void TSLDatatypes::LoadFromText(std::string_view text, std::string_view sourceNa
         pos = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (lineNumber == 1 && !line.empty() && line[0] == 'L') continue;  // header naming the columns
+        if (lineNumber == 1 && !line.empty() && line[0] == 'L') continue; // header naming the columns
         if (Trim(line).empty()) continue;
 
         TDataTypeRecord r;
@@ -404,7 +461,9 @@ const TDataTypeRecord* TSLDatatypes::RecordOrNull(std::string_view name) const {
     return i < 0 ? nullptr : &records_[i];
 }
 
-const TDataTypeRecord* TSLDatatypes::Find(std::string_view name) const { return RecordOrNull(name); }
+const TDataTypeRecord* TSLDatatypes::Find(std::string_view name) const {
+    return RecordOrNull(name);
+}
 
 int TSLDatatypes::IndexOf(std::string_view name) const {
     auto it = nameIndex_.find(UpperCase(name));
@@ -438,11 +497,14 @@ std::vector<std::string> TSLDatatypes::Names(bool includeHidden) const {
     return out;
 }
 
-std::string TSLDatatypes::NamesText(bool includeHidden) const { return JoinStrings(Names(includeHidden), ","); }
+std::string TSLDatatypes::NamesText(bool includeHidden) const {
+    return JoinStrings(Names(includeHidden), ",");
+}
 
 int TSLDatatypes::TypeGroupAt(int index) const {
     const TDataTypeRecord& r = Record(index);
-    if (r.Group < 0) throw EVELError("Unknown string for typegroup in data types file." + Where(r.LineNumber));
+    if (r.Group < 0)
+        throw EVELError("Unknown string for typegroup in data types file." + Where(r.LineNumber));
     return r.Group;
 }
 
@@ -495,7 +557,8 @@ std::string TSLDatatypes::TypeText(std::string_view name, const TDataTypeValues&
 std::string TSLDatatypes::AutoNumberText(std::string_view name, const TDataTypeValues& values) const {
     const TDataTypeRecord* r = RecordOrNull(name);
     if (!r || !values.AutoNumber || Trim(r->AutoNumberPropertiesTemplate).empty()) return {};
-    return RestoreBrackets(ExpandTypeTemplate(r->AutoNumberPropertiesTemplate, ProtectBrackets(values), false));
+    return RestoreBrackets(
+        ExpandTypeTemplate(r->AutoNumberPropertiesTemplate, ProtectBrackets(values), false));
 }
 
 std::string TSLDatatypes::BaseText(std::string_view name, const TDataTypeValues& values) const {
@@ -537,4 +600,4 @@ std::vector<std::string> TSLDatatypes::SimilarTypes(std::string_view name) {
     return {};
 }
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -40,22 +40,22 @@ const char* TypeGroupName(int group);
 
 // Capability flags of a data type, derived from its templates.
 enum TDataTypeCapability : uint32_t {
-    dcLength = 1,                // BaseTemplate holds %L
-    dcPrecision = 2,             // BaseTemplate holds %P
-    dcZeroFill = 4,              // AdditionalPropertiesTemplate holds %ZEROFILL
-    dcUnsigned = 8,              // AdditionalPropertiesTemplate holds %UNSIGNED
-    dcSeed = 16,                 // AutoNumberPropertiesTemplate holds %S
-    dcIncrement = 32,            // AutoNumberPropertiesTemplate holds %I
-    dcItems = 64,                // BaseTemplate holds %ITEMS
-    dcAutoNumber = 128,          // EnableAutoNumbering is set
-    dcAllowZeroLength = 1024,    // AdditionalPropertiesTemplate holds %ALLOWZEROLENGTH
-    dcExpression = 2048,         // BaseTemplate or AdditionalPropertiesTemplate holds %EXPRESSION
-    dcCharacterSet = 4096,       // AdditionalPropertiesTemplate holds %CHARACTERSET
-    dcSubType = 8192,            // AdditionalPropertiesTemplate holds %SUBTYPE
-    dcSegmentSize = 16384,       // AdditionalPropertiesTemplate holds %SEGMENTSIZE
-    dcDataTypeOptions = 32768,   // AdditionalPropertiesTemplate holds %DTOPT
-    dcArrayOptions = 65536,      // AdditionalPropertiesTemplate holds %ARRAYOPTIONS
-    dcCollation = 131072,        // AdditionalPropertiesTemplate holds %COLLATION
+    dcLength = 1,              // BaseTemplate holds %L
+    dcPrecision = 2,           // BaseTemplate holds %P
+    dcZeroFill = 4,            // AdditionalPropertiesTemplate holds %ZEROFILL
+    dcUnsigned = 8,            // AdditionalPropertiesTemplate holds %UNSIGNED
+    dcSeed = 16,               // AutoNumberPropertiesTemplate holds %S
+    dcIncrement = 32,          // AutoNumberPropertiesTemplate holds %I
+    dcItems = 64,              // BaseTemplate holds %ITEMS
+    dcAutoNumber = 128,        // EnableAutoNumbering is set
+    dcAllowZeroLength = 1024,  // AdditionalPropertiesTemplate holds %ALLOWZEROLENGTH
+    dcExpression = 2048,       // BaseTemplate or AdditionalPropertiesTemplate holds %EXPRESSION
+    dcCharacterSet = 4096,     // AdditionalPropertiesTemplate holds %CHARACTERSET
+    dcSubType = 8192,          // AdditionalPropertiesTemplate holds %SUBTYPE
+    dcSegmentSize = 16384,     // AdditionalPropertiesTemplate holds %SEGMENTSIZE
+    dcDataTypeOptions = 32768, // AdditionalPropertiesTemplate holds %DTOPT
+    dcArrayOptions = 65536,    // AdditionalPropertiesTemplate holds %ARRAYOPTIONS
+    dcCollation = 131072,      // AdditionalPropertiesTemplate holds %COLLATION
 };
 
 // One line of the list, decoded.
@@ -64,25 +64,25 @@ struct TDataTypeRecord {
     std::string BaseTemplate;
     std::string AdditionalPropertiesTemplate;
     std::string AutoNumberPropertiesTemplate;
-    std::string TypeGroup;  // the text as written in the file
+    std::string TypeGroup; // the text as written in the file
     int32_t DefaultLength = 0;
     int32_t DefaultPrecision = 0;
     bool IsDefault = false;
     bool EnableAutoNumbering = false;
     bool IsAutoNumber = false;
     std::string FKDataType;
-    int32_t MaxLength = 0;  // 0 or less: no limit
-    std::string Synonyms;   // as written, separated by ","
+    int32_t MaxLength = 0; // 0 or less: no limit
+    std::string Synonyms;  // as written, separated by ","
     int32_t DefinitionID = 0;
     bool Hidden = false;
     bool DomainAsType = false;
 
     // Derived on load.
     uint32_t Capabilities = 0;
-    std::vector<std::string> SynonymList;  // trimmed, empty ones left out
-    int Group = -1;                        // TDataTypeGroup, -1 for an unknown group text
-    int LineNumber = 0;                    // line of the file, 1-based
-    bool Malformed = false;                // a field could not be decoded (see LoadWarnings)
+    std::vector<std::string> SynonymList; // trimmed, empty ones left out
+    int Group = -1;                       // TDataTypeGroup, -1 for an unknown group text
+    int LineNumber = 0;                   // line of the file, 1-based
+    bool Malformed = false;               // a field could not be decoded (see LoadWarnings)
 };
 
 // What a template is expanded with: the data type value of a column or domain. The default
@@ -157,7 +157,7 @@ public:
     // Name of the last type with IsAutoNumber; empty when none.
     std::string AutoNumberType() const;
     std::vector<std::string> Names(bool includeHidden) const;
-    std::string NamesText(bool includeHidden) const;  // joined with ","
+    std::string NamesText(bool includeHidden) const; // joined with ","
 
     // The type group of a type; 0 for a name not in the list. Raises "Unknown string for
     // typegroup in data types file." with file and line when the type's group text is unknown.
@@ -192,7 +192,7 @@ public:
 
 private:
     void Rebuild();
-    std::string Where(int lineNumber) const;  // " (file, line n)"
+    std::string Where(int lineNumber) const; // " (file, line n)"
     const TDataTypeRecord* RecordOrNull(std::string_view name) const;
 
     std::string sourceName_;
@@ -200,12 +200,12 @@ private:
     std::vector<TDataTypeRecord> records_;
     std::vector<std::string> listNames_;
     std::vector<std::string> namesAndSynonyms_;
-    std::unordered_map<std::string, int> nameIndex_;     // upper-cased ListName -> first index
-    std::unordered_map<std::string, int> synonymIndex_;  // upper-cased synonym -> first index
-    std::unordered_map<int32_t, int> definitionIndex_;   // DefinitionID -> first index
+    std::unordered_map<std::string, int> nameIndex_;    // upper-cased ListName -> first index
+    std::unordered_map<std::string, int> synonymIndex_; // upper-cased synonym -> first index
+    std::unordered_map<int32_t, int> definitionIndex_;  // DefinitionID -> first index
     uint32_t capabilityUnion_ = 0;
     int defaultIndex_ = -1;
     int autoNumberIndex_ = -1;
 };
 
-}  // namespace ardvin
+} // namespace ardvin
