@@ -65,6 +65,8 @@ const char* const CannotValidate =
 } // namespace
 
 TVELDataType::TVELDataType(TVELPersistent* owner) : TVELDatabaseObject(owner) {
+    Seed = 1;
+    Increment = 1;
     SetDefaultType();
 }
 
@@ -77,27 +79,6 @@ void TVELDataType::SetDefaultType() {
     if (!list) return;
     std::string def = list->DefaultType();
     if (!def.empty()) DataType = std::move(def);
-}
-
-TDataTypeValues TVELDataType::Values() const {
-    TDataTypeValues v;
-    v.Length = Length;
-    v.Precision = Precision;
-    v.Seed = Seed;
-    v.Increment = Increment;
-    v.Unsigned = Unsigned;
-    v.ZeroFill = ZeroFill;
-    v.AllowZeroLength = AllowZeroLength;
-    v.AutoNumber = AutoNumber;
-    v.Items = Items;
-    v.Expression = Expression;
-    v.CharacterSet = CharacterSet;
-    v.Collation = Collation;
-    v.SubType = SubType;
-    v.SegmentSize = SegmentSize;
-    v.DTOptions = DTOptions;
-    v.ArrayOptions = ArrayOptions;
-    return v;
 }
 
 uint32_t TVELDataType::Capabilities() const {

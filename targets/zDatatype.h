@@ -43,7 +43,9 @@
 
 namespace ardvin {
 
-class TVELDataType : public TVELDatabaseObject {
+// The value fields (Length, Precision, Seed, Increment, the flags and the option texts) come
+// from TDataTypeValues; a new value has Seed and Increment 1.
+class TVELDataType : public TVELDatabaseObject, public TDataTypeValues {
 public:
     static constexpr std::string_view Element = "DT";
 
@@ -52,22 +54,6 @@ public:
     VEL_DECLARE_CREATE(TVELDataType)
 
     std::string DataType; // ListName of the chosen type
-    std::string Length = "0";
-    int32_t Precision = 0;
-    int32_t Seed = 1;
-    int32_t Increment = 1;
-    bool Unsigned = false;
-    bool ZeroFill = false;
-    bool AllowZeroLength = false;
-    bool AutoNumber = false; // identity
-    std::string Items;
-    std::string Expression;
-    std::string CharacterSet;
-    std::string Collation;
-    std::string SubType;
-    std::string SegmentSize;
-    std::string DTOptions;
-    std::string ArrayOptions;
 
     // The data type list of the target: by default the list of the root data dictionary;
     // values that reach their target otherwise override it. nullptr when none is reachable.
@@ -75,7 +61,7 @@ public:
     // Sets DataType to the overall default type of TypeList() when there is one.
     void SetDefaultType();
 
-    TDataTypeValues Values() const;
+    const TDataTypeValues& Values() const { return *this; }
     uint32_t Capabilities() const; // of DataType; 0 without a list
     // The full type text (base, additional part and, for an autonumber value, autonumber part).
     std::string TypeText() const;
