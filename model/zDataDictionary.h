@@ -26,7 +26,8 @@ public:
     std::function<void(TVELDatabaseObject* object)> OnObjectCreated;
     std::function<void(TVELDatabaseObject* object)> OnObjectMerged;
     std::function<void(size_t markupLength)> OnLoadProgress;
-    std::function<void(int level, const std::string& text)> OnMessage;
+    // Messages of the whole-model check: the object concerned (may be nullptr), level, text.
+    std::function<void(TVELNamedObject* object, int level, const std::string& text)> OnMessage;
     std::function<void(TVELDatabaseObject* object)> OnCheckProgress;
     // Every change and name change of an object of the dictionary ends here.
     std::function<void(TVELNamedObject* object)> OnObjectChanged;
@@ -47,6 +48,12 @@ public:
     void Clear();
     TVELDatabaseObject* FindObjectByID(int32_t id) const;
     TVELDatabaseObject* FindOfTypeByQualifiedName(int type, std::string_view name) const;
+    TVELDatabaseObject* FindSequence(std::string_view qualifiedName) const {
+        return FindOfTypeByQualifiedName(otSequence, qualifiedName);
+    }
+    TVELDatabaseObject* FindProcedure(std::string_view qualifiedName) const {
+        return FindOfTypeByQualifiedName(otProcedure, qualifiedName);
+    }
     // Objects of one type, ordered by identifier.
     void CollectOfTypeByID(int type, std::vector<TVELDatabaseObject*>& out) const;
     TVELDatabaseObject* FindSameObject(const TVELNamedObject* object) const;
@@ -61,12 +68,18 @@ public:
     void ClearSchemas();
 
     // Sends a message of the whole-model check.
-    void Message(int level, const std::string& text) {
-        if (OnMessage) OnMessage(level, text);
+    void Message(TVELNamedObject* object, int level, const std::string& text) {
+        if (OnMessage) OnMessage(object, level, text);
     }
+    // A validation callback that forwards to OnMessage.
+    TVELMessageCallback MessageCallback();
 
 protected:
     void Inserted(TVELNamedObject* item) override;
+
+    // The entity a connection end stands for: the object itself when it is an entity, else
+    // the entity its AOID names; nullptr when neither.
+    TVELDatabaseObject* ResolveEntity(int32_t id) const;
 
 private:
     void Connect(TVELNamedObject* object);

@@ -98,6 +98,10 @@ public:
         (void)childID;
         return false;
     }
+    virtual void SetConnectionEnds(int32_t parentID, int32_t childID) {
+        (void)parentID;
+        (void)childID;
+    }
 
     // The list that holds this object: its owner when that is a list, else the list of the
     // owning object that holds it (an entity holds its members in lists of its own).

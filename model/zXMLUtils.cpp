@@ -211,8 +211,19 @@ std::string Unescape(std::string_view text) {
     return ReplaceAll(r, "&amp;", "&");
 }
 
+// A value as the reader will give it back: line breaks at its ends cannot be stored. Writing
+// the value in that form keeps a save of a freshly loaded model identical to its file.
+static std::string_view StoredForm(std::string_view v) {
+    while (v.size() >= 2 && v[0] == '\r' && v[1] == '\n') v.remove_prefix(2);
+    while (v.size() >= 2 && v[v.size() - 2] == '\r' && v[v.size() - 1] == '\n') v.remove_suffix(2);
+    while (!v.empty() && v.front() == '\n') v.remove_prefix(1);
+    while (!v.empty() && v.back() == '\n') v.remove_suffix(1);
+    return v;
+}
+
 void AppendElement(std::string& out, std::string_view tag, std::string_view value) {
     const std::string up = UpperCase(tag);
+    value = StoredForm(value);
     out += CRLF;
     out += '<';
     out += up;
