@@ -728,7 +728,9 @@ void TDBScript::RemoveComments() {
             // The line breaks stay, so that line numbers remain those of the source; a comment
             // inside a line leaves a blank, so that the words around it stay apart.
             const int lineFeeds = CountLineFeeds(std::string_view(text).substr(piece.Begin, piece.End - piece.Begin));
-            if (lineFeeds == 0 && piece.Kind == TPieceKind::Comment) out += ' ';
+            if (lineFeeds == 0 && piece.Kind == TPieceKind::Comment && piece.End < text.size() &&
+                text[piece.End] != '\r' && text[piece.End] != '\n')
+                out += ' ';
             for (int i = 0; i < lineFeeds; ++i) out += "\r\n";
             if (piece.Unterminated) Log(mlWarning, UnterminatedText(piece));
             break;
