@@ -533,7 +533,8 @@ private:
                 if (after.empty() || !IsBlankChar(after.front())) return false;
                 const std::string rest = Trim(after);
                 const std::string delimiter = rest.substr(0, rest.find_first_of(" \t"));
-                if (delimiter.empty()) return false;
+                // The client takes at most 16 characters.
+                if (delimiter.empty() || delimiter.size() > 16) return false;
                 terminator_ = delimiter;
                 return true;
             }
@@ -646,21 +647,16 @@ void TDBScript::SetWorkingText(std::string&& text) {
 
 void TDBScript::SetText(std::string_view text) {
     std::string out = TakeBuffer(text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t end = text.find_first_of("\r\n\t", i);
-        if (end == npos) {
-            out.append(text.substr(i));
-            break;
-        }
-        out.append(text.substr(i, end - i));
-        if (text[end] == '\t') {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\t') {
             out += ' ';
-            i = end + 1;
-            continue;
+        } else if (c == '\n' || c == '\r') {
+            out += CRLF;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += c;
         }
-        out += CRLF;
-        i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
     }
     SetWorkingText(std::move(out));
 }

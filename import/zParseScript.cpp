@@ -10,6 +10,10 @@ namespace ardvin {
 namespace {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// Tokens read ahead for a terminator that did not match are read again when the terminator is
+// at most this long; after longer ones they are taken as text, so that splitting stays linear.
+constexpr size_t MaxRereadTerminator = 16;
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 void TrimInPlace(std::string& s) {
@@ -160,13 +164,15 @@ struct TVELSymbolState::Node {
     }
 };
 
-TVELSymbolState::TVELSymbolState() : root_(std::make_unique<Node>()) {
-    root_->Children.reserve(256);
+// The root of the tree: one valid node per character.
+struct TVELSymbolState::Tree {
+    std::array<Node, 256> First;
+};
+
+TVELSymbolState::TVELSymbolState() : tree_(std::make_unique<Tree>()) {
     for (int c = 0; c < 256; ++c) {
-        auto node = std::make_unique<Node>();
-        node->Char = static_cast<unsigned char>(c);
-        node->Valid = true;
-        root_->Children.push_back(std::move(node));
+        tree_->First[c].Char = static_cast<unsigned char>(c);
+        tree_->First[c].Valid = true;
     }
     AddSymbol("<>");
     AddSymbol("<=");
@@ -177,7 +183,7 @@ TVELSymbolState::~TVELSymbolState() = default;
 
 void TVELSymbolState::AddSymbol(std::string_view symbol) {
     if (symbol.empty()) return;
-    Node* node = root_->Children[static_cast<unsigned char>(symbol[0])].get();
+    Node* node = &tree_->First[static_cast<unsigned char>(symbol[0])];
     for (size_t i = 1; i < symbol.size(); ++i) {
         const auto c = static_cast<unsigned char>(symbol[i]);
         Node* child = node->Find(c);
@@ -196,7 +202,7 @@ void TVELSymbolState::NextToken(TVELCharReader& reader, int first, TVELToken& to
     std::string& text = token.Text;
     text.assign(1, static_cast<char>(first));
     token.Kind = tkSymbol;
-    const Node* node = root_->Children[static_cast<unsigned char>(first)].get();
+    const Node* node = &tree_->First[static_cast<unsigned char>(first)];
     size_t validLength = 1;
     while (!node->Children.empty()) {
         const int c = reader.Read();
@@ -326,7 +332,7 @@ bool TVELTokenStream::Produce(TVELToken& token) {
             if (options_ & toSkipWhitespace) continue;
             if (options_ & toCompactWhitespace) {
                 if (lastWasWhitespace_) continue;
-                token.Text = " ";
+                token.Text.assign(1, ' ');
             }
         }
         lastWasWhitespace_ = token.Kind == tkWhitespace;
@@ -368,7 +374,7 @@ bool TVELTokenStream::Next(TVELToken& token) {
 
 void TVELSQLScriptParser::Clear() {
     Statements.clear();
-    Terminator = ";";
+    Terminator.assign(1, ';');
     Remainder.clear();
 }
 
@@ -384,14 +390,17 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
     };
 
     std::string statement;
+    bool hasText = false;  // statement holds more than whitespace
     if (!Remainder.empty()) {
         statement = Remainder;
         statement += Compact ? ' ' : '\n';
+        hasText = true;
         Remainder.clear();
     }
     auto append = [&](const TVELToken& token) {
         if (token.Kind != tkWhitespace) {
             statement += token.Text;
+            hasText = true;
         } else if (Compact) {
             while (!statement.empty() && static_cast<unsigned char>(statement.back()) <= ' ') statement.pop_back();
             if (!statement.empty()) statement += ' ';
@@ -399,13 +408,10 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
             statement += token.Text;
         }
     };
-    auto isBlank = [&] {
-        return std::all_of(statement.begin(), statement.end(),
-                           [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-    };
     auto finish = [&] {
         std::string s = std::move(statement);
         statement.clear();
+        hasText = false;
         TrimInPlace(s);
         if (s.empty()) return;
         if (Mode == smTerminator) {
@@ -490,7 +496,7 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
             break;
         default:
             if (token.Kind == tkWhitespace) break;
-            if (token.Kind == tkWord && SameText(token.Text, "DELIMITER") && isBlank() && delimiterLine()) {
+            if (token.Kind == tkWord && !hasText && SameText(token.Text, "DELIMITER") && delimiterLine()) {
                 statement.clear();
                 continue;
             }
@@ -500,19 +506,21 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
             }
             {
                 // A terminator of several tokens: read on while the text still begins it.
-                std::string collected = token.Text;
-                while (collected.size() < Terminator.size() && StartsText(collected, Terminator)) {
+                size_t collected = token.Text.size();
+                bool prefix = StartsText(token.Text, Terminator);
+                while (prefix && collected < Terminator.size()) {
                     TVELToken following;
                     if (!next(following)) break;
                     if (following.Kind == tkWhitespace || following.Kind == tkEOF) {
                         ahead.push_front(std::move(following));
                         break;
                     }
-                    collected += following.Text;
+                    prefix = StartsText(following.Text, std::string_view(Terminator).substr(collected));
+                    collected += following.Text.size();
                     readAhead.push_back(std::move(following));
                 }
-                terminator = SameText(collected, Terminator);
-                if (!terminator && !readAhead.empty()) {
+                terminator = prefix && collected == Terminator.size();
+                if (!terminator && Terminator.size() <= MaxRereadTerminator) {
                     // The tokens read ahead may begin a terminator themselves.
                     for (auto it = readAhead.rbegin(); it != readAhead.rend(); ++it) ahead.push_front(std::move(*it));
                     readAhead.clear();

@@ -129,7 +129,8 @@ public:
 
 private:
     struct Node;
-    std::unique_ptr<Node> root_;
+    struct Tree;
+    std::unique_ptr<Tree> tree_;
 };
 
 // A run of the characters 0 to 32.
@@ -202,7 +203,6 @@ private:
     bool eofDone_ = false;
     bool lastWasWhitespace_ = false;
     bool havePending_ = false;
-    bool pendingFromInteger_ = false;
     TVELToken pending_;
 };
 
