@@ -34,6 +34,12 @@ void TrimInPlace(std::string& s) {
     s.erase(0, begin);
 }
 
+std::string_view TrimView(std::string_view s) {
+    while (!s.empty() && IsBlankChar(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlankChar(s.back())) s.remove_suffix(1);
+    return s;
+}
+
 // The first word of a text (a run of name characters after leading blanks).
 std::string_view FirstWord(std::string_view s) {
     size_t i = 0;
@@ -284,7 +290,7 @@ private:
         while (lineBegin < t_.size()) {
             size_t lineEnd = t_.find('\n', lineBegin);
             if (lineEnd == npos) lineEnd = t_.size();
-            if (Trim(t_.substr(lineBegin, lineEnd - lineBegin)) == "\\.") {
+            if (TrimView(t_.substr(lineBegin, lineEnd - lineBegin)) == "\\.") {
                 piece.End = lineEnd > lineBegin && t_[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
                 piece.End = std::max(piece.End, pos_ + 1);
                 return;
@@ -338,8 +344,9 @@ std::string UnterminatedText(const TPiece& piece) {
 
 // Follows BEGIN ... END and CASE ... END nesting and parentheses through the words of a
 // statement, so that a terminator inside a code block can be told from one that ends the
-// statement. BEGIN directly followed by a transaction word or a terminator starts no block; END
-// followed by IF, LOOP, WHILE, REPEAT or FOR closes a block that BEGIN did not open.
+// statement. BEGIN directly followed by a transaction word or a terminator starts no block; END IF,
+// END LOOP, END WHILE, END REPEAT and END FOR close blocks that BEGIN did not open and leave the
+// count alone.
 class TBlockCounter {
 public:
     int Depth = 0;
@@ -531,24 +538,24 @@ private:
             if (SameText(word, "DELIMITER") && !hasText_) {
                 const std::string_view after = AfterWord(line, word);
                 if (after.empty() || !IsBlankChar(after.front())) return false;
-                const std::string rest = Trim(after);
-                const std::string delimiter = rest.substr(0, rest.find_first_of(" \t"));
+                const std::string_view rest = TrimView(after);
+                const std::string_view delimiter = rest.substr(0, rest.find_first_of(" \t"));
                 // The client takes at most 16 characters.
                 if (delimiter.empty() || delimiter.size() > 16) return false;
-                terminator_ = delimiter;
+                terminator_ = std::string(delimiter);
                 return true;
             }
             return false;
         case TVELScriptDialect::SQLServer: {
             // GO, optionally with a repeat count
             if (!SameText(word, "GO")) return false;
-            const std::string rest = Trim(AfterWord(line, word));
+            const std::string_view rest = TrimView(AfterWord(line, word));
             if (!std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
             Flush();
             return true;
         }
         case TVELScriptDialect::Oracle:
-            if (Trim(line) != "/") return false;
+            if (TrimView(line) != "/") return false;
             Flush();
             return true;
         default:
@@ -591,8 +598,12 @@ private:
         case TVELScriptDialect::SQLServer:
             // A module runs to the end of its batch.
             return blocks_.Depth == 0 && !IsSQLServerModule();
-        case TVELScriptDialect::PostgreSQL:
-            return blocks_.Parens == 0 && !(blocks_.Depth > 0 && head_.CreatesOneOf({"FUNCTION", "PROCEDURE"}));
+        case TVELScriptDialect::PostgreSQL: {
+            // Only the bodies of SQL-standard routines (BEGIN ATOMIC) hold terminators.
+            const size_t at = head_.ObjectWord(false);
+            return blocks_.Parens == 0 &&
+                   !(blocks_.Depth > 0 && at != npos && IsOneOf(head_[at], {"FUNCTION", "PROCEDURE"}));
+        }
         case TVELScriptDialect::MySQL:
             return terminator_ != ";" || blocks_.Depth == 0 ||
                    !head_.CreatesOneOf({"PROCEDURE", "FUNCTION", "TRIGGER", "EVENT"});
@@ -873,7 +884,7 @@ TVELScriptSyntax TMSSQLScript::Syntax() const {
 
 void TMSSQLScript::PrepareHook() {
     BlankLines([](std::string_view line) {
-        const std::string trimmed = Trim(line);
+        const std::string_view trimmed = TrimView(line);
         return trimmed == "'" || IsOneOf(trimmed, {"EXEC dbo.sp_executesql @statement = N'",
                                                    "EXECUTE dbo.sp_executesql @statement = N'",
                                                    "EXECUTE dbo.sp_executesql N'", "EXEC dbo.sp_executesql N'"});
