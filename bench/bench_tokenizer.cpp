@@ -28,20 +28,24 @@ std::string GenerateSchema(bool dumpStyle) {
     std::string sql = "--\n-- generated schema\n--\n\nSET client_encoding = 'UTF8';\n\n";
     for (int t = 0; t < Tables; ++t) {
         const std::string name = Format("public.t%05d_item", t);
-        sql += Format("--\n-- Name: t%05d_item; Type: TABLE\n--\n\nCREATE TABLE %s (\n    id integer NOT NULL,\n",
-                      t, name.c_str());
+        sql += Format(
+            "--\n-- Name: t%05d_item; Type: TABLE\n--\n\nCREATE TABLE %s (\n    id integer NOT NULL,\n", t,
+            name.c_str());
         for (int c = 0; c < 6 + t % 12; ++c)
             sql += Format("    col_%d character varying(%d) DEFAULT 'x''%d' NOT NULL,\n", c, 10 + c, c);
         sql += "    amount numeric(12,2),\n    CONSTRAINT amount_check CHECK ((amount >= 0))\n);\n\n";
-        sql += Format("COMMENT ON TABLE %s IS 'Holds item records; it''s used by reports';\n\n", name.c_str());
+        sql +=
+            Format("COMMENT ON TABLE %s IS 'Holds item records; it''s used by reports';\n\n", name.c_str());
         if (dumpStyle) {
             sql += Format("CREATE SEQUENCE %s_id_seq\n    START WITH 1\n    INCREMENT BY 1\n    CACHE 1;\n\n",
                           name.c_str());
-            sql += Format("ALTER TABLE ONLY %s\n    ADD CONSTRAINT t%05d_pkey PRIMARY KEY (id);\n\n", name.c_str(), t);
+            sql += Format("ALTER TABLE ONLY %s\n    ADD CONSTRAINT t%05d_pkey PRIMARY KEY (id);\n\n",
+                          name.c_str(), t);
         }
         sql += Format("CREATE INDEX t%05d_idx ON %s (col_0);\n\n", t, name.c_str());
         if (t > 0 && t % 3 == 0)
-            sql += Format("ALTER TABLE %s ADD CONSTRAINT t%05d_fk FOREIGN KEY (id) REFERENCES public.t%05d_item (id);\n\n",
+            sql += Format("ALTER TABLE %s ADD CONSTRAINT t%05d_fk FOREIGN KEY (id) REFERENCES "
+                          "public.t%05d_item (id);\n\n",
                           name.c_str(), t, t - 1);
     }
     return sql;
@@ -49,7 +53,8 @@ std::string GenerateSchema(bool dumpStyle) {
 
 // The generator tool beside the source tree, as the shared folder lies beside it.
 std::string GeneratorPath() {
-    return (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "shared" / "tools" / "gen_schema.py")
+    return (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "shared" / "tools" /
+            "gen_schema.py")
         .lexically_normal()
         .string();
 }
@@ -61,8 +66,8 @@ std::string RunGenerator(bool dumpStyle) {
     if (!mkdtemp(folder)) return {};
     const std::string file = std::string(folder) + "/schema.sql";
     const std::string command = "python3 '" + tool + "' --tables " + IntToStr(Tables) +
-                                " --dialect postgresql --style " + (dumpStyle ? "dump" : "plain") + " > '" + file +
-                                "' 2>/dev/null";
+                                " --dialect postgresql --style " + (dumpStyle ? "dump" : "plain") + " > '" +
+                                file + "' 2>/dev/null";
     std::string text;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         if (pclose(pipe) == 0) {
@@ -118,7 +123,11 @@ void BM_SplitterParse(benchmark::State& state) {
     state.counters["statements"] = static_cast<double>(statements);
     SetBytes(state, text);
 }
-BENCHMARK(BM_SplitterParse)->ArgNames({"dump", "compact"})->Args({0, 0})->Args({0, 1})->Args({1, 0})
+BENCHMARK(BM_SplitterParse)
+    ->ArgNames({"dump", "compact"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
     ->Unit(benchmark::kMillisecond);
 
 void PrepareScript(benchmark::State& state, const char* driver) {
@@ -134,13 +143,17 @@ void PrepareScript(benchmark::State& state, const char* driver) {
     SetBytes(state, text);
 }
 
-void BM_PostgreSQLScript(benchmark::State& state) { PrepareScript(state, "postgresql"); }
+void BM_PostgreSQLScript(benchmark::State& state) {
+    PrepareScript(state, "postgresql");
+}
 BENCHMARK(BM_PostgreSQLScript)->ArgName("dump")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The plain script class: the generic splitter and the joining of fragments.
-void BM_PlainScript(benchmark::State& state) { PrepareScript(state, "sql"); }
+void BM_PlainScript(benchmark::State& state) {
+    PrepareScript(state, "sql");
+}
 BENCHMARK(BM_PlainScript)->ArgName("dump")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

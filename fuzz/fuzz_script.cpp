@@ -42,8 +42,9 @@ void CheckSplitter(std::string_view text, uint8_t mode, bool compact) {
     parser.Mode = mode;
     parser.Compact = compact;
     parser.Parse(text);
-    parser.Parse(text);  // with the remainder of the first pass in front
-    for (const auto& statement : parser.Statements) Check(!statement.empty());
+    parser.Parse(text); // with the remainder of the first pass in front
+    for (const auto& statement : parser.Statements)
+        Check(!statement.empty());
 }
 
 // The placeholders of the statements hold the indices 0, 1, 2, ... in this order, among texts of
@@ -59,7 +60,8 @@ void CheckScript(std::string_view driver, std::string_view text) {
         Check(!s.empty());
         for (size_t at = s.find("%s"); at != std::string::npos; at = s.find("%s", at + 1)) {
             size_t end = at + 2;
-            while (end < s.size() && s[end] >= '0' && s[end] <= '9') ++end;
+            while (end < s.size() && s[end] >= '0' && s[end] <= '9')
+                ++end;
             if (end == at + 2 || end >= s.size() || s[end] != '%') continue;
             if (end - at - 2 < 9 && std::stoul(s.substr(at + 2, end - at - 2)) == next) ++next;
         }
@@ -69,7 +71,7 @@ void CheckScript(std::string_view driver, std::string_view text) {
         Check(next == script->StringsTable.size());
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 20000) return 0;
@@ -77,10 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTokenizer(text, 0);
     CheckTokenizer(text, toNoEOF);
     CheckTokenizer(text, size > 0 ? data[0] & 127u : 0u);
-    for (uint8_t mode = 0; mode < 4; ++mode) CheckSplitter(text, mode, (size & 1) != 0);
-    for (const char* driver : {"sql", "oracle", "mssqlserver", "postgresql", "mysql"}) CheckScript(driver, text);
-    for (auto dialect : {TVELScriptDialect::Oracle, TVELScriptDialect::SQLServer, TVELScriptDialect::PostgreSQL,
-                         TVELScriptDialect::MySQL})
-        for (const auto& statement : SplitPreparedScript(text, dialect)) Check(!statement.empty());
+    for (uint8_t mode = 0; mode < 4; ++mode)
+        CheckSplitter(text, mode, (size & 1) != 0);
+    for (const char* driver : {"sql", "oracle", "mssqlserver", "postgresql", "mysql"})
+        CheckScript(driver, text);
+    for (auto dialect : {TVELScriptDialect::Oracle, TVELScriptDialect::SQLServer,
+                         TVELScriptDialect::PostgreSQL, TVELScriptDialect::MySQL})
+        for (const auto& statement : SplitPreparedScript(text, dialect))
+            Check(!statement.empty());
     return 0;
 }

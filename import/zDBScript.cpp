@@ -14,7 +14,9 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlankChar(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 // Letters, digits, "_" and the bytes of UTF-8 sequences: the characters of unquoted names.
 bool IsNameChar(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -27,47 +29,55 @@ bool IsOneOf(std::string_view word, std::initializer_list<std::string_view> word
 
 void TrimInPlace(std::string& s) {
     size_t end = s.size();
-    while (end > 0 && IsBlankChar(s[end - 1])) --end;
+    while (end > 0 && IsBlankChar(s[end - 1]))
+        --end;
     s.resize(end);
     size_t begin = 0;
-    while (begin < s.size() && IsBlankChar(s[begin])) ++begin;
+    while (begin < s.size() && IsBlankChar(s[begin]))
+        ++begin;
     s.erase(0, begin);
 }
 
 std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && IsBlankChar(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlankChar(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlankChar(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlankChar(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 // The first word of a text (a run of name characters after leading blanks).
 std::string_view FirstWord(std::string_view s) {
     size_t i = 0;
-    while (i < s.size() && IsBlankChar(s[i])) ++i;
+    while (i < s.size() && IsBlankChar(s[i]))
+        ++i;
     size_t j = i;
-    while (j < s.size() && IsNameChar(s[j])) ++j;
+    while (j < s.size() && IsNameChar(s[j]))
+        ++j;
     return s.substr(i, j - i);
 }
 
-int CountLineFeeds(std::string_view s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
+int CountLineFeeds(std::string_view s) {
+    return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
 
 // ---- the lexer shared by comment removal and the strings table ---------------------------------
 
 enum class TPieceKind {
-    Code,     // script text
-    Literal,  // a quoted string or name, or a dollar-quoted text, with its delimiters
-    Comment,  // removed; its line breaks stay
-    Dropped,  // a client command line or COPY data: removed like a comment
-    Marker,   // the opening or closing marks of an executable comment: a blank
+    Code,    // script text
+    Literal, // a quoted string or name, or a dollar-quoted text, with its delimiters
+    Comment, // removed; its line breaks stay
+    Dropped, // a client command line or COPY data: removed like a comment
+    Marker,  // the opening or closing marks of an executable comment: a blank
 };
 
 struct TPiece {
     TPieceKind Kind = TPieceKind::Code;
     size_t Begin = 0;
     size_t End = 0;
-    int Line = 1;  // line of Begin, from 1
+    int Line = 1; // line of Begin, from 1
     bool Unterminated = false;
-    std::string Closer;  // the delimiter that ends a literal
+    std::string Closer; // the delimiter that ends a literal
 };
 
 // Cuts a script text into pieces by the rules of a syntax. Every byte belongs to exactly one
@@ -76,7 +86,8 @@ class TScriptLexer {
 public:
     TScriptLexer(std::string_view text, const TVELScriptSyntax& syntax) : t_(text), s_(syntax) {
         special_.fill(false);
-        for (unsigned char c : std::string_view("'\"\n;")) special_[c] = true;
+        for (unsigned char c : std::string_view("'\"\n;"))
+            special_[c] = true;
         special_['`'] = s_.Backquotes;
         special_['['] = s_.Brackets;
         special_['$'] = s_.DollarQuotes;
@@ -150,8 +161,8 @@ private:
         switch (c) {
         case '\'': {
             const bool escapes =
-                s_.BackslashEscapes ||
-                (s_.EscapeStrings && (before == 'E' || before == 'e') && !(pos_ >= 2 && IsNameChar(t_[pos_ - 2])));
+                s_.BackslashEscapes || (s_.EscapeStrings && (before == 'E' || before == 'e') &&
+                                        !(pos_ >= 2 && IsNameChar(t_[pos_ - 2])));
             return Quoted(piece, "'", escapes);
         }
         case '"':
@@ -208,7 +219,7 @@ private:
                     piece.End = i + 1;
                     return true;
                 }
-                i += 2;  // a doubled delimiter stands for itself
+                i += 2; // a doubled delimiter stands for itself
             } else {
                 ++i;
             }
@@ -224,7 +235,8 @@ private:
         if (At(j) != '$') {
             const char first = At(j);
             if (!IsNameChar(first) || (first >= '0' && first <= '9')) return false;
-            while (j < t_.size() && IsNameChar(t_[j])) ++j;
+            while (j < t_.size() && IsNameChar(t_[j]))
+                ++j;
             if (At(j) != '$') return false;
         }
         const std::string_view tag = t_.substr(pos_, j + 1 - pos_);
@@ -243,7 +255,8 @@ private:
             if (At(j) == 'M' && At(j + 1) == '!') ++j;
             if (At(j) == '!') {
                 ++j;
-                while (j < t_.size() && j < pos_ + 9 && t_[j] >= '0' && t_[j] <= '9') ++j;
+                while (j < t_.size() && j < pos_ + 9 && t_[j] >= '0' && t_[j] <= '9')
+                    ++j;
                 inExec_ = true;
                 execLine_ = line_;
                 piece.Kind = TPieceKind::Marker;
@@ -315,10 +328,10 @@ private:
     std::array<bool, 256> special_{};
     size_t pos_ = 0;
     int line_ = 1;
-    bool lineStart_ = true;  // only blanks since the last line break
+    bool lineStart_ = true; // only blanks since the last line break
     bool inExec_ = false;
     int execLine_ = 0;
-    size_t statementWord_ = npos;  // first name character of the current statement
+    size_t statementWord_ = npos; // first name character of the current statement
     bool copyPending_ = false;
 };
 
@@ -351,7 +364,7 @@ class TBlockCounter {
 public:
     int Depth = 0;
     int Parens = 0;
-    bool Opened = false;  // a block was opened at least once
+    bool Opened = false; // a block was opened at least once
 
     void Reset() { *this = TBlockCounter(); }
     // BEGIN waits for its next word; that word starts a block unless it is a transaction word.
@@ -360,12 +373,13 @@ public:
     void Word(std::string_view word) {
         if (pending_ == Pending::Begin) {
             pending_ = Pending::None;
-            if (!IsOneOf(word, {"TRAN", "TRANSACTION", "WORK", "DISTRIBUTED", "DIALOG", "CONVERSATION", "DEFERRED",
-                                "IMMEDIATE", "EXCLUSIVE"}))
+            if (!IsOneOf(word, {"TRAN", "TRANSACTION", "WORK", "DISTRIBUTED", "DIALOG", "CONVERSATION",
+                                "DEFERRED", "IMMEDIATE", "EXCLUSIVE"}))
                 Open();
         } else if (pending_ == Pending::End) {
             pending_ = Pending::None;
-            if (IsOneOf(word, {"IF", "LOOP", "WHILE", "REPEAT", "FOR", "TRAN", "TRANSACTION", "WORK", "CONVERSATION"}))
+            if (IsOneOf(word, {"IF", "LOOP", "WHILE", "REPEAT", "FOR", "TRAN", "TRANSACTION", "WORK",
+                               "CONVERSATION"}))
                 return;
             Depth = std::max(0, Depth - 1);
             if (SameText(word, "CASE")) return;
@@ -395,7 +409,8 @@ public:
         for (size_t i = 0; i < text.size();) {
             if (IsNameChar(text[i])) {
                 size_t j = i;
-                while (j < text.size() && IsNameChar(text[j])) ++j;
+                while (j < text.size() && IsNameChar(text[j]))
+                    ++j;
                 Word(text.substr(i, j - i));
                 i = j;
             } else {
@@ -422,7 +437,9 @@ public:
     }
     void Clear() { words_.clear(); }
     size_t Size() const { return words_.size(); }
-    std::string_view operator[](size_t i) const { return i < words_.size() ? std::string_view(words_[i]) : ""; }
+    std::string_view operator[](size_t i) const {
+        return i < words_.size() ? std::string_view(words_[i]) : "";
+    }
     // Index of the first word after "CREATE" and modifiers such as OR REPLACE, or npos when the
     // statement does not start with CREATE (or ALTER, when alter is set).
     size_t ObjectWord(bool alter) const {
@@ -439,8 +456,8 @@ public:
         if (from == npos) return false;
         for (size_t i = from; i < words_.size(); ++i) {
             if (IsOneOf(words_[i], kinds)) return true;
-            if (IsOneOf(words_[i], {"TABLE", "INDEX", "VIEW", "SEQUENCE", "DATABASE", "SCHEMA", "DOMAIN", "USER",
-                                    "ROLE", "UNIQUE", "RULE"}))
+            if (IsOneOf(words_[i], {"TABLE", "INDEX", "VIEW", "SEQUENCE", "DATABASE", "SCHEMA", "DOMAIN",
+                                    "USER", "ROLE", "UNIQUE", "RULE"}))
                 return false;
         }
         return false;
@@ -458,7 +475,8 @@ THeadWords HeadOf(std::string_view text) {
             continue;
         }
         size_t j = i;
-        while (j < text.size() && IsNameChar(text[j])) ++j;
+        while (j < text.size() && IsNameChar(text[j]))
+            ++j;
         head.Add(text.substr(i, j - i));
         i = j;
     }
@@ -494,7 +512,8 @@ private:
     void Line(std::string_view line) {
         const std::string_view word = FirstWord(line);
         if (LineCommand(line, word)) return;
-        if (dialect_ == TVELScriptDialect::SQLServer && hasText_ && StartsNewBatchStatement(line, word)) Flush();
+        if (dialect_ == TVELScriptDialect::SQLServer && hasText_ && StartsNewBatchStatement(line, word))
+            Flush();
         size_t segment = 0;
         for (size_t i = 0; i < line.size();) {
             if (MatchesTerminator(line, i) && TerminatorEnds()) {
@@ -507,7 +526,8 @@ private:
             const char c = line[i];
             if (IsNameChar(c) && (i == 0 || !IsNameChar(line[i - 1]))) {
                 size_t j = i;
-                while (j < line.size() && IsNameChar(line[j])) ++j;
+                while (j < line.size() && IsNameChar(line[j]))
+                    ++j;
                 const std::string_view w = line.substr(i, j - i);
                 blocks_.Word(w);
                 head_.Add(w);
@@ -523,7 +543,8 @@ private:
     // Adds text to the statement; blanks before its first text are dropped.
     void Append(std::string_view text) {
         if (!hasText_) {
-            while (!text.empty() && IsBlankChar(text.front())) text.remove_prefix(1);
+            while (!text.empty() && IsBlankChar(text.front()))
+                text.remove_prefix(1);
             if (text.empty()) return;
             hasText_ = true;
         }
@@ -550,7 +571,8 @@ private:
             // GO, optionally with a repeat count
             if (!SameText(word, "GO")) return false;
             const std::string_view rest = TrimView(AfterWord(line, word));
-            if (!std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+            if (!std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                return false;
             Flush();
             return true;
         }
@@ -567,7 +589,8 @@ private:
     // definition ends the statement before it, outside blocks, parentheses and modules.
     bool StartsNewBatchStatement(std::string_view line, std::string_view word) const {
         if (!IsOneOf(word, {"CREATE", "ALTER", "DROP"})) return false;
-        if (blocks_.Depth > 0 || blocks_.PendingBegin() || blocks_.Parens > 0 || IsSQLServerModule()) return false;
+        if (blocks_.Depth > 0 || blocks_.PendingBegin() || blocks_.Parens > 0 || IsSQLServerModule())
+            return false;
         return IsOneOf(FirstWord(AfterWord(line, word)),
                        {"TABLE", "VIEW", "INDEX", "UNIQUE", "CLUSTERED", "NONCLUSTERED", "PROCEDURE", "PROC",
                         "FUNCTION", "TRIGGER", "SCHEMA", "TYPE", "DEFAULT", "RULE", "SEQUENCE", "SYNONYM",
@@ -576,7 +599,8 @@ private:
 
     bool MatchesTerminator(std::string_view line, size_t i) const {
         if (terminator_.size() == 1) return line[i] == terminator_[0];
-        return i + terminator_.size() <= line.size() && SameText(line.substr(i, terminator_.size()), terminator_);
+        return i + terminator_.size() <= line.size() &&
+               SameText(line.substr(i, terminator_.size()), terminator_);
     }
 
     bool IsSQLServerModule() const {
@@ -592,8 +616,8 @@ private:
             // PL/SQL runs to the line "/".
             if (head_[0] == "DECLARE" || head_[0] == "BEGIN") return false;
             const size_t at = head_.ObjectWord(false);
-            return at == npos ||
-                   !IsOneOf(head_[at], {"PROCEDURE", "FUNCTION", "PACKAGE", "TRIGGER", "TYPE", "LIBRARY", "JAVA"});
+            return at == npos || !IsOneOf(head_[at], {"PROCEDURE", "FUNCTION", "PACKAGE", "TRIGGER", "TYPE",
+                                                      "LIBRARY", "JAVA"});
         }
         case TVELScriptDialect::SQLServer:
             // A module runs to the end of its batch.
@@ -623,13 +647,13 @@ private:
     TVELScriptDialect dialect_;
     std::string terminator_ = ";";
     std::string current_;
-    bool hasText_ = false;  // current_ holds more than blanks
+    bool hasText_ = false; // current_ holds more than blanks
     TBlockCounter blocks_;
     THeadWords head_;
     std::vector<std::string> statements_;
 };
 
-}  // namespace
+} // namespace
 
 // ---- TDBScript ------------------------------------------------------------------------------------
 
@@ -637,7 +661,9 @@ std::vector<std::string> SplitPreparedScript(std::string_view text, TVELScriptDi
     return TDialectSplitter(dialect).Split(text);
 }
 
-std::string TDBScript::Placeholder(size_t index) { return "%s" + IntToStr(static_cast<int64_t>(index)) + "%"; }
+std::string TDBScript::Placeholder(size_t index) {
+    return "%s" + IntToStr(static_cast<int64_t>(index)) + "%";
+}
 
 void TDBScript::Log(int level, const std::string& text) {
     Messages.push_back({level, text});
@@ -657,7 +683,8 @@ void TDBScript::SetWorkingText(std::string&& text) {
 }
 
 void TDBScript::SetText(std::string_view text) {
-    std::string out = TakeBuffer(text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+    std::string out =
+        TakeBuffer(text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\t') {
@@ -715,7 +742,9 @@ void TDBScript::Prepare() {
     Log(mlInfo, "End parsing.");
 }
 
-void TDBScript::PrepareHook() { RemoveComments(); }
+void TDBScript::PrepareHook() {
+    RemoveComments();
+}
 
 void TDBScript::RemoveComments() {
     const std::string& text = text_;
@@ -734,19 +763,22 @@ void TDBScript::RemoveComments() {
         case TPieceKind::Dropped: {
             // The line breaks stay, so that line numbers remain those of the source; a comment
             // inside a line leaves a blank, so that the words around it stay apart.
-            const int lineFeeds = CountLineFeeds(std::string_view(text).substr(piece.Begin, piece.End - piece.Begin));
+            const int lineFeeds =
+                CountLineFeeds(std::string_view(text).substr(piece.Begin, piece.End - piece.Begin));
             if (lineFeeds == 0 && piece.Kind == TPieceKind::Comment && piece.End < text.size() &&
                 text[piece.End] != '\r' && text[piece.End] != '\n')
                 out += ' ';
-            for (int i = 0; i < lineFeeds; ++i) out += "\r\n";
+            for (int i = 0; i < lineFeeds; ++i)
+                out += "\r\n";
             if (piece.Unterminated) Log(mlWarning, UnterminatedText(piece));
             break;
         }
         }
     }
     if (const int line = lexer.OpenExecutableComment())
-        Log(mlWarning, Format("Unterminated comment starting in line %d: the rest of the script is taken as its text.",
-                              line));
+        Log(mlWarning,
+            Format("Unterminated comment starting in line %d: the rest of the script is taken as its text.",
+                   line));
     SetWorkingText(std::move(out));
 }
 
@@ -828,7 +860,8 @@ void TDBScript::Split() {
     for (auto& piece : pieces) {
         blocks.Terminator();
         const bool open = blocks.Depth > 0 || blocks.Parens > 0 || (codeObject && !blocks.Opened);
-        if (JoinFragments && !Statements.empty() && open && !IsOneOf(FirstWord(piece), {"CREATE", "ALTER", "DROP"})) {
+        if (JoinFragments && !Statements.empty() && open &&
+            !IsOneOf(FirstWord(piece), {"CREATE", "ALTER", "DROP"})) {
             blocks.Feed(piece);
             std::string& text = Statements.back()->Text;
             text += terminator;
@@ -838,7 +871,8 @@ void TDBScript::Split() {
         }
         blocks.Reset();
         blocks.Feed(piece);
-        codeObject = HeadOf(piece).CreatesOneOf({"PROCEDURE", "PROC", "FUNCTION", "TRIGGER", "PACKAGE", "EVENT"});
+        codeObject =
+            HeadOf(piece).CreatesOneOf({"PROCEDURE", "PROC", "FUNCTION", "TRIGGER", "PACKAGE", "EVENT"});
         Statements.push_back(std::make_unique<TVELStatement>());
         Statements.back()->Text = std::move(piece);
     }
@@ -855,10 +889,10 @@ void TDBScript::SplitAs(TVELScriptDialect dialect) {
 
 TVELScriptSyntax TOracleScript::Syntax() const {
     TVELScriptSyntax s;
-    s.HashComments = false;  // "#" is a name character
+    s.HashComments = false; // "#" is a name character
     s.SlashComments = false;
     s.BraceComments = false;
-    s.RemComments = false;  // REM lines are dropped whole
+    s.RemComments = false; // REM lines are dropped whole
     s.Brackets = false;
     s.Backquotes = false;
     return s;
@@ -869,11 +903,13 @@ void TOracleScript::PrepareHook() {
     TDBScript::PrepareHook();
 }
 
-void TOracleScript::Split() { SplitAs(TVELScriptDialect::Oracle); }
+void TOracleScript::Split() {
+    SplitAs(TVELScriptDialect::Oracle);
+}
 
 TVELScriptSyntax TMSSQLScript::Syntax() const {
     TVELScriptSyntax s;
-    s.HashComments = false;  // temporary tables begin with "#"
+    s.HashComments = false; // temporary tables begin with "#"
     s.SlashComments = false;
     s.BraceComments = false;
     s.RemComments = false;
@@ -885,36 +921,41 @@ TVELScriptSyntax TMSSQLScript::Syntax() const {
 void TMSSQLScript::PrepareHook() {
     BlankLines([](std::string_view line) {
         const std::string_view trimmed = TrimView(line);
-        return trimmed == "'" || IsOneOf(trimmed, {"EXEC dbo.sp_executesql @statement = N'",
-                                                   "EXECUTE dbo.sp_executesql @statement = N'",
-                                                   "EXECUTE dbo.sp_executesql N'", "EXEC dbo.sp_executesql N'"});
+        return trimmed == "'" ||
+               IsOneOf(trimmed,
+                       {"EXEC dbo.sp_executesql @statement = N'", "EXECUTE dbo.sp_executesql @statement = N'",
+                        "EXECUTE dbo.sp_executesql N'", "EXEC dbo.sp_executesql N'"});
     });
     TDBScript::PrepareHook();
 }
 
-void TMSSQLScript::Split() { SplitAs(TVELScriptDialect::SQLServer); }
+void TMSSQLScript::Split() {
+    SplitAs(TVELScriptDialect::SQLServer);
+}
 
 TVELScriptSyntax TPostgreSQLScript::Syntax() const {
     TVELScriptSyntax s;
-    s.HashComments = false;  // "#" is an operator
+    s.HashComments = false; // "#" is an operator
     s.SlashComments = false;
     s.BraceComments = false;
     s.RemComments = false;
     s.NestedComments = true;
     s.EscapeStrings = true;
     s.DollarQuotes = true;
-    s.Brackets = false;  // array types and subscripts
+    s.Brackets = false; // array types and subscripts
     s.Backquotes = false;
     s.MetaCommands = true;
     s.CopyData = true;
     return s;
 }
 
-void TPostgreSQLScript::Split() { SplitAs(TVELScriptDialect::PostgreSQL); }
+void TPostgreSQLScript::Split() {
+    SplitAs(TVELScriptDialect::PostgreSQL);
+}
 
 TVELScriptSyntax TMySQLScript::Syntax() const {
     TVELScriptSyntax s;
-    s.SlashComments = false;  // "//" is a common DELIMITER
+    s.SlashComments = false; // "//" is a common DELIMITER
     s.BraceComments = false;
     s.RemComments = false;
     s.DashNeedsBlank = true;
@@ -924,7 +965,9 @@ TVELScriptSyntax TMySQLScript::Syntax() const {
     return s;
 }
 
-void TMySQLScript::Split() { SplitAs(TVELScriptDialect::MySQL); }
+void TMySQLScript::Split() {
+    SplitAs(TVELScriptDialect::MySQL);
+}
 
 std::unique_ptr<TDBScript> CreateDBScript(std::string_view driverName) {
     if (driverName == "oracle") return std::make_unique<TOracleScript>();
@@ -934,4 +977,4 @@ std::unique_ptr<TDBScript> CreateDBScript(std::string_view driverName) {
     return std::make_unique<TDBScript>();
 }
 
-}  // namespace ardvin
+} // namespace ardvin

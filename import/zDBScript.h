@@ -63,7 +63,7 @@ public:
     // The target of the model being built; supplies the statement terminator. Without one the
     // terminator is ";".
     const TVELDatabaseSettings* Target = nullptr;
-    std::string Source;  // the script text handed in
+    std::string Source; // the script text handed in
     std::vector<std::string> StringsTable;
     bool JoinFragments = true;
     TVELScriptLogEvent OnLog;
@@ -154,4 +154,4 @@ std::vector<std::string> SplitPreparedScript(std::string_view text, TVELScriptDi
 // name gives the plain TDBScript.
 std::unique_ptr<TDBScript> CreateDBScript(std::string_view driverName);
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -9,23 +9,29 @@ namespace ardvin {
 
 namespace {
 
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 // Tokens read ahead for a terminator that did not match are read again when the terminator is
 // at most this long; after longer ones they are taken as text, so that splitting stays linear.
 constexpr size_t MaxRereadTerminator = 16;
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 void TrimInPlace(std::string& s) {
     size_t end = s.size();
-    while (end > 0 && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
+    while (end > 0 && static_cast<unsigned char>(s[end - 1]) <= ' ')
+        --end;
     s.resize(end);
     size_t begin = 0;
-    while (begin < s.size() && static_cast<unsigned char>(s[begin]) <= ' ') ++begin;
+    while (begin < s.size() && static_cast<unsigned char>(s[begin]) <= ' ')
+        ++begin;
     s.erase(0, begin);
 }
 
-}  // namespace
+} // namespace
 
 // ---- TVELAbstractObject ----------------------------------------------------------------------
 
@@ -50,7 +56,8 @@ void TVELCharReader::Seek(std::ptrdiff_t delta) {
 
 // ---- the states ------------------------------------------------------------------------------
 
-void TVELNumberState::NextToken(TVELCharReader& reader, int first, TVELToken& token, TVELTokenizer& tokenizer) {
+void TVELNumberState::NextToken(TVELCharReader& reader, int first, TVELToken& token,
+                                TVELTokenizer& tokenizer) {
     std::string& text = token.Text;
     text.assign(1, static_cast<char>(first));
     bool digits = IsDigit(first);
@@ -68,7 +75,8 @@ void TVELNumberState::NextToken(TVELCharReader& reader, int first, TVELToken& to
     if (!point && digits && c == '.') {
         point = true;
         text += '.';
-        for (c = reader.Read(); IsDigit(c); c = reader.Read()) text += static_cast<char>(c);
+        for (c = reader.Read(); IsDigit(c); c = reader.Read())
+            text += static_cast<char>(c);
     }
     if (c >= 0) reader.Unread();
     if (!digits) {
@@ -102,7 +110,8 @@ std::string TVELQuoteState::Unquote(std::string_view text, char quote) {
     return std::string(text);
 }
 
-void TVELCppCommentState::NextToken(TVELCharReader& reader, int first, TVELToken& token, TVELTokenizer& tokenizer) {
+void TVELCppCommentState::NextToken(TVELCharReader& reader, int first, TVELToken& token,
+                                    TVELTokenizer& tokenizer) {
     std::string& text = token.Text;
     const int c = reader.Read();
     if (c == '*') {
@@ -277,7 +286,8 @@ TVELTokenizer::~TVELTokenizer() = default;
 void TVELTokenizer::SetCharState(int from, int to, TVELTokenizerState* state) {
     from = std::max(from, 0);
     to = std::min(to, 255);
-    for (int c = from; c <= to; ++c) table_[c] = state;
+    for (int c = from; c <= to; ++c)
+        table_[c] = state;
 }
 
 TVELTokenizerState* TVELTokenizer::AdoptState(std::unique_ptr<TVELTokenizerState> state) {
@@ -294,7 +304,8 @@ std::vector<TVELToken> TVELTokenizer::Tokenize(std::string_view text, unsigned o
 void TVELTokenizer::TokenizeToArray(std::string_view text, unsigned options, TVELTokenDynArray& tokens) {
     tokens.clear();
     TVELTokenStream stream(*this, text, options);
-    for (TVELToken token; stream.Next(token);) tokens.push_back(std::move(token));
+    for (TVELToken token; stream.Next(token);)
+        tokens.push_back(std::move(token));
 }
 
 // ---- TVELTokenStream -------------------------------------------------------------------------
@@ -381,7 +392,7 @@ void TVELSQLScriptParser::Clear() {
 void TVELSQLScriptParser::Parse(std::string_view text) {
     if (!Tokenizer) throw EVELError("Tokenizer is not defined");
     TVELTokenStream stream(*Tokenizer, text, Compact ? unsigned{toSkipComments} : 0u);
-    std::deque<TVELToken> ahead;  // tokens read ahead and given back
+    std::deque<TVELToken> ahead; // tokens read ahead and given back
     auto next = [&](TVELToken& token) {
         if (ahead.empty()) return stream.Next(token);
         token = std::move(ahead.front());
@@ -390,7 +401,7 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
     };
 
     std::string statement;
-    bool hasText = false;  // statement holds more than whitespace
+    bool hasText = false; // statement holds more than whitespace
     if (!Remainder.empty()) {
         statement = Remainder;
         statement += Compact ? ' ' : '\n';
@@ -402,7 +413,8 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
             statement += token.Text;
             hasText = true;
         } else if (Compact) {
-            while (!statement.empty() && static_cast<unsigned char>(statement.back()) <= ' ') statement.pop_back();
+            while (!statement.empty() && static_cast<unsigned char>(statement.back()) <= ' ')
+                statement.pop_back();
             if (!statement.empty()) statement += ' ';
         } else if (!statement.empty()) {
             statement += token.Text;
@@ -461,7 +473,8 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
             Terminator = word;
             return true;
         }
-        for (auto it = rest.rbegin(); it != rest.rend(); ++it) ahead.push_front(std::move(*it));
+        for (auto it = rest.rbegin(); it != rest.rend(); ++it)
+            ahead.push_front(std::move(*it));
         ahead.push_front(std::move(separator));
         return false;
     };
@@ -522,7 +535,8 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
                 terminator = prefix && collected == Terminator.size();
                 if (!terminator && Terminator.size() <= MaxRereadTerminator) {
                     // The tokens read ahead may begin a terminator themselves.
-                    for (auto it = readAhead.rbegin(); it != readAhead.rend(); ++it) ahead.push_front(std::move(*it));
+                    for (auto it = readAhead.rbegin(); it != readAhead.rend(); ++it)
+                        ahead.push_front(std::move(*it));
                     readAhead.clear();
                 }
             }
@@ -533,10 +547,11 @@ void TVELSQLScriptParser::Parse(std::string_view text) {
             continue;
         }
         append(token);
-        for (const auto& t : readAhead) append(t);
+        for (const auto& t : readAhead)
+            append(t);
     }
     TrimInPlace(statement);
     Remainder = std::move(statement);
 }
 
-}  // namespace ardvin
+} // namespace ardvin

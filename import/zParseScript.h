@@ -16,11 +16,11 @@ namespace ardvin {
 
 // Token kinds; 4, 8 and 10 are not produced.
 enum TVELTokenKind : uint8_t {
-    tkNone = 0,        // a character without a state (when such characters are kept)
-    tkEOF = 1,         // once at the end of a token list
-    tkDecimal = 2,     // number with a decimal point
-    tkInteger = 3,     // number without a decimal point
-    tkNumber = 5,      // any number, when numbers are not told apart
+    tkNone = 0,    // a character without a state (when such characters are kept)
+    tkEOF = 1,     // once at the end of a token list
+    tkDecimal = 2, // number with a decimal point
+    tkInteger = 3, // number without a decimal point
+    tkNumber = 5,  // any number, when numbers are not told apart
     tkSymbol = 6,
     tkQuoted = 7,
     tkWord = 9,
@@ -36,13 +36,13 @@ using TVELTokenDynArray = std::vector<TVELToken>;
 
 // Tokenizer options (bit flags).
 enum TVELTokenizerOption : unsigned {
-    toSkipUnknown = 1,         // characters without a state are dropped
-    toSkipWhitespace = 2,      // whitespace tokens are dropped
-    toSkipComments = 4,        // comment tokens are dropped
-    toNoEOF = 8,               // no tkEOF token at the end
-    toCompactWhitespace = 16,  // whitespace as one blank, never twice in a row
-    toFoldNumbers = 32,        // decimals and integers come out as tkNumber
-    toUnquote = 64,            // quoted tokens without their quotes
+    toSkipUnknown = 1,        // characters without a state are dropped
+    toSkipWhitespace = 2,     // whitespace tokens are dropped
+    toSkipComments = 4,       // comment tokens are dropped
+    toNoEOF = 8,              // no tkEOF token at the end
+    toCompactWhitespace = 16, // whitespace as one blank, never twice in a row
+    toFoldNumbers = 32,       // decimals and integers come out as tkNumber
+    toUnquote = 64,           // quoted tokens without their quotes
 };
 
 // Base of the tokenizer and its states: identity equality, no cloning, a text form naming the
@@ -54,7 +54,7 @@ public:
     bool Equals(const TVELAbstractObject* other) const { return other == this; }
     // Raises EVELError "Clonning is not supported by this class".
     virtual std::unique_ptr<TVELAbstractObject> Clone() const;
-    std::string ToString() const;  // "<class name> <address>"
+    std::string ToString() const; // "<class name> <address>"
 };
 
 // The character source of the states: bytes of a text read one at a time.
@@ -196,7 +196,7 @@ public:
     bool Next(TVELToken& token);
 
 private:
-    bool Produce(TVELToken& token);  // the next token after filtering, before merging
+    bool Produce(TVELToken& token); // the next token after filtering, before merging
     TVELTokenizer& tokenizer_;
     TVELCharReader reader_;
     unsigned options_;
@@ -215,9 +215,9 @@ public:
 
     std::string Terminator = ";";
     uint8_t Mode = smSemicolon;
-    bool Compact = true;  // comments dropped, whitespace reduced to single blanks
+    bool Compact = true; // comments dropped, whitespace reduced to single blanks
     std::unique_ptr<TVELTokenizer> Tokenizer = std::make_unique<TVELTokenizer>();
-    std::string Remainder;  // text after the last terminator of the previous Parse
+    std::string Remainder; // text after the last terminator of the previous Parse
     std::vector<std::string> Statements;
 
     void Clear();
@@ -228,4 +228,4 @@ public:
     const std::string& Statement(int index) const { return Statements.at(index); }
 };
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -18,7 +18,8 @@ using Strings = std::vector<std::string>;
 
 Strings Texts(const TDBScript& script) {
     Strings out;
-    for (const auto& s : script.Statements) out.push_back(s->Text);
+    for (const auto& s : script.Statements)
+        out.push_back(s->Text);
     return out;
 }
 
@@ -26,7 +27,8 @@ Strings Texts(const TDBScript& script) {
 // back.
 Strings Restored(const TDBScript& script) {
     Strings out;
-    for (const auto& s : script.Statements) out.push_back(script.RestoreStrings(s->Text));
+    for (const auto& s : script.Statements)
+        out.push_back(script.RestoreStrings(s->Text));
     return out;
 }
 
@@ -44,7 +46,9 @@ Strings Warnings(const TDBScript& script) {
     return out;
 }
 
-std::string CorpusDir() { return test::SourceDir() + "/../shared/corpus"; }
+std::string CorpusDir() {
+    return test::SourceDir() + "/../shared/corpus";
+}
 
 // Lines of a text, without their line breaks.
 Strings TextLines(std::string_view text) {
@@ -67,10 +71,12 @@ std::string LineHead(std::string_view line) {
     size_t i = 0;
     for (int word = 0; word < 2; ++word) {
         const size_t begin = i;
-        while (i < line.size() && (std::isalpha(static_cast<unsigned char>(line[i])) || line[i] == '_')) ++i;
+        while (i < line.size() && (std::isalpha(static_cast<unsigned char>(line[i])) || line[i] == '_'))
+            ++i;
         if (i == begin) break;
         head += (word ? " " : "") + UpperCase(line.substr(begin, i - begin));
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
     }
     return head;
 }
@@ -87,7 +93,8 @@ std::vector<size_t> PlaceholderIndices(std::string_view text) {
     std::vector<size_t> out;
     for (size_t at = text.find("%s"); at != std::string_view::npos; at = text.find("%s", at + 1)) {
         size_t end = at + 2;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
+            ++end;
         if (end > at + 2 && end < text.size() && text[end] == '%')
             out.push_back(std::stoul(std::string(text.substr(at + 2, end - at - 2))));
     }
@@ -105,26 +112,27 @@ template <class Test> size_t CountLines(std::string_view text, Test test) {
 std::string DriverOf(const std::string& fileName) {
     const std::string name = LowerCase(fileName);
     for (const auto& [part, driver] : std::map<std::string, std::string>{{"mysql", "mysql"},
-                                                                        {"oracle", "oracle"},
-                                                                        {"postgresql", "postgresql"},
-                                                                        {"sqlserver", "mssqlserver"}})
+                                                                         {"oracle", "oracle"},
+                                                                         {"postgresql", "postgresql"},
+                                                                         {"sqlserver", "mssqlserver"}})
         if (name.find(part) != std::string::npos) return driver;
-    return "sql";  // the plain script: Db2 and SQLite
+    return "sql"; // the plain script: Db2 and SQLite
 }
 
-}  // namespace
+} // namespace
 
 TEST(DBScript, StringsTable) {
     TDBScript script;
     script.Source = "INSERT INTO [Order Lines] (\"a;b\", c) VALUES ('x''y', 'two\r\nlines\nand;more');\n"
                     "SELECT 'Größe' FROM `t;1`;";
     script.Prepare();
-    EXPECT_EQ(script.StringsTable, (Strings{"[Order Lines]", "\"a;b\"", "'x''y'", "'two#13#10lines#13#10and;more'",
-                                            "'Größe'", "`t;1`"}));
+    EXPECT_EQ(script.StringsTable, (Strings{"[Order Lines]", "\"a;b\"", "'x''y'",
+                                            "'two#13#10lines#13#10and;more'", "'Größe'", "`t;1`"}));
     // The script holds the placeholders; the literal with its line breaks left one line.
-    EXPECT_EQ(Texts(script), (Strings{"INSERT INTO %s0% (%s1%, c) VALUES (%s2%, %s3%)", "SELECT %s4% FROM %s5%"}));
-    EXPECT_EQ(script.Lines(), (Strings{"INSERT INTO %s0% (%s1%, c) VALUES (%s2%, %s3%);",
-                                       "SELECT %s4% FROM %s5%;"}));
+    EXPECT_EQ(Texts(script),
+              (Strings{"INSERT INTO %s0% (%s1%, c) VALUES (%s2%, %s3%)", "SELECT %s4% FROM %s5%"}));
+    EXPECT_EQ(script.Lines(),
+              (Strings{"INSERT INTO %s0% (%s1%, c) VALUES (%s2%, %s3%);", "SELECT %s4% FROM %s5%;"}));
     EXPECT_EQ(script.RestoreStrings(script.Statements[0]->Text),
               "INSERT INTO [Order Lines] (\"a;b\", c) VALUES ('x''y', 'two\r\nlines\r\nand;more')");
     // Texts that only look like placeholders stay.
@@ -180,25 +188,27 @@ TEST(DBScript, PrepareLogAndTarget) {
 }
 
 TEST(DBScript, JoinFragments) {
-    const std::string source = "CREATE TABLE t (a INT);\n"
-                               "CREATE PROCEDURE p AS\nBEGIN\n  INSERT INTO t VALUES (1);\n"
-                               "  IF x THEN\n    UPDATE t SET a = 2;\n  END IF;\n  CASE WHEN a THEN b END;\nEND;\n"
-                               "INSERT INTO t VALUES (3);\n"
-                               "CREATE TRIGGER tr AFTER INSERT ON t BEGIN\n  DELETE FROM t;\nEND;\n"
-                               "BEGIN TRANSACTION;\n"
-                               "INSERT INTO t VALUES (4);\n"
-                               "CREATE PROCEDURE q AS SELECT 1; SELECT 2;\n"
-                               "DROP TABLE t;\n";
+    const std::string source =
+        "CREATE TABLE t (a INT);\n"
+        "CREATE PROCEDURE p AS\nBEGIN\n  INSERT INTO t VALUES (1);\n"
+        "  IF x THEN\n    UPDATE t SET a = 2;\n  END IF;\n  CASE WHEN a THEN b END;\nEND;\n"
+        "INSERT INTO t VALUES (3);\n"
+        "CREATE TRIGGER tr AFTER INSERT ON t BEGIN\n  DELETE FROM t;\nEND;\n"
+        "BEGIN TRANSACTION;\n"
+        "INSERT INTO t VALUES (4);\n"
+        "CREATE PROCEDURE q AS SELECT 1; SELECT 2;\n"
+        "DROP TABLE t;\n";
     TDBScript script;
     script.Source = source;
     script.Prepare();
-    EXPECT_EQ(Texts(script),
-              (Strings{"CREATE TABLE t (a INT)",
-                       "CREATE PROCEDURE p AS\r\nBEGIN\r\n  INSERT INTO t VALUES (1);\r\nIF x THEN\r\n    UPDATE t "
-                       "SET a = 2;\r\nEND IF;\r\nCASE WHEN a THEN b END;\r\nEND",
-                       "INSERT INTO t VALUES (3)", "CREATE TRIGGER tr AFTER INSERT ON t BEGIN\r\n  DELETE FROM t;\r\nEND",
-                       "BEGIN TRANSACTION", "INSERT INTO t VALUES (4)",
-                       "CREATE PROCEDURE q AS SELECT 1;\r\nSELECT 2", "DROP TABLE t"}));
+    EXPECT_EQ(
+        Texts(script),
+        (Strings{"CREATE TABLE t (a INT)",
+                 "CREATE PROCEDURE p AS\r\nBEGIN\r\n  INSERT INTO t VALUES (1);\r\nIF x THEN\r\n    UPDATE t "
+                 "SET a = 2;\r\nEND IF;\r\nCASE WHEN a THEN b END;\r\nEND",
+                 "INSERT INTO t VALUES (3)",
+                 "CREATE TRIGGER tr AFTER INSERT ON t BEGIN\r\n  DELETE FROM t;\r\nEND", "BEGIN TRANSACTION",
+                 "INSERT INTO t VALUES (4)", "CREATE PROCEDURE q AS SELECT 1;\r\nSELECT 2", "DROP TABLE t"}));
 
     script.JoinFragments = false;
     script.Prepare();
@@ -215,14 +225,16 @@ TEST(DBScript, BrokenEndsAreReported) {
         const char* Last;
     };
     const Case cases[] = {
-        {"", "SELECT 1;\nSELECT 'abc;\ndef", "Unterminated string literal starting in line 2", "SELECT 'abc;\r\ndef'"},
+        {"", "SELECT 1;\nSELECT 'abc;\ndef", "Unterminated string literal starting in line 2",
+         "SELECT 'abc;\r\ndef'"},
         {"", "SELECT 1;\nSELECT [abc", "Unterminated quoted name starting in line 2", "SELECT [abc]"},
         {"", "SELECT 1;\n\nSELECT 2 /* abc;\ndef", "Unterminated comment starting in line 3", "SELECT 2"},
         {"", "SELECT 1;\n{ x", "Unterminated comment starting in line 2", "SELECT 1"},
-        {"postgresql", "SELECT 1;\nCREATE FUNCTION f() AS $x$ BEGIN; END;", "Unterminated dollar-quoted text starting in line 2",
-         "CREATE FUNCTION f() AS $x$ BEGIN; END;$x$"},
+        {"postgresql", "SELECT 1;\nCREATE FUNCTION f() AS $x$ BEGIN; END;",
+         "Unterminated dollar-quoted text starting in line 2", "CREATE FUNCTION f() AS $x$ BEGIN; END;$x$"},
         {"postgresql", "SELECT 1;\n/* a /* b */ c;", "Unterminated comment starting in line 2", "SELECT 1"},
-        {"postgresql", "COPY t FROM stdin;\n1\t2\n", "Unterminated COPY data starting in line 2", "COPY t FROM stdin"},
+        {"postgresql", "COPY t FROM stdin;\n1\t2\n", "Unterminated COPY data starting in line 2",
+         "COPY t FROM stdin"},
         {"mysql", "SELECT 1;\n/*!40101 SET x = 1;", "Unterminated comment starting in line 2", "SET x = 1"},
         {"mysql", "SELECT 'a\\';", "Unterminated string literal starting in line 1", "SELECT 'a\\';'"},
         {"oracle", "BEGIN\n  x := 1;\nEND;", nullptr, "BEGIN\r\n  x := 1;\r\nEND;"},
@@ -244,55 +256,61 @@ TEST(DBScript, BrokenEndsAreReported) {
 }
 
 TEST(DBScript, Oracle) {
-    const auto script = Prepared("oracle", "REM Creates the schema; run as owner\n"
-                                           "PROMPT Creating tables;\n"
-                                           "CREATE TABLE emp (emp# NUMBER, name VARCHAR2(20) DEFAULT 'a;b');\n"
-                                           "CREATE OR REPLACE PROCEDURE raise_all IS\n"
-                                           "  v NUMBER; -- counter;\n"
-                                           "BEGIN\n  UPDATE emp SET name = name || '/';\nEND;\n"
-                                           "/\n"
-                                           "DECLARE\n  x NUMBER;\nBEGIN\n  NULL;\nEND;\n /\n"
-                                           "CREATE OR REPLACE PACKAGE BODY pk AS\n  PROCEDURE a IS BEGIN NULL; END;\n"
-                                           "END pk;\n/\n"
-                                           "CREATE OR REPLACE FORCE VIEW v AS SELECT 1 AS one FROM dual;\n"
-                                           "SELECT 8\n/ 2 FROM dual;\n"
-                                           "ALTER TABLE emp ADD x NUMBER\n/\n");
-    EXPECT_EQ(Restored(*script),
-              (Strings{"CREATE TABLE emp (emp# NUMBER, name VARCHAR2(20) DEFAULT 'a;b')",
-                       "CREATE OR REPLACE PROCEDURE raise_all IS\r\n  v NUMBER; \r\nBEGIN\r\n  UPDATE emp SET name = "
-                       "name || '/';\r\nEND;",
-                       "DECLARE\r\n  x NUMBER;\r\nBEGIN\r\n  NULL;\r\nEND;",
-                       "CREATE OR REPLACE PACKAGE BODY pk AS\r\n  PROCEDURE a IS BEGIN NULL; END;\r\nEND pk;",
-                       "CREATE OR REPLACE FORCE VIEW v AS SELECT 1 AS one FROM dual", "SELECT 8\r\n/ 2 FROM dual",
-                       "ALTER TABLE emp ADD x NUMBER"}));
+    const auto script =
+        Prepared("oracle", "REM Creates the schema; run as owner\n"
+                           "PROMPT Creating tables;\n"
+                           "CREATE TABLE emp (emp# NUMBER, name VARCHAR2(20) DEFAULT 'a;b');\n"
+                           "CREATE OR REPLACE PROCEDURE raise_all IS\n"
+                           "  v NUMBER; -- counter;\n"
+                           "BEGIN\n  UPDATE emp SET name = name || '/';\nEND;\n"
+                           "/\n"
+                           "DECLARE\n  x NUMBER;\nBEGIN\n  NULL;\nEND;\n /\n"
+                           "CREATE OR REPLACE PACKAGE BODY pk AS\n  PROCEDURE a IS BEGIN NULL; END;\n"
+                           "END pk;\n/\n"
+                           "CREATE OR REPLACE FORCE VIEW v AS SELECT 1 AS one FROM dual;\n"
+                           "SELECT 8\n/ 2 FROM dual;\n"
+                           "ALTER TABLE emp ADD x NUMBER\n/\n");
+    EXPECT_EQ(
+        Restored(*script),
+        (Strings{
+            "CREATE TABLE emp (emp# NUMBER, name VARCHAR2(20) DEFAULT 'a;b')",
+            "CREATE OR REPLACE PROCEDURE raise_all IS\r\n  v NUMBER; \r\nBEGIN\r\n  UPDATE emp SET name = "
+            "name || '/';\r\nEND;",
+            "DECLARE\r\n  x NUMBER;\r\nBEGIN\r\n  NULL;\r\nEND;",
+            "CREATE OR REPLACE PACKAGE BODY pk AS\r\n  PROCEDURE a IS BEGIN NULL; END;\r\nEND pk;",
+            "CREATE OR REPLACE FORCE VIEW v AS SELECT 1 AS one FROM dual", "SELECT 8\r\n/ 2 FROM dual",
+            "ALTER TABLE emp ADD x NUMBER"}));
 }
 
 TEST(DBScript, SQLServer) {
-    const auto script = Prepared("mssqlserver",
-                                 "IF EXISTS (SELECT name FROM sys.databases WHERE name = N'Shop')\nBEGIN\n"
-                                 "  ALTER DATABASE [Shop] SET OFFLINE;\n  DROP DATABASE [Shop];\nEND\n"
-                                 "GO\n"
-                                 "CREATE TABLE [dbo].[A] (\n  [Id] INT /* outer /* inner; */ still; */ NOT NULL\n)\n"
-                                 "CREATE TABLE #work (x INT)\n"
-                                 "ALTER TABLE [dbo].[A]\nALTER COLUMN [Id] BIGINT\n"
-                                 "  go  \n"
-                                 "CREATE PROCEDURE dbo.p AS\nBEGIN\n  SET NOCOUNT ON;\n  CREATE TABLE #t (x INT);\n"
-                                 "  SELECT 1;\nEND\nGO 2\n"
-                                 "EXEC dbo.sp_executesql @statement = N'\n"
-                                 "CREATE VIEW dbo.v AS SELECT 1 AS one;\n"
-                                 "'\n"
-                                 "GO\n"
-                                 "BEGIN TRANSACTION;\nINSERT INTO a VALUES (1);\nCOMMIT;\n"
-                                 "GOTO done;\n");
-    EXPECT_EQ(Restored(*script),
-              (Strings{"IF EXISTS (SELECT name FROM sys.databases WHERE name = N'Shop')\r\nBEGIN\r\n  ALTER DATABASE "
-                       "[Shop] SET OFFLINE;\r\n  DROP DATABASE [Shop];\r\nEND",
-                       "CREATE TABLE [dbo].[A] (\r\n  [Id] INT   NOT NULL\r\n)", "CREATE TABLE #work (x INT)",
-                       "ALTER TABLE [dbo].[A]\r\nALTER COLUMN [Id] BIGINT",
-                       "CREATE PROCEDURE dbo.p AS\r\nBEGIN\r\n  SET NOCOUNT ON;\r\n  CREATE TABLE #t (x INT);\r\n  SELECT "
-                       "1;\r\nEND",
-                       "CREATE VIEW dbo.v AS SELECT 1 AS one;", "BEGIN TRANSACTION", "INSERT INTO a VALUES (1)",
-                       "COMMIT", "GOTO done"}));
+    const auto script = Prepared(
+        "mssqlserver", "IF EXISTS (SELECT name FROM sys.databases WHERE name = N'Shop')\nBEGIN\n"
+                       "  ALTER DATABASE [Shop] SET OFFLINE;\n  DROP DATABASE [Shop];\nEND\n"
+                       "GO\n"
+                       "CREATE TABLE [dbo].[A] (\n  [Id] INT /* outer /* inner; */ still; */ NOT NULL\n)\n"
+                       "CREATE TABLE #work (x INT)\n"
+                       "ALTER TABLE [dbo].[A]\nALTER COLUMN [Id] BIGINT\n"
+                       "  go  \n"
+                       "CREATE PROCEDURE dbo.p AS\nBEGIN\n  SET NOCOUNT ON;\n  CREATE TABLE #t (x INT);\n"
+                       "  SELECT 1;\nEND\nGO 2\n"
+                       "EXEC dbo.sp_executesql @statement = N'\n"
+                       "CREATE VIEW dbo.v AS SELECT 1 AS one;\n"
+                       "'\n"
+                       "GO\n"
+                       "BEGIN TRANSACTION;\nINSERT INTO a VALUES (1);\nCOMMIT;\n"
+                       "GOTO done;\n");
+    EXPECT_EQ(
+        Restored(*script),
+        (Strings{
+            "IF EXISTS (SELECT name FROM sys.databases WHERE name = N'Shop')\r\nBEGIN\r\n  ALTER DATABASE "
+            "[Shop] SET OFFLINE;\r\n  DROP DATABASE [Shop];\r\nEND",
+            "CREATE TABLE [dbo].[A] (\r\n  [Id] INT   NOT NULL\r\n)", "CREATE TABLE #work (x INT)",
+            "ALTER TABLE [dbo].[A]\r\nALTER COLUMN [Id] BIGINT",
+            "CREATE PROCEDURE dbo.p AS\r\nBEGIN\r\n  SET NOCOUNT ON;\r\n  CREATE TABLE #t (x INT);\r\n  "
+            "SELECT "
+            "1;\r\nEND",
+            "CREATE VIEW dbo.v AS SELECT 1 AS one;", "BEGIN TRANSACTION", "INSERT INTO a VALUES (1)",
+            "COMMIT", "GOTO done"}));
 }
 
 TEST(DBScript, PostgreSQL) {
@@ -301,55 +319,62 @@ TEST(DBScript, PostgreSQL) {
         "\\set ON_ERROR_STOP on\n"
         "\\connect shop\n"
         "/* outer /* nested; */ still comment; */\n"
-        "CREATE FUNCTION f(a int) RETURNS int AS $BODY$\nBEGIN\n  -- don't stop; here\n  RETURN a; /* ; */\nEND;\n"
+        "CREATE FUNCTION f(a int) RETURNS int AS $BODY$\nBEGIN\n  -- don't stop; here\n  RETURN a; /* ; "
+        "*/\nEND;\n"
         "$BODY$ LANGUAGE plpgsql;\n"
         "CREATE FUNCTION g() RETURNS text AS $fn$ SELECT $$x;y$$ || 'it''s;' $fn$ LANGUAGE sql;\n"
         "SELECT E'it\\'s; fine', $1 FROM t WHERE a # b > 0 AND c[1] = 2;\n"
         "CREATE RULE r AS ON INSERT TO t DO ALSO (INSERT INTO log VALUES (1); INSERT INTO log VALUES (2));\n"
         "COPY t (a, b) FROM stdin;\n1\tit's\n2\t;\n\\.\n"
-        "CREATE FUNCTION h() RETURNS int LANGUAGE sql BEGIN ATOMIC SELECT 1; SELECT CASE WHEN true THEN 2 END; END;\n"
+        "CREATE FUNCTION h() RETURNS int LANGUAGE sql BEGIN ATOMIC SELECT 1; SELECT CASE WHEN true THEN 2 "
+        "END; END;\n"
         "CREATE TABLE \"Ta;ble\" (\"Name\" text);\n");
     EXPECT_TRUE(Warnings(*script).empty());
-    EXPECT_EQ(Restored(*script),
-              (Strings{"CREATE FUNCTION f(a int) RETURNS int AS $BODY$\r\nBEGIN\r\n  -- don't stop; here\r\n  RETURN "
-                       "a; /* ; */\r\nEND;\r\n$BODY$ LANGUAGE plpgsql",
-                       "CREATE FUNCTION g() RETURNS text AS $fn$ SELECT $$x;y$$ || 'it''s;' $fn$ LANGUAGE sql",
-                       "SELECT E'it\\'s; fine', $1 FROM t WHERE a # b > 0 AND c[1] = 2",
-                       "CREATE RULE r AS ON INSERT TO t DO ALSO (INSERT INTO log VALUES (1); INSERT INTO log VALUES "
-                       "(2))",
-                       "COPY t (a, b) FROM stdin",
-                       "CREATE FUNCTION h() RETURNS int LANGUAGE sql BEGIN ATOMIC SELECT 1; SELECT CASE WHEN true "
-                       "THEN 2 END; END",
-                       "CREATE TABLE \"Ta;ble\" (\"Name\" text)"}));
+    EXPECT_EQ(
+        Restored(*script),
+        (Strings{
+            "CREATE FUNCTION f(a int) RETURNS int AS $BODY$\r\nBEGIN\r\n  -- don't stop; here\r\n  RETURN "
+            "a; /* ; */\r\nEND;\r\n$BODY$ LANGUAGE plpgsql",
+            "CREATE FUNCTION g() RETURNS text AS $fn$ SELECT $$x;y$$ || 'it''s;' $fn$ LANGUAGE sql",
+            "SELECT E'it\\'s; fine', $1 FROM t WHERE a # b > 0 AND c[1] = 2",
+            "CREATE RULE r AS ON INSERT TO t DO ALSO (INSERT INTO log VALUES (1); INSERT INTO log VALUES "
+            "(2))",
+            "COPY t (a, b) FROM stdin",
+            "CREATE FUNCTION h() RETURNS int LANGUAGE sql BEGIN ATOMIC SELECT 1; SELECT CASE WHEN true "
+            "THEN 2 END; END",
+            "CREATE TABLE \"Ta;ble\" (\"Name\" text)"}));
     // The dollar-quoted body is one entry of the strings table.
     EXPECT_EQ(script->StringsTable[0].rfind("$BODY$#13#10BEGIN#13#10", 0), 0u);
 }
 
 TEST(DBScript, MySQL) {
-    const auto script = Prepared("mysql",
-                                 "# heading; comment\n"
-                                 "/*!40101 SET NAMES utf8 */;\n"
-                                 "SET @x = 5--3;\n"
-                                 "-- real; comment\n"
-                                 "CREATE TABLE `a;b` (c VARCHAR(9) DEFAULT 'it\\'s; \\\\', d TEXT COMMENT \"say \\\"hi;\\\"\");\n"
-                                 "/*!50001 CREATE ALGORITHM=UNDEFINED */\n/*!50001 VIEW v AS SELECT 1 */;\n"
-                                 "DELIMITER ;;\n"
-                                 "CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET NEW.a = 1; END;;\n"
-                                 "DELIMITER //\n"
-                                 "CREATE PROCEDURE p()\nBEGIN\n  SELECT 'a//b';\nEND //\n"
-                                 "DELIMITER ;\n"
-                                 "CREATE FUNCTION f() RETURNS INT BEGIN DECLARE x INT; RETURN 1; END;\n"
-                                 "CREATE TABLE d (\ndelimiter CHAR(1)\n);\n"
-                                 "INSERT INTO t VALUES (1);\n");
+    const auto script = Prepared(
+        "mysql",
+        "# heading; comment\n"
+        "/*!40101 SET NAMES utf8 */;\n"
+        "SET @x = 5--3;\n"
+        "-- real; comment\n"
+        "CREATE TABLE `a;b` (c VARCHAR(9) DEFAULT 'it\\'s; \\\\', d TEXT COMMENT \"say \\\"hi;\\\"\");\n"
+        "/*!50001 CREATE ALGORITHM=UNDEFINED */\n/*!50001 VIEW v AS SELECT 1 */;\n"
+        "DELIMITER ;;\n"
+        "CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET NEW.a = 1; END;;\n"
+        "DELIMITER //\n"
+        "CREATE PROCEDURE p()\nBEGIN\n  SELECT 'a//b';\nEND //\n"
+        "DELIMITER ;\n"
+        "CREATE FUNCTION f() RETURNS INT BEGIN DECLARE x INT; RETURN 1; END;\n"
+        "CREATE TABLE d (\ndelimiter CHAR(1)\n);\n"
+        "INSERT INTO t VALUES (1);\n");
     EXPECT_TRUE(Warnings(*script).empty());
-    EXPECT_EQ(Restored(*script),
-              (Strings{"SET NAMES utf8", "SET @x = 5--3",
-                       "CREATE TABLE `a;b` (c VARCHAR(9) DEFAULT 'it\\'s; \\\\', d TEXT COMMENT \"say \\\"hi;\\\"\")",
-                       "CREATE ALGORITHM=UNDEFINED  \r\n  VIEW v AS SELECT 1",
-                       "CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET NEW.a = 1; END",
-                       "CREATE PROCEDURE p()\r\nBEGIN\r\n  SELECT 'a//b';\r\nEND",
-                       "CREATE FUNCTION f() RETURNS INT BEGIN DECLARE x INT; RETURN 1; END",
-                       "CREATE TABLE d (\r\ndelimiter CHAR(1)\r\n)", "INSERT INTO t VALUES (1)"}));
+    EXPECT_EQ(
+        Restored(*script),
+        (Strings{
+            "SET NAMES utf8", "SET @x = 5--3",
+            "CREATE TABLE `a;b` (c VARCHAR(9) DEFAULT 'it\\'s; \\\\', d TEXT COMMENT \"say \\\"hi;\\\"\")",
+            "CREATE ALGORITHM=UNDEFINED  \r\n  VIEW v AS SELECT 1",
+            "CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET NEW.a = 1; END",
+            "CREATE PROCEDURE p()\r\nBEGIN\r\n  SELECT 'a//b';\r\nEND",
+            "CREATE FUNCTION f() RETURNS INT BEGIN DECLARE x INT; RETURN 1; END",
+            "CREATE TABLE d (\r\ndelimiter CHAR(1)\r\n)", "INSERT INTO t VALUES (1)"}));
 }
 
 TEST(DBScript, CreateDBScript) {
@@ -374,8 +399,8 @@ TEST(DBScript, Corpus) {
         const std::string head = LineHead(line);
         return head == "CREATE TRIGGER" || head == "CREATE PROCEDURE" || head == "CREATE FUNCTION";
     };
-    const std::set<std::string> verbs = {"CREATE", "ALTER", "DROP", "INSERT", "SET",    "USE",
-                                         "GRANT",  "CONNECT", "COMMIT", "EXIT", "IF"};
+    const std::set<std::string> verbs = {"CREATE", "ALTER",   "DROP",   "INSERT", "SET", "USE",
+                                         "GRANT",  "CONNECT", "COMMIT", "EXIT",   "IF"};
     int files = 0;
     for (const char* folder : {"chinook", "sakila"}) {
         ASSERT_TRUE(fs::is_directory(CorpusDir() + "/" + folder)) << CorpusDir();
@@ -394,9 +419,11 @@ TEST(DBScript, Corpus) {
                 const std::string& text = statement->Text;
                 SCOPED_TRACE(text.substr(0, 80));
                 EXPECT_TRUE(verbs.count(UpperCase(text.substr(0, text.find_first_of(" \r@")))));
-                EXPECT_EQ(std::count(text.begin(), text.end(), '('), std::count(text.begin(), text.end(), ')'));
+                EXPECT_EQ(std::count(text.begin(), text.end(), '('),
+                          std::count(text.begin(), text.end(), ')'));
                 // Every literal is in exactly one statement, in the order of the script.
-                for (size_t index : PlaceholderIndices(text)) EXPECT_EQ(index, nextLiteral++);
+                for (size_t index : PlaceholderIndices(text))
+                    EXPECT_EQ(index, nextLiteral++);
                 const std::string restored = script->RestoreStrings(text);
                 EXPECT_EQ(std::count(restored.begin(), restored.end(), '\'') % 2, 0);
                 for (const auto& line : TextLines(text)) {

@@ -10,7 +10,8 @@ namespace {
 // "kind:text" of every token, for compact comparisons.
 std::vector<std::string> Kinds(const std::vector<TVELToken>& tokens) {
     std::vector<std::string> out;
-    for (const auto& t : tokens) out.push_back(IntToStr(t.Kind) + ":" + t.Text);
+    for (const auto& t : tokens)
+        out.push_back(IntToStr(t.Kind) + ":" + t.Text);
     return out;
 }
 
@@ -29,7 +30,7 @@ std::vector<std::string> Split(std::string_view text, uint8_t mode, bool compact
     return parser.Statements;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Tokenizer, SymbolsNumbersAndWords) {
     EXPECT_EQ(Tokens("a<>b"), (Strings{"9:a", "6:<>", "9:b"}));
@@ -83,7 +84,8 @@ TEST(Tokenizer, Options) {
     // Whitespace becomes one blank, also when a dropped comment separated two runs.
     EXPECT_EQ(Tokens("a \r\n /*c*/\t b", toNoEOF | toSkipComments | toCompactWhitespace),
               (Strings{"9:a", "11: ", "9:b"}));
-    EXPECT_EQ(Tokens("1 2.5 -3", toNoEOF | toSkipWhitespace | toFoldNumbers), (Strings{"5:1", "5:2.5", "5:-3"}));
+    EXPECT_EQ(Tokens("1 2.5 -3", toNoEOF | toSkipWhitespace | toFoldNumbers),
+              (Strings{"5:1", "5:2.5", "5:-3"}));
     EXPECT_EQ(Tokens("'a' \"b\" '", toNoEOF | toSkipWhitespace | toUnquote), (Strings{"7:a", "7:b", "7:"}));
 
     // Characters without a state: kind 0 tokens, or nothing with option 1.
@@ -197,8 +199,9 @@ TEST(ScriptParser, TerminatorModeSwitches) {
     parser.Parse("DELIMITER $$\nCREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END $$\nDELIMITER ;\nSELECT 3;"
                  "DELIMITER ;;\nCREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET a = 1; END;;\n"
                  "DELIMITER ;\n");
-    EXPECT_EQ(parser.Statements, (Strings{"CREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END", "SELECT 3",
-                                          "CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET a = 1; END"}));
+    EXPECT_EQ(parser.Statements,
+              (Strings{"CREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END", "SELECT 3",
+                       "CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW BEGIN SET a = 1; END"}));
     EXPECT_EQ(parser.Terminator, ";");
     // "DELIMITER ^ ;", the form that ends with the current terminator, gives the same switch; a
     // DELIMITER inside a statement is a word.
@@ -234,7 +237,8 @@ TEST(ScriptParser, Remainder) {
 
 TEST(ScriptParser, BlankLineMode) {
     const auto statements =
-        Split("CREATE TABLE a (x INT);\n\nCREATE TABLE b\n(y INT)\n \t\n\n\nSELECT 1;\r\n\r\n  \n", TVELSQLScriptParser::smBlankLine);
+        Split("CREATE TABLE a (x INT);\n\nCREATE TABLE b\n(y INT)\n \t\n\n\nSELECT 1;\r\n\r\n  \n",
+              TVELSQLScriptParser::smBlankLine);
     EXPECT_EQ(statements, (Strings{"CREATE TABLE a (x INT)", "CREATE TABLE b (y INT)", "SELECT 1"}));
     // Runs split by a dropped comment still count together.
     EXPECT_EQ(Split("a\n/* c */\nb", TVELSQLScriptParser::smBlankLine), (Strings{"a"}));
