@@ -65,6 +65,8 @@ public:
     const TVELDatabaseSettings* Target = nullptr;
     std::string Source; // the script text handed in
     std::vector<std::string> StringsTable;
+    // The plain Split glues a piece that does not begin with CREATE, ALTER or DROP onto the
+    // statement before it while that one is inside a code block (procedure bodies).
     bool JoinFragments = true;
     TVELScriptLogEvent OnLog;
     // Every message logged by the last Prepare, in order.
@@ -72,14 +74,16 @@ public:
 
     // Removes comments, builds the strings table and splits Source into Statements.
     void Prepare();
-    // Cuts the prepared Lines into Statements.
+    // Cuts the working text into Statements.
     virtual void Split();
-    // Prepares Lines before the strings table is built: removes comments.
+    // Prepares the working text before the strings table is built: removes comments.
     virtual void PrepareHook();
+    // The comment forms and quoting of the script's dialect.
     virtual TVELScriptSyntax Syntax() const { return {}; }
 
     // The working text: after Prepare, Source without comments and with placeholders in place
-    // of the literals. Lines end with CR LF; line numbers are those of Source.
+    // of the literals. Lines end with CR LF; they are the lines of Source, except that a literal
+    // that spans lines leaves one line.
     const std::string& Text() const { return text_; }
     std::vector<std::string> Lines() const;
 
@@ -103,8 +107,8 @@ protected:
     void SplitAs(TVELScriptDialect dialect);
 
 private:
-    // Hands out the buffer of an earlier working text, so that a pass does not need fresh
-    // memory, and makes out the working text.
+    // A pass writes its result into the buffer of an earlier working text, so that it needs
+    // no fresh memory; the result then becomes the working text.
     std::string TakeBuffer(size_t capacity);
     void SetWorkingText(std::string&& text);
     std::string text_;
