@@ -4,6 +4,7 @@
 
 #include <mysql.h>
 
+#include <cctype>
 #include <map>
 #include <memory>
 #include <regex>
@@ -93,11 +94,12 @@ std::set<std::string> KnownPlaceholders() {
         "oldnonquotedsimpledomainname", "olddomainname_nonfixed"};
     // The name forms of every kind of object; tables, columns and domains also have the
     // non-fixed form, and the tables of a relationship the parent and child forms.
-    for (const char* kind : {"table", "column", "index", "constraint", "domain", "seq", "view", "proc", "rule",
-                             "trigger"}) {
+    for (const char* kind :
+         {"table", "column", "index", "constraint", "domain", "seq", "view", "proc", "rule", "trigger"}) {
         const std::string k = kind;
-        for (const std::string& form : {"quotedqualified" + k + "name", "nonquotedqualified" + k + "name",
-                                        "quotedsimple" + k + "name", "nonquotedsimple" + k + "name", k + "name"})
+        for (const std::string& form :
+             {"quotedqualified" + k + "name", "nonquotedqualified" + k + "name", "quotedsimple" + k + "name",
+              "nonquotedsimple" + k + "name", k + "name"})
             known.insert(form);
     }
     for (const char* kind : {"table", "column", "domain"})
@@ -115,8 +117,8 @@ bool EndsWith(std::string_view text, std::string_view end) {
 
 // Templates that are parts of other statements and so carry no terminator of their own.
 bool IsFragment(const std::string& name) {
-    return name == "SQLCreateColumn" || name == "SQLCreateTempTableColumn" || name == "SQLCreatePKConstraint" ||
-           name == "SQLIndexColumn";
+    return name == "SQLCreateColumn" || name == "SQLCreateTempTableColumn" ||
+           name == "SQLCreatePKConstraint" || name == "SQLIndexColumn";
 }
 
 // A data type value bound to a given list instead of a data dictionary.
@@ -160,7 +162,8 @@ TEST(MySQLDefinitions, LoadCleanlyAndSpellOutEveryKey) {
     for (const std::string id : TargetIds) {
         SCOPED_TRACE(id);
         const TVELDatabaseSettings s = LoadTarget(id);
-        EXPECT_TRUE(TargetDatabases().LoadWarnings.empty()) << JoinStrings(TargetDatabases().LoadWarnings, "\n");
+        EXPECT_TRUE(TargetDatabases().LoadWarnings.empty())
+            << JoinStrings(TargetDatabases().LoadWarnings, "\n");
         EXPECT_TRUE(s.LoadWarnings.empty()) << JoinStrings(s.LoadWarnings, "\n");
         const TTargetEntry& entry = TargetDatabases().EntryById(id);
         EXPECT_EQ(entry.Name, s.DBMSName);
@@ -206,7 +209,8 @@ TEST(MySQLDefinitions, LoadCleanlyAndSpellOutEveryKey) {
         EXPECT_EQ(s.IdxColumnOrderCodesList, (Strings{"", "ASC", "DESC"}));
         EXPECT_TRUE(s.PKAutoIndexed && s.FKAutoIndexed && s.AutonumberAlwaysIndexed && !s.AutonumberAlwaysPK);
         EXPECT_FALSE(s.UniqueAlwaysNotNull);
-        EXPECT_FALSE(s.EnablePKConstraintNames || s.EnableNotNullConstraintNames || s.EnableDefaultConstraintNames);
+        EXPECT_FALSE(s.EnablePKConstraintNames || s.EnableNotNullConstraintNames ||
+                     s.EnableDefaultConstraintNames);
         EXPECT_FALSE(s.EnableDomains || s.EnableRules);
     }
 
@@ -263,9 +267,11 @@ TEST(MySQLDefinitions, TemplatesAreWrittenInTheTemplateLanguage) {
             // the switch back to the terminator after a block.
             if (text.empty() || IsFragment(name) || name.rfind("autonumber", 0) == 0) continue;
             const bool terminated = EndsWith(text, "%terminator%");
-            const bool endScript = name == "SQLCreateTable" && EndsWith(text, "%terminator%{#13#10%endtablescript%}");
-            const bool block = StartsText("DELIMITER " + s.BlockTerminator + "#13#10", text) &&
-                               EndsWith(text, "#13#10" + s.BlockTerminator + "#13#10DELIMITER " + s.Terminator);
+            const bool endScript =
+                name == "SQLCreateTable" && EndsWith(text, "%terminator%{#13#10%endtablescript%}");
+            const bool block =
+                StartsText("DELIMITER " + s.BlockTerminator + "#13#10", text) &&
+                EndsWith(text, "#13#10" + s.BlockTerminator + "#13#10DELIMITER " + s.Terminator);
             EXPECT_TRUE(terminated || endScript || block) << text;
         }
     }
@@ -287,12 +293,14 @@ TEST(MySQLDefinitions, CapabilitiesAgreeWithTemplates) {
             {s.EnableRules, {"SQLCreateRule", "SQLDropRule"}},
             {s.EnableSchemas, {"SQLAddSchema"}},
             {s.EnableTableComments, {"SQLAddTableComment", "SQLModifyTableComment", "SQLDropTableComment"}},
-            {s.EnableColumnComments, {"SQLAddColumnComment", "SQLModifyColumnComment", "SQLDropColumnComment"}},
+            {s.EnableColumnComments,
+             {"SQLAddColumnComment", "SQLModifyColumnComment", "SQLDropColumnComment"}},
             {s.EnableSequenceComments, {"SQLAddSequenceComment", "SQLModifySequenceComment"}},
             {s.EnableProcedureComments, {"SQLAddProcedureComment", "SQLModifyProcedureComment"}},
             {s.EnableViewComments, {"SQLAddViewComment", "SQLModifyViewComment"}},
             {s.EnableRuleComments, {"SQLAddRuleComment", "SQLModifyRuleComment"}},
-            {s.EnableUpdateDatabase, {"SQLAddColumn", "SQLDropColumn", "SQLModifyColumnDataType", "SQLRenameTable"}},
+            {s.EnableUpdateDatabase,
+             {"SQLAddColumn", "SQLDropColumn", "SQLModifyColumnDataType", "SQLRenameTable"}},
         };
         for (const auto& [enabled, names] : pairs)
             for (const char* name : names)
@@ -318,8 +326,8 @@ TEST(MySQLDefinitions, CapabilitiesAgreeWithTemplates) {
         // A column check without a name of its own stays in the column definition; one with a
         // name is a constraint statement of its own.
         EXPECT_EQ(createColumn.find("%check%") != std::string::npos, !s.EnableCheckColumnConstraintNames);
-        EXPECT_FALSE(s.PKClusteringList.empty() == (s.SQLTemplate("SQLCreatePKConstraint").find(
-                                                        "%pkclustering%") != std::string::npos));
+        EXPECT_EQ(!s.PKClusteringList.empty(),
+                  s.SQLTemplate("SQLCreatePKConstraint").find("%pkclustering%") != std::string::npos);
     }
 }
 
@@ -348,8 +356,10 @@ TEST(MySQLDataTypes, EveryTypeRendersAndValidates) {
                 EXPECT_GE(list.IndexOf(r.FKDataType), 0) << r.FKDataType;
             }
             if (r.DefinitionID != 0) {
-                EXPECT_TRUE(ids.insert(r.DefinitionID).second) << "DefinitionID used twice: " << r.DefinitionID;
-                EXPECT_TRUE(documented.count(r.DefinitionID)) << "undocumented DefinitionID " << r.DefinitionID;
+                EXPECT_TRUE(ids.insert(r.DefinitionID).second)
+                    << "DefinitionID used twice: " << r.DefinitionID;
+                EXPECT_TRUE(documented.count(r.DefinitionID))
+                    << "undocumented DefinitionID " << r.DefinitionID;
             }
             // A synonym names no other type.
             for (const std::string& synonym : r.SynonymList)
@@ -426,14 +436,17 @@ class TMariaDB {
 public:
     explicit TMariaDB(const std::string& database) : conn_(mysql_init(nullptr), &mysql_close) {
         const test::ServerParams p = test::MariaDBServer();
-        connected_ = mysql_real_connect(conn_.get(), p.Host.c_str(), p.User.c_str(), p.Password.c_str(),
-                                        database.c_str(), static_cast<unsigned>(p.Port), nullptr, 0) != nullptr;
+        connected_ =
+            mysql_real_connect(conn_.get(), p.Host.c_str(), p.User.c_str(), p.Password.c_str(),
+                               database.c_str(), static_cast<unsigned>(p.Port), nullptr, 0) != nullptr;
     }
     bool Connected() const { return connected_; }
     std::string Error() { return mysql_error(conn_.get()); }
 
     // Empty when the statement succeeded, else the server's message.
-    std::string Exec(const std::string& sql) { return mysql_query(conn_.get(), sql.c_str()) == 0 ? "" : Error(); }
+    std::string Exec(const std::string& sql) {
+        return mysql_query(conn_.get(), sql.c_str()) == 0 ? "" : Error();
+    }
 
     // The rows of a query, NULL as empty text; no rows when the query fails.
     std::vector<Strings> Query(const std::string& sql) {
@@ -443,7 +456,7 @@ public:
             return rows;
         }
         std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> result(mysql_store_result(conn_.get()),
-                                                                         &mysql_free_result);
+                                                                        &mysql_free_result);
         if (!result) return rows;
         const unsigned fields = mysql_num_fields(result.get());
         while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
@@ -581,10 +594,11 @@ struct TProbe {
     std::string Charset;   // checked when not empty
     std::string Collation; // checked when not empty
     bool AutoIncrement = false;
-    std::string Srid;  // the spatial reference system, checked when not empty
+    std::string Srid; // the spatial reference system, checked when not empty
 };
 
-TProbe& AddProbe(std::vector<TProbe>& probes, std::string what, std::string definition, std::string columnType) {
+TProbe& AddProbe(std::vector<TProbe>& probes, std::string what, std::string definition,
+                 std::string columnType) {
     TProbe& p = probes.emplace_back();
     p.What = std::move(what);
     p.Definition = std::move(definition);
@@ -598,8 +612,8 @@ TProbe& AddProbe(std::vector<TProbe>& probes, std::string what, std::string defi
 std::vector<TProbe> Probes(const std::string& id, const TSLDatatypes& list) {
     const bool maria = id == "mariadb10";
     std::map<std::string, const TExpectedType*> expected;
-    const std::span<const TExpectedType> table = maria ? std::span<const TExpectedType>(MariaDBTypes)
-                                                       : std::span<const TExpectedType>(MySQL8Types);
+    const std::span<const TExpectedType> table =
+        maria ? std::span<const TExpectedType>(MariaDBTypes) : std::span<const TExpectedType>(MySQL8Types);
     for (const TExpectedType& e : table)
         expected[e.Type] = &e;
     std::vector<TProbe> probes;
@@ -675,7 +689,8 @@ std::vector<TProbe> Probes(const std::string& id, const TSLDatatypes& list) {
         for (const std::string& synonym : r.SynonymList) {
             if (!maria && MySQL8Only.count(synonym)) continue;
             EXPECT_TRUE(StartsText(r.ListName, text)) << text;
-            AddProbe(probes, r.ListName + " as " + synonym, synonym + text.substr(r.ListName.size()), e.Proposed)
+            AddProbe(probes, r.ListName + " as " + synonym, synonym + text.substr(r.ListName.size()),
+                     e.Proposed)
                 .AutoIncrement = r.Group == tgAutonumber;
         }
     }
@@ -723,9 +738,10 @@ TEST(MySQLServer, TypesAreTheOnesMeant) {
                 }
                 EXPECT_EQ(c[4].find("auto_increment") != std::string::npos, p.AutoIncrement) << c[4];
                 if (!p.Srid.empty()) {
-                    const std::vector<Strings> srid =
-                        db.Query("SELECT SRID FROM information_schema.GEOMETRY_COLUMNS WHERE G_TABLE_SCHEMA = "
-                                 "DATABASE() AND G_TABLE_NAME = '" + column->first + "'");
+                    const std::vector<Strings> srid = db.Query(
+                        "SELECT SRID FROM information_schema.GEOMETRY_COLUMNS WHERE G_TABLE_SCHEMA = "
+                        "DATABASE() AND G_TABLE_NAME = '" +
+                        column->first + "'");
                     ASSERT_EQ(srid.size(), 1u);
                     EXPECT_EQ(srid[0][0], p.Srid);
                 }
@@ -733,4 +749,44 @@ TEST(MySQLServer, TypesAreTheOnesMeant) {
         }
         test::DropMariaDBDatabase(database);
     }
+}
+
+TEST(MySQLServer, MariaDBReservedWordsNeedQuotes) {
+    // Reserved in other places of the grammar, but taken as column names.
+    const std::set<std::string> usableAsColumn = {
+        "DATABASE", "GENERAL", "IGNORE_SERVER_IDS", "MASTER_HEARTBEAT_PERIOD", "OPTION", "SCHEMA",
+        "SLOW",     "WINDOW"};
+    // Functions that may stand in a default value without being reserved.
+    const std::set<std::string> functions = {"NOW", "CURDATE", "CURTIME", "UUID", "RAND", "NEXTVAL"};
+
+    const std::string database = test::CreateMariaDBDatabase("words");
+    {
+        TMariaDB db(database);
+        ASSERT_TRUE(db.Connected()) << db.Error();
+        Strings reserved;
+        for (const std::string& line : FileLines("mariadb10_reserved.txt")) {
+            const std::string word = StartsText("DEFAULT:", line) ? line.substr(8) : line;
+            if (usableAsColumn.count(word) || functions.count(word)) continue;
+            reserved.push_back(word);
+            EXPECT_NE(db.Exec("CREATE TABLE r (" + word + " INT)"), "") << word << " is not reserved";
+        }
+        EXPECT_GT(reserved.size(), 240u);
+        // Quoted, they are names like any other: all of them in one table.
+        EXPECT_EQ(db.Exec("CREATE TABLE r (`" + JoinStrings(reserved, "` INT, `") + "` INT)"), "");
+        // Every keyword stands unquoted as a column name: all of them in one table.
+        const Strings keywords = FileLines("mariadb10_keywords.txt");
+        EXPECT_EQ(db.Exec("CREATE TABLE k (" + JoinStrings(keywords, " INT, ") + " INT)"), "");
+        EXPECT_EQ(
+            db.Query("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
+                     "TABLE_NAME = 'k'"),
+            (std::vector<Strings>{{IntToStr(static_cast<int64_t>(keywords.size()))}}));
+        // And every keyword the server knows is in one of the two lists.
+        const TVELDatabaseSettings s = LoadTarget("mariadb10");
+        for (const Strings& row : db.Query("SELECT WORD FROM information_schema.KEYWORDS")) {
+            if (std::isalpha(static_cast<unsigned char>(row[0][0])) || row[0][0] == '_') {
+                EXPECT_TRUE(s.IsKeyword(row[0]) || s.IsReservedWord(row[0])) << row[0];
+            }
+        }
+    }
+    test::DropMariaDBDatabase(database);
 }
