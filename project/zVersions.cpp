@@ -81,6 +81,17 @@ std::string FormatLocalDateTime(TVELDateTime time) {
     return FormatTime(time, "%Y-%m-%d %H:%M");
 }
 
+TVELDateTime LocalDateTime(int year, int month, int day, int hour, int minute) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_isdst = -1; // whether daylight saving applies is for the time zone to say
+    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
 bool TryParseLocalDateTime(std::string_view text, TVELDateTime& time) {
     const std::string t = Trim(text);
     if (t.size() != 10 && t.size() != 16) return false;
@@ -91,16 +102,7 @@ bool TryParseLocalDateTime(std::string_view text, TVELDateTime& time) {
     if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
         minute > 59)
         return false;
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_isdst = -1;
-    const std::time_t t0 = std::mktime(&tm);
-    if (t0 == static_cast<std::time_t>(-1)) return false;
-    time = std::chrono::system_clock::from_time_t(t0);
+    time = LocalDateTime(year, month, day, hour, minute);
     return true;
 }
 

@@ -25,6 +25,8 @@ using TVELClock = std::function<TVELDateTime()>;
 // Local date as "yyyy-mm-dd" and local date and time as "yyyy-mm-dd hh:mm".
 std::string FormatLocalDate(TVELDateTime time);
 std::string FormatLocalDateTime(TVELDateTime time);
+// The moment of a local date and time; out-of-range fields carry over (month 13 is January).
+TVELDateTime LocalDateTime(int year, int month, int day, int hour, int minute);
 // Reads "yyyy-mm-dd hh:mm" (or "yyyy-mm-dd") as a local time; false for any other text.
 bool TryParseLocalDateTime(std::string_view text, TVELDateTime& time);
 

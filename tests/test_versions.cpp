@@ -18,18 +18,7 @@ using ardvin::test::WriteFile;
 
 namespace {
 
-TVELDateTime LocalTime(int year, int month, int day, int hour, int minute) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
-}
-
-const TVELDateTime Dec4 = LocalTime(2026, 12, 4, 10, 15);
+const TVELDateTime Dec4 = LocalDateTime(2026, 12, 4, 10, 15);
 TVELDateTime FixedNow() {
     return Dec4;
 }
@@ -298,12 +287,28 @@ TEST_F(VersionsTest, OnlyLabelAndCommentsCanBeSetAndTheLabelNeverEmpty) {
 TEST_F(VersionsTest, DatesAreLocalTimesToTheMinute) {
     TVELDateTime t;
     ASSERT_TRUE(TryParseLocalDateTime("2026-03-01 07:05", t));
-    EXPECT_EQ(t, LocalTime(2026, 3, 1, 7, 5));
+    EXPECT_EQ(t, LocalDateTime(2026, 3, 1, 7, 5));
     EXPECT_EQ(FormatLocalDateTime(t), "2026-03-01 07:05");
     ASSERT_TRUE(TryParseLocalDateTime("2026-03-01", t));
     EXPECT_EQ(FormatLocalDateTime(t), "2026-03-01 00:00");
     for (const char* bad : {"", "2026-3-1 7:05", "2026-13-01 00:00", "2026-01-01T00:00", "yesterday"})
         EXPECT_FALSE(TryParseLocalDateTime(bad, t)) << bad;
+
+    // Local means the time zone of the machine: three hours east of UTC here.
+    std::optional<std::string> oldTz;
+    if (const char* tz = std::getenv("TZ")) oldTz = tz;
+    setenv("TZ", "UTC-3", 1);
+    tzset();
+    const std::string epoch = FormatLocalDateTime(std::chrono::system_clock::from_time_t(0));
+    const bool parsed = TryParseLocalDateTime("1970-01-01 03:00", t);
+    if (oldTz)
+        setenv("TZ", oldTz->c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(epoch, "1970-01-01 03:00");
+    EXPECT_TRUE(parsed);
+    EXPECT_EQ(t, std::chrono::system_clock::from_time_t(0));
 }
 
 TEST_F(VersionsTest, LoadingTheDataDictionaryOfAVersion) {
