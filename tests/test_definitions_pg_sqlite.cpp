@@ -1102,6 +1102,19 @@ TEST(PgSqliteDefinitions, PostgreSQLAcceptsEveryDataType) {
         if (r.Group == tgAutonumber) {
             EXPECT_NE(db.Value("SELECT pg_get_serial_sequence('" + table + "', 'c0')"), "");
         }
+        // The synonyms are names the server accepts for the same type.
+        if (!r.SynonymList.empty()) {
+            std::vector<std::string> synonymColumns;
+            for (const std::string& synonym : r.SynonymList)
+                synonymColumns.push_back(Column(s, "s" + IntToStr(static_cast<int>(synonymColumns.size())), synonym));
+            const std::string synonymTable = Quoted("typecheck", "s" + IntToStr(i));
+            CreateTable(db, s, synonymTable, synonymColumns);
+            for (const std::string& type : reportedTypes(synonymTable)) {
+                const int at = ReportedType(list, type);
+                ASSERT_GE(at, 0) << type << " names no type of the list";
+                EXPECT_EQ(list.Record(at).ListName, StoredType(r, DefaultValues(r))) << type;
+            }
+        }
 
         // The identity form: numbered by a sequence with the seed and increment written.
         if (!Trim(r.AutoNumberPropertiesTemplate).empty()) {
