@@ -231,8 +231,6 @@ TEST(PgSqliteDefinitions, LoadWithEveryKeyAndRegister) {
     EXPECT_TRUE(registry.LoadWarnings.empty()) << JoinStrings(registry.LoadWarnings, "\n");
     const std::map<std::string, std::string> names = {{"postgresql15", "PostgreSQL 15"}, {"sqlite3", "SQLite 3"}};
     TempDir dir;
-    TVELDatabaseSettings fresh;
-    fresh.SaveToFile(dir.File("all.def"));
     for (const auto& [id, name] : names) {
         SCOPED_TRACE(id);
         const TTargetEntry& e = registry.EntryById(id);
@@ -249,18 +247,12 @@ TEST(PgSqliteDefinitions, LoadWithEveryKeyAndRegister) {
         EXPECT_EQ(s.QuoteDDL("s.Order"), "\"s\".\"Order\"");
         EXPECT_EQ(s.StringLiteral("it's"), "'it''s'");
 
-        // The file spells out every key, so nothing rests on a default.
-        TIniDocument shipped;
-        ASSERT_TRUE(shipped.LoadFromFile(DefinitionsDir() + "/" + id + ".def", nullptr));
-        std::string section;
-        for (const std::string& line : SplitString(ReadFile(dir.File("all.def")), '\n')) {
-            const std::string l = Trim(line);
-            if (l.size() > 2 && l[0] == '[') section = l.substr(1, l.size() - 2);
-            const size_t eq = l.find('=');
-            if (eq != std::string::npos) {
-                EXPECT_TRUE(shipped.Has(section, l.substr(0, eq))) << section << "/" << l.substr(0, eq);
-            }
-        }
+        // The file spells out every key, each value as it is written back: saving the loaded
+        // definition over a copy of the file adds and changes nothing.
+        const std::string shipped = ReadFile(DefinitionsDir() + "/" + id + ".def");
+        WriteFile(dir.File(id + ".def"), shipped);
+        s.SaveToFile(dir.File(id + ".def"));
+        EXPECT_EQ(ReplaceAll(ReadFile(dir.File(id + ".def")), CRLF, "\n"), shipped);
 
         // The connection dialog asks for what the driver needs.
         for (const char* param : {"HOST", "PORT", "DATABASENAME", "USERNAME", "PASSWORD", "SCHEMANAME"})
@@ -514,6 +506,13 @@ std::vector<TDataTypeValues> OtherValues(const TDataTypeRecord& r) {
     return others;
 }
 
+// The proposed value of a type followed by its other values.
+std::vector<TDataTypeValues> AllValues(const TDataTypeRecord& r) {
+    std::vector<TDataTypeValues> all = OtherValues(r);
+    all.insert(all.begin(), DefaultValues(r));
+    return all;
+}
+
 TEST(PgSqliteDefinitions, DataTypesLoadRenderAndValidate) {
     const std::set<int32_t> documented = DocumentedDefinitionIds();
     ASSERT_TRUE(documented.count(1) && documented.count(200));
@@ -551,9 +550,7 @@ TEST(PgSqliteDefinitions, DataTypesLoadRenderAndValidate) {
                 EXPECT_TRUE(r.EnableAutoNumbering);
             }
 
-            std::vector<TDataTypeValues> all = OtherValues(r);
-            all.insert(all.begin(), DefaultValues(r));
-            for (const TDataTypeValues& values : all) {
+            for (const TDataTypeValues& values : AllValues(r)) {
                 TListDataType dt(&list);
                 static_cast<TDataTypeValues&>(dt) = values;
                 dt.DataType = r.ListName;
@@ -754,30 +751,50 @@ private:
     std::unique_ptr<TPostgresDatabase> db_;
 };
 
+// The values given, followed by an empty value for each of the optional placeholders not given.
+TValues WithEmpty(TValues values, std::initializer_list<const char*> optional) {
+    for (const char* placeholder : optional)
+        if (std::none_of(values.begin(), values.end(), [&](const auto& v) { return v.first == placeholder; }))
+            values.emplace_back(placeholder, "");
+    return values;
+}
+
 // Fills the column template of a definition.
 std::string Column(const TVELDatabaseSettings& s, const std::string& name, const std::string& type,
-                   TValues more = {}) {
+                   const TValues& more = {}) {
     TValues values = {{"columnname", Quoted(name)}, {"datatype", type}};
-    for (const char* placeholder :
-         {"sqliteautoincpk", "collate", "defaultvalue", "notnull", "check", "attributeoptions"}) {
-        const bool given = std::any_of(more.begin(), more.end(), [&](const auto& v) { return v.first == placeholder; });
-        if (!given) more.emplace_back(placeholder, "");
-    }
-    values.insert(values.end(), more.begin(), more.end());
+    for (const auto& v : WithEmpty(more, {"sqliteautoincpk", "collate", "defaultvalue", "notnull", "check",
+                                          "attributeoptions"}))
+        values.push_back(v);
     return Fill(s.SQLTemplate("SQLCreateColumn"), values);
 }
 
 // Fills and runs the table template of a definition with the given filled columns and parts.
 void CreateTable(TDatabase& db, const TVELDatabaseSettings& s, const std::string& table,
-                 const std::vector<std::string>& columns, TValues more = {}) {
+                 const std::vector<std::string>& columns, const TValues& more = {}) {
     TValues values = {{"tablename", table}, {"tablecolumns", JoinStrings(columns, ",")}};
-    for (const char* placeholder : {"pkconstraint", "tableconstraints", "tableoptions", "begintablescript",
-                                    "endtablescript"}) {
-        const bool given = std::any_of(more.begin(), more.end(), [&](const auto& v) { return v.first == placeholder; });
-        if (!given) more.emplace_back(placeholder, "");
-    }
-    values.insert(values.end(), more.begin(), more.end());
+    for (const auto& v : WithEmpty(more, {"pkconstraint", "tableconstraints", "tableoptions", "begintablescript",
+                                          "endtablescript"}))
+        values.push_back(v);
     db.Run(s, "SQLCreateTable", values);
+}
+
+// A column c0, c1, ... for each value of a type: the values, their type texts and the filled
+// column templates.
+struct TTypeColumns {
+    std::vector<TDataTypeValues> Values;
+    std::vector<std::string> Texts;
+    std::vector<std::string> Columns;
+};
+
+TTypeColumns TypeColumns(const TVELDatabaseSettings& s, const TSLDatatypes& list, const TDataTypeRecord& r) {
+    TTypeColumns t;
+    t.Values = AllValues(r);
+    for (const TDataTypeValues& values : t.Values) {
+        t.Texts.push_back(list.TypeText(r.ListName, values, true));
+        t.Columns.push_back(Column(s, "c" + IntToStr(static_cast<int>(t.Columns.size())), t.Texts.back()));
+    }
+    return t;
 }
 
 // ---- SQLite ----------------------------------------------------------------------------------------
@@ -805,16 +822,10 @@ TEST(PgSqliteDefinitions, SQLiteAcceptsEveryDataType) {
     for (int i = 0; i < list.Count(); ++i) {
         const TDataTypeRecord& r = list.Record(i);
         SCOPED_TRACE(r.ListName);
-        std::vector<TDataTypeValues> all = OtherValues(r);
-        all.insert(all.begin(), DefaultValues(r));
-        std::vector<std::string> texts;
-        std::vector<std::string> columns;
-        for (const TDataTypeValues& values : all) {
-            texts.push_back(list.TypeText(r.ListName, values, true));
-            columns.push_back(Column(s, "c" + IntToStr(static_cast<int>(columns.size())), texts.back()));
-        }
+        const TTypeColumns t = TypeColumns(s, list, r);
+        const std::vector<std::string>& texts = t.Texts;
         const std::string table = "t" + IntToStr(i);
-        CreateTable(db, s, Quoted(table), columns);
+        CreateTable(db, s, Quoted(table), t.Columns);
         // The declared type is kept as written, and gives the affinity of the type's group.
         const auto info = db.Rows("PRAGMA table_info(" + Quoted(table) + ")");
         ASSERT_EQ(info.size(), texts.size());
@@ -1077,27 +1088,20 @@ TEST(PgSqliteDefinitions, PostgreSQLAcceptsEveryDataType) {
                       "a,b");
             continue;
         }
-        std::vector<TDataTypeValues> all = OtherValues(r);
-        all.insert(all.begin(), DefaultValues(r));
-        std::vector<std::string> texts;
-        std::vector<std::string> columns;
-        for (const TDataTypeValues& values : all) {
-            texts.push_back(list.TypeText(r.ListName, values, true));
-            columns.push_back(Column(s, "c" + IntToStr(static_cast<int>(columns.size())), texts.back()));
-        }
-        CreateTable(db, s, table, columns);
+        const TTypeColumns t = TypeColumns(s, list, r);
+        CreateTable(db, s, table, t.Columns);
         // The server reports each column as the type meant, with the length, precision and
         // array dimensions written.
         const std::vector<std::string> reported = reportedTypes(table);
-        ASSERT_EQ(reported.size(), all.size());
-        for (size_t c = 0; c < all.size(); ++c) {
-            const std::string stored = StoredType(r, all[c]);
+        ASSERT_EQ(reported.size(), t.Values.size());
+        for (size_t c = 0; c < t.Values.size(); ++c) {
+            const std::string stored = StoredType(r, t.Values[c]);
             const int at = ReportedType(list, reported[c]);
             ASSERT_GE(at, 0) << reported[c] << " names no type of the list";
-            EXPECT_EQ(list.Record(at).ListName, stored) << texts[c] << " is reported as " << reported[c];
-            EXPECT_EQ(ReportedType(list, texts[c]), i) << texts[c];
-            EXPECT_EQ(Modifiers(reported[c]), Modifiers(texts[c], stored == r.ListName))
-                << texts[c] << " is reported as " << reported[c];
+            EXPECT_EQ(list.Record(at).ListName, stored) << t.Texts[c] << " is reported as " << reported[c];
+            EXPECT_EQ(ReportedType(list, t.Texts[c]), i) << t.Texts[c];
+            EXPECT_EQ(Modifiers(reported[c]), Modifiers(t.Texts[c], stored == r.ListName))
+                << t.Texts[c] << " is reported as " << reported[c];
         }
         if (r.Group == tgAutonumber) {
             EXPECT_NE(db.Value("SELECT pg_get_serial_sequence('" + table + "', 'c0')"), "");
