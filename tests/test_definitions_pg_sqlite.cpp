@@ -58,26 +58,28 @@ const std::set<std::string>& KnownPlaceholders() {
     static const std::set<std::string> known = [] {
         std::set<std::string> k = {
             // common, table
-            "terminator", "tableschema", "mssqltableschema", "tablecomment", "tablecolumns", "temptablecolumns",
-            "pkconstraint", "tableconstraints", "tableabbreviation", "tableoptions", "begintablescript",
-            "endtablescript",
+            "terminator", "tableschema", "mssqltableschema", "tablecomment", "tablecolumns",
+            "temptablecolumns", "pkconstraint", "tableconstraints", "tableabbreviation", "tableoptions",
+            "begintablescript", "endtablescript",
             // column
-            "columncomment", "position", "attributeoptions", "collate", "prevcolumnname", "datatype", "defaultvalue",
-            "check", "notnull", "sqliteautoincpk", "db2autoinc", "defaultconstraint", "notnullconstraint",
-            "checkconstraint",
+            "columncomment", "position", "attributeoptions", "collate", "prevcolumnname", "datatype",
+            "defaultvalue", "check", "notnull", "sqliteautoincpk", "db2autoinc", "defaultconstraint",
+            "notnullconstraint", "checkconstraint",
             // data type
-            "physicaldatatype", "length", "precision", "items", "expression", "characterset", "collation", "subtype",
-            "segmentsize", "arrayoptions", "unsigned", "zerofill", "auto_increment", "autoincrement",
+            "physicaldatatype", "length", "precision", "items", "expression", "characterset", "collation",
+            "subtype", "segmentsize", "arrayoptions", "unsigned", "zerofill", "auto_increment",
+            "autoincrement",
             // constraint
             "constraint", "constraintcolumn", "constraintcolumns", "constraintoptions", "pkclustering",
             "columndatatype", "parentcolumns", "childcolumns", "deleterule", "updaterule",
             // index and index column
-            "indexcomment", "indexsortoption", "indextype", "indexcompression", "indexclustering", "indexcase",
-            "ibfbidxprefix", "indexcolumns", "indexoptions", "indexcolumnname", "indexcolumn", "indexcolumn_nonfixed",
-            "indexcolumnsortoption",
+            "indexcomment", "indexsortoption", "indextype", "indexcompression", "indexclustering",
+            "indexcase", "ibfbidxprefix", "indexcolumns", "indexoptions", "indexcolumnname", "indexcolumn",
+            "indexcolumn_nonfixed", "indexcolumnsortoption",
             // sequence
-            "seqcomment", "seqseed", "seqincrement", "seqmin", "seqmax", "seqintegertype", "oraseqmax", "oraseqmin",
-            "oraseqcache", "mssqlserverseqcache", "seqcycle", "seqcache", "seqcachecode", "seqorder",
+            "seqcomment", "seqseed", "seqincrement", "seqmin", "seqmax", "seqintegertype", "oraseqmax",
+            "oraseqmin", "oraseqcache", "mssqlserverseqcache", "seqcycle", "seqcache", "seqcachecode",
+            "seqorder",
             // domain
             "domaincomment", "mssqlrule", "mssqldroprule", "mssqldefault", "mssqldropdefault", "mssqladdtype",
             "mssqldroptype", "mssqlbindrule", "mssqlunbindrule", "mssqlbindefault", "mssqlunbindefault",
@@ -88,7 +90,8 @@ const std::set<std::string>& KnownPlaceholders() {
             "intofields", "selectfields",
             // old names
             "oldcolumnname", "oldcolumnname_nonfixed", "oldindexname", "oldconstraintname"};
-        const char* const forms[] = {"quotedqualified", "nonquotedqualified", "quotedsimple", "nonquotedsimple", ""};
+        const char* const forms[] = {"quotedqualified", "nonquotedqualified", "quotedsimple",
+                                     "nonquotedsimple", ""};
         for (const char* kind :
              {"table", "column", "index", "constraint", "domain", "seq", "view", "proc", "rule", "trigger"})
             for (const char* form : forms)
@@ -163,7 +166,8 @@ std::string CheckTerminator(std::string_view tmpl) {
     while (!text.empty() && (text[0] == '{' || text[0] == '*'))
         text = Trim(text.substr(1));
     const std::string first = UpperCase(text.substr(0, text.find(' ')));
-    for (const char* word : {"CREATE", "ALTER", "DROP", "COMMENT", "INSERT", "BEGIN", "COMMIT", "DO", "PRAGMA"})
+    for (const char* word :
+         {"CREATE", "ALTER", "DROP", "COMMENT", "INSERT", "BEGIN", "COMMIT", "DO", "PRAGMA"})
         if (first == word) return "a statement without terminator";
     return {};
 }
@@ -177,8 +181,10 @@ TEST(PgSqliteDefinitions, TemplatesKeepToTheTemplateLanguage) {
         for (const std::string& name : TVELDatabaseSettings::SQLCommandNames())
             templates.emplace_back(name, s.SQLTemplate(name));
         // The two autonumber templates are read with their line breaks already restored.
-        templates.emplace_back("autonumbertriggertemplate", ReplaceAll(s.AutonumberTriggerTemplate, CRLF, "#13#10"));
-        templates.emplace_back("autonumberdefaulttemplate", ReplaceAll(s.AutonumberDefaultTemplate, CRLF, "#13#10"));
+        templates.emplace_back("autonumbertriggertemplate",
+                               ReplaceAll(s.AutonumberTriggerTemplate, CRLF, "#13#10"));
+        templates.emplace_back("autonumberdefaulttemplate",
+                               ReplaceAll(s.AutonumberDefaultTemplate, CRLF, "#13#10"));
         int used = 0;
         for (const auto& [name, tmpl] : templates) {
             SCOPED_TRACE(name);
@@ -229,7 +235,8 @@ TEST(PgSqliteDefinitions, LoadWithEveryKeyAndRegister) {
     TTargetDatabases& registry = TargetDatabases();
     registry.Build(DefinitionsDir());
     EXPECT_TRUE(registry.LoadWarnings.empty()) << JoinStrings(registry.LoadWarnings, "\n");
-    const std::map<std::string, std::string> names = {{"postgresql15", "PostgreSQL 15"}, {"sqlite3", "SQLite 3"}};
+    const std::map<std::string, std::string> names = {{"postgresql15", "PostgreSQL 15"},
+                                                      {"sqlite3", "SQLite 3"}};
     TempDir dir;
     for (const auto& [id, name] : names) {
         SCOPED_TRACE(id);
@@ -334,12 +341,16 @@ TEST(PgSqliteDefinitions, CapabilitiesMatchTheTemplates) {
         placed("table options", s.EnableTableOptions, "SQLCreateTable", "tableoptions");
         placed("index options", s.EnableIndexOptions, "SQLCreateIndex", "indexoptions");
         placed("primary key names", s.EnablePKConstraintNames, "SQLCreatePKConstraint", "constraintname");
-        placed("primary key options", s.EnablePKConstraintOptions, "SQLCreatePKConstraint", "constraintoptions");
+        placed("primary key options", s.EnablePKConstraintOptions, "SQLCreatePKConstraint",
+               "constraintoptions");
         placed("foreign key names", s.EnableFKConstraintNames, "SQLCreateFKConstraint", "constraintname");
-        placed("foreign key options", s.EnableFKConstraintOptions, "SQLCreateFKConstraint", "constraintoptions");
+        placed("foreign key options", s.EnableFKConstraintOptions, "SQLCreateFKConstraint",
+               "constraintoptions");
         placed("unique names", s.EnableUniqueConstraintNames, "SQLCreateUniqueConstraint", "constraintname");
-        placed("unique options", s.EnableUniqueConstraintOptions, "SQLCreateUniqueConstraint", "constraintoptions");
-        placed("check names", s.EnableCheckTableConstraintNames, "SQLCreateCheckConstraint", "constraintname");
+        placed("unique options", s.EnableUniqueConstraintOptions, "SQLCreateUniqueConstraint",
+               "constraintoptions");
+        placed("check names", s.EnableCheckTableConstraintNames, "SQLCreateCheckConstraint",
+               "constraintname");
         placed("check options", s.EnableCheckTableConstraintOptions, "SQLCreateCheckConstraint",
                "constraintoptions");
         // A column check written inline by %check% has no name and no options; one that is not is
@@ -359,7 +370,8 @@ TEST(PgSqliteDefinitions, CapabilitiesMatchTheTemplates) {
         EXPECT_EQ(!s.IdxOrderCodesList.empty(), uses("SQLCreateIndex", "indexsortoption"));
         EXPECT_EQ(!s.IdxClusteringList.empty(), uses("SQLCreateIndex", "indexclustering"));
         EXPECT_EQ(!s.IdxColumnOrderCodesList.empty(), uses("SQLIndexColumn", "indexcolumnsortoption"));
-        EXPECT_TRUE(s.IdxCaseCodesList.empty() && s.IdxCompressionCodesList.empty() && s.PKClusteringList.empty());
+        EXPECT_TRUE(s.IdxCaseCodesList.empty() && s.IdxCompressionCodesList.empty() &&
+                    s.PKClusteringList.empty());
         EXPECT_EQ(s.EnableSeqIncrement, uses("SQLCreateSequence", "seqincrement"));
         EXPECT_EQ(s.EnableSeqMin, uses("SQLCreateSequence", "seqmin"));
         EXPECT_EQ(s.EnableSeqMax, uses("SQLCreateSequence", "seqmax"));
@@ -400,8 +412,8 @@ TEST(PgSqliteDefinitions, CapabilitiesMatchTheTemplates) {
 // ---- word lists ----------------------------------------------------------------------------------
 
 struct TWordList {
-    std::vector<std::string> Words;   // every word, "DEFAULT:" removed
-    std::set<std::string> Defaults;   // the words marked "DEFAULT:"
+    std::vector<std::string> Words; // every word, "DEFAULT:" removed
+    std::set<std::string> Defaults; // the words marked "DEFAULT:"
 };
 
 TWordList ReadWordList(const std::string& fileName) {
@@ -429,9 +441,10 @@ TEST(PgSqliteDefinitions, WordListsAreUpperCaseAndDisjoint) {
         for (const std::vector<std::string>* words : {&reserved.Words, &keywords.Words})
             for (const std::string& w : *words) {
                 EXPECT_FALSE(w.empty());
-                EXPECT_TRUE(std::all_of(w.begin(), w.end(), [](char c) {
-                    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-                })) << "\"" << w << "\"";
+                EXPECT_TRUE(std::all_of(
+                    w.begin(), w.end(),
+                    [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }))
+                    << "\"" << w << "\"";
                 EXPECT_TRUE(seen.insert(w).second) << w << " is listed twice";
             }
         // Both lists are loaded, and the default-value keywords are recognised in values.
@@ -456,7 +469,9 @@ TEST(PgSqliteDefinitions, WordListsAreUpperCaseAndDisjoint) {
 // A data type value bound to a given list instead of a data dictionary.
 class TListDataType : public TVELDataType {
 public:
-    explicit TListDataType(const TSLDatatypes* list) : TVELDataType(nullptr), list_(list) { SetDefaultType(); }
+    explicit TListDataType(const TSLDatatypes* list) : TVELDataType(nullptr), list_(list) {
+        SetDefaultType();
+    }
     const TSLDatatypes* TypeList() const override { return list_; }
 
 private:
@@ -539,8 +554,10 @@ TEST(PgSqliteDefinitions, DataTypesLoadRenderAndValidate) {
                 EXPECT_GE(list.IndexOf(r.FKDataType), 0) << r.FKDataType;
             }
             if (r.DefinitionID != 0) {
-                EXPECT_TRUE(ids.insert(r.DefinitionID).second) << "definition id " << r.DefinitionID << " twice";
-                EXPECT_TRUE(documented.count(r.DefinitionID)) << "undocumented definition id " << r.DefinitionID;
+                EXPECT_TRUE(ids.insert(r.DefinitionID).second)
+                    << "definition id " << r.DefinitionID << " twice";
+                EXPECT_TRUE(documented.count(r.DefinitionID))
+                    << "undocumented definition id " << r.DefinitionID;
             }
             // Every synonym leads to its own type, not to another one.
             for (const std::string& synonym : r.SynonymList)
@@ -567,12 +584,20 @@ TEST(PgSqliteDefinitions, DataTypesLoadRenderAndValidate) {
 
     // Names the servers use and accept lead to the right types.
     const TSLDatatypes pg = LoadTypes("postgresql15");
-    const std::map<std::string, std::string> pgNames = {
-        {"int4", "INTEGER"}, {"int", "INTEGER"}, {"integer", "INTEGER"}, {"int8", "BIGINT"},
-        {"character varying", "VARCHAR"}, {"bpchar", "CHAR"}, {"double precision", "DOUBLE PRECISION"},
-        {"float8", "DOUBLE PRECISION"}, {"timestamptz", "TIMESTAMP WITH TIME ZONE"},
-        {"timestamp without time zone", "TIMESTAMP"}, {"decimal", "NUMERIC"}, {"bool", "BOOLEAN"},
-        {"varbit", "BIT VARYING"}, {"serial4", "SERIAL"}};
+    const std::map<std::string, std::string> pgNames = {{"int4", "INTEGER"},
+                                                        {"int", "INTEGER"},
+                                                        {"integer", "INTEGER"},
+                                                        {"int8", "BIGINT"},
+                                                        {"character varying", "VARCHAR"},
+                                                        {"bpchar", "CHAR"},
+                                                        {"double precision", "DOUBLE PRECISION"},
+                                                        {"float8", "DOUBLE PRECISION"},
+                                                        {"timestamptz", "TIMESTAMP WITH TIME ZONE"},
+                                                        {"timestamp without time zone", "TIMESTAMP"},
+                                                        {"decimal", "NUMERIC"},
+                                                        {"bool", "BOOLEAN"},
+                                                        {"varbit", "BIT VARYING"},
+                                                        {"serial4", "SERIAL"}};
     for (const auto& [name, type] : pgNames) {
         const int i = pg.IndexByNameOrSynonym(name);
         ASSERT_GE(i, 0) << name;
@@ -708,7 +733,8 @@ private:
 
 class TPostgresDatabase : public TDatabase {
 public:
-    explicit TPostgresDatabase(const std::string& database) : conn_(PQconnectdb(PostgresConnInfo(database).c_str()), &PQfinish) {
+    explicit TPostgresDatabase(const std::string& database)
+        : conn_(PQconnectdb(PostgresConnInfo(database).c_str()), &PQfinish) {
         EXPECT_EQ(PQstatus(conn_.get()), CONNECTION_OK) << PQerrorMessage(conn_.get());
         Exec("SET client_min_messages = warning");
     }
@@ -739,7 +765,8 @@ private:
 // A fresh database of the PostgreSQL test server, dropped at the end.
 class TPostgresTestDatabase {
 public:
-    TPostgresTestDatabase() : name_(CreatePostgresDatabase("defs")), db_(std::make_unique<TPostgresDatabase>(name_)) {}
+    TPostgresTestDatabase()
+        : name_(CreatePostgresDatabase("defs")), db_(std::make_unique<TPostgresDatabase>(name_)) {}
     ~TPostgresTestDatabase() {
         db_.reset();
         DropPostgresDatabase(name_);
@@ -763,8 +790,8 @@ TValues WithEmpty(TValues values, std::initializer_list<const char*> optional) {
 std::string Column(const TVELDatabaseSettings& s, const std::string& name, const std::string& type,
                    const TValues& more = {}) {
     TValues values = {{"columnname", Quoted(name)}, {"datatype", type}};
-    for (const auto& v : WithEmpty(more, {"sqliteautoincpk", "collate", "defaultvalue", "notnull", "check",
-                                          "attributeoptions"}))
+    for (const auto& v : WithEmpty(
+             more, {"sqliteautoincpk", "collate", "defaultvalue", "notnull", "check", "attributeoptions"}))
         values.push_back(v);
     return Fill(s.SQLTemplate("SQLCreateColumn"), values);
 }
@@ -773,8 +800,8 @@ std::string Column(const TVELDatabaseSettings& s, const std::string& name, const
 void CreateTable(TDatabase& db, const TVELDatabaseSettings& s, const std::string& table,
                  const std::vector<std::string>& columns, const TValues& more = {}) {
     TValues values = {{"tablename", table}, {"tablecolumns", JoinStrings(columns, ",")}};
-    for (const auto& v : WithEmpty(more, {"pkconstraint", "tableconstraints", "tableoptions", "begintablescript",
-                                          "endtablescript"}))
+    for (const auto& v : WithEmpty(more, {"pkconstraint", "tableconstraints", "tableoptions",
+                                          "begintablescript", "endtablescript"}))
         values.push_back(v);
     db.Run(s, "SQLCreateTable", values);
 }
@@ -914,45 +941,56 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
     db.Run(s, "SQLStartTransAction", {});
     CreateTable(
         db, s, parent,
-        {Column(s, "Id", "INTEGER", {{"sqliteautoincpk", "PRIMARY KEY AUTOINCREMENT"}, {"notnull", "NOT NULL"}}),
+        {Column(s, "Id", "INTEGER",
+                {{"sqliteautoincpk", "PRIMARY KEY AUTOINCREMENT"}, {"notnull", "NOT NULL"}}),
          Column(s, "Name", "VARCHAR(40)",
-                {{"notnull", "NOT NULL"}, {"defaultvalue", "'none'"}, {"collate", "NOCASE"},
+                {{"notnull", "NOT NULL"},
+                 {"defaultvalue", "'none'"},
+                 {"collate", "NOCASE"},
                  {"check", "length(\"Name\") > 0"}}),
          Column(s, "Kind", "TEXT", {{"attributeoptions", "GENERATED ALWAYS AS (upper(\"Name\")) VIRTUAL"}})},
         {{"tableconstraints",
           Fill(s.SQLTemplate("SQLCreateUniqueConstraint"), {{"constraintname", Quoted("AK_Name")},
-                                                           {"constraintcolumns", name},
-                                                           {"constraintoptions", "ON CONFLICT ABORT"}}) +
+                                                            {"constraintcolumns", name},
+                                                            {"constraintoptions", "ON CONFLICT ABORT"}}) +
               "," +
               Fill(s.SQLTemplate("SQLCreateCheckConstraint"),
                    {{"constraintname", Quoted("CK_Name")}, {"constraint", "\"Name\" <> 'x'"}})},
          {"begintablescript", "SELECT 1;"}});
-    CreateTable(
-        db, s, child, {Column(s, "Id", "INTEGER"), Column(s, "ParentId", "INTEGER")},
-        {{"pkconstraint", Fill(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Child")},
-                                                                        {"constraintcolumns", Quoted("Id")},
-                                                                        {"constraintoptions", ""}})},
-         {"tableconstraints", Fill(s.SQLTemplate("SQLCreateFKConstraint"),
-                                   {{"constraintname", ""},
-                                    {"childcolumns", Quoted("ParentId")},
-                                    {"parenttablename", parent},
-                                    {"parentcolumns", Quoted("Id")},
-                                    {"deleterule", "ON DELETE CASCADE"},
-                                    {"updaterule", "ON UPDATE SET NULL"},
-                                    {"constraintoptions", "DEFERRABLE INITIALLY DEFERRED"}})},
-         {"tableoptions", "WITHOUT ROWID"}});
+    CreateTable(db, s, child, {Column(s, "Id", "INTEGER"), Column(s, "ParentId", "INTEGER")},
+                {{"pkconstraint",
+                  Fill(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Child")},
+                                                                {"constraintcolumns", Quoted("Id")},
+                                                                {"constraintoptions", ""}})},
+                 {"tableconstraints", Fill(s.SQLTemplate("SQLCreateFKConstraint"),
+                                           {{"constraintname", ""},
+                                            {"childcolumns", Quoted("ParentId")},
+                                            {"parenttablename", parent},
+                                            {"parentcolumns", Quoted("Id")},
+                                            {"deleterule", "ON DELETE CASCADE"},
+                                            {"updaterule", "ON UPDATE SET NULL"},
+                                            {"constraintoptions", "DEFERRABLE INITIALLY DEFERRED"}})},
+                 {"tableoptions", "WITHOUT ROWID"}});
     EXPECT_EQ(db.Value("SELECT on_delete || ',' || on_update FROM pragma_foreign_key_list('Child')"),
               "CASCADE,SET NULL");
-    EXPECT_EQ(db.Value("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%CONSTRAINT \"PK_Child\" PRIMARY KEY%'"),
-              "1");
+    EXPECT_EQ(
+        db.Value("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%CONSTRAINT \"PK_Child\" PRIMARY KEY%'"),
+        "1");
     const std::string indexColumns =
-        Fill(s.SQLTemplate("SQLIndexColumn"), {{"indexcolumn", Quoted("ParentId")}, {"indexcolumnsortoption", "DESC"}}) +
-        "," + Fill(s.SQLTemplate("SQLIndexColumn"), {{"indexcolumn", Quoted("Id")}, {"indexcolumnsortoption", ""}});
+        Fill(s.SQLTemplate("SQLIndexColumn"),
+             {{"indexcolumn", Quoted("ParentId")}, {"indexcolumnsortoption", "DESC"}}) +
+        "," +
+        Fill(s.SQLTemplate("SQLIndexColumn"), {{"indexcolumn", Quoted("Id")}, {"indexcolumnsortoption", ""}});
     db.Run(s, "SQLCreateIndex",
-           {{"indextype", "UNIQUE"}, {"indexname", Quoted("IX_Child")}, {"tablename", child},
-            {"indexcolumns", indexColumns}, {"indexoptions", "WHERE \"ParentId\" IS NOT NULL"}});
-    EXPECT_EQ(db.Value("SELECT \"unique\" || ',' || partial FROM pragma_index_list('Child') WHERE name = 'IX_Child'"),
-              "1,1");
+           {{"indextype", "UNIQUE"},
+            {"indexname", Quoted("IX_Child")},
+            {"tablename", child},
+            {"indexcolumns", indexColumns},
+            {"indexoptions", "WHERE \"ParentId\" IS NOT NULL"}});
+    EXPECT_EQ(
+        db.Value(
+            "SELECT \"unique\" || ',' || partial FROM pragma_index_list('Child') WHERE name = 'IX_Child'"),
+        "1,1");
     EXPECT_EQ(db.Value("SELECT group_concat(desc) FROM pragma_index_xinfo('IX_Child') WHERE key"), "1,0");
     db.Run(s, "SQLCreateView", {{"viewcode", "CREATE VIEW \"V\" AS SELECT \"Name\" FROM \"Parent\""}});
     db.Run(s, "SQLCreateTrigger",
@@ -965,9 +1003,16 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
 
     // Altering in place: add, rename and drop a column, rename the table.
     db.Run(s, "SQLAddColumn",
-           {{"tablename", child}, {"columnname", Quoted("Note")}, {"datatype", "TEXT"}, {"notnull", "NOT NULL"},
-            {"defaultvalue", "'n'"}, {"collate", "NOCASE"}, {"check", "\"Note\" <> ''"}, {"attributeoptions", ""}});
-    db.Run(s, "SQLRenameColumn", {{"tablename", child}, {"oldcolumnname", Quoted("Note")}, {"columnname", Quoted("Remark")}});
+           {{"tablename", child},
+            {"columnname", Quoted("Note")},
+            {"datatype", "TEXT"},
+            {"notnull", "NOT NULL"},
+            {"defaultvalue", "'n'"},
+            {"collate", "NOCASE"},
+            {"check", "\"Note\" <> ''"},
+            {"attributeoptions", ""}});
+    db.Run(s, "SQLRenameColumn",
+           {{"tablename", child}, {"oldcolumnname", Quoted("Note")}, {"columnname", Quoted("Remark")}});
     EXPECT_EQ(db.Value("SELECT group_concat(\"Remark\") FROM \"Child\""), "n,n");
     db.Run(s, "SQLDropColumn", {{"tablename", child}, {"columnname", Quoted("Remark")}});
     db.Run(s, "SQLRenameTable", {{"oldtablename", child}, {"quotedsimpletablename", Quoted("Child2")}});
@@ -977,23 +1022,35 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
 
     // Recreating a table: the data are copied and the numbering goes on.
     db.Run(s, "SQLDisableFKConstraints", {});
-    db.Run(s, "SQLCreateTempTable",
-           {{"tablename", Quoted("Parent_TMP")},
-            {"temptablecolumns",
-             Fill(s.SQLTemplate("SQLCreateTempTableColumn"),
-                  {{"columnname", Quoted("Id")}, {"datatype", "INTEGER"},
-                   {"sqliteautoincpk", "PRIMARY KEY AUTOINCREMENT"}, {"notnull", "NOT NULL"}, {"defaultvalue", ""},
-                   {"collate", ""}, {"check", ""}, {"attributeoptions", ""}}) +
-                 "," +
-                 Fill(s.SQLTemplate("SQLCreateTempTableColumn"),
-                      {{"columnname", name}, {"datatype", "TEXT"}, {"sqliteautoincpk", ""}, {"notnull", ""},
-                       {"defaultvalue", ""}, {"collate", ""}, {"check", ""}, {"attributeoptions", ""}})},
-            {"pkconstraint", ""},
-            {"tableconstraints", Fill(s.SQLTemplate("SQLCreateCheckConstraint"),
-                                      {{"constraintname", ""}, {"constraint", "\"Name\" <> 'x'"}})},
-            {"tableoptions", ""}});
+    db.Run(
+        s, "SQLCreateTempTable",
+        {{"tablename", Quoted("Parent_TMP")},
+         {"temptablecolumns",
+          Fill(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", Quoted("Id")},
+                                                           {"datatype", "INTEGER"},
+                                                           {"sqliteautoincpk", "PRIMARY KEY AUTOINCREMENT"},
+                                                           {"notnull", "NOT NULL"},
+                                                           {"defaultvalue", ""},
+                                                           {"collate", ""},
+                                                           {"check", ""},
+                                                           {"attributeoptions", ""}}) +
+              "," +
+              Fill(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", name},
+                                                               {"datatype", "TEXT"},
+                                                               {"sqliteautoincpk", ""},
+                                                               {"notnull", ""},
+                                                               {"defaultvalue", ""},
+                                                               {"collate", ""},
+                                                               {"check", ""},
+                                                               {"attributeoptions", ""}})},
+         {"pkconstraint", ""},
+         {"tableconstraints", Fill(s.SQLTemplate("SQLCreateCheckConstraint"),
+                                   {{"constraintname", ""}, {"constraint", "\"Name\" <> 'x'"}})},
+         {"tableoptions", ""}});
     db.Run(s, "SQLCopyData",
-           {{"tablename", Quoted("Parent_TMP")}, {"intofields", "\"Id\",\"Name\""}, {"selectfields", "\"Id\",\"Name\""},
+           {{"tablename", Quoted("Parent_TMP")},
+            {"intofields", "\"Id\",\"Name\""},
+            {"selectfields", "\"Id\",\"Name\""},
             {"oldtablename", parent}});
     db.Run(s, "SQLDropTable", {{"tablename", parent}});
     db.Run(s, "SQLRenameTable", {{"oldtablename", Quoted("Parent_TMP")}, {"quotedsimpletablename", parent}});
@@ -1068,8 +1125,9 @@ TEST(PgSqliteDefinitions, PostgreSQLAcceptsEveryDataType) {
     ASSERT_EQ(db.Exec("CREATE SCHEMA typecheck"), "");
     auto reportedTypes = [&](const std::string& table) {
         std::vector<std::string> types;
-        for (const auto& row : db.Rows("SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '" +
-                                       table + "'::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum"))
+        for (const auto& row :
+             db.Rows("SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '" + table +
+                     "'::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum"))
             types.push_back(row[0]);
         return types;
     };
@@ -1082,10 +1140,11 @@ TEST(PgSqliteDefinitions, PostgreSQLAcceptsEveryDataType) {
             const std::string type = Quoted("typecheck", "e" + IntToStr(i));
             db.Run(s, "SQLCreateType", {{"domainname", type}, {"items", DefaultValues(r).Items}});
             CreateTable(db, s, table, {Column(s, "c0", type)});
-            EXPECT_EQ(db.Value("SELECT string_agg(e.enumlabel, ',' ORDER BY e.enumsortorder) FROM pg_attribute a "
-                               "JOIN pg_enum e ON e.enumtypid = a.atttypid WHERE a.attrelid = '" +
-                               table + "'::regclass AND a.attname = 'c0'"),
-                      "a,b");
+            EXPECT_EQ(
+                db.Value("SELECT string_agg(e.enumlabel, ',' ORDER BY e.enumsortorder) FROM pg_attribute a "
+                         "JOIN pg_enum e ON e.enumtypid = a.atttypid WHERE a.attrelid = '" +
+                         table + "'::regclass AND a.attname = 'c0'"),
+                "a,b");
             continue;
         }
         const TTypeColumns t = TypeColumns(s, list, r);
@@ -1110,7 +1169,8 @@ TEST(PgSqliteDefinitions, PostgreSQLAcceptsEveryDataType) {
         if (!r.SynonymList.empty()) {
             std::vector<std::string> synonymColumns;
             for (const std::string& synonym : r.SynonymList)
-                synonymColumns.push_back(Column(s, "s" + IntToStr(static_cast<int>(synonymColumns.size())), synonym));
+                synonymColumns.push_back(
+                    Column(s, "s" + IntToStr(static_cast<int>(synonymColumns.size())), synonym));
             const std::string synonymTable = Quoted("typecheck", "s" + IntToStr(i));
             CreateTable(db, s, synonymTable, synonymColumns);
             for (const std::string& type : reportedTypes(synonymTable)) {
@@ -1127,8 +1187,8 @@ TEST(PgSqliteDefinitions, PostgreSQLAcceptsEveryDataType) {
             identity.Seed = 5;
             identity.Increment = 2;
             const std::string idTable = Quoted("typecheck", "id" + IntToStr(i));
-            CreateTable(db, s, idTable, {Column(s, "id", list.TypeText(r.ListName, identity, true)),
-                                         Column(s, "v", "TEXT")});
+            CreateTable(db, s, idTable,
+                        {Column(s, "id", list.TypeText(r.ListName, identity, true)), Column(s, "v", "TEXT")});
             EXPECT_EQ(db.Value("SELECT attidentity FROM pg_attribute WHERE attrelid = '" + idTable +
                                "'::regclass AND attname = 'id'"),
                       "d");
@@ -1150,7 +1210,8 @@ TEST(PgSqliteDefinitions, PostgreSQLWordListsAreTheServersKeywords) {
     TDatabase& db = *test;
     auto words = [&](const std::string& categories) {
         std::set<std::string> set;
-        for (const auto& row : db.Rows("SELECT upper(word) FROM pg_get_keywords() WHERE catcode IN (" + categories + ")"))
+        for (const auto& row :
+             db.Rows("SELECT upper(word) FROM pg_get_keywords() WHERE catcode IN (" + categories + ")"))
             set.insert(row[0]);
         return set;
     };
@@ -1163,7 +1224,8 @@ TEST(PgSqliteDefinitions, PostgreSQLWordListsAreTheServersKeywords) {
             << word << " is no function";
     }
     for (const std::string& word : serverReserved)
-        EXPECT_NE(std::find(reserved.Words.begin(), reserved.Words.end(), word), reserved.Words.end()) << word;
+        EXPECT_NE(std::find(reserved.Words.begin(), reserved.Words.end(), word), reserved.Words.end())
+            << word;
     for (const std::string& word : reserved.Defaults) {
         if (!serverReserved.count(word)) continue;
         EXPECT_EQ(db.Exec("CREATE TEMP TABLE d (a text DEFAULT " + word + ")"), "") << word;
@@ -1186,21 +1248,39 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     db.Run(s, "SQLAddSchema", {{"tableschema", "tpl"}});
     db.Run(s, "SQLStartTransAction", {});
     db.Run(s, "SQLCreateSequence",
-           {{"seqname", seq}, {"seqintegertype", "BIGINT"}, {"seqincrement", "2"}, {"seqmin", "1"},
-            {"seqmax", "1000"}, {"seqseed", "5"}, {"seqcache", "10"}, {"seqcycle", "CYCLE"}});
-    EXPECT_EQ(db.Value("SELECT format_type(seqtypid, NULL) || seqstart || ',' || seqincrement || ',' || seqmax || ',' "
-                       "|| seqcache || ',' || seqcycle FROM pg_sequence WHERE seqrelid = '" + seq + "'::regclass"),
-              "bigint5,2,1000,10,true");
+           {{"seqname", seq},
+            {"seqintegertype", "BIGINT"},
+            {"seqincrement", "2"},
+            {"seqmin", "1"},
+            {"seqmax", "1000"},
+            {"seqseed", "5"},
+            {"seqcache", "10"},
+            {"seqcycle", "CYCLE"}});
+    EXPECT_EQ(
+        db.Value(
+            "SELECT format_type(seqtypid, NULL) || seqstart || ',' || seqincrement || ',' || seqmax || ',' "
+            "|| seqcache || ',' || seqcycle FROM pg_sequence WHERE seqrelid = '" +
+            seq + "'::regclass"),
+        "bigint5,2,1000,10,true");
     db.Run(s, "SQLCreateSequence",
-           {{"seqname", Quoted("tpl", "Seq2")}, {"seqintegertype", ""}, {"seqincrement", "1"}, {"seqmin", ""},
-            {"seqmax", ""}, {"seqseed", "1"}, {"seqcache", ""}, {"seqcycle", ""}});
+           {{"seqname", Quoted("tpl", "Seq2")},
+            {"seqintegertype", ""},
+            {"seqincrement", "1"},
+            {"seqmin", ""},
+            {"seqmax", ""},
+            {"seqseed", "1"},
+            {"seqcache", ""},
+            {"seqcycle", ""}});
     db.Run(s, "SQLAddSequenceComment", {{"seqname", seq}, {"seqcomment", "'numbers'"}});
     db.Run(s, "SQLModifySequenceComment", {{"seqname", seq}, {"seqcomment", "'numbers!'"}});
     EXPECT_EQ(db.Value("SELECT obj_description('" + seq + "'::regclass, 'pg_class')"), "numbers!");
 
     // Domains: created, their checks and defaults changed, renamed; an enumerated type.
     db.Run(s, "SQLCreateDomain",
-           {{"domainname", domain}, {"datatype", "VARCHAR(10)"}, {"collate", "\"C\""}, {"defaultvalue", "'xy'"},
+           {{"domainname", domain},
+            {"datatype", "VARCHAR(10)"},
+            {"collate", "\"C\""},
+            {"defaultvalue", "'xy'"},
             {"checkconstraint", "VALUE <> ''"}});
     const std::string domainCheck = "pg_constraint WHERE contypid = '" + domain + "'::regtype";
     EXPECT_EQ(count(domainCheck), "1");
@@ -1213,7 +1293,8 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     db.Run(s, "SQLModifyDomainAddCheck", {{"domainname", domain}, {"checkconstraint", "length(VALUE) > 1"}});
     db.Run(s, "SQLModifyDomainDropDefault", {{"domainname", domain}});
     db.Run(s, "SQLModifyDomainSetDefault", {{"domainname", domain}, {"defaultvalue", "'zz'"}});
-    EXPECT_EQ(db.Value("SELECT typdefault FROM pg_type WHERE oid = '" + domain + "'::regtype"), "'zz'::character varying");
+    EXPECT_EQ(db.Value("SELECT typdefault FROM pg_type WHERE oid = '" + domain + "'::regtype"),
+              "'zz'::character varying");
     db.Run(s, "SQLRenameDomain", {{"olddomainname", domain}, {"quotedsimpledomainname", Quoted("Code2")}});
     const std::string domain2 = Quoted("tpl", "Code2");
     db.Run(s, "SQLCreateType", {{"domainname", Quoted("tpl", "Mood")}, {"items", "'sad','happy'"}});
@@ -1222,88 +1303,123 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     TDataTypeValues identity;
     identity.AutoNumber = true;
     const std::string nextval = ReplaceAll(s.AutonumberDefaultTemplate, "%quotedqualifiedseqname%", seq);
-    CreateTable(db, s, parent,
-                {Column(s, "Id", list.TypeText("INTEGER", identity, true), {{"notnull", "NOT NULL"}}),
-                 Column(s, "Code", domain2),
-                 Column(s, "Name", "VARCHAR(40)",
-                        {{"collate", "\"C\""}, {"defaultvalue", "'none'"}, {"notnull", "NOT NULL"}}),
-                 Column(s, "Num", "BIGINT", {{"defaultvalue", nextval}}),
-                 Column(s, "Twice", "INTEGER", {{"attributeoptions", "GENERATED ALWAYS AS (\"Id\" * 2) STORED"}})},
-                {{"pkconstraint", Fill(s.SQLTemplate("SQLCreatePKConstraint"),
-                                       {{"constraintname", Quoted("PK_Parent")},
-                                        {"constraintcolumns", Quoted("Id")},
-                                        {"constraintoptions", "WITH (fillfactor = 90)"}})},
-                 {"tableoptions", "WITH (fillfactor = 70)"},
-                 {"endtablescript", "SELECT 1;"}});
-    EXPECT_EQ(db.Value("SELECT array_to_string(reloptions, ',') FROM pg_class WHERE oid = '" + parent + "'::regclass"),
+    CreateTable(
+        db, s, parent,
+        {Column(s, "Id", list.TypeText("INTEGER", identity, true), {{"notnull", "NOT NULL"}}),
+         Column(s, "Code", domain2),
+         Column(s, "Name", "VARCHAR(40)",
+                {{"collate", "\"C\""}, {"defaultvalue", "'none'"}, {"notnull", "NOT NULL"}}),
+         Column(s, "Num", "BIGINT", {{"defaultvalue", nextval}}),
+         Column(s, "Twice", "INTEGER", {{"attributeoptions", "GENERATED ALWAYS AS (\"Id\" * 2) STORED"}})},
+        {{"pkconstraint",
+          Fill(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Parent")},
+                                                        {"constraintcolumns", Quoted("Id")},
+                                                        {"constraintoptions", "WITH (fillfactor = 90)"}})},
+         {"tableoptions", "WITH (fillfactor = 70)"},
+         {"endtablescript", "SELECT 1;"}});
+    EXPECT_EQ(db.Value("SELECT array_to_string(reloptions, ',') FROM pg_class WHERE oid = '" + parent +
+                       "'::regclass"),
               "fillfactor=70");
     EXPECT_EQ(count("pg_constraint WHERE conname = 'PK_Parent' AND contype = 'p'"), "1");
-    CreateTable(db, s, child,
-                {Column(s, "Id", "SERIAL"), Column(s, "ParentId", "INTEGER"), Column(s, "Mood", Quoted("tpl", "Mood"))},
-                {{"pkconstraint", Fill(s.SQLTemplate("SQLCreatePKConstraint"),
-                                       {{"constraintname", ""}, {"constraintcolumns", Quoted("Id")},
-                                        {"constraintoptions", ""}})}});
+    CreateTable(
+        db, s, child,
+        {Column(s, "Id", "SERIAL"), Column(s, "ParentId", "INTEGER"),
+         Column(s, "Mood", Quoted("tpl", "Mood"))},
+        {{"pkconstraint",
+          Fill(s.SQLTemplate("SQLCreatePKConstraint"),
+               {{"constraintname", ""}, {"constraintcolumns", Quoted("Id")}, {"constraintoptions", ""}})}});
 
     // Constraints added to the tables.
     db.Run(s, "SQLCreateFKConstraint",
-           {{"childtablename", child}, {"constraintname", Quoted("FK_Child_Parent")}, {"childcolumns", Quoted("ParentId")},
-            {"parenttablename", parent}, {"parentcolumns", Quoted("Id")}, {"deleterule", "ON DELETE CASCADE"},
-            {"updaterule", "ON UPDATE SET NULL"}, {"constraintoptions", "DEFERRABLE INITIALLY DEFERRED"}});
-    EXPECT_EQ(db.Value("SELECT confdeltype::text || confupdtype::text || condeferred FROM pg_constraint WHERE conname = "
-                       "'FK_Child_Parent'"),
-              "cntrue");
+           {{"childtablename", child},
+            {"constraintname", Quoted("FK_Child_Parent")},
+            {"childcolumns", Quoted("ParentId")},
+            {"parenttablename", parent},
+            {"parentcolumns", Quoted("Id")},
+            {"deleterule", "ON DELETE CASCADE"},
+            {"updaterule", "ON UPDATE SET NULL"},
+            {"constraintoptions", "DEFERRABLE INITIALLY DEFERRED"}});
+    EXPECT_EQ(
+        db.Value(
+            "SELECT confdeltype::text || confupdtype::text || condeferred FROM pg_constraint WHERE conname = "
+            "'FK_Child_Parent'"),
+        "cntrue");
     db.Run(s, "SQLCreateUniqueConstraint",
-           {{"tablename", parent}, {"constraintname", Quoted("AK_Parent_Name")}, {"constraintcolumns", Quoted("Name")},
+           {{"tablename", parent},
+            {"constraintname", Quoted("AK_Parent_Name")},
+            {"constraintcolumns", Quoted("Name")},
             {"constraintoptions", ""}});
     db.Run(s, "SQLCreateCheckConstraint",
-           {{"tablename", parent}, {"constraintname", Quoted("CK_Num")}, {"constraint", "\"Num\" > 0"},
+           {{"tablename", parent},
+            {"constraintname", Quoted("CK_Num")},
+            {"constraint", "\"Num\" > 0"},
             {"constraintoptions", "NOT VALID"}});
     db.Run(s, "SQLAddCheckConstraint",
-           {{"tablename", parent}, {"constraintname", ""}, {"constraint", "\"Num\" < 100000"}, {"constraintoptions", ""}});
+           {{"tablename", parent},
+            {"constraintname", ""},
+            {"constraint", "\"Num\" < 100000"},
+            {"constraintoptions", ""}});
     EXPECT_EQ(count("pg_constraint WHERE conrelid = '" + parent + "'::regclass AND contype = 'c'"), "2");
-    db.Run(s, "SQLCreateDefaultConstraint", {{"tablename", child}, {"constraintcolumn", Quoted("ParentId")},
-                                             {"constraint", "1"}});
+    db.Run(s, "SQLCreateDefaultConstraint",
+           {{"tablename", child}, {"constraintcolumn", Quoted("ParentId")}, {"constraint", "1"}});
     db.Run(s, "SQLCreateNotNullConstraint", {{"tablename", child}, {"constraintcolumn", Quoted("ParentId")}});
     EXPECT_EQ(db.Value("SELECT attnotnull || ',' || atthasdef FROM pg_attribute WHERE attrelid = '" + child +
                        "'::regclass AND attname = 'ParentId'"),
               "true,true");
     const std::string indexColumns =
-        Fill(s.SQLTemplate("SQLIndexColumn"), {{"indexcolumn", Quoted("Name")}, {"indexcolumnsortoption", "DESC"}}) +
+        Fill(s.SQLTemplate("SQLIndexColumn"),
+             {{"indexcolumn", Quoted("Name")}, {"indexcolumnsortoption", "DESC"}}) +
         "," +
         Fill(s.SQLTemplate("SQLIndexColumn"),
              {{"indexcolumn", "(lower(\"Name\"))"}, {"indexcolumnsortoption", "ASC NULLS FIRST"}});
     db.Run(s, "SQLCreateIndex",
-           {{"indextype", "UNIQUE"}, {"quotedsimpleindexname", Quoted("IX_Parent")}, {"tablename", parent},
-            {"indexclustering", "btree"}, {"indexcolumns", indexColumns}, {"indexoptions", "WHERE \"Num\" > 0"}});
-    EXPECT_EQ(db.Value("SELECT indisunique || ',' || indoption::text || ',' || (indpred IS NOT NULL) FROM pg_index "
-                       "WHERE indexrelid = '\"tpl\".\"IX_Parent\"'::regclass"),
-              "true,3 2,true");
+           {{"indextype", "UNIQUE"},
+            {"quotedsimpleindexname", Quoted("IX_Parent")},
+            {"tablename", parent},
+            {"indexclustering", "btree"},
+            {"indexcolumns", indexColumns},
+            {"indexoptions", "WHERE \"Num\" > 0"}});
+    EXPECT_EQ(
+        db.Value("SELECT indisunique || ',' || indoption::text || ',' || (indpred IS NOT NULL) FROM pg_index "
+                 "WHERE indexrelid = '\"tpl\".\"IX_Parent\"'::regclass"),
+        "true,3 2,true");
     db.Run(s, "SQLCreateIndex",
-           {{"indextype", ""}, {"quotedsimpleindexname", Quoted("IX_Child")}, {"tablename", child},
-            {"indexclustering", ""}, {"indexcolumns", Quoted("ParentId")}, {"indexoptions", ""}});
+           {{"indextype", ""},
+            {"quotedsimpleindexname", Quoted("IX_Child")},
+            {"tablename", child},
+            {"indexclustering", ""},
+            {"indexcolumns", Quoted("ParentId")},
+            {"indexoptions", ""}});
 
     // Code objects and their comments.
-    db.Run(s, "SQLCreateView", {{"viewcode", "CREATE VIEW \"tpl\".\"V\" AS SELECT \"Id\", \"Name\" FROM " + parent}});
+    db.Run(s, "SQLCreateView",
+           {{"viewcode", "CREATE VIEW \"tpl\".\"V\" AS SELECT \"Id\", \"Name\" FROM " + parent}});
     db.Run(s, "SQLCreateProcedure",
-           {{"proccode", "CREATE FUNCTION \"tpl\".\"add1\"(a integer) RETURNS integer LANGUAGE sql AS $$SELECT a + "
-                         "1$$"}});
+           {{"proccode",
+             "CREATE FUNCTION \"tpl\".\"add1\"(a integer) RETURNS integer LANGUAGE sql AS $$SELECT a + "
+             "1$$"}});
     db.Run(s, "SQLCreateProcedure",
            {{"proccode", "CREATE PROCEDURE \"tpl\".\"noop\"() LANGUAGE sql AS $$SELECT 1$$"}});
-    db.Run(s, "SQLCreateProcedure",
-           {{"proccode", "CREATE FUNCTION \"tpl\".\"upper_name\"() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
-                         "NEW.\"Name\" := upper(NEW.\"Name\"); RETURN NEW; END$$"}});
+    db.Run(
+        s, "SQLCreateProcedure",
+        {{"proccode", "CREATE FUNCTION \"tpl\".\"upper_name\"() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                      "NEW.\"Name\" := upper(NEW.\"Name\"); RETURN NEW; END$$"}});
     db.Run(s, "SQLCreateTrigger",
            {{"triggercode", "CREATE TRIGGER \"TR_Parent\" BEFORE INSERT ON " + parent +
                                 " FOR EACH ROW EXECUTE FUNCTION \"tpl\".\"upper_name\"()"}});
-    db.Run(s, "SQLCreateRule",
-           {{"rulecode", "CREATE RULE \"R_Child\" AS ON DELETE TO " + child + " DO ALSO NOTIFY child_deleted"}});
+    db.Run(
+        s, "SQLCreateRule",
+        {{"rulecode", "CREATE RULE \"R_Child\" AS ON DELETE TO " + child + " DO ALSO NOTIFY child_deleted"}});
     db.Run(s, "SQLAddTableComment", {{"tablename", parent}, {"tablecomment", "'parents'"}});
-    db.Run(s, "SQLAddColumnComment", {{"tablename", parent}, {"columnname", Quoted("Name")}, {"columncomment", "'name'"}});
+    db.Run(s, "SQLAddColumnComment",
+           {{"tablename", parent}, {"columnname", Quoted("Name")}, {"columncomment", "'name'"}});
     db.Run(s, "SQLAddViewComment", {{"viewname", Quoted("tpl", "V")}, {"viewcomment", "'view'"}});
     db.Run(s, "SQLAddProcedureComment",
            {{"procname", Quoted("tpl", "add1")}, {"procparams", "a integer"}, {"proccomment", "'adds'"}});
-    db.Run(s, "SQLAddProcedureComment", {{"procname", Quoted("tpl", "noop")}, {"procparams", ""}, {"proccomment", "'x'"}});
-    db.Run(s, "SQLAddRuleComment", {{"nonquotedsimplerulename", "R_Child"}, {"rulecomment", "'it''s a rule'"}});
+    db.Run(s, "SQLAddProcedureComment",
+           {{"procname", Quoted("tpl", "noop")}, {"procparams", ""}, {"proccomment", "'x'"}});
+    db.Run(s, "SQLAddRuleComment",
+           {{"nonquotedsimplerulename", "R_Child"}, {"rulecomment", "'it''s a rule'"}});
     const std::string ruleComment =
         "SELECT obj_description(oid, 'pg_rewrite') FROM pg_rewrite WHERE rulename = 'R_Child'";
     EXPECT_EQ(db.Value(ruleComment), "it's a rule");
@@ -1315,16 +1431,18 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     db.Run(s, "SQLModifyViewComment", {{"viewname", Quoted("tpl", "V")}, {"viewcomment", "'the view'"}});
     db.Run(s, "SQLModifyProcedureComment",
            {{"procname", Quoted("tpl", "add1")}, {"procparams", "a integer"}, {"proccomment", "'adds one'"}});
-    EXPECT_EQ(db.Value("SELECT obj_description('" + parent + "'::regclass, 'pg_class') || ',' || col_description('" +
-                       parent + "'::regclass, 3) || ',' || obj_description('\"tpl\".\"V\"'::regclass, 'pg_class') || "
-                                "',' || obj_description('\"tpl\".\"add1\"'::regproc, 'pg_proc')"),
+    EXPECT_EQ(db.Value("SELECT obj_description('" + parent +
+                       "'::regclass, 'pg_class') || ',' || col_description('" + parent +
+                       "'::regclass, 3) || ',' || obj_description('\"tpl\".\"V\"'::regclass, 'pg_class') || "
+                       "',' || obj_description('\"tpl\".\"add1\"'::regproc, 'pg_proc')"),
               "the parents,the name,the view,adds one");
     db.Run(s, "SQLEndTransAction", {});
 
     EXPECT_EQ(db.Exec("INSERT INTO " + parent + " (\"Code\", \"Name\") VALUES ('ab', 'b'), ('cd', 'c')"), "");
-    EXPECT_EQ(db.Value("SELECT string_agg(\"Id\" || \"Name\" || \"Num\" || \"Twice\", ',' ORDER BY \"Id\") FROM " +
-                       parent),
-              "1B52,2C74");
+    EXPECT_EQ(
+        db.Value("SELECT string_agg(\"Id\" || \"Name\" || \"Num\" || \"Twice\", ',' ORDER BY \"Id\") FROM " +
+                 parent),
+        "1B52,2C74");
     db.Run(s, "SQLDisableTrigger", {{"tablename", parent}, {"quotedsimpletriggername", Quoted("TR_Parent")}});
     EXPECT_EQ(db.Value("SELECT tgenabled FROM pg_trigger WHERE tgname = 'TR_Parent'"), "D");
     db.Run(s, "SQLEnableTrigger", {{"tablename", parent}, {"quotedsimpletriggername", Quoted("TR_Parent")}});
@@ -1333,21 +1451,33 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     // Altering columns in place.
     const std::string extra = Quoted("Extra");
     db.Run(s, "SQLAddColumn",
-           {{"tablename", parent}, {"columnname", extra}, {"datatype", "VARCHAR(20)"}, {"collate", ""},
-            {"defaultvalue", "'e'"}, {"notnull", "NOT NULL"}, {"attributeoptions", ""}});
+           {{"tablename", parent},
+            {"columnname", extra},
+            {"datatype", "VARCHAR(20)"},
+            {"collate", ""},
+            {"defaultvalue", "'e'"},
+            {"notnull", "NOT NULL"},
+            {"attributeoptions", ""}});
     db.Run(s, "SQLModifyColumnDataType",
-           {{"tablename", parent}, {"columnname", extra}, {"physicaldatatype", "VARCHAR(40)"}, {"arrayoptions", ""},
+           {{"tablename", parent},
+            {"columnname", extra},
+            {"physicaldatatype", "VARCHAR(40)"},
+            {"arrayoptions", ""},
             {"collate", "\"C\""}});
-    const std::string extraInfo = "SELECT format_type(atttypid, atttypmod) || ',' || attnotnull || ',' || atthasdef "
-                                  "FROM pg_attribute WHERE attrelid = '" + parent + "'::regclass AND attname = ";
+    const std::string extraInfo =
+        "SELECT format_type(atttypid, atttypmod) || ',' || attnotnull || ',' || atthasdef "
+        "FROM pg_attribute WHERE attrelid = '" +
+        parent + "'::regclass AND attname = ";
     EXPECT_EQ(db.Value(extraInfo + "'Extra'"), "character varying(40),true,true");
     db.Run(s, "SQLModifyColumnDropDefault", {{"tablename", parent}, {"columnname", extra}});
     db.Run(s, "SQLModifyColumnDropNotNull", {{"tablename", parent}, {"columnname", extra}});
     EXPECT_EQ(db.Value(extraInfo + "'Extra'"), "character varying(40),false,false");
-    db.Run(s, "SQLModifyColumnSetDefault", {{"tablename", parent}, {"columnname", extra}, {"defaultvalue", "'{f}'"}});
+    db.Run(s, "SQLModifyColumnSetDefault",
+           {{"tablename", parent}, {"columnname", extra}, {"defaultvalue", "'{f}'"}});
     db.Run(s, "SQLModifyColumnSetNotNull", {{"tablename", parent}, {"columnname", extra}});
     EXPECT_EQ(db.Value(extraInfo + "'Extra'"), "character varying(40),true,true");
-    db.Run(s, "SQLRenameColumn", {{"tablename", parent}, {"oldcolumnname", extra}, {"columnname", Quoted("Extra2")}});
+    db.Run(s, "SQLRenameColumn",
+           {{"tablename", parent}, {"oldcolumnname", extra}, {"columnname", Quoted("Extra2")}});
     EXPECT_EQ(db.Value(extraInfo + "'Extra2'"), "character varying(40),true,true");
     db.Run(s, "SQLDropColumn", {{"tablename", parent}, {"columnname", Quoted("Extra2")}});
     db.Run(s, "SQLRenameTable", {{"oldtablename", child}, {"quotedsimpletablename", Quoted("Child2")}});
@@ -1356,46 +1486,68 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     // Recreating a table: the copied rows keep their numbers and the numbering goes on after them.
     const std::string tmp = Quoted("tpl", "Parent_TMP");
     auto tempColumn = [&](const std::string& name, const std::string& type) {
-        return Fill(s.SQLTemplate("SQLCreateTempTableColumn"),
-                    {{"columnname", Quoted(name)}, {"datatype", type}, {"collate", ""}, {"defaultvalue", ""},
-                     {"notnull", "NOT NULL"}, {"attributeoptions", ""}});
+        return Fill(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", Quoted(name)},
+                                                                {"datatype", type},
+                                                                {"collate", ""},
+                                                                {"defaultvalue", ""},
+                                                                {"notnull", "NOT NULL"},
+                                                                {"attributeoptions", ""}});
     };
     db.Run(s, "SQLCreateTempTable",
            {{"tablename", tmp},
-            {"temptablecolumns", tempColumn("Id", list.TypeText("INTEGER", identity, true)) + "," +
-                                     tempColumn("Name", "TEXT")},
+            {"temptablecolumns",
+             tempColumn("Id", list.TypeText("INTEGER", identity, true)) + "," + tempColumn("Name", "TEXT")},
             {"tableoptions", ""}});
     db.Run(s, "SQLCopyData",
-           {{"tablename", tmp}, {"intofields", "\"Id\",\"Name\""}, {"selectfields", "\"Id\",\"Name\""},
+           {{"tablename", tmp},
+            {"intofields", "\"Id\",\"Name\""},
+            {"selectfields", "\"Id\",\"Name\""},
             {"oldtablename", parent}});
     db.Run(s, "SQLAfterInsertData", {{"tablename", tmp}});
     EXPECT_EQ(db.Exec("INSERT INTO " + tmp + " (\"Name\") VALUES ('d')"), "");
     EXPECT_EQ(db.Value("SELECT string_agg(\"Id\"::text, ',' ORDER BY \"Id\") FROM " + tmp), "1,2,3");
-    db.Run(s, "SQLAddPKConstraint", {{"tablename", tmp}, {"constraintname", Quoted("PK_Parent_TMP")},
-                                     {"constraintcolumns", Quoted("Id")}, {"constraintoptions", ""}});
-    db.Run(s, "SQLAddUniqueConstraint", {{"tablename", tmp}, {"constraintname", ""},
-                                         {"constraintcolumns", Quoted("Name")}, {"constraintoptions", ""}});
-    db.Run(s, "SQLAddDefaultConstraint", {{"tablename", tmp}, {"constraintcolumn", Quoted("Name")},
-                                          {"constraint", "'n'"}});
+    db.Run(s, "SQLAddPKConstraint",
+           {{"tablename", tmp},
+            {"constraintname", Quoted("PK_Parent_TMP")},
+            {"constraintcolumns", Quoted("Id")},
+            {"constraintoptions", ""}});
+    db.Run(s, "SQLAddUniqueConstraint",
+           {{"tablename", tmp},
+            {"constraintname", ""},
+            {"constraintcolumns", Quoted("Name")},
+            {"constraintoptions", ""}});
+    db.Run(s, "SQLAddDefaultConstraint",
+           {{"tablename", tmp}, {"constraintcolumn", Quoted("Name")}, {"constraint", "'n'"}});
     db.Run(s, "SQLAddNotNullConstraint", {{"tablename", tmp}, {"constraintcolumn", Quoted("Name")}});
     db.Run(s, "SQLAddFKConstraint",
-           {{"childtablename", child2}, {"constraintname", Quoted("FK_Child_Tmp")}, {"childcolumns", Quoted("ParentId")},
-            {"parenttablename", tmp}, {"parentcolumns", Quoted("Id")}, {"deleterule", ""}, {"updaterule", ""},
+           {{"childtablename", child2},
+            {"constraintname", Quoted("FK_Child_Tmp")},
+            {"childcolumns", Quoted("ParentId")},
+            {"parenttablename", tmp},
+            {"parentcolumns", Quoted("Id")},
+            {"deleterule", ""},
+            {"updaterule", ""},
             {"constraintoptions", ""}});
     EXPECT_EQ(count("pg_constraint WHERE conrelid = '" + tmp + "'::regclass"), "2");
 
     // Dropping everything again.
-    db.Run(s, "SQLDropFKConstraint", {{"childtablename", child2}, {"constraintname", Quoted("FK_Child_Parent")}});
-    db.Run(s, "SQLDropFKConstraint", {{"childtablename", child2}, {"constraintname", Quoted("FK_Child_Tmp")}});
-    db.Run(s, "SQLDropUniqueConstraint", {{"tablename", parent}, {"constraintname", Quoted("AK_Parent_Name")}});
+    db.Run(s, "SQLDropFKConstraint",
+           {{"childtablename", child2}, {"constraintname", Quoted("FK_Child_Parent")}});
+    db.Run(s, "SQLDropFKConstraint",
+           {{"childtablename", child2}, {"constraintname", Quoted("FK_Child_Tmp")}});
+    db.Run(s, "SQLDropUniqueConstraint",
+           {{"tablename", parent}, {"constraintname", Quoted("AK_Parent_Name")}});
     db.Run(s, "SQLDropCheckConstraint", {{"tablename", parent}, {"constraintname", Quoted("CK_Num")}});
     db.Run(s, "SQLDropConstraint", {{"tablename", parent}, {"constraintname", Quoted("Parent_Num_check")}});
     db.Run(s, "SQLDropPKConstraint", {{"tablename", tmp}, {"constraintname", Quoted("PK_Parent_TMP")}});
     db.Run(s, "SQLDropDefaultConstraint", {{"tablename", child2}, {"constraintcolumn", Quoted("ParentId")}});
     db.Run(s, "SQLDropNotNullConstraint", {{"tablename", child2}, {"constraintcolumn", Quoted("ParentId")}});
-    EXPECT_EQ(count("pg_constraint WHERE connamespace = 'tpl'::regnamespace AND conrelid <> 0 AND contype IN ('f', 'c')"), "0");
+    EXPECT_EQ(count("pg_constraint WHERE connamespace = 'tpl'::regnamespace AND conrelid <> 0 AND contype IN "
+                    "('f', 'c')"),
+              "0");
     db.Run(s, "SQLDropIndex", {{"tableschema", "tpl"}, {"quotedsimpleindexname", Quoted("IX_Parent")}});
-    db.Run(s, "SQLDropIndex", {{"tableschema", ""}, {"quotedsimpleindexname", Quoted("tpl") + "." + Quoted("IX_Child")}});
+    db.Run(s, "SQLDropIndex",
+           {{"tableschema", ""}, {"quotedsimpleindexname", Quoted("tpl") + "." + Quoted("IX_Child")}});
     db.Run(s, "SQLDropTableComment", {{"tablename", parent}});
     db.Run(s, "SQLDropColumnComment", {{"tablename", parent}, {"columnname", Quoted("Name")}});
     EXPECT_EQ(count("pg_description WHERE objoid = '" + parent + "'::regclass"), "0");
