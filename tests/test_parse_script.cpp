@@ -22,10 +22,15 @@ std::vector<std::string> Tokens(std::string_view text, unsigned options = toNoEO
 
 using Strings = std::vector<std::string>;
 
-std::vector<std::string> Split(std::string_view text, uint8_t mode, bool compact = true) {
+TVELSQLScriptParser Parser(uint8_t mode, bool compact) {
     TVELSQLScriptParser parser;
     parser.Mode = mode;
     parser.Compact = compact;
+    return parser;
+}
+
+std::vector<std::string> Split(std::string_view text, uint8_t mode, bool compact = true) {
+    TVELSQLScriptParser parser = Parser(mode, compact);
     parser.Parse(text);
     return parser.Statements;
 }
@@ -161,8 +166,7 @@ TEST(ScriptParser, SemicolonMode) {
 }
 
 TEST(ScriptParser, GoMode) {
-    TVELSQLScriptParser parser;
-    parser.Mode = TVELSQLScriptParser::smGo;
+    TVELSQLScriptParser parser = Parser(TVELSQLScriptParser::smGo, true);
     parser.Parse("CREATE TABLE a (x INT)\ngo\nEXEC GOTO_LABEL\nSELECT 1\nGo\nSELECT 2");
     EXPECT_EQ(parser.Statements, (Strings{"CREATE TABLE a (x INT)", "EXEC GOTO_LABEL SELECT 1"}));
     EXPECT_EQ(parser.Remainder, "SELECT 2");
@@ -172,9 +176,7 @@ TEST(ScriptParser, GoMode) {
 
 TEST(ScriptParser, TerminatorModeSwitches) {
     // SET TERM around a procedure body: one statement, and ";" terminates again afterwards.
-    TVELSQLScriptParser parser;
-    parser.Mode = TVELSQLScriptParser::smTerminator;
-    parser.Compact = false;
+    TVELSQLScriptParser parser = Parser(TVELSQLScriptParser::smTerminator, false);
     parser.Parse("SET TERM ^ ;\nCREATE PROCEDURE p AS\nBEGIN\n  x = 1;\n  y = 2;\nEND^\nSET TERM ; ^\n");
     EXPECT_EQ(parser.Statements, (Strings{"CREATE PROCEDURE p AS\nBEGIN\n  x = 1;\n  y = 2;\nEND"}));
     EXPECT_EQ(parser.Terminator, ";");
@@ -214,9 +216,7 @@ TEST(ScriptParser, TerminatorModeSwitches) {
 }
 
 TEST(ScriptParser, Remainder) {
-    TVELSQLScriptParser parser;
-    parser.Mode = TVELSQLScriptParser::smTerminator;
-    parser.Compact = false;
+    TVELSQLScriptParser parser = Parser(TVELSQLScriptParser::smTerminator, false);
     parser.Parse("SELECT 1;\nSELECT\n  2");
     EXPECT_EQ(parser.Statements, (Strings{"SELECT 1"}));
     EXPECT_EQ(parser.Remainder, "SELECT\n  2");
