@@ -370,12 +370,13 @@ bool TVELTokenStream::Next(TVELToken& token) {
             }
             token = std::move(pending_);
             pending_ = std::move(next);
-            if (options_ & toFoldNumbers && token.Kind == tkInteger) token.Kind = tkNumber;
+            if ((options_ & toFoldNumbers) && token.Kind == tkInteger) token.Kind = tkNumber;
             return true;
         }
     }
     token = std::move(pending_);
     havePending_ = false;
+    // Kind 4 is folded as well, for states of the caller's making that use it.
     if ((options_ & toFoldNumbers) && (token.Kind == tkDecimal || token.Kind == tkInteger || token.Kind == 4))
         token.Kind = tkNumber;
     return true;
