@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup install clean
+.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup fuzz-model install clean
 
 all: build
 
@@ -48,6 +48,13 @@ fuzz-markup:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_markup
 	@corpus=$$(mktemp -d) && cp fuzz/corpus/markup/* "$$corpus"/ && \
 	  $(FUZZ_BUILD)/bin/fuzz_markup -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -artifact_prefix=$(FUZZ_BUILD)/ "$$corpus"; rc=$$?; rm -rf "$$corpus"; exit $$rc
+
+fuzz-model:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DARDVIN_FUZZ=ON -DARDVIN_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_model
+	@corpus=$$(mktemp -d) && cp fuzz/corpus/model/* "$$corpus"/ && \
+	  $(FUZZ_BUILD)/bin/fuzz_model -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	    -artifact_prefix=$(FUZZ_BUILD)/ "$$corpus"; rc=$$?; rm -rf "$$corpus"; exit $$rc
 
 install: build
