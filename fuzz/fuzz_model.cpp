@@ -21,7 +21,7 @@ void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-}  // namespace
+} // namespace
 
 // A target of our own, written once into a temporary folder: referential integrity, sequences,
 // views, procedures, rules and triggers, so that every kind of object gets validated.

@@ -191,10 +191,12 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
     if (Loading) return;
-    for (const auto& item : items_)
-        if (auto* relationship = dynamic_cast<TVELRelationship*>(item.get());
-            relationship && (relationship->ParentObjectID == entity->ID || relationship->ChildObjectID == entity->ID))
+    for (const auto& item : items_) {
+        if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
+        auto* relationship = static_cast<TVELRelationship*>(item.get());
+        if (relationship->ParentObjectID == entity->ID || relationship->ChildObjectID == entity->ID)
             relationship->DoNameChanged();
+    }
 }
 
 void TVELDataDictionary::Inserted(TVELNamedObject* item) {

@@ -51,7 +51,9 @@ TVELPackageItem::TVELPackageItem(TVELPersistent* owner)
 
 TVELPackageItem::~TVELPackageItem() = default;
 
-TVELPackages* TVELPackageItem::Collection() const { return OwnerOfType<TVELPackages>(Owner); }
+TVELPackages* TVELPackageItem::Collection() const {
+    return OwnerOfType<TVELPackages>(Owner);
+}
 
 std::string TVELPackageItem::GetPropertyValue(std::string_view key) const {
     if (SameText(key, "DataType")) return DataType->DataType;
@@ -120,9 +122,13 @@ bool TVELPackageItem::LoadFromMarkup(std::string_view text) {
 
 // ---- TVELPackage -------------------------------------------------------------------------------
 
-TVELPackage::TVELPackage(TVELPersistent* owner) : TVELDatabaseObject(owner) { Items.Owner = this; }
+TVELPackage::TVELPackage(TVELPersistent* owner) : TVELDatabaseObject(owner) {
+    Items.Owner = this;
+}
 
-TVELPackages* TVELPackage::Collection() const { return OwnerOfType<TVELPackages>(Owner); }
+TVELPackages* TVELPackage::Collection() const {
+    return OwnerOfType<TVELPackages>(Owner);
+}
 
 bool TVELPackage::LoadFromFile(const std::string& fileName) {
     const std::string text = ReadWholeFile(fileName);
@@ -268,9 +274,9 @@ void TVELPackages::Load(std::string_view dbid) {
         auto package = std::make_unique<TVELPackage>(this);
         package->OnMessage = OnMessage;
         try {
-            if (!package->LoadFromFile(file)) continue;  // another target's package
+            if (!package->LoadFromFile(file)) continue; // another target's package
         } catch (const EVELError&) {
-            continue;  // unreadable files are skipped
+            continue; // unreadable files are skipped
         }
         package->SetID(Packages.NewID());
         Packages.Add(std::move(package));

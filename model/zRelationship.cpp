@@ -27,19 +27,22 @@ uint8_t ReadByte(std::string_view tag, std::string_view text) {
     return static_cast<uint8_t>(StrToIntDef(ReadElement(tag, text, "0"), 0));
 }
 
-// Entity name + " (" + column names + ")".
-std::string WithColumns(const TVELEntity* entity, const std::vector<TVELAttribute*>& attributes) {
-    std::vector<std::string> names;
-    for (const TVELAttribute* a : attributes)
-        names.push_back(a->GetName());
-    return (entity ? entity->GetName() : std::string()) + " (" + JoinStrings(names, ", ") + ")";
-}
-
 std::string NamesOf(const std::vector<TVELAttribute*>& attributes) {
     std::vector<std::string> names;
     for (const TVELAttribute* a : attributes)
         names.push_back(a->GetName());
     return JoinStrings(names, ", ");
+}
+
+// Entity name + " (" + column names + ")".
+std::string WithColumns(const TVELEntity* entity, const std::vector<TVELAttribute*>& attributes) {
+    return (entity ? entity->GetName() : std::string()) + " (" + NamesOf(attributes) + ")";
+}
+
+// Records an attribute whose key membership propagation changed, once.
+void RecordKeyChange(TVELEntity& entity, int32_t id) {
+    std::vector<int32_t>& changes = entity.KeyChangedAttributes;
+    if (std::find(changes.begin(), changes.end(), id) == changes.end()) changes.push_back(id);
 }
 
 int TypeGroupOf(const TSLDatatypes* list, const TVELAttribute& attribute) {
@@ -49,9 +52,15 @@ int TypeGroupOf(const TSLDatatypes* list, const TVELAttribute& attribute) {
 
 } // namespace
 
-std::string RelationshipTypeCaption(int type) { return Caption(RelationshipTypeCaptions, type); }
-std::string CardinalityCaption(int cardinality) { return Caption(CardinalityCaptions, cardinality); }
-std::string ReferentialActionName(int action) { return Caption(ActionNames, action); }
+std::string RelationshipTypeCaption(int type) {
+    return Caption(RelationshipTypeCaptions, type);
+}
+std::string CardinalityCaption(int cardinality) {
+    return Caption(CardinalityCaptions, cardinality);
+}
+std::string ReferentialActionName(int action) {
+    return Caption(ActionNames, action);
+}
 
 int ReferentialActionFromName(std::string_view name) {
     for (int i = 0; i < static_cast<int>(std::size(ActionNames)); ++i)
@@ -90,16 +99,27 @@ void TVELConnection::Assign(const TVELNamedObject& source, bool copyLinks) {
     }
 }
 
+bool TVELConnection::ValidateEnds(const TVELMessageCallback& callback) {
+    if (!GetParentObject()) {
+        AddMessage(mlError,
+                   Format("Unable to find parent object with id \"%d\". Connection removed.", ParentObjectID),
+                   callback);
+        return false;
+    }
+    if (!GetChildObject()) {
+        AddMessage(mlError,
+                   Format("Unable to find child object with id \"%d\". Connection removed.", ChildObjectID),
+                   callback);
+        return false;
+    }
+    return true;
+}
+
 bool TVELConnection::Validate(bool fix, const TVELMessageCallback& callback) {
     bool errors = false;
     const TVELMessageCallback cb = TrackErrors(callback, errors);
     TVELDatabaseObject::Validate(fix, cb);
-    if (!GetParentObject())
-        AddMessage(mlError, Format("Unable to find parent object with id \"%d\". Connection removed.", ParentObjectID),
-                   cb);
-    else if (!GetChildObject())
-        AddMessage(mlError, Format("Unable to find child object with id \"%d\". Connection removed.", ChildObjectID),
-                   cb);
+    ValidateEnds(cb);
     return !errors;
 }
 
@@ -170,8 +190,12 @@ TVELEntity* TVELRelationship::ResolveEnd(int32_t id) const {
     return end->AOID == -1 ? nullptr : dynamic_cast<TVELEntity*>(dictionary->FindObjectByID(end->AOID));
 }
 
-TVELEntity* TVELRelationship::GetParentEntity() const { return ResolveEnd(ParentObjectID); }
-TVELEntity* TVELRelationship::GetChildEntity() const { return ResolveEnd(ChildObjectID); }
+TVELEntity* TVELRelationship::GetParentEntity() const {
+    return ResolveEnd(ParentObjectID);
+}
+TVELEntity* TVELRelationship::GetChildEntity() const {
+    return ResolveEnd(ChildObjectID);
+}
 
 TVELPair* TVELRelationship::FindPairByKey(int32_t parentAttributeID) const {
     for (int i = 0; i < Pairs.Count(); ++i)
@@ -266,7 +290,8 @@ TVELPair* TVELRelationship::AddPair(TVELAttribute* parentAttribute) {
     if (!parent || !child) return nullptr;
     TVELAttribute* childAttribute = nullptr;
     if (options.ForeignKeyAttributeMode == fkmReuseExisting && parent != child)
-        childAttribute = dynamic_cast<TVELAttribute*>(child->Attributes.FindByName(parentAttribute->GetName()));
+        childAttribute =
+            dynamic_cast<TVELAttribute*>(child->Attributes.FindByName(parentAttribute->GetName()));
     if (!childAttribute) {
         const std::string name = ForeignKeyAttributeName(*parentAttribute);
         childAttribute = child->AddAttribute(true);
@@ -291,14 +316,13 @@ TVELPair* TVELRelationship::AddPair(TVELAttribute* parentAttribute) {
     // A relationship of an entity to itself never puts its foreign key into the key.
     if (RelationshipType != rtNonIdentifying && parent != child) {
         child->AddToPrimaryKey(childAttribute);
-        if (std::find(child->KeyChangedAttributes.begin(), child->KeyChangedAttributes.end(), childAttribute->ID) ==
-            child->KeyChangedAttributes.end())
-            child->KeyChangedAttributes.push_back(childAttribute->ID);
+        RecordKeyChange(*child, childAttribute->ID);
     }
     return pair;
 }
 
-bool TVELRelationship::MayDeleteChildAttribute(const TVELEntity& child, const TVELAttribute& attribute) const {
+bool TVELRelationship::MayDeleteChildAttribute(const TVELEntity& child,
+                                               const TVELAttribute& attribute) const {
     if (!Options().DeleteForeignKeyAttributes || attribute.IsPrimaryKey()) return false;
     int uses = 0;
     for (int i = 0; i < Pairs.Count(); ++i)
@@ -387,9 +411,7 @@ void AlignPairsWithKey(TVELRelationship& relationship, bool inKey) {
             child->AddToPrimaryKey(childAttribute);
         else
             child->RemoveFromPrimaryKey(childAttribute);
-        if (std::find(child->KeyChangedAttributes.begin(), child->KeyChangedAttributes.end(), childAttribute->ID) ==
-            child->KeyChangedAttributes.end())
-            child->KeyChangedAttributes.push_back(childAttribute->ID);
+        RecordKeyChange(*child, childAttribute->ID);
     }
 }
 
@@ -470,15 +492,17 @@ bool TVELRelationship::Propagate(std::vector<TVELNamedObject*>& changed) {
     if (RelationshipType == rtNonIdentifying) {
         std::vector<TVELAttribute*> foreignKeys;
         ForeignKeyAttributes(foreignKeys);
-        const bool mandatory = !foreignKeys.empty() && std::all_of(foreignKeys.begin(), foreignKeys.end(),
-                                                                   [](const TVELAttribute* a) { return a->IsNotNull(); });
+        const bool mandatory =
+            !foreignKeys.empty() && std::all_of(foreignKeys.begin(), foreignKeys.end(),
+                                                [](const TVELAttribute* a) { return a->IsNotNull(); });
         if (mandatory != MandatoryParent) {
             MandatoryParent = mandatory;
             any = true;
         }
     }
     if (any) {
-        for (TVELNamedObject* entity : {static_cast<TVELNamedObject*>(parent), static_cast<TVELNamedObject*>(child)})
+        for (TVELNamedObject* entity :
+             {static_cast<TVELNamedObject*>(parent), static_cast<TVELNamedObject*>(child)})
             if (std::find(changed.begin(), changed.end(), entity) == changed.end()) changed.push_back(entity);
         if (OnPropagate) OnPropagate(this);
     }
@@ -497,11 +521,13 @@ std::string TVELRelationship::GetPropertyValue(std::string_view key) const {
     }
     if (SameText(key, "ParentColumns") || SameText(key, "parentwithcolumns")) {
         KeyAttributes(attributes);
-        return SameText(key, "ParentColumns") ? NamesOf(attributes) : WithColumns(GetParentEntity(), attributes);
+        return SameText(key, "ParentColumns") ? NamesOf(attributes)
+                                              : WithColumns(GetParentEntity(), attributes);
     }
     if (SameText(key, "ChildColumns") || SameText(key, "childwithcolumns")) {
         ForeignKeyAttributes(attributes);
-        return SameText(key, "ChildColumns") ? NamesOf(attributes) : WithColumns(GetChildEntity(), attributes);
+        return SameText(key, "ChildColumns") ? NamesOf(attributes)
+                                             : WithColumns(GetChildEntity(), attributes);
     }
     if (SameText(key, "Cardinality")) return CardinalityCaption(Cardinality);
     if (SameText(key, "RelationshipType")) return RelationshipTypeCaption(RelationshipType);
@@ -556,16 +582,7 @@ bool TVELRelationship::Validate(bool fix, const TVELMessageCallback& callback) {
     TVELDatabaseObject::Validate(fix, cb);
     // 1. and 2.
     ValidateName(GetName(), "Relationship name", true, false, cb, -1, nullptr);
-    if (!GetParentObject()) {
-        AddMessage(mlError, Format("Unable to find parent object with id \"%d\". Connection removed.", ParentObjectID),
-                   cb);
-        return false;
-    }
-    if (!GetChildObject()) {
-        AddMessage(mlError, Format("Unable to find child object with id \"%d\". Connection removed.", ChildObjectID),
-                   cb);
-        return false;
-    }
+    if (!ValidateEnds(cb)) return false;
     const TVELEntity* parent = GetParentEntity();
     const TVELEntity* child = GetChildEntity();
     if (!parent) {
@@ -583,28 +600,32 @@ bool TVELRelationship::Validate(bool fix, const TVELMessageCallback& callback) {
     if (MandatoryParent)
         for (const TVELAttribute* a : foreignKeys)
             if (!a->IsNotNull())
-                AddMessage(mlWarning,
-                           Format("Relationship has a cardinality of exactly one, yet foreign key \"%s\" allows null "
-                                  "values.",
-                                  a->GetName().c_str()),
-                           cb);
+                AddMessage(
+                    mlWarning,
+                    Format(
+                        "Relationship has a cardinality of exactly one, yet foreign key \"%s\" allows null "
+                        "values.",
+                        a->GetName().c_str()),
+                    cb);
     // 5.
     const TVELDatabaseSettings* s = GetDatabaseSettings();
     const bool refInt = s && s->EnableRefInt;
     if (refInt && DeleteRule == raSetDefault) {
         for (const TVELAttribute* a : foreignKeys)
             if (a->DefaultValue().empty())
-                AddMessage(mlError,
-                           Format("Delete rule is \"set default\" but foreign key \"%s\" has no default specified.",
-                                  a->GetName().c_str()),
-                           cb);
+                AddMessage(
+                    mlError,
+                    Format("Delete rule is \"set default\" but foreign key \"%s\" has no default specified.",
+                           a->GetName().c_str()),
+                    cb);
     } else if (refInt && DeleteRule == raSetNull) {
         for (const TVELAttribute* a : foreignKeys)
             if (a->IsNotNull())
-                AddMessage(mlError,
-                           Format("Delete rule is \"set null\" but foreign key \"%s\" is required (not null).",
-                                  a->GetName().c_str()),
-                           cb);
+                AddMessage(
+                    mlError,
+                    Format("Delete rule is \"set null\" but foreign key \"%s\" is required (not null).",
+                           a->GetName().c_str()),
+                    cb);
     }
     // 6.
     const TSLDatatypes* list = GetDataTypes();
@@ -615,24 +636,26 @@ bool TVELRelationship::Validate(bool fix, const TVELMessageCallback& callback) {
         const int parentGroup = TypeGroupOf(list, *p);
         if (parentGroup == tgAutonumber) continue;
         if (parentGroup != TypeGroupOf(list, *c)) {
-            AddMessage(mlWarning,
-                       Format("Child attribute \"%s\" data type not consistent with parent attribute \"%s\" data "
-                              "type.",
-                              c->GetName().c_str(), p->GetName().c_str()),
-                       cb);
+            AddMessage(
+                mlWarning,
+                Format("Child attribute \"%s\" data type not consistent with parent attribute \"%s\" data "
+                       "type.",
+                       c->GetName().c_str(), p->GetName().c_str()),
+                cb);
             continue;
         }
         int32_t parentLength = 0, childLength = 0;
         const std::string& pl = p->DataType->Length;
         const std::string& cl = c->DataType->Length;
         // Lengths that are not numbers (a maximum marker) are not compared.
-        if (Trim(pl) != "0" && Trim(cl) != "0" && TryStrToInt(pl, parentLength) && TryStrToInt(cl, childLength) &&
-            childLength < parentLength)
-            AddMessage(mlWarning,
-                       Format("Child attribute \"%s\" data type length is lower than parent attribute \"%s\" data "
-                              "type length.",
-                              c->GetName().c_str(), p->GetName().c_str()),
-                       cb);
+        if (Trim(pl) != "0" && Trim(cl) != "0" && TryStrToInt(pl, parentLength) &&
+            TryStrToInt(cl, childLength) && childLength < parentLength)
+            AddMessage(
+                mlWarning,
+                Format("Child attribute \"%s\" data type length is lower than parent attribute \"%s\" data "
+                       "type length.",
+                       c->GetName().c_str(), p->GetName().c_str()),
+                cb);
     }
     // 7.
     if (s && s->EnableRefInt) {
@@ -646,10 +669,11 @@ bool TVELRelationship::Validate(bool fix, const TVELMessageCallback& callback) {
     } else if (s) {
         for (uint8_t* rule : {&UpdateRule, &DeleteRule})
             if (*rule != raNone) {
-                AddMessage(mlWarning,
-                           "Referential integrity is not supported by the target DBMS. Update/delete rule will be "
-                           "removed.",
-                           cb);
+                AddMessage(
+                    mlWarning,
+                    "Referential integrity is not supported by the target DBMS. Update/delete rule will be "
+                    "removed.",
+                    cb);
                 *rule = raNone;
             }
     }
@@ -662,8 +686,9 @@ bool TVELRelationship::Validate(bool fix, const TVELMessageCallback& callback) {
         std::sort(keyIDs.begin(), keyIDs.end());
         std::sort(primary.begin(), primary.end());
         if (keyIDs != primary)
-            AddMessage(mlError, "The parent attributes of a relationship do not correspond to the primary key of the "
-                                "parent.",
+            AddMessage(mlError,
+                       "The parent attributes of a relationship do not correspond to the primary key of the "
+                       "parent.",
                        cb);
     }
     // 9.

@@ -34,6 +34,10 @@ public:
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
     bool LoadFromMarkup(std::string_view text) override;
+
+protected:
+    // Reports a missing parent or child object; whether both exist.
+    bool ValidateEnds(const TVELMessageCallback& callback);
 };
 
 // A subcategory joined to an entity.
@@ -74,7 +78,13 @@ enum TVELCardinality : uint8_t {
 };
 // Referential actions of the update and delete rules; a target's supported actions are a set of
 // these (TRefIntAction of the target definition has the same order).
-enum TVELReferentialAction : uint8_t { raNone = 0, raRestrict = 1, raCascade = 2, raSetNull = 3, raSetDefault = 4 };
+enum TVELReferentialAction : uint8_t {
+    raNone = 0,
+    raRestrict = 1,
+    raCascade = 2,
+    raSetNull = 3,
+    raSetDefault = 4
+};
 
 // "Identifying", "Non Identifying", "SubCategory", "ViewConnection"; empty out of range.
 std::string RelationshipTypeCaption(int type);

@@ -60,7 +60,7 @@ protected:
 
 using Strings = std::vector<std::string>;
 
-}  // namespace
+} // namespace
 
 TEST_F(PackageTest, SaveLoadRenameAndDelete) {
     dd.SetTarget("pk");
@@ -70,7 +70,7 @@ TEST_F(PackageTest, SaveLoadRenameAndDelete) {
     audit->SaveToFile();
     const std::string file = root.File("pk/Audit.apk");
     const std::string text = ReadFile(file);
-    EXPECT_EQ(text.find("Audit</NAME>"), std::string::npos);  // the file name is the package name
+    EXPECT_EQ(text.find("Audit</NAME>"), std::string::npos); // the file name is the package name
     EXPECT_NE(text.find("<DESCR>Audit columns</DESCR>"), std::string::npos);
     EXPECT_NE(audit->SaveToMarkup().find("<NAME>Audit</NAME>"), std::string::npos);
     // A file of another target in the same folder is skipped; an item without DEFVAL gets "-1".
@@ -147,19 +147,22 @@ TEST_F(PackageTest, AttributesFromPackagesAndTheModelCheck) {
     TVELAttribute* unknown = entity->AddAttribute(true);
     unknown->SetName("Mystery");
     unknown->PackageName = "Nowhere";
-    EXPECT_EQ(Check(), (Strings{"3 Unknown package \"Nowhere\" used by attribute \"Mystery\"",
-                                "3 Attribute \"Mystery\" detached from package \"Nowhere\".",
-                                "3 Attribute \"Gone\" deleted because it was linked to a non existing packages or a "
-                                "non existing package item.",
-                                "3 Attribute \"Version\" detached from package \"Audit\".",
-                                "3 1 attribute(s) linked to non existing packages or non existing package items "
-                                "deleted."}));
+    EXPECT_EQ(Check(),
+              (Strings{"3 Unknown package \"Nowhere\" used by attribute \"Mystery\"",
+                       "3 Attribute \"Mystery\" detached from package \"Nowhere\".",
+                       "3 Attribute \"Gone\" deleted because it was linked to a non existing packages or a "
+                       "non existing package item.",
+                       "3 Attribute \"Version\" detached from package \"Audit\".",
+                       "3 1 attribute(s) linked to non existing packages or non existing package items "
+                       "deleted."}));
     EXPECT_TRUE(unknown->PackageName.empty());
     EXPECT_TRUE(changed->PackageName.empty());
     EXPECT_EQ(entity->Attributes.FindByName("Gone"), nullptr);
     // The entity no longer uses the package at all now: nothing to re-create.
     EXPECT_FALSE(audit->UsedBy(*entity));
     audit->CreateAttribute(*entity, 1);
-    EXPECT_EQ(Check(), (Strings{"3 New attribute \"CreatedBy\" created in entity \"Entity1\" for package \"Audit\"."}));
+    EXPECT_EQ(
+        Check(),
+        (Strings{"3 New attribute \"CreatedBy\" created in entity \"Entity1\" for package \"Audit\"."}));
     EXPECT_EQ(Check(), Strings{});
 }

@@ -31,8 +31,9 @@ protected:
                                        "SERIAL;SERIAL;;;Autonumber;0;0;0;0;1;INTEGER\r\n");
         WriteFile(dir.File("norefint.typ"), "LISTNAME;BASE\r\nINTEGER;INTEGER;;;Exact Numeric;0;0;1\r\n"
                                             "VARCHAR;VARCHAR(%L);;;String;50;0;0\r\n");
-        WriteFile(dir.File("norefint.def"), "[general]\r\ndbmsname=No RefInt\r\n"
-                                            "[supported]\r\nenablerefint=0\r\n[keybehaviour]\r\nfkonlytopk=1\r\n");
+        WriteFile(dir.File("norefint.def"),
+                  "[general]\r\ndbmsname=No RefInt\r\n"
+                  "[supported]\r\nenablerefint=0\r\n[keybehaviour]\r\nfkonlytopk=1\r\n");
         TargetDatabases().Build(dir.Path());
         dd.SetTarget("rel");
     }
@@ -60,7 +61,8 @@ protected:
 
     static std::vector<std::string> Names(const std::vector<TVELAttribute*>& attributes) {
         std::vector<std::string> names;
-        for (const TVELAttribute* a : attributes) names.push_back(a->GetName());
+        for (const TVELAttribute* a : attributes)
+            names.push_back(a->GetName());
         return names;
     }
     static std::vector<std::string> KeyNames(const TVELEntity* entity) {
@@ -86,7 +88,7 @@ protected:
 
 using Strings = std::vector<std::string>;
 
-}  // namespace
+} // namespace
 
 TEST_F(RelationshipTest, KeysPropagateThroughChainsOfIdentifyingRelationships) {
     TVELEntity* a = NewEntity("A", {"AID"});
@@ -102,7 +104,8 @@ TEST_F(RelationshipTest, KeysPropagateThroughChainsOfIdentifyingRelationships) {
     EXPECT_EQ(KeyNames(d), (Strings{"DID", "CID", "BID", "AID"}));
     EXPECT_TRUE(ab->MandatoryParent);
     EXPECT_TRUE(Attr(b, "AID")->IsNotNull());
-    for (TVELRelationship* r : {ab, bc, cd}) EXPECT_EQ(r->RelationshipType, rtIdentifying) << r->GetName();
+    for (TVELRelationship* r : {ab, bc, cd})
+        EXPECT_EQ(r->RelationshipType, rtIdentifying) << r->GetName();
 
     // A new key attribute of A reaches D's key.
     TVELAttribute* extra = a->AddAttribute(true);
@@ -114,7 +117,8 @@ TEST_F(RelationshipTest, KeysPropagateThroughChainsOfIdentifyingRelationships) {
     EXPECT_TRUE(Attr(d, "AKEY2")->IsForeignKey());
     EXPECT_EQ(Attr(d, "AKEY2")->GetPropertyValue("Key"), "(PK,FK)");
     EXPECT_TRUE(a->KeyChangedAttributes.empty());
-    for (TVELRelationship* r : {ab, bc, cd}) EXPECT_EQ(r->RelationshipType, rtIdentifying) << r->GetName();
+    for (TVELRelationship* r : {ab, bc, cd})
+        EXPECT_EQ(r->RelationshipType, rtIdentifying) << r->GetName();
 
     // Taking it out of A's key drops the pair; B keeps the column, which is part of its own key,
     // so nothing changes further down.
@@ -137,7 +141,8 @@ TEST_F(RelationshipTest, KeysPropagateThroughChainsOfIdentifyingRelationships) {
     extra->SetPrimaryKey(false);
     dd.RepairRelationships();
     EXPECT_EQ(Attr(e, "AKEY2"), nullptr);
-    EXPECT_EQ(Names(std::vector<TVELAttribute*>{e->AttributeAt(0), e->AttributeAt(1)}), (Strings{"EID", "AID"}));
+    EXPECT_EQ(Names(std::vector<TVELAttribute*>{e->AttributeAt(0), e->AttributeAt(1)}),
+              (Strings{"EID", "AID"}));
 
     // A key attribute of the parent deleted outright takes the non-key foreign key with it.
     a->DeleteMember(Attr(a, "AID"));
@@ -189,7 +194,7 @@ TEST_F(RelationshipTest, ReuseExistingAndSharedForeignKeys) {
     const int before = order->Attributes.Count();
     TVELRelationship* r1 = Relate(customer, order, rtNonIdentifying);
     TVELRelationship* r2 = Relate(shop, order, rtNonIdentifying);
-    EXPECT_EQ(order->Attributes.Count(), before);  // reused, not created
+    EXPECT_EQ(order->Attributes.Count(), before); // reused, not created
     EXPECT_EQ(r1->PairAt(0)->ForeignKeyID, existing->ID);
     EXPECT_EQ(r2->PairAt(0)->ForeignKeyID, existing->ID);
     std::vector<TVELAttribute*> refersTo;
@@ -263,9 +268,9 @@ TEST_F(RelationshipTest, DeletingParentsAndSwitchedOffOptions) {
     std::vector<TVELRelationship*> relationships;
     dd.Relationships(relationships);
     EXPECT_TRUE(relationships.empty());
-    EXPECT_EQ(dd.FindObjectByID(subID), nullptr);  // the connection and its orphaned subcategory
+    EXPECT_EQ(dd.FindObjectByID(subID), nullptr); // the connection and its orphaned subcategory
     EXPECT_EQ(Attr(plain, "PID"), nullptr);
-    EXPECT_NE(Attr(ident, "PID"), nullptr);  // in the child's own key
+    EXPECT_NE(Attr(ident, "PID"), nullptr); // in the child's own key
     EXPECT_EQ(KeyNames(ident), (Strings{"IID", "PID"}));
 
     // Deleting foreign-key attributes switched off: the pair goes, the attribute stays.
@@ -325,12 +330,14 @@ TEST_F(RelationshipTest, ValidateReportsEveryProblem) {
     r->MandatoryParent = true;
     r->DeleteRule = raSetDefault;
     r->UpdateRule = raCascade;
-    EXPECT_EQ(Messages(*r),
-              (Strings{"2 Relationship has a cardinality of exactly one, yet foreign key \"PID\" allows null values.",
-                       "3 Delete rule is \"set default\" but foreign key \"PID\" has no default specified.",
-                       "2 Child attribute \"PID\" data type not consistent with parent attribute \"PID\" data type.",
-                       "3 Update rule action not supported. Set to default.",
-                       "3 Delete rule action not supported. Set to default."}));
+    EXPECT_EQ(
+        Messages(*r),
+        (Strings{
+            "2 Relationship has a cardinality of exactly one, yet foreign key \"PID\" allows null values.",
+            "3 Delete rule is \"set default\" but foreign key \"PID\" has no default specified.",
+            "2 Child attribute \"PID\" data type not consistent with parent attribute \"PID\" data type.",
+            "3 Update rule action not supported. Set to default.",
+            "3 Delete rule action not supported. Set to default."}));
     // Repaired against the target's sets.
     EXPECT_EQ(r->UpdateRule, raNone);
     EXPECT_EQ(r->DeleteRule, raNone);
@@ -348,34 +355,38 @@ TEST_F(RelationshipTest, ValidateReportsEveryProblem) {
     fk->DataType->DataType = "INTEGER";
     fk->SetNotNull(true);
     r->DeleteRule = raSetNull;
-    EXPECT_EQ(Messages(*r),
-              (Strings{"3 Delete rule is \"set null\" but foreign key \"PID\" is required (not null).",
-                       "3 Delete rule is \"set null\" but foreign key \"ShortCode\" is required (not null).",
-                       "2 Child attribute \"ShortCode\" data type length is lower than parent attribute \"Code\" data "
-                       "type length.",
-                       "3 Delete rule action not supported. Set to default."}));
+    EXPECT_EQ(
+        Messages(*r),
+        (Strings{
+            "3 Delete rule is \"set null\" but foreign key \"PID\" is required (not null).",
+            "3 Delete rule is \"set null\" but foreign key \"ShortCode\" is required (not null).",
+            "2 Child attribute \"ShortCode\" data type length is lower than parent attribute \"Code\" data "
+            "type length.",
+            "3 Delete rule action not supported. Set to default."}));
 
     // Without referential integrity the rules are removed; the pairs must match the key.
     dd.SetTarget("norefint");
     r->UpdateRule = raCascade;
     r->DeleteRule = raRestrict;
-    EXPECT_EQ(Messages(*r),
-              (Strings{"2 Child attribute \"ShortCode\" data type length is lower than parent attribute \"Code\" "
-                       "data type length.",
-                       "2 Referential integrity is not supported by the target DBMS. Update/delete rule will be "
-                       "removed.",
-                       "2 Referential integrity is not supported by the target DBMS. Update/delete rule will be "
-                       "removed.",
-                       "3 The parent attributes of a relationship do not correspond to the primary key of the "
-                       "parent."}));
+    EXPECT_EQ(
+        Messages(*r),
+        (Strings{"2 Child attribute \"ShortCode\" data type length is lower than parent attribute \"Code\" "
+                 "data type length.",
+                 "2 Referential integrity is not supported by the target DBMS. Update/delete rule will be "
+                 "removed.",
+                 "2 Referential integrity is not supported by the target DBMS. Update/delete rule will be "
+                 "removed.",
+                 "3 The parent attributes of a relationship do not correspond to the primary key of the "
+                 "parent."}));
     EXPECT_EQ(r->UpdateRule, raNone);
     EXPECT_EQ(r->DeleteRule, raNone);
 
     r->RemoveAllPairs();
     r->MandatoryParent = false;
-    EXPECT_EQ(Messages(*r), (Strings{"2 Relationship has no linked attributes.",
-                                     "3 The parent attributes of a relationship do not correspond to the primary key "
-                                     "of the parent."}));
+    EXPECT_EQ(Messages(*r),
+              (Strings{"2 Relationship has no linked attributes.",
+                       "3 The parent attributes of a relationship do not correspond to the primary key "
+                       "of the parent."}));
 
     // Missing ends stop the validation.
     auto* sub = static_cast<TVELSubCategory*>(dd.CreateObject(otSubCategory, true));
@@ -458,7 +469,8 @@ TEST_F(RelationshipTest, MergeTranslatesConnectionEnds) {
 
     TVELDataDictionary target;
     target.SetTarget("rel");
-    for (int i = 0; i < 5; ++i) target.CreateObject(otDomain, true);
+    for (int i = 0; i < 5; ++i)
+        target.CreateObject(otDomain, true);
     target.LoadObjects(saved, true, true);
     std::vector<TVELRelationship*> relationships;
     target.Relationships(relationships);
@@ -469,7 +481,7 @@ TEST_F(RelationshipTest, MergeTranslatesConnectionEnds) {
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(parent->GetName(), "P");
     EXPECT_EQ(child->GetName(), "C");
-    EXPECT_NE(parent->ID, p->ID);  // renumbered
+    EXPECT_NE(parent->ID, p->ID); // renumbered
 
     // Without fixConnections the connections are left out.
     TVELDataDictionary plain;
@@ -492,7 +504,8 @@ TEST_F(RelationshipTest, DamagedModelTextsLoadWhatTheyCan) {
         "<REL><PARENTOBJECTID>x</PARENTOBJECTID><CHILDOBJECTID>1</CHILDOBJECTID><PAIRS><PAIR><KEYID>q</KEYID>"
         "</PAIR></PAIRS></REL></DATADICT>",
         "<DBID>rel</DBID><ENT><ID>5</ID><ATTRIBUTES><ATTR><ID>2</ID><NAME>a</NAME></ATTR><ATTR><ID>2</ID>"
-        "<NAME>b</NAME></ATTR></ATTRIBUTES><PKCON><ATTRIBUTEIDS><ATTRIBUTEID>2</ATTRIBUTEID></ATTRIBUTEIDS></PKCON>"
+        "<NAME>b</NAME></ATTR></ATTRIBUTES><PKCON><ATTRIBUTEIDS><ATTRIBUTEID>2</ATTRIBUTEID></ATTRIBUTEIDS></"
+        "PKCON>"
         "</ENT><ENT><ID>6</ID></ENT><REL><PARENTOBJECTID>5</PARENTOBJECTID><CHILDOBJECTID>6</CHILDOBJECTID>"
         "<RELTYPE>0</RELTYPE><MANDATORYPARENT>1</MANDATORYPARENT></REL>",
         "<DBID>rel</DBID><REL><PARENTOBJECTID>5</PARENTOBJECTID><CHILDOBJECTID>5</CHILDOBJECTID></REL>",
