@@ -536,12 +536,13 @@ void TVELDataDictionary::RenumberDuplicateAttributes() {
 
 void TVELDataDictionary::RepairRelationships() {
     const TBulkScope bulk(*this);
-    // Connections whose ends no longer resolve are dropped; key propagation follows with the
-    // relationship classes.
+    // Relationships whose ends no longer resolve to entities are dropped (a deletion may take
+    // further objects with it).
     for (int i = Count() - 1; i >= 0; --i) {
+        if (i >= Count()) continue;
         int32_t parent = 0, child = 0;
         TVELNamedObject* item = Items(i);
-        if (!item->GetConnectionEnds(parent, child)) continue;
+        if (Object(i)->ObjectType != otRelationship || !item->GetConnectionEnds(parent, child)) continue;
         if (item->Deleting) continue;
         if (!ResolveEntity(child) || !ResolveEntity(parent)) DeleteObject(item);
     }

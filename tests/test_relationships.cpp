@@ -433,6 +433,11 @@ TEST_F(RelationshipTest, MarkupRoundTripAndLoading) {
     auto* conn = static_cast<TVELSubCategoryConnection*>(dd.CreateObject(otSubCategoryConnection, true));
     conn->ParentObjectID = sub->ID;
     conn->ChildObjectID = c->ID;
+    // A subcategory connection to a subcategory that stands for no entity is kept.
+    auto* plainSub = static_cast<TVELSubCategory*>(dd.CreateObject(otSubCategory, true));
+    auto* plainConn = static_cast<TVELSubCategoryConnection*>(dd.CreateObject(otSubCategoryConnection, true));
+    plainConn->ParentObjectID = p->ID;
+    plainConn->ChildObjectID = plainSub->ID;
     EXPECT_EQ(viaSub->GetChildEntity(), stand);
 
     const std::string saved = dd.SaveToMarkup();
