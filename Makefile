@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup fuzz-script install clean
+.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup fuzz-script fuzz-model install clean
 
 all: build
 
@@ -42,9 +42,9 @@ bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
 # Runs a harness (fuzz-markup: the markup codec; fuzz-script: the SQL script tokenizer, splitter
-# and script classes) for FUZZ_SECONDS on a copy of its seed corpus; findings are written to
+# and script classes; fuzz-model: loading saved models) for FUZZ_SECONDS on a copy of its seed corpus; findings are written to
 # $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
-fuzz-markup fuzz-script: fuzz-%:
+fuzz-markup fuzz-script fuzz-model: fuzz-%:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DARDVIN_FUZZ=ON -DARDVIN_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$*
 	@corpus=$$(mktemp -d) && cp fuzz/corpus/$*/* "$$corpus"/ && \
