@@ -41,9 +41,9 @@ test-asan: $(ASAN_BUILD)/build.ninja
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
-# Runs a harness (fuzz-markup: the markup codec; fuzz-script: the SQL script tokenizer, splitter
-# and script classes; fuzz-model: loading saved models) for FUZZ_SECONDS on a copy of its seed corpus; findings are written to
-# $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
+# Runs a harness for FUZZ_SECONDS on a copy of its seed corpus (fuzz-markup: the markup codec;
+# fuzz-script: the SQL script splitter and script classes; fuzz-model: loading saved models).
+# Findings are written to $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
 fuzz-markup fuzz-script fuzz-model: fuzz-%:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DARDVIN_FUZZ=ON -DARDVIN_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$*
