@@ -45,6 +45,13 @@ std::vector<std::string> AttributeNames(const TVELEntity* entity, const std::vec
 
 std::string ExpandNameTemplate(const TVELNamedObject& object, std::string_view tmpl) {
     if (tmpl.find('%') == std::string_view::npos) return std::string(tmpl);
+    // A foreign key's template first gets the placeholders of its relationship.
+    std::string relationshipExpanded;
+    if (const auto* constraint = dynamic_cast<const TVELConstraint*>(&object))
+        if (const TVELForeignKeySource* source = constraint->ForeignKeySource()) {
+            relationshipExpanded = source->ExpandRelationshipTemplate(tmpl);
+            tmpl = relationshipExpanded;
+        }
     const TVELEntity* entity = EntityOf(&object);
     std::vector<std::string> columns;
     if (const auto* constraint = dynamic_cast<const TVELConstraint*>(&object)) {

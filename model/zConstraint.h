@@ -41,6 +41,9 @@ public:
     // (parent attribute identifier, child attribute identifier), in pair order.
     virtual void ForeignKeyPairs(std::vector<std::pair<int32_t, int32_t>>& pairs) const = 0;
     virtual TVELConstraint* ForeignKeyConstraint() const = 0;
+    // A naming template with the relationship's own placeholders (parent and child tables,
+    // relationship name) replaced; ExpandNameTemplate does the rest.
+    virtual std::string ExpandRelationshipTemplate(std::string_view tmpl) const { return std::string(tmpl); }
 };
 
 class TVELConstraint : public TVELDatabaseObject {

@@ -17,7 +17,9 @@
 #include "zDomain.h"
 #include "zEntity.h"
 #include "zIndex.h"
+#include "zPackages.h"
 #include "zProcedure.h"
+#include "zRelationship.h"
 #include "zSLDatatypes.h"
 #include "zSequence.h"
 #include "zTrigger.h"
@@ -140,7 +142,8 @@ void TVELDataDictionary::DropCaches() const {
 }
 
 TVELDataDictionary::TVELDataDictionary()
-    : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()) {}
+    : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()),
+      packages_(std::make_unique<TVELPackages>(this)) {}
 
 TVELDataDictionary::~TVELDataDictionary() { ClearAndFree(); }
 
@@ -156,6 +159,8 @@ std::unique_ptr<TVELDatabaseObject> TVELDataDictionary::NewObjectOfType(int type
     case otProcedure: return std::make_unique<TVELProcedure>(owner);
     case otView: return std::make_unique<TVELView>(owner);
     case otRule: return std::make_unique<TVELRule>(owner);
+    case otRelationship: return std::make_unique<TVELRelationship>(owner);
+    case otSubCategoryConnection: return std::make_unique<TVELSubCategoryConnection>(owner);
     default: return nullptr;
     }
 }
@@ -164,6 +169,7 @@ void TVELDataDictionary::SetTarget(std::string_view dbid) {
     if (dbid.empty()) {
         settings_ = std::make_unique<TVELDatabaseSettings>();
         dataTypes_->Clear();
+        packages_->Load("");
         return;
     }
     auto settings = std::make_unique<TVELDatabaseSettings>();
@@ -176,6 +182,7 @@ void TVELDataDictionary::SetTarget(std::string_view dbid) {
         dataTypes_->LoadFromFile(typ);
     else
         dataTypes_->Clear();
+    packages_->Load(dbid);
 }
 
 std::string TVELDataDictionary::GetTarget() const { return settings_->DBID; }
@@ -185,6 +192,7 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
         if (OnObjectChanged) OnObjectChanged(sender);
     };
     object->OnNameChanged = [this](TVELNamedObject* sender) {
+        if (sender && dynamic_cast<TVELEntity*>(sender)) EntityRenamed(sender);
         if (OnObjectNameChanged) OnObjectNameChanged(sender);
     };
     // Changes of an entity's members are reported with the member as the object.
@@ -194,14 +202,42 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
     }
 }
 
+void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
+    relationship->OnPropagate = [this](TVELNamedObject* sender) {
+        if (OnObjectChanged) OnObjectChanged(sender);
+    };
+}
+
+void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
+    if (Loading) return;
+    for (const auto& item : items_) {
+        if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
+        auto* relationship = static_cast<TVELRelationship*>(item.get());
+        if (relationship->ParentObjectID == entity->ID || relationship->ChildObjectID == entity->ID)
+            relationship->DoNameChanged();
+    }
+}
+
 void TVELDataDictionary::Inserted(TVELNamedObject* item) {
-    (void)item;
     DropCaches();
+    // Entities record their key changes, so that relationships can follow them.
+    if (auto* entity = dynamic_cast<TVELEntity*>(item)) entity->TrackKeyChanges = true;
+    auto* relationship = dynamic_cast<TVELRelationship*>(item);
+    if (!relationship || Preparing) return;
+    ConnectRelationship(relationship);
+    if (!Loading) {
+        std::vector<TVELNamedObject*> changed;
+        relationship->Propagate(changed);
+    }
 }
 
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
-    (void)item;
     DropCaches();
+    // A deleted relationship takes the foreign-key attributes with it that may go.
+    if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
+        ConnectRelationship(relationship);
+        relationship->RemoveAllPairs();
+    }
 }
 
 TVELDatabaseObject* TVELDataDictionary::CreateObject(int type, bool initialize) {
@@ -271,6 +307,10 @@ TVELDomain* TVELDataDictionary::FindDomainByQualifiedName(std::string_view quali
     return dynamic_cast<TVELDomain*>(FindOfTypeByQualifiedName(otDomain, qualifiedName));
 }
 
+TVELRelationship* TVELDataDictionary::FindRelationship(std::string_view qualifiedName) const {
+    return dynamic_cast<TVELRelationship*>(FindOfTypeByQualifiedName(otRelationship, qualifiedName));
+}
+
 TVELDomain* TVELDataDictionary::FindDomain(std::string_view name) const {
     for (int i = 0; i < Count(); ++i)
         if (auto* domain = dynamic_cast<TVELDomain*>(Items(i)); domain && SameText(domain->GetName(), name))
@@ -280,6 +320,7 @@ TVELDomain* TVELDataDictionary::FindDomain(std::string_view name) const {
 
 void TVELDataDictionary::Entities(std::vector<TVELEntity*>& out) const { CollectByID(*this, out); }
 void TVELDataDictionary::Domains(std::vector<TVELDomain*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Relationships(std::vector<TVELRelationship*>& out) const { CollectByID(*this, out); }
 void TVELDataDictionary::SubCategories(std::vector<TVELSubCategory*>& out) const { CollectByID(*this, out); }
 void TVELDataDictionary::TextAreas(std::vector<TVELTextArea*>& out) const { CollectByID(*this, out); }
 void TVELDataDictionary::Views(std::vector<TVELView*>& out) const { CollectByID(*this, out); }
@@ -523,17 +564,34 @@ void TVELDataDictionary::RenumberDuplicateAttributes() {
 
 void TVELDataDictionary::RepairRelationships() {
     const TBulkScope bulk(*this);
-    // Connections whose ends no longer resolve are dropped; key propagation follows with the
-    // relationship classes.
+    // Relationships whose ends no longer resolve to entities are dropped (a deletion may take
+    // further objects with it).
     for (int i = Count() - 1; i >= 0; --i) {
+        if (i >= Count()) continue;
         int32_t parent = 0, child = 0;
         TVELNamedObject* item = Items(i);
-        if (!item->GetConnectionEnds(parent, child)) continue;
+        if (Object(i)->ObjectType != otRelationship || !item->GetConnectionEnds(parent, child)) continue;
         if (item->Deleting) continue;
         if (!ResolveEntity(child) || !ResolveEntity(parent)) DeleteObject(item);
     }
-    // (Key propagation over all relationships, until a pass changes nothing, comes here.)
+    std::vector<TVELRelationship*> relationships;
+    CollectOfClass(relationships);
+    for (TVELRelationship* relationship : relationships)
+        ConnectRelationship(relationship);
+    // Every pass can carry a key change one relationship further along a chain; a cycle of
+    // identifying relationships would grow keys for ever, hence the limit.
+    std::vector<TVELNamedObject*> changed;
+    for (size_t pass = 0; pass <= relationships.size() + 1; ++pass) {
+        bool any = false;
+        for (TVELRelationship* relationship : relationships)
+            if (relationship->Propagate(changed)) any = true;
+        if (!any) break;
+    }
+    for (TVELRelationship* relationship : relationships)
+        relationship->Changed = false;
     ForEachEntity(*this, [](TVELEntity& entity) { entity.KeyChangedAttributes.clear(); });
+    for (TVELNamedObject* object : changed)
+        object->DoChanged();
 }
 
 TVELDatabaseObject* TVELDataDictionary::ResolveEntity(int32_t id) const {
@@ -554,10 +612,11 @@ TVELMessageCallback TVELDataDictionary::MessageCallback() {
 void TVELDataDictionary::CheckModel() {
     const TBulkScope bulk(*this);
     const TVELMessageCallback callback = MessageCallback();
-    // 1. (The data type conversion without a new target and the packages follow here.)
+    // 1. (The data type conversion without a new target follows here.)
     ForEachEntity(*this, [&](TVELEntity& entity) {
         for (int k = 0; k < entity.Attributes.Count(); ++k) entity.AttributeAt(k)->CheckDataType(callback);
     });
+    CheckPackages();
     // 2.
     std::vector<TVELDatabaseObject*> indexes;
     ForEachEntity(*this, [&](TVELEntity& entity) {
@@ -580,8 +639,14 @@ void TVELDataDictionary::CheckModel() {
         };
         switch (object->ObjectType) {
         case otEntity:
-        case otRelationship:
         case otDomain: object->Validate(true, callback); break;
+        case otRelationship: {
+            // A relationship without its entities was reported as removed.
+            auto* relationship = static_cast<TVELRelationship*>(object);
+            relationship->Validate(true, callback);
+            if (!relationship->GetParentEntity() || !relationship->GetChildEntity()) DeleteObject(relationship);
+            break;
+        }
         case otSequence:
             removeUnsupported(s.EnableSequences,
                               "Target DBMS does not support sequences/generators. Sequence/generator will be removed.");
@@ -595,6 +660,64 @@ void TVELDataDictionary::CheckModel() {
         }
     }
     if (OnCheckProgress) OnCheckProgress(nullptr);
+}
+
+// Brings the attributes made from packages in line with the packages: an attribute of an
+// unknown package, or one that no longer matches its item (name or data type changed), is
+// detached; one whose item is gone is deleted; an item that an entity using the package lacks
+// is added to the entity. Without a package folder nothing is checked.
+void TVELDataDictionary::CheckPackages() {
+    if (!packages_->FolderExists()) return;
+    int deleted = 0;
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        std::unordered_map<std::string, std::unordered_set<int>> usedItems;  // package -> items present
+        for (int k = entity.Attributes.Count() - 1; k >= 0; --k) {
+            TVELAttribute* a = entity.AttributeAt(k);
+            if (a->PackageName.empty()) continue;
+            const TVELPackage* package = packages_->FindPackage(a->PackageName);
+            if (!package) {
+                Message(a, mlError, Format("Unknown package \"%s\" used by attribute \"%s\"",
+                                           a->PackageName.c_str(), a->GetName().c_str()));
+                Message(a, mlError, Format("Attribute \"%s\" detached from package \"%s\".", a->GetName().c_str(),
+                                           a->PackageName.c_str()));
+                a->PackageName.clear();
+                a->PackageItem = -1;
+                continue;
+            }
+            if (a->PackageItem < 0 || a->PackageItem >= package->Items.Count()) {
+                Message(&entity, mlError,
+                        Format("Attribute \"%s\" deleted because it was linked to a non existing packages or a non "
+                               "existing package item.",
+                               a->GetName().c_str()));
+                entity.DeleteMember(a);
+                ++deleted;
+                continue;
+            }
+            const TVELPackageItem* item = package->ItemAt(a->PackageItem);
+            if (!SameText(item->GetName(), a->GetName()) || !SameText(item->DataType->DataType, a->DataType->DataType)) {
+                Message(a, mlError, Format("Attribute \"%s\" detached from package \"%s\".", a->GetName().c_str(),
+                                           a->PackageName.c_str()));
+                a->PackageName.clear();
+                a->PackageItem = -1;
+                continue;
+            }
+            usedItems[a->PackageName].insert(a->PackageItem);
+        }
+        for (const auto& [name, items] : usedItems) {
+            const TVELPackage* package = packages_->FindPackage(name);
+            for (int i = 0; i < package->Items.Count(); ++i)
+                if (!items.count(i)) {
+                    const TVELAttribute* a = package->CreateAttribute(entity, i);
+                    Message(const_cast<TVELAttribute*>(a), mlError,
+                            Format("New attribute \"%s\" created in entity \"%s\" for package \"%s\".",
+                                   a->GetName().c_str(), entity.GetName().c_str(), name.c_str()));
+                }
+        }
+    });
+    if (deleted > 0)
+        Message(nullptr, mlError,
+                Format("%d attribute(s) linked to non existing packages or non existing package items deleted.",
+                       deleted));
 }
 
 void TVELDataDictionary::ClearStateFlags() {

@@ -20,13 +20,29 @@ class TVELDomain;
 class TVELEntity;
 class TVELForeignKeySource;
 class TVELIndex;
+class TVELPackages;
 class TVELProcedure;
+class TVELRelationship;
 class TVELRule;
 class TVELSequence;
 class TVELSubCategory;
 class TVELTextArea;
 class TVELTrigger;
 class TVELView;
+
+// How propagation names the attributes it creates in a child.
+enum TVELForeignKeyAttributeMode : uint8_t { fkmReuseExisting = 0, fkmAutoRename = 1 };
+
+// The model-wide options of key propagation, filled from the project's settings.
+struct TVELPropagationOptions {
+    // When false, relationships never create foreign-key attributes.
+    bool PropagateForeignKeys = true;
+    // When false, removing a pair never deletes its child attribute.
+    bool DeleteForeignKeyAttributes = true;
+    uint8_t ForeignKeyAttributeMode = fkmAutoRename;
+    // Naming template of new foreign-key attributes; "%column%" when empty.
+    std::string ForeignKeyAttributeTemplate;
+};
 
 class TVELDataDictionary : public TVELDatabaseObjectsList {
 public:
@@ -35,6 +51,8 @@ public:
 
     bool Preparing = false;
     bool Loading = false;
+    // Consulted by every relationship of the dictionary when it propagates keys.
+    TVELPropagationOptions PropagationOptions;
     std::function<void(TVELDatabaseObject* object, std::string_view markup)> OnObjectLoaded;
     std::function<void(TVELDatabaseObject* object)> OnObjectCreated;
     std::function<void(TVELDatabaseObject* object)> OnObjectMerged;
@@ -48,6 +66,8 @@ public:
 
     TVELDatabaseSettings* GetDatabaseSettings() const { return settings_.get(); }
     TSLDatatypes* GetDataTypes() const { return dataTypes_.get(); }
+    // The attribute packages of the target; reloaded by SetTarget.
+    TVELPackages* GetPackages() const { return packages_.get(); }
 
     // A new, empty object of a type number, owned by owner; nullptr for types the model
     // does not create (none, diagram).
@@ -69,6 +89,7 @@ public:
     }
     TVELEntity* FindEntity(std::string_view qualifiedName) const;
     TVELDomain* FindDomainByQualifiedName(std::string_view qualifiedName) const;
+    TVELRelationship* FindRelationship(std::string_view qualifiedName) const;
     // The first domain whose name equals the text, case-insensitively.
     TVELDomain* FindDomain(std::string_view name) const;
     // Objects of one type, ordered by identifier.
@@ -76,6 +97,7 @@ public:
     // The objects of one class, ordered by identifier.
     void Entities(std::vector<TVELEntity*>& out) const;
     void Domains(std::vector<TVELDomain*>& out) const;
+    void Relationships(std::vector<TVELRelationship*>& out) const;
     void SubCategories(std::vector<TVELSubCategory*>& out) const;
     void TextAreas(std::vector<TVELTextArea*>& out) const;
     void Views(std::vector<TVELView*>& out) const;
@@ -119,6 +141,8 @@ public:
     std::string SaveToMarkup() const;
     void LoadFromMarkup(std::string_view text);
     void LoadObjects(std::string_view text, bool merge, bool fixConnections);
+    // Drops the relationships whose ends resolve to no entity, then propagates keys over all
+    // relationships until a pass changes nothing.
     void RepairRelationships();
     void CheckModel();
     void ClearStateFlags();
@@ -146,11 +170,16 @@ private:
     void DropCaches() const;
     void CheckDeletion(const TVELNamedObject* item) const;
     void RenumberDuplicateAttributes();
+    void ConnectRelationship(TVELRelationship* relationship);
+    // Tells the relationships attached to a renamed entity, whose computed names follow it.
+    void EntityRenamed(const TVELNamedObject* entity);
+    void CheckPackages();
     mutable std::unique_ptr<TBulkCaches> bulk_;
     mutable int bulkScopes_ = 0;
     mutable size_t lastSaveSize_ = 0;  // of the last SaveToMarkup, to size the next one
     std::unique_ptr<TVELDatabaseSettings> settings_;
     std::unique_ptr<TSLDatatypes> dataTypes_;
+    std::unique_ptr<TVELPackages> packages_;
 };
 
 }  // namespace ardvin

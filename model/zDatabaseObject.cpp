@@ -1,5 +1,5 @@
 // Database objects: the object-type table, schema/comment/note, qualified names, name
-// validation against the target, and the schema-aware owning list (Part 1.1).
+// validation against the target, and the schema-aware owning list.
 #include "zDatabaseObject.h"
 
 #include <typeinfo>
@@ -29,7 +29,7 @@ const TVELObjectTypeInfo ObjectTypes[ObjectTypeCount] = {
     {"SUBCATEGORYCONNECTION", "SubCategoryConnection", "SubCategoryConnection", "SubCategoryConnections",
      "SubCategoryConnections", "SUBCATEGORYCONNECTOR", "TVELSubCategoryConnection"},
     {"STAMP", "Stamp", "stamp", "Stamps", "Stamps", "STAMPC", "TVELStamp"},
-    // The diagrams of subsystem 7 (Part 7.4).
+    // Diagrams.
     {"DIAGRAM", "Diagram", "diagram", "Diagrams", "Diagrams", "", "TVELDiagram"},
     {"PROCEDURE", "Procedure", "procedure", "Procedures", "Procedures", "", "TVELProcedure"},
     {"VIEW", "View", "view", "Views", "Views", "VIEWC", "TVELView"},

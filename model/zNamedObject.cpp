@@ -1,4 +1,4 @@
-// Named model objects and the owning lists that number, find, order and delete them (Part 1.1).
+// Named model objects and the owning lists that number, find, order and delete them.
 #include "zNamedObject.h"
 
 #include <algorithm>

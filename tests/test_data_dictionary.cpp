@@ -23,12 +23,16 @@ class DictionaryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteFile(dir.File("full.def"), "[general]\r\ndbmsname=Full Target\r\n"
+                                        "reservedwordsfile=full_reserved.txt\r\n"
+                                        "[scriptelements]\r\nDELIMITERDDLBEGIN=[\r\nDELIMITERDDLEND=]\r\n"
+                                        "[namelengths]\r\nmaxviewnamelength=8\r\n"
                                         "[supported]\r\nenablesequences=1\r\nenableviews=1\r\n"
                                         "enableprocedures=1\r\nenablerules=1\r\nenableschemas=1\r\n"
                                         "[sequences]\r\nseqcyclecodes=NOCYCLE;CYCLE\r\nseqordercodes=NOORDER;ORDER\r\n"
                                         "seqintegertypes=BIGINT;INTEGER\r\n[rules]\r\nruletypes=ON INSERT;ON UPDATE\r\n");
         WriteFile(dir.File("full.typ"), "LISTNAME;BASE\r\nINTEGER;INTEGER;;;Exact Numeric;0;0;1\r\n"
                                         "VARCHAR;VARCHAR(%L);;;String;50;0;0\r\n");
+        WriteFile(dir.File("full_reserved.txt"), "SELECT\r\nTABLE\r\nDEFAULT:CURRENT_DATE\r\n");
         WriteFile(dir.File("bare.def"), "[general]\r\ndbmsname=Bare Target\r\n");
         TargetDatabases().Build(dir.Path());
     }
@@ -282,4 +286,41 @@ TEST(ViewCode, FormatterPutsClausesOnLinesOfTheirOwn) {
         "select a from t where alpha_value = 1 and beta_value = 2 or gamma_value = 3 and delta_value = 4 and x = 5";
     const std::string formatted = FormatViewCode(longLine);
     EXPECT_NE(formatted.find("\r\n AND beta_value"), std::string::npos) << formatted;
+}
+
+TEST_F(DictionaryTest, ObjectsCheckNamesAndQuoteThroughTheirTarget) {
+    TVELDataDictionary dd;
+    dd.SetTarget("full");
+    auto* view = dd.CreateObject(otView, true);
+    std::vector<std::string> messages;
+    const TVELMessageCallback collect = [&messages](TVELNamedObject*, int level, const std::string& text) {
+        messages.push_back(MessageLevelName(level) + ": " + text);
+    };
+
+    view->SetName("select");
+    view->Validate(false, collect);
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Warning: Name \"select\" contains a reserved word."),
+              messages.end());
+    messages.clear();
+    EXPECT_FALSE(view->ValidatePropertyValue("ObjectName", "Table", collect));
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Error: View name \"Table\" contains a reserved word."),
+              messages.end());
+    messages.clear();
+    // The length limit applies to the part after the schema.
+    EXPECT_TRUE(view->ValidatePropertyValue("ObjectName", "sales.Orders12", collect)) << messages.size();
+    EXPECT_FALSE(view->ValidatePropertyValue("ObjectName", "sales.Orders123", collect));
+    EXPECT_EQ(messages.back(), "Error: View name \"sales.Orders123\" is too long. Max length is 8.");
+    // Without a callback an error raises.
+    EXPECT_THROW(view->ValidatePropertyValue("ObjectName", "", nullptr), EVELError);
+
+    view->SetName("Orders");
+    view->SchemaName = "sales";
+    EXPECT_EQ(view->GetQualifiedName(), "[sales].[Orders]");
+    EXPECT_EQ(view->GetPropertyValue("GetNonQuotedQualifiedName"), "sales.Orders");
+    EXPECT_EQ(view->GetPropertyState("SchemaName"), 0);
+    EXPECT_TRUE(dd.GetDatabaseSettings()->IsDefaultKeyword("CURRENT_DATE"));
+
+    TVELDataDictionary bare;
+    bare.SetTarget("bare");
+    EXPECT_EQ(bare.CreateObject(otView, true)->GetPropertyState("SchemaName"), 2);
 }

@@ -1,4 +1,4 @@
-// Named objects and object lists (Part 1.1).
+// Named objects and object lists.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,0 +1,96 @@
+#include "TestServers.h"
+
+#include <libpq-fe.h>
+#include <mysql.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+namespace ardvin::test {
+
+namespace {
+
+std::map<std::string, std::string> ReadEnvFile() {
+    std::ifstream in(ARDVIN_TEST_SERVERS_ENV);
+    if (!in)
+        throw std::runtime_error(std::string("The test servers are not running (no ") + ARDVIN_TEST_SERVERS_ENV +
+                                 "). Run the tests through ctest, which starts them.");
+    std::map<std::string, std::string> values;
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+ServerParams Params(const std::string& prefix) {
+    auto values = ReadEnvFile();
+    ServerParams p;
+    p.Host = values[prefix + "_HOST"];
+    p.Port = std::stoi(values[prefix + "_PORT"]);
+    p.User = values[prefix + "_USER"];
+    p.Password = values[prefix + "_PASSWORD"];
+    p.Socket = values[prefix + "_SOCKET"];
+    return p;
+}
+
+std::string UniqueName(const std::string& prefix) {
+    static std::atomic<int> counter{0};
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return prefix + "_" + std::to_string(getpid()) + "_" + std::to_string(now % 100000) + "_" +
+           std::to_string(++counter);
+}
+
+void PostgresExec(const std::string& sql) {
+    std::unique_ptr<PGconn, decltype(&PQfinish)> conn(PQconnectdb(PostgresConnInfo().c_str()), &PQfinish);
+    if (PQstatus(conn.get()) != CONNECTION_OK)
+        throw std::runtime_error(std::string("PostgreSQL test server: ") + PQerrorMessage(conn.get()));
+    std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn.get(), sql.c_str()), &PQclear);
+    if (PQresultStatus(res.get()) != PGRES_COMMAND_OK)
+        throw std::runtime_error(std::string("PostgreSQL test server: ") + PQerrorMessage(conn.get()));
+}
+
+void MariaDBExec(const std::string& sql) {
+    const ServerParams p = MariaDBServer();
+    std::unique_ptr<MYSQL, decltype(&mysql_close)> conn(mysql_init(nullptr), &mysql_close);
+    if (!mysql_real_connect(conn.get(), p.Host.c_str(), p.User.c_str(), p.Password.c_str(), nullptr,
+                            static_cast<unsigned>(p.Port), nullptr, 0))
+        throw std::runtime_error(std::string("MariaDB test server: ") + mysql_error(conn.get()));
+    if (mysql_query(conn.get(), sql.c_str()) != 0)
+        throw std::runtime_error(std::string("MariaDB test server: ") + mysql_error(conn.get()));
+}
+
+}  // namespace
+
+ServerParams PostgresServer() { return Params("PG"); }
+ServerParams MariaDBServer() { return Params("MARIADB"); }
+
+std::string PostgresConnInfo(const std::string& database) {
+    const ServerParams p = PostgresServer();
+    return "host=" + p.Host + " port=" + std::to_string(p.Port) + " user=" + p.User + " dbname=" + database +
+           " connect_timeout=10";
+}
+
+std::string CreatePostgresDatabase(const std::string& prefix) {
+    const std::string name = UniqueName(prefix);
+    PostgresExec("CREATE DATABASE \"" + name + "\" TEMPLATE template0 ENCODING 'UTF8'");
+    return name;
+}
+
+std::string CreateMariaDBDatabase(const std::string& prefix) {
+    const std::string name = UniqueName(prefix);
+    MariaDBExec("CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci");
+    return name;
+}
+
+void DropPostgresDatabase(const std::string& name) { PostgresExec("DROP DATABASE IF EXISTS \"" + name + "\" WITH (FORCE)"); }
+
+void DropMariaDBDatabase(const std::string& name) { MariaDBExec("DROP DATABASE IF EXISTS `" + name + "`"); }
+
+}  // namespace ardvin::test
