@@ -21,13 +21,13 @@ using ardvin::test::WriteFile;
 
 namespace {
 
-// A relationship as far as entities see it: two ends and column pairs. The relationship
-// classes implement the same interface.
+// A relationship as far as entities see it: two ends and column pairs, set directly rather
+// than by key propagation. (No relationship type number: the data dictionary takes objects of
+// that type for its relationship class.)
 class FakeRelationship : public TVELDatabaseObject, public TVELForeignKeySource {
 public:
     explicit FakeRelationship(TVELPersistent* owner)
         : TVELDatabaseObject(owner), Key(std::make_unique<TVELConstraint>(this)) {
-        ObjectType = otRelationship;
         Key->ID = 1;
         Key->ConstraintType = ctForeignKey;
         Key->Level = clTable;
