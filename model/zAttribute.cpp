@@ -90,10 +90,16 @@ std::string TVELAttributeIDs::CommaText() const {
 }
 
 std::string TVELAttributeIDs::SaveToMarkup() const {
-    std::string content;
-    for (int32_t id : ids_)
-        AppendElement(content, "ATTRIBUTEID", IntToStr(id));
-    return WrapSection("ATTRIBUTEIDS", content);
+    std::string r;
+    AppendMarkup(r);
+    return r;
+}
+
+void TVELAttributeIDs::AppendMarkup(std::string& out) const {
+    AppendSectionWith(out, "ATTRIBUTEIDS", [this](std::string& o) {
+        for (int32_t id : ids_)
+            AppendElement(o, "ATTRIBUTEID", IntToStr(id));
+    });
 }
 
 void TVELAttributeIDs::LoadFromMarkup(std::string_view text) {
@@ -121,12 +127,6 @@ bool IsDataTypeKey(std::string_view key) {
 
 namespace {
 
-std::unique_ptr<TVELConstraint> NewColumnConstraint(TVELAttribute* owner) {
-    auto c = std::make_unique<TVELConstraint>(owner);
-    c->Level = clColumn;
-    return c;
-}
-
 bool YesValue(std::string_view value) {
     return SameText(value, "Yes") || value == "1" || SameText(value, "True");
 }
@@ -145,25 +145,48 @@ TVELSequence* SequenceWithID(const TVELDatabaseObject& object, int32_t id) {
 } // namespace
 
 TVELAttribute::TVELAttribute(TVELPersistent* owner)
-    : TVELDatabaseObject(owner), DataType(std::make_unique<TVELDataType>(this)),
-      CheckConstraint(NewColumnConstraint(this)), NotNullConstraint(NewColumnConstraint(this)),
-      DefaultConstraint(NewColumnConstraint(this)) {
+    : TVELDatabaseObject(owner), DataType(std::make_unique<TVELDataType>(this)) {
     ObjectType = otAttribute;
-    ForceColumnConstraints();
 }
 
 TVELAttribute::~TVELAttribute() = default;
 
-void TVELAttribute::ForceColumnConstraints() {
-    auto force = [this](TVELConstraint& c, int32_t id, uint8_t type) {
-        c.ID = id;
-        c.ConstraintType = type;
-        c.Level = clColumn;
-        c.AttributeIDs.SetIDs({ID});
-    };
-    force(*NotNullConstraint, 1, ctNotNull);
-    force(*DefaultConstraint, 2, ctDefault);
-    force(*CheckConstraint, 3, ctCheck);
+// Identifier, type and level of a column constraint follow from its slot; its only attribute
+// is this one.
+void TVELAttribute::ForceColumnConstraint(TVELConstraint& constraint, ColumnSlot slot) const {
+    static constexpr uint8_t Types[] = {ctNotNull, ctDefault, ctCheck};
+    constraint.ID = slot + 1;
+    constraint.ConstraintType = Types[slot];
+    constraint.Level = clColumn;
+    constraint.AttributeIDs.SetIDs({ID});
+}
+
+TVELConstraint* TVELAttribute::ColumnConstraint(ColumnSlot slot) const {
+    std::unique_ptr<TVELConstraint>& c = columnConstraints_[slot];
+    if (!c) {
+        c = std::make_unique<TVELConstraint>(const_cast<TVELAttribute*>(this));
+        ForceColumnConstraint(*c, slot);
+    }
+    return c.get();
+}
+
+TVELConstraint* TVELAttribute::ColumnConstraintByID(int32_t id) const {
+    return id >= 1 && id <= 3 ? ColumnConstraint(static_cast<ColumnSlot>(id - 1)) : nullptr;
+}
+
+TVELConstraint* TVELAttribute::ExistingColumnConstraint(int32_t id) const {
+    return id >= 1 && id <= 3 ? columnConstraints_[id - 1].get() : nullptr;
+}
+
+const std::string& TVELAttribute::ColumnValue(ColumnSlot slot) const {
+    static const std::string none;
+    return columnConstraints_[slot] ? columnConstraints_[slot]->Value : none;
+}
+
+void TVELAttribute::SetColumnValue(ColumnSlot slot, std::string_view value) {
+    if (ColumnValue(slot) == value) return;
+    ColumnConstraint(slot)->Value = std::string(value);
+    DoChanged();
 }
 
 TVELEntity* TVELAttribute::GetEntity() const {
@@ -172,8 +195,8 @@ TVELEntity* TVELAttribute::GetEntity() const {
 
 void TVELAttribute::SetID(int32_t id) {
     TVELDatabaseObject::SetID(id);
-    for (TVELConstraint* c : {CheckConstraint.get(), NotNullConstraint.get(), DefaultConstraint.get()})
-        c->AttributeIDs.SetIDs({id});
+    for (const auto& c : columnConstraints_)
+        if (c) c->AttributeIDs.SetIDs({id});
 }
 
 int TVELAttribute::AutoNumberMethod() const {
@@ -198,38 +221,15 @@ void TVELAttribute::SetPrimaryKey(bool flag) {
 }
 
 bool TVELAttribute::IsNotNull() const {
-    return NotNullConstraint->Value == "1";
+    return ColumnValue(NotNullSlot) == "1";
 }
 
 void TVELAttribute::SetNotNull(bool flag) {
-    const char* value = flag ? "1" : "";
-    if (NotNullConstraint->Value == value) return;
-    NotNullConstraint->Value = value;
-    DoChanged();
+    SetColumnValue(NotNullSlot, flag ? "1" : "");
 }
 
 bool TVELAttribute::IsIdentity() const {
     return DataType->AutoNumber;
-}
-
-std::string TVELAttribute::DefaultValue() const {
-    return DefaultConstraint->Value;
-}
-
-void TVELAttribute::SetDefaultValue(std::string_view value) {
-    if (DefaultConstraint->Value == value) return;
-    DefaultConstraint->Value = std::string(value);
-    DoChanged();
-}
-
-std::string TVELAttribute::CheckValue() const {
-    return CheckConstraint->Value;
-}
-
-void TVELAttribute::SetCheckValue(std::string_view value) {
-    if (CheckConstraint->Value == value) return;
-    CheckConstraint->Value = std::string(value);
-    DoChanged();
 }
 
 bool TVELAttribute::IsForeignKey() const {
@@ -309,8 +309,8 @@ void TVELAttribute::ApplyDomain() {
         DataType->Seed = seed;
         DataType->Increment = increment;
     }
-    if (!domain->CheckValue().empty()) CheckConstraint->Value = domain->CheckValue();
-    if (!domain->DefaultValue().empty()) DefaultConstraint->Value = domain->DefaultValue();
+    if (!domain->CheckValue().empty()) CheckConstraint()->Value = domain->CheckValue();
+    if (!domain->DefaultValue().empty()) DefaultConstraint()->Value = domain->DefaultValue();
 }
 
 // ---- auto-numbering ----
@@ -431,19 +431,19 @@ namespace {
 enum class ColumnKey { Name, NameTemplate, Options };
 struct ColumnConstraintKey {
     std::string_view Key;
-    std::unique_ptr<TVELConstraint> TVELAttribute::*Constraint;
+    int32_t ConstraintID; // 1 not null, 2 default, 3 check
     ColumnKey What;
 };
 const ColumnConstraintKey ColumnConstraintKeys[] = {
-    {"NotNullConstraintName", &TVELAttribute::NotNullConstraint, ColumnKey::Name},
-    {"NotNullConstraintNameTemplate", &TVELAttribute::NotNullConstraint, ColumnKey::NameTemplate},
-    {"notnullconstraintoptions", &TVELAttribute::NotNullConstraint, ColumnKey::Options},
-    {"CheckConstraintName", &TVELAttribute::CheckConstraint, ColumnKey::Name},
-    {"CheckConstraintNameTemplate", &TVELAttribute::CheckConstraint, ColumnKey::NameTemplate},
-    {"checkconstraintoptions", &TVELAttribute::CheckConstraint, ColumnKey::Options},
-    {"DefaultConstraintName", &TVELAttribute::DefaultConstraint, ColumnKey::Name},
-    {"DefaultConstraintNameTemplate", &TVELAttribute::DefaultConstraint, ColumnKey::NameTemplate},
-    {"defaultconstraintoptions", &TVELAttribute::DefaultConstraint, ColumnKey::Options},
+    {"NotNullConstraintName", 1, ColumnKey::Name},
+    {"NotNullConstraintNameTemplate", 1, ColumnKey::NameTemplate},
+    {"notnullconstraintoptions", 1, ColumnKey::Options},
+    {"CheckConstraintName", 3, ColumnKey::Name},
+    {"CheckConstraintNameTemplate", 3, ColumnKey::NameTemplate},
+    {"checkconstraintoptions", 3, ColumnKey::Options},
+    {"DefaultConstraintName", 2, ColumnKey::Name},
+    {"DefaultConstraintNameTemplate", 2, ColumnKey::NameTemplate},
+    {"defaultconstraintoptions", 2, ColumnKey::Options},
 };
 
 const ColumnConstraintKey* FindColumnConstraintKey(std::string_view key) {
@@ -465,7 +465,9 @@ std::string TVELAttribute::GetPropertyValue(std::string_view key) const {
     if (SameText(key, "GetDisplayDataType")) return GetDisplayDataType();
     if (SameText(key, "DataType")) {
         const TVELDomain* domain = GetDomain();
-        return domain ? "@" + domain->GetName() : GetDisplayDataType();
+        if (!domain) return GetDisplayDataType();
+        std::string r(1, '@');
+        return r.append(domain->GetName());
     }
     if (SameText(key, "AutoNumber")) return YesNo(AutoNumber);
     if (SameText(key, "NotNull")) return YesNo(IsNotNull());
@@ -473,14 +475,15 @@ std::string TVELAttribute::GetPropertyValue(std::string_view key) const {
     if (SameText(key, "CheckConstraint")) return CheckValue();
     if (SameText(key, "DefaultValue")) return DefaultValue();
     if (const ColumnConstraintKey* k = FindColumnConstraintKey(key)) {
-        const TVELConstraint& c = *(this->*(k->Constraint));
+        const TVELConstraint* c = ExistingColumnConstraint(k->ConstraintID);
+        if (!c) return std::string();
         switch (k->What) {
         case ColumnKey::Name:
-            return c.GetName();
+            return c->GetName();
         case ColumnKey::NameTemplate:
-            return c.NameTemplate;
+            return c->NameTemplate;
         case ColumnKey::Options:
-            return c.ConstraintOptions;
+            return c->ConstraintOptions;
         }
     }
     if (SameText(key, "RefersTo")) {
@@ -545,7 +548,7 @@ void TVELAttribute::SetPropertyValue(std::string_view key, std::string_view valu
     } else if (SameText(key, "DefaultValue")) {
         SetDefaultValue(value);
     } else if (const ColumnConstraintKey* k = FindColumnConstraintKey(key)) {
-        TVELConstraint& c = *(this->*(k->Constraint));
+        TVELConstraint& c = *ColumnConstraintByID(k->ConstraintID);
         if (k->What == ColumnKey::NameTemplate) c.SetTemplate(value);
         if (k->What == ColumnKey::Options) setText(c.ConstraintOptions, value);
     } else if (SameText(key, "AttributeSequence")) {
@@ -578,16 +581,22 @@ void TVELAttribute::Assign(const TVELNamedObject& source, bool copyLinks) {
     TriggerID = s->TriggerID;
     AutoNumberTrigger = s->AutoNumberTrigger;
     AutoNumberDefault = s->AutoNumberDefault;
-    CheckConstraint->Assign(*s->CheckConstraint);
-    NotNullConstraint->Assign(*s->NotNullConstraint);
-    DefaultConstraint->Assign(*s->DefaultConstraint);
+    for (int slot = 0; slot < 3; ++slot) {
+        const TVELConstraint* from = s->columnConstraints_[slot].get();
+        if (!from) {
+            columnConstraints_[slot].reset();
+            continue;
+        }
+        TVELConstraint* to = ColumnConstraint(static_cast<ColumnSlot>(slot));
+        to->Assign(*from);
+        ForceColumnConstraint(*to, static_cast<ColumnSlot>(slot));
+    }
     Collate = s->Collate;
     AttributeOptions = s->AttributeOptions;
     ExplicitNullText = s->ExplicitNullText;
     PackageName = s->PackageName;
     PackageItem = s->PackageItem;
     AutoNumber = s->AutoNumber;
-    ForceColumnConstraints();
 }
 
 bool TVELAttribute::Validate(bool fix, const TVELMessageCallback& callback) {
@@ -629,16 +638,22 @@ bool TVELAttribute::Validate(bool fix, const TVELMessageCallback& callback) {
                    cb);
     if (DomainID != -1 && !GetDomain()) DomainID = -1;
     if (DomainID == -1) DataType->Validate(fix, cb);
-    if (notNull) NotNullConstraint->Validate(fix, cb);
-    if (!Trim(DefaultValue()).empty()) DefaultConstraint->Validate(fix, cb);
-    if (!Trim(CheckValue()).empty()) CheckConstraint->Validate(fix, cb);
+    if (notNull) NotNullConstraint()->Validate(fix, cb);
+    if (!Trim(DefaultValue()).empty()) DefaultConstraint()->Validate(fix, cb);
+    if (!Trim(CheckValue()).empty()) CheckConstraint()->Validate(fix, cb);
     return !errors;
 }
 
 std::string TVELAttribute::SaveToMarkup() const {
-    std::string r = TVELDatabaseObject::SaveToMarkup();
+    std::string r;
+    AppendMarkup(r);
+    return r;
+}
+
+void TVELAttribute::AppendMarkup(std::string& r) const {
+    r += TVELDatabaseObject::SaveToMarkup();
     AppendElement(r, "DOMAINID", IntToStr(DomainID));
-    r += WrapSection(TVELDataType::Element, DataType->SaveToMarkup());
+    AppendSection(r, TVELDataType::Element, DataType->SaveToMarkup());
     if (AutoNumber) AppendElement(r, "AUTONUM", "1");
     if (AutoNumberTriggerInForce()) AppendElement(r, "AUTONUMBERTRIGGER", "1");
     if (AutoNumberDefault) AppendElement(r, "AUTONUMBERDEFAULT", "1");
@@ -650,10 +665,12 @@ std::string TVELAttribute::SaveToMarkup() const {
     }
     if (!Collate.empty()) AppendElement(r, "COLLATE", Collate);
     if (!AttributeOptions.empty()) AppendElement(r, "ATTROPT", AttributeOptions);
-    if (IsNotNull()) r += WrapSection("NNCON", NotNullConstraint->SaveToMarkup());
-    if (!Trim(CheckValue()).empty()) r += WrapSection("CCON", CheckConstraint->SaveToMarkup());
-    if (!Trim(DefaultValue()).empty()) r += WrapSection("DEFCON", DefaultConstraint->SaveToMarkup());
-    return r;
+    auto constraint = [&r](const char* tag, const TVELConstraint* c) {
+        AppendSectionWith(r, tag, [c](std::string& o) { c->AppendMarkup(o); });
+    };
+    if (IsNotNull()) constraint("NNCON", NotNullConstraint());
+    if (!Trim(CheckValue()).empty()) constraint("CCON", CheckConstraint());
+    if (!Trim(DefaultValue()).empty()) constraint("DEFCON", DefaultConstraint());
 }
 
 bool TVELAttribute::LoadFromMarkup(std::string_view text) {
@@ -676,10 +693,17 @@ bool TVELAttribute::LoadFromMarkup(std::string_view text) {
     PackageItem = StrToIntDef(ReadElement("PKGITEM", own, "-1"), -1);
     Collate = ReadElementText("COLLATE", own);
     AttributeOptions = ReadElementText("ATTROPT", own);
-    NotNullConstraint->LoadFromMarkup(nested[1]);
-    CheckConstraint->LoadFromMarkup(nested[2]);
-    DefaultConstraint->LoadFromMarkup(nested[3]);
-    ForceColumnConstraints();
+    // A constraint the text lacks is as a new one: it is made again when needed.
+    static constexpr ColumnSlot Slots[] = {NotNullSlot, CheckSlot, DefaultSlot};
+    for (int k = 0; k < 3; ++k) {
+        if (nested[k + 1].empty()) {
+            columnConstraints_[Slots[k]].reset();
+            continue;
+        }
+        TVELConstraint* c = ColumnConstraint(Slots[k]);
+        c->LoadFromMarkup(nested[k + 1]);
+        ForceColumnConstraint(*c, Slots[k]);
+    }
     SetID(loadedID);
     return ok;
 }

@@ -67,6 +67,7 @@ public:
 
     // The section ATTRIBUTEIDS with one ATTRIBUTEID element per entry.
     std::string SaveToMarkup() const;
+    void AppendMarkup(std::string& out) const;
     // Clears the list, then reads successive ATTRIBUTEID elements until one reads empty; an
     // entry that is not a number names no attribute and is left out.
     void LoadFromMarkup(std::string_view text);
@@ -92,10 +93,17 @@ public:
     int32_t TriggerID = -1;
     bool AutoNumberTrigger = false; // an auto-number trigger has been generated
     bool AutoNumberDefault = false; // the default value has been generated from the sequence
-    // Column constraints, identifiers 3, 1 and 2; each lists this attribute as its only entry.
-    std::unique_ptr<TVELConstraint> CheckConstraint;
-    std::unique_ptr<TVELConstraint> NotNullConstraint; // value "1" when required
-    std::unique_ptr<TVELConstraint> DefaultConstraint;
+    // The column constraints: check (identifier 3), not null (1, value "1" when required) and
+    // default (2); each lists this attribute as its only entry. Most columns never use most of
+    // them, so each is made on first access; reading the values never makes one.
+    TVELConstraint* CheckConstraint() const { return ColumnConstraint(CheckSlot); }
+    TVELConstraint* NotNullConstraint() const { return ColumnConstraint(NotNullSlot); }
+    TVELConstraint* DefaultConstraint() const { return ColumnConstraint(DefaultSlot); }
+    // The column constraint with the identifier (1, 2 or 3), made when needed; nullptr for
+    // other identifiers.
+    TVELConstraint* ColumnConstraintByID(int32_t id) const;
+    // The column constraint with the identifier when it has been made, else nullptr.
+    TVELConstraint* ExistingColumnConstraint(int32_t id) const;
     std::string Collate;
     std::string AttributeOptions; // element ATTROPT
     std::string ExplicitNullText; // not stored; set for generation
@@ -114,10 +122,10 @@ public:
     void SetNotNull(bool flag);
     // Whether the identity option of the data type is set.
     bool IsIdentity() const;
-    std::string DefaultValue() const;
-    void SetDefaultValue(std::string_view value);
-    std::string CheckValue() const;
-    void SetCheckValue(std::string_view value);
+    const std::string& DefaultValue() const { return ColumnValue(DefaultSlot); }
+    void SetDefaultValue(std::string_view value) { SetColumnValue(DefaultSlot, value); }
+    const std::string& CheckValue() const { return ColumnValue(CheckSlot); }
+    void SetCheckValue(std::string_view value) { SetColumnValue(CheckSlot, value); }
 
     // The child column of some pair of a relationship into the attribute's entity.
     bool IsForeignKey() const;
@@ -152,11 +160,20 @@ public:
     void Assign(const TVELNamedObject& source, bool copyLinks = false) override;
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
+    // SaveToMarkup written into out.
+    void AppendMarkup(std::string& out) const;
     bool LoadFromMarkup(std::string_view text) override;
 
 private:
-    void ForceColumnConstraints();
+    // Slots of the column constraints, by identifier - 1.
+    enum ColumnSlot { NotNullSlot = 0, DefaultSlot = 1, CheckSlot = 2 };
+    TVELConstraint* ColumnConstraint(ColumnSlot slot) const;
+    // The value of a column constraint; empty when it has not been made.
+    const std::string& ColumnValue(ColumnSlot slot) const;
+    void SetColumnValue(ColumnSlot slot, std::string_view value);
+    void ForceColumnConstraint(TVELConstraint& constraint, ColumnSlot slot) const;
     int AutoNumberMethod() const;
+    mutable std::unique_ptr<TVELConstraint> columnConstraints_[3];
 };
 
 } // namespace ardvin

@@ -407,14 +407,19 @@ bool TVELConstraint::Validate(bool fix, const TVELMessageCallback& callback) {
 }
 
 std::string TVELConstraint::SaveToMarkup() const {
-    std::string r = TVELDatabaseObject::SaveToMarkup();
-    if (!Value.empty()) AppendElement(r, "VALUE", Value);
-    AppendElement(r, "CONLEVEL", IntToStr(Level));
-    AppendElement(r, "CONTYPE", IntToStr(ConstraintType));
-    if (!ConstraintOptions.empty()) AppendElement(r, "CONOPT", ConstraintOptions);
-    if (!PKClustering.empty()) AppendElement(r, "PKCONCLUSTERING", PKClustering);
-    r += AttributeIDs.SaveToMarkup();
+    std::string r;
+    AppendMarkup(r);
     return r;
+}
+
+void TVELConstraint::AppendMarkup(std::string& out) const {
+    out += TVELDatabaseObject::SaveToMarkup();
+    if (!Value.empty()) AppendElement(out, "VALUE", Value);
+    AppendElement(out, "CONLEVEL", IntToStr(Level));
+    AppendElement(out, "CONTYPE", IntToStr(ConstraintType));
+    if (!ConstraintOptions.empty()) AppendElement(out, "CONOPT", ConstraintOptions);
+    if (!PKClustering.empty()) AppendElement(out, "PKCONCLUSTERING", PKClustering);
+    AttributeIDs.AppendMarkup(out);
 }
 
 bool TVELConstraint::LoadFromMarkup(std::string_view text) {

@@ -1,10 +1,15 @@
 #include "zDataDictionary.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "zAttribute.h"
 #include "zDatabaseSettings.h"
@@ -51,6 +56,20 @@ private:
 };
 
 std::string FirstOrEmpty(const std::vector<std::string>& list) { return list.empty() ? std::string() : list.front(); }
+
+// Reserves room for a text. A large buffer is backed by huge pages where the system offers
+// them: filling a buffer of a hundred megabytes page by page costs more than writing it.
+void ReserveLargeText(std::string& text, size_t size) {
+    text.reserve(size);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr size_t HugePage = size_t{2} << 20;
+    if (size < 4 * HugePage) return;
+    const auto begin = reinterpret_cast<uintptr_t>(text.data());
+    const uintptr_t first = (begin + HugePage - 1) & ~(HugePage - 1);
+    const uintptr_t last = (begin + size) & ~(HugePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
 
 // The objects of one class, ordered by identifier.
 template <class T> void CollectByID(const TVELDataDictionary& dictionary, std::vector<T*>& out) {
@@ -417,13 +436,11 @@ void TVELDataDictionary::CollectOfTypeByID(int type, std::vector<TVELDatabaseObj
 TVELDatabaseObject* TVELDataDictionary::FindSameObject(const TVELNamedObject* object) const {
     if (!object) return nullptr;
     // A column constraint: through its attribute.
-    if (const auto* attribute = dynamic_cast<const TVELAttribute*>(object->Owner)) {
+    if (const auto* attribute = dynamic_cast<const TVELAttribute*>(object->Owner);
+        attribute && dynamic_cast<const TVELConstraint*>(object)) {
         const auto* same = dynamic_cast<TVELAttribute*>(FindSameObject(attribute));
         if (!same) return nullptr;
-        for (TVELConstraint* c : {same->CheckConstraint.get(), same->NotNullConstraint.get(),
-                                  same->DefaultConstraint.get()})
-            if (c->ID == object->ID) return c;
-        return nullptr;
+        return same->ColumnConstraintByID(object->ID);
     }
     // A member of an entity: through the entity.
     if (const auto* entity = dynamic_cast<const TVELEntity*>(object->Owner)) {
@@ -442,19 +459,30 @@ TVELDatabaseObject* TVELDataDictionary::FindSameObject(const TVELNamedObject* ob
 // ---- markup -----------------------------------------------------------------------------------
 
 std::string TVELDataDictionary::SaveToMarkup() const {
-    std::vector<std::string> sections(std::size(Sections));
-    for (const auto& item : items_) {
-        const auto* object = static_cast<const TVELDatabaseObject*>(item.get());
-        for (size_t k = 0; k < std::size(Sections); ++k)
-            if (Sections[k].Type == object->ObjectType) {
-                sections[k] += object->SaveToMarkupElement();
-                break;
-            }
+    // One buffer for the whole model, sized after the previous save: a large model is neither
+    // copied from section to section nor held twice.
+    std::string r;
+    ReserveLargeText(r, lastSaveSize_ + lastSaveSize_ / 16 + 256);
+    r += "\r\n<DATADICT>";
+    AppendElement(r, "DBID", GetTarget());
+    AppendElement(r, "LASTID", IntToStr(LastID));
+    for (const Section& section : Sections) {
+        r.append("\r\n<").append(section.Tag).append(">");
+        for (const auto& item : items_) {
+            const auto* object = static_cast<const TVELDatabaseObject*>(item.get());
+            if (object->ObjectType != section.Type) continue;
+            AppendSectionWith(r, ObjectTypeInfo(section.Type).Element, [object](std::string& o) {
+                if (const auto* entity = dynamic_cast<const TVELEntity*>(object))
+                    entity->AppendMarkup(o);  // written in place: entities make up most of a model
+                else
+                    o += object->SaveToMarkup();
+            });
+        }
+        r.append("\r\n</").append(section.Tag).append(">");
     }
-    std::string content = WriteElement("DBID", GetTarget());
-    AppendElement(content, "LASTID", IntToStr(LastID));
-    for (size_t k = 0; k < std::size(Sections); ++k) content += WrapSection(Sections[k].Tag, sections[k]);
-    return WrapSection("DATADICT", content);
+    r += "\r\n</DATADICT>";
+    lastSaveSize_ = r.size();
+    return r;
 }
 
 void TVELDataDictionary::LoadFromMarkup(std::string_view text) {

@@ -176,6 +176,7 @@ private:
     void CheckPackages();
     mutable std::unique_ptr<TBulkCaches> bulk_;
     mutable int bulkScopes_ = 0;
+    mutable size_t lastSaveSize_ = 0;  // of the last SaveToMarkup, to size the next one
     std::unique_ptr<TVELDatabaseSettings> settings_;
     std::unique_ptr<TSLDatatypes> dataTypes_;
     std::unique_ptr<TVELPackages> packages_;

@@ -21,19 +21,18 @@ std::unique_ptr<TVELConstraint> NewDomainConstraint(TVELDomain* owner, int32_t i
 
 TVELDomain::TVELDomain(TVELPersistent* owner)
     : TVELDatabaseObject(owner), DataType(std::make_unique<TVELDataType>(this)),
-      CheckConstraint(NewDomainConstraint(this, 3, ctCheck)),
-      DefaultConstraint(NewDomainConstraint(this, 2, ctDefault)) {
+      check_(NewDomainConstraint(this, 3, ctCheck)), default_(NewDomainConstraint(this, 2, ctDefault)) {
     ObjectType = otDomain;
 }
 
 TVELDomain::~TVELDomain() = default;
 
-std::string TVELDomain::CheckValue() const {
-    return CheckConstraint->Value;
+const std::string& TVELDomain::CheckValue() const {
+    return check_->Value;
 }
 
-std::string TVELDomain::DefaultValue() const {
-    return DefaultConstraint->Value;
+const std::string& TVELDomain::DefaultValue() const {
+    return default_->Value;
 }
 
 bool TVELDomain::IsUsed() const {
@@ -52,9 +51,9 @@ std::string TVELDomain::GetPropertyValue(std::string_view key) const {
 void TVELDomain::SetPropertyValue(std::string_view key, std::string_view value) {
     std::string* field = nullptr;
     if (SameText(key, "CheckConstraint"))
-        field = &CheckConstraint->Value;
+        field = &check_->Value;
     else if (SameText(key, "DefaultValue"))
-        field = &DefaultConstraint->Value;
+        field = &default_->Value;
     else if (SameText(key, "Collate"))
         field = &Collate;
     if (field) {
@@ -73,8 +72,8 @@ void TVELDomain::Assign(const TVELNamedObject& source, bool copyLinks) {
     const auto* s = dynamic_cast<const TVELDomain*>(&source);
     if (!s || s == this) return;
     DataType->Assign(*s->DataType);
-    CheckConstraint->Assign(*s->CheckConstraint);
-    DefaultConstraint->Assign(*s->DefaultConstraint);
+    check_->Assign(*s->check_);
+    default_->Assign(*s->default_);
     Collate = s->Collate;
 }
 
@@ -99,10 +98,10 @@ bool TVELDomain::Validate(bool fix, const TVELMessageCallback& callback) {
 
 std::string TVELDomain::SaveToMarkup() const {
     std::string r = TVELDatabaseObject::SaveToMarkup();
-    r += WrapSection(TVELDataType::Element, DataType->SaveToMarkup());
+    AppendSection(r, TVELDataType::Element, DataType->SaveToMarkup());
     if (!Collate.empty()) AppendElement(r, "COLLATE", Collate);
-    if (!Trim(CheckValue()).empty()) r += WrapSection("CCON", CheckConstraint->SaveToMarkup());
-    if (!Trim(DefaultValue()).empty()) r += WrapSection("DEFCON", DefaultConstraint->SaveToMarkup());
+    if (!Trim(CheckValue()).empty()) AppendSection(r, "CCON", check_->SaveToMarkup());
+    if (!Trim(DefaultValue()).empty()) AppendSection(r, "DEFCON", default_->SaveToMarkup());
     return r;
 }
 
@@ -112,14 +111,15 @@ bool TVELDomain::LoadFromMarkup(std::string_view text) {
     if (!TVELDatabaseObject::LoadFromMarkup(own)) return false;
     const bool ok = DataType->LoadFromMarkup(nested[0]);
     Collate = ReadElementText("COLLATE", own);
-    CheckConstraint->LoadFromMarkup(nested[1]);
-    CheckConstraint->ConstraintType = ctCheck;
-    CheckConstraint->Level = clColumn;
-    CheckConstraint->ID = 3;
-    DefaultConstraint->LoadFromMarkup(nested[2]);
-    DefaultConstraint->ConstraintType = ctDefault;
-    DefaultConstraint->Level = clColumn;
-    DefaultConstraint->ID = 2;
+    const std::pair<TVELConstraint*, uint8_t> loaded[] = {{check_.get(), ctCheck},
+                                                          {default_.get(), ctDefault}};
+    for (int k = 0; k < 2; ++k) {
+        TVELConstraint& c = *loaded[k].first;
+        c.LoadFromMarkup(nested[k + 1]);
+        c.ConstraintType = loaded[k].second;
+        c.Level = clColumn;
+        c.ID = loaded[k].second == ctCheck ? 3 : 2;
+    }
     return ok;
 }
 

@@ -16,13 +16,14 @@ public:
     ~TVELDomain() override;
     VEL_DECLARE_CREATE(TVELDomain)
 
-    std::unique_ptr<TVELDataType> DataType;            // element DT
-    std::unique_ptr<TVELConstraint> CheckConstraint;   // element CCON
-    std::unique_ptr<TVELConstraint> DefaultConstraint; // element DEFCON
+    std::unique_ptr<TVELDataType> DataType; // element DT
     std::string Collate;
 
-    std::string CheckValue() const;
-    std::string DefaultValue() const;
+    // The check (element CCON) and default (element DEFCON) constraints, as for attributes.
+    TVELConstraint* CheckConstraint() const { return check_.get(); }
+    TVELConstraint* DefaultConstraint() const { return default_.get(); }
+    const std::string& CheckValue() const;
+    const std::string& DefaultValue() const;
     // Whether some attribute of the data dictionary uses the domain.
     bool IsUsed() const;
 
@@ -32,6 +33,10 @@ public:
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
     bool LoadFromMarkup(std::string_view text) override;
+
+private:
+    std::unique_ptr<TVELConstraint> check_;
+    std::unique_ptr<TVELConstraint> default_;
 };
 
 } // namespace ardvin

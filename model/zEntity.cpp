@@ -340,17 +340,17 @@ const std::vector<TVELConstraint*>& TVELEntity::AllConstraints() const {
     std::vector<TVELConstraint*>& all = allConstraintsCache_;
     all.clear();
     auto addInUse = [&all](TVELConstraint* c) {
-        if (c->IsInUse()) all.push_back(c);
+        if (c && c->IsInUse()) all.push_back(c);
     };
     for (int i = 0; i < Attributes.Count(); ++i) {
-        addInUse(AttributeAt(i)->NotNullConstraint.get());
-        addInUse(AttributeAt(i)->DefaultConstraint.get());
+        addInUse(AttributeAt(i)->ExistingColumnConstraint(1));
+        addInUse(AttributeAt(i)->ExistingColumnConstraint(2));
     }
     if (!PrimaryKey->AttributeIDs.Empty()) all.push_back(PrimaryKey.get());
     for (int i = 0; i < Constraints.Count(); ++i)
         addInUse(ConstraintAt(i));
     for (int i = 0; i < Attributes.Count(); ++i)
-        addInUse(AttributeAt(i)->CheckConstraint.get());
+        addInUse(AttributeAt(i)->ExistingColumnConstraint(3));
     std::vector<std::pair<std::string, TVELConstraint*>> named;
     named.reserve(all.size());
     for (TVELConstraint* c : all)
@@ -682,23 +682,47 @@ bool TVELEntity::Validate(bool fix, const TVELMessageCallback& callback) {
 
 std::string TVELEntity::MembersMarkup() const {
     std::string r;
-    if (!PrimaryKey->AttributeIDs.Empty()) r += WrapSection("PKCON", PrimaryKey->SaveToMarkup());
-    auto section = [&r](const char* tag, const TVELNamedObjectsList& list, bool always) {
+    AppendMembersMarkup(r);
+    return r;
+}
+
+void TVELEntity::AppendMembersMarkup(std::string& out) const {
+    if (!PrimaryKey->AttributeIDs.Empty())
+        AppendSectionWith(out, "PKCON", [this](std::string& o) { PrimaryKey->AppendMarkup(o); });
+    auto section = [&out](const char* tag, const TVELNamedObjectsList& list, bool always) {
         if (list.Count() == 0 && !always) return;
-        std::string content;
-        for (int i = 0; i < list.Count(); ++i)
-            content += static_cast<const TVELDatabaseObject*>(list[i])->SaveToMarkupElement();
-        r += WrapSection(tag, content);
+        out.append("\r\n<").append(tag).append(">");
+        for (int i = 0; i < list.Count(); ++i) {
+            const auto* member = static_cast<const TVELDatabaseObject*>(list[i]);
+            AppendSectionWith(out, ObjectTypeInfo(member->ObjectType).Element, [member](std::string& o) {
+                // Members of the kinds that can write in place do so.
+                if (const auto* a = dynamic_cast<const TVELAttribute*>(member))
+                    a->AppendMarkup(o);
+                else if (const auto* x = dynamic_cast<const TVELIndex*>(member))
+                    x->AppendMarkup(o);
+                else if (const auto* c = dynamic_cast<const TVELConstraint*>(member))
+                    c->AppendMarkup(o);
+                else
+                    o += member->SaveToMarkup();
+            });
+        }
+        out.append("\r\n</").append(tag).append(">");
     };
     section("ATTRIBUTES", Attributes, true);
     section("INDEXES", Indexes, false);
     section("TRIGGERS", Triggers, false);
     section("CONSTRAINTS", Constraints, false);
-    return r;
 }
 
 std::string TVELEntity::SaveToMarkup() const {
-    std::string r = TVELObjectWithConnections::SaveToMarkup();
+    std::string r;
+    r.reserve(1024 + 1024 * static_cast<size_t>(Attributes.Count() + Indexes.Count()));
+    AppendMarkup(r);
+    return r;
+}
+
+void TVELEntity::AppendMarkup(std::string& r) const {
+    r += TVELObjectWithConnections::SaveToMarkup();
     if (!Abbreviation.empty()) AppendElement(r, "ABBR", Abbreviation);
     if (!BeginTableScript.empty()) AppendElement(r, "BEGINTABLESCR", BeginTableScript);
     if (!EndTableScript.empty()) AppendElement(r, "ENDTABLESCR", EndTableScript);
@@ -706,8 +730,7 @@ std::string TVELEntity::SaveToMarkup() const {
     const TVELNamedObjectsList* lists[] = {&Attributes, &Indexes, &Triggers, &Constraints};
     for (int k = 0; k < 4; ++k)
         AppendElement(r, CounterTags[k], IntToStr(lists[k]->LastID));
-    r += MembersMarkup();
-    return r;
+    AppendMembersMarkup(r);
 }
 
 void TVELEntity::LoadPrimaryKey(std::string_view text) {
@@ -720,6 +743,7 @@ void TVELEntity::LoadPrimaryKey(std::string_view text) {
 void TVELEntity::LoadMembers(std::string_view text, bool renumber) {
     {
         FlagScope loading(loadingMembers_);
+        // Each kind's elements in turn, every search continuing after the previous element.
         static constexpr std::pair<int, const char*> Kinds[] = {{otTrigger, "TRIGGER"},
                                                                 {otIndex, "INDEX"},
                                                                 {otAttribute, "ATTR"},
@@ -746,7 +770,7 @@ bool TVELEntity::LoadFromMarkup(std::string_view text) {
     // is never taken from one of its members.
     std::vector<std::string> nested;
     const std::string own =
-        RemoveFirstElements(text, {"PKCON", "ATTRIBUTES", "INDEXES", "TRIGGERS", "CONSTRAINTS"}, &nested);
+        RemoveFirstElements(text, {"ATTRIBUTES", "PKCON", "INDEXES", "TRIGGERS", "CONSTRAINTS"}, &nested);
     TVELObjectWithConnections::LoadFromMarkup(own);
     TVELNamedObjectsList* lists[] = {&Attributes, &Indexes, &Triggers, &Constraints};
     ClearMembers();
@@ -756,7 +780,7 @@ bool TVELEntity::LoadFromMarkup(std::string_view text) {
     BeginTableScript = ReadElementText("BEGINTABLESCR", own);
     EndTableScript = ReadElementText("ENDTABLESCR", own);
     TableOptions = ReadElementText("TABOPT", own);
-    LoadPrimaryKey(nested[0]);
+    LoadPrimaryKey(nested[1]);
     LoadMembers(text, false);
     for (int k = 0; k < 4; ++k) {
         lists[k]->LastID = StrToIntDef(ReadElement(CounterTags[k], own, "-1"), -1);

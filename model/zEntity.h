@@ -92,6 +92,7 @@ public:
     // The markup of the primary key (PKCON, when it has attributes) and of the four member
     // sections, as SaveToMarkup writes them.
     std::string MembersMarkup() const;
+    void AppendMembersMarkup(std::string& out) const;
     void SaveMembersSnapshot();
     void RestoreMembersSnapshot();
     // Reads the members of a text; with renumber, members keep the fresh identifiers of
@@ -117,6 +118,8 @@ public:
     void Assign(const TVELNamedObject& source, bool copyLinks = false) override;
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
+    // SaveToMarkup written into out.
+    void AppendMarkup(std::string& out) const;
     bool LoadFromMarkup(std::string_view text) override;
 
     // Called by the member lists.

@@ -278,7 +278,13 @@ bool TVELIndex::Validate(bool fix, const TVELMessageCallback& callback) {
 }
 
 std::string TVELIndex::SaveToMarkup() const {
-    std::string r = TVELDatabaseObject::SaveToMarkup();
+    std::string r;
+    AppendMarkup(r);
+    return r;
+}
+
+void TVELIndex::AppendMarkup(std::string& r) const {
+    r += TVELDatabaseObject::SaveToMarkup();
     if (!IndexType.empty()) AppendElement(r, "INDEXTYPE", IndexType);
     if (!IndexSortOption.empty()) AppendElement(r, "INDEXSORTOPTION", IndexSortOption);
     if (!CaseProp.empty()) AppendElement(r, "CASE", CaseProp);
@@ -287,11 +293,10 @@ std::string TVELIndex::SaveToMarkup() const {
     if (!IndexOptions.empty()) AppendElement(r, "IDXOPT", IndexOptions);
     AppendElement(r, "RELID", IntToStr(RelationshipID));
     AppendElement(r, "AUTOIDXTYPE", IntToStr(AutoIndexType));
-    std::string columns;
-    for (int i = 0; i < Columns.Count(); ++i)
-        columns += WrapSection("IDXCOL", Column(i)->SaveToMarkup());
-    r += WrapSection("IDXCOLS", columns);
-    return r;
+    AppendSectionWith(r, "IDXCOLS", [this](std::string& o) {
+        for (int i = 0; i < Columns.Count(); ++i)
+            AppendSection(o, "IDXCOL", Column(i)->SaveToMarkup());
+    });
 }
 
 bool TVELIndex::LoadFromMarkup(std::string_view text) {

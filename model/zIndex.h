@@ -69,6 +69,8 @@ public:
     void Assign(const TVELNamedObject& source, bool copyLinks = false) override;
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
+    // SaveToMarkup written into out.
+    void AppendMarkup(std::string& out) const;
     bool LoadFromMarkup(std::string_view text) override;
 };
 

@@ -213,6 +213,7 @@ void TVELNamedObject::DoNameChanged() {
 
 std::string TVELNamedObject::SaveToMarkup() const {
     std::string r;
+    r.reserve(512);  // the common fields and most of what subclasses add
     AppendElement(r, "NAME", GetName());
     if (NameFromTemplate) AppendElement(r, "NAMETEMPLATE", NameTemplate);
     AppendElement(r, "ID", IntToStr(ID));

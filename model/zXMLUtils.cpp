@@ -222,19 +222,33 @@ static std::string_view StoredForm(std::string_view v) {
 }
 
 void AppendElement(std::string& out, std::string_view tag, std::string_view value) {
-    const std::string up = UpperCase(tag);
+    // The open and close tags are composed first (in small buffers for the usual short tags),
+    // so that an element costs three appends to a text of any length.
+    constexpr size_t Short = 64;
+    char shortOpen[Short + 4], shortClose[Short + 3];
+    std::string longOpen, longClose;
+    const bool fits = tag.size() <= Short;
+    if (!fits) {
+        longOpen.resize(tag.size() + 4);
+        longClose.resize(tag.size() + 3);
+    }
+    char* open = fits ? shortOpen : longOpen.data();
+    char* close = fits ? shortClose : longClose.data();
+    open[0] = '\r';
+    open[1] = '\n';
+    open[2] = '<';
+    close[0] = '<';
+    close[1] = '/';
+    for (size_t i = 0; i < tag.size(); ++i) open[i + 3] = close[i + 2] = UpperChar(tag[i]);
+    open[tag.size() + 3] = '>';
+    close[tag.size() + 2] = '>';
     value = StoredForm(value);
-    out += CRLF;
-    out += '<';
-    out += up;
-    out += '>';
+    out.append(open, tag.size() + 4);
     if (value.find_first_of(std::string_view("&<>\"\0", 5)) == std::string_view::npos)
-        out += value;
+        out.append(value);
     else
-        out += Escape(value);
-    out += "</";
-    out += up;
-    out += '>';
+        out.append(Escape(value));
+    out.append(close, tag.size() + 3);
 }
 
 std::string WriteElement(std::string_view tag, std::string_view value) {
@@ -247,16 +261,20 @@ std::string WriteElement(std::string_view tag, std::string_view value) {
 std::string WrapSection(std::string_view tag, std::string_view content) {
     std::string r;
     r.reserve(tag.size() * 2 + content.size() + 10);
-    r += CRLF;
-    r += '<';
-    r += tag;
-    r += '>';
-    r += content;
-    r += CRLF;
-    r += "</";
-    r += tag;
-    r += '>';
+    AppendSection(r, tag, content);
     return r;
+}
+
+void AppendSection(std::string& out, std::string_view tag, std::string_view content) {
+    out += CRLF;
+    out += '<';
+    out += tag;
+    out += '>';
+    out += content;
+    out += CRLF;
+    out += "</";
+    out += tag;
+    out += '>';
 }
 
 // ---- reader ------------------------------------------------------------------------------
@@ -424,20 +442,29 @@ std::string RemoveElements(std::string_view tag, std::string_view text) {
 
 std::string RemoveFirstElements(std::string_view text, const std::vector<std::string_view>& tags,
                                 std::vector<std::string>* contents) {
-    std::vector<std::pair<size_t, size_t>> cuts;  // [from, to) of every element found
+    std::vector<std::pair<size_t, size_t>> cuts;  // [from, to) of the elements found, in text order
     if (contents) contents->assign(tags.size(), std::string());
-    for (size_t k = 0; k < tags.size(); ++k) {
-        const ElementSpan e = LocateElement(text, UpperCase(tags[k]), 0);
-        if (e.open == npos) continue;
-        if (e.close == npos) {
-            cuts.emplace_back(e.open, text.size());
-            continue;
+    // The first open tag outside the elements already cut: only the gaps between them are
+    // searched, so a large element found early is not scanned again for every further tag.
+    auto findOutside = [&](std::string_view upperTag) {
+        size_t from = 0;
+        for (const auto& [cutFrom, cutTo] : cuts) {
+            if (cutFrom > from)
+                if (const size_t p = FindTag(text.substr(0, cutFrom), upperTag, false, from); p != npos) return p;
+            from = std::max(from, cutTo);
         }
-        cuts.emplace_back(e.open, e.after);
-        if (contents)
+        return FindTag(text, upperTag, false, from);
+    };
+    for (size_t k = 0; k < tags.size(); ++k) {
+        const std::string up = UpperCase(tags[k]);
+        const size_t open = findOutside(up);
+        if (open == npos) continue;
+        const ElementSpan e = LocateElement(text, up, open);
+        const std::pair<size_t, size_t> cut(open, e.close == npos ? text.size() : e.after);
+        cuts.insert(std::upper_bound(cuts.begin(), cuts.end(), cut), cut);
+        if (contents && e.close != npos)
             (*contents)[k] = std::string(TrimContent(text.substr(e.contentStart, e.contentEnd - e.contentStart)));
     }
-    std::sort(cuts.begin(), cuts.end());
     std::string r;
     size_t pos = 0;
     for (const auto& [from, to] : cuts) {

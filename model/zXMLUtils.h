@@ -55,6 +55,13 @@ inline const char* BoolStr(bool value) { return value ? "1" : "0"; }
 void AppendElement(std::string& out, std::string_view tag, std::string_view value);
 // CR LF + "<tag>" + content + CR LF + "</tag>", the tag as given.
 std::string WrapSection(std::string_view tag, std::string_view content);
+void AppendSection(std::string& out, std::string_view tag, std::string_view content);
+// The same with the content written by append(out), without a copy of its own.
+template <class Append> void AppendSectionWith(std::string& out, std::string_view tag, Append&& append) {
+    out.append(CRLF).append(1, '<').append(tag).append(1, '>');
+    append(out);
+    out.append(CRLF).append("</").append(tag).append(1, '>');
+}
 
 std::string Escape(std::string_view text);
 std::string Unescape(std::string_view text);
@@ -83,8 +90,10 @@ std::string ReplaceElementContent(std::string_view tag, size_t& position, std::s
 std::string RemoveElements(std::string_view tag, std::string_view text);
 // The text without the first element of each tag (from its open tag to its close tag; an
 // element without close tag runs to the end of the text), for reading an object's own fields
-// apart from its nested sections in one pass. contents, when given, receives per tag the
-// content of that element as ReadElement gives it (raw), empty when the element is absent.
+// apart from its nested sections. The tags are taken in order; an element that lies inside one
+// removed before is not taken (give the largest sections first). contents, when given,
+// receives per tag the content of that element as ReadElement gives it (raw), empty when the
+// element is absent.
 std::string RemoveFirstElements(std::string_view text, const std::vector<std::string_view>& tags,
                                 std::vector<std::string>* contents);
 std::string NextTagName(std::string_view text, size_t& position);
