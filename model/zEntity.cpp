@@ -99,13 +99,7 @@ TVELDatabaseObject* TVELEntity::AddMember(int type, bool initialize) {
         auto index = std::make_unique<TVELIndex>(this);
         index->SetID(Indexes.NewID());
         TVELIndex* p = static_cast<TVELIndex*>(Indexes.Add(std::move(index)));
-        if (s) {
-            if (!s->IdxTypeCodesList.empty()) p->IndexType = s->IdxTypeCodesList.front();
-            if (!s->IdxOrderCodesList.empty()) p->IndexSortOption = s->IdxOrderCodesList.front();
-            if (!s->IdxCaseCodesList.empty()) p->CaseProp = s->IdxCaseCodesList.front();
-            if (!s->IdxCompressionCodesList.empty()) p->Compression = s->IdxCompressionCodesList.front();
-            if (!s->IdxClusteringList.empty()) p->Clustering = s->IdxClusteringList.front();
-        }
+        p->SetDefaultOptions();
         member = p;
         break;
     }

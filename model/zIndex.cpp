@@ -36,6 +36,14 @@ std::string FirstOf(const std::vector<std::string>& list) {
 
 } // namespace
 
+void TVELIndex::SetDefaultOptions() {
+    const TVELDatabaseSettings* s = GetDatabaseSettings();
+    if (!s) return;
+    for (const IndexOption& option : ListedOptions)
+        if (const std::vector<std::string>& allowed = s->*(option.Allowed); !allowed.empty())
+            this->*(option.Field) = allowed.front();
+}
+
 // ---- TVELIndexColumn -------------------------------------------------------------------------
 
 TVELIndex* TVELIndexColumn::GetIndex() const {

@@ -63,6 +63,9 @@ public:
     bool HasColumns(const std::vector<TVELAttribute*>& attributes) const;
     // Removes every column of the attribute; returns whether one was removed.
     bool RemoveAttributeColumns(int32_t attributeID);
+    // Sort option, index type, case, compression and clustering take the first of the target's
+    // allowed values, where the target lists any.
+    void SetDefaultOptions();
 
     std::string GetPropertyValue(std::string_view key) const override;
     void SetPropertyValue(std::string_view key, std::string_view value) override;

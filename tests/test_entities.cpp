@@ -156,6 +156,7 @@ TEST_F(EntityTest, SnapshotRestoresMembersAndCounters) {
     TVELEntity* e = NewEntity();
     TVELAttribute* a = e->AddAttribute();
     e->AddAttribute();
+    const int32_t key = a->ID;
     e->AddToPrimaryKey(a);
     e->AddIndex()->AddColumn(a);
     e->SaveMembersSnapshot();
@@ -172,7 +173,7 @@ TEST_F(EntityTest, SnapshotRestoresMembersAndCounters) {
     EXPECT_EQ(e->MembersMarkup(), before);
     EXPECT_EQ(e->Attributes.Count(), 2);
     EXPECT_EQ(e->Triggers.Count(), 0);
-    EXPECT_EQ(e->PrimaryKey->AttributeIDs.IDs(), (std::vector<int32_t>{a->ID}));
+    EXPECT_EQ(e->PrimaryKey->AttributeIDs.IDs(), (std::vector<int32_t>{key}));
     EXPECT_EQ(e->AddAttribute()->ID, 4); // the counter is the snapshot's
     EXPECT_EQ(e->AddTrigger()->ID, 2);
 }
