@@ -73,7 +73,15 @@ TVELDiagram::TVELDiagram(TVELDiagrams* owner) : Owner(owner), Selection(this) {
     if (!owner) ownPreferences_ = TVELDiagrams::DefaultDisplayPreferences();
 }
 
-TVELDiagram::~TVELDiagram() { Clear(); }
+TVELDiagram::~TVELDiagram() {
+    // The objects leave their model objects' Links; nobody is told any more.
+    OnInvalidate = nullptr;
+    OnNameChanged = nullptr;
+    Selection.OnChanged = nullptr;
+    for (const auto& c : controls_) c->OnDestroying = nullptr;
+    for (const auto& c : connectors_) c->OnDestroying = nullptr;
+    Clear();
+}
 
 const TVELSettingsList& TVELDiagram::Preferences() const {
     return Owner ? Owner->DisplayPreferences : ownPreferences_;

@@ -70,7 +70,10 @@ TDGControl* EndControl(const TVELDiagram& diagram, const TVELNamedObjectsList* m
 TVELDiagrams::TVELDiagrams(TVELDataDictionary* dictionary)
     : DataDictionary(dictionary), DisplayPreferences(DefaultDisplayPreferences()) {}
 
-TVELDiagrams::~TVELDiagrams() { Clear(); }
+TVELDiagrams::~TVELDiagrams() {
+    OnCurrentDiagramChanged = nullptr;
+    Clear();
+}
 
 // ---- the list ------------------------------------------------------------------------------------
 
