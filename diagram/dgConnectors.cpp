@@ -217,7 +217,7 @@ void RouteConnector(TDGConnector& line) {
     else if (line.Routing == drtLeftRight || line.Routing == drtTopBottom)
         FixedRoute(line);
     else if (line.Diagram)
-        TDGAutoRouter(*line.Diagram).Route(line);
+        line.Diagram->AutoRouter().Route(line);
 }
 
 void LayoutConnector(TDGConnector& line) {

@@ -347,6 +347,21 @@ void TDGEntityControl::ApplyPreferences(const TVELSettingsList& p) {
     PreferenceBool(p, "UseGradient", UseGradient);
 }
 
+void TDGEntityControl::CopyStyle(const TDGEntityControl& source) {
+    Font = source.Font;
+    NameFont = source.NameFont;
+    PKFont = source.PKFont;
+    FKFont = source.FKFont;
+    PKIndicator = source.PKIndicator;
+    FKIndicator = source.FKIndicator;
+    PFIndicator = source.PFIndicator;
+    NotNullIndicator = source.NotNullIndicator;
+    IndicatorBitmaps = source.IndicatorBitmaps;
+    UseIndicatorLine = source.UseIndicatorLine;
+    IndicatorPosition = source.IndicatorPosition;
+    UseGradient = source.UseGradient;
+}
+
 void TDGEntityControl::SaveExtra(std::string& out) const {
     // Only identifiers of attributes the entity still has are written.
     TDGEntityContent content;
@@ -389,7 +404,7 @@ void TDGEntityControl::LoadExtra(std::string_view text) {
 
 void TDGEntityControl::LoadFont(std::string_view text) {
     (void)text;
-    if (Diagram) ApplyPreferences(Diagram->Preferences());
+    if (!Reading && Diagram) ApplyPreferences(Diagram->Preferences());
 }
 
 // ---- TDGSubCategoryControl ---------------------------------------------------------------------

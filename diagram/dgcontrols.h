@@ -96,7 +96,9 @@ public:
     bool UseIndicatorLine = false;
     int IndicatorPosition = 0;  // 0 left of the text, 1 at the right edge
     bool UseGradient = true;
-    bool Reading = false;  // set while the box is read; lines are not built meanwhile
+    // Set while the box is read as part of a diagram: lines are not built, and the reader
+    // gives the box its fonts.
+    bool Reading = false;
 
     bool IsHidden(int32_t attributeID) const;
     void SetHidden(int32_t attributeID, bool hidden);
@@ -113,6 +115,8 @@ public:
     void Paint(TDGPaintList& out) const override;
     // Takes fonts, indicator texts and options from the display preferences.
     void ApplyPreferences(const TVELSettingsList& preferences);
+    // Takes the same from another box (readers apply the preferences once and copy them).
+    void CopyStyle(const TDGEntityControl& source);
     // The indicator text of a line ("PK", "FK", "PF", "*" or their replacements), empty for none.
     std::string IndicatorOf(const TDGEntityLine& line) const;
     // The font of a line: primary key lines, foreign key lines, other lines.

@@ -42,16 +42,19 @@ std::vector<TVELNamedObject*> FindRelatedObjects(const TVELNamedObjectsList& mod
     std::unordered_set<int32_t> reached;
     std::vector<int32_t> frontier;
     for (const TVELNamedObject* seed : seeds) frontier.push_back(seed->ID);
+    // The seeds are expanded first and never reached again.
     std::unordered_set<int32_t> expanded(frontier.begin(), frontier.end());
+    const std::unordered_set<int32_t> seedIDs = expanded;
     for (int level = 0; level < limit && !frontier.empty(); ++level) {
         std::vector<int32_t> next;
         auto visit = [&](const std::unordered_map<int32_t, std::vector<int32_t>>& links, int32_t id) {
             const auto it = links.find(id);
             if (it == links.end()) return;
-            for (int32_t other : it->second) {
-                reached.insert(other);
-                if (expanded.insert(other).second) next.push_back(other);
-            }
+            for (int32_t other : it->second)
+                if (expanded.insert(other).second) {
+                    reached.insert(other);
+                    next.push_back(other);
+                }
         };
         for (int32_t id : frontier) {
             if (upward) visit(parents, id);
@@ -59,8 +62,7 @@ std::vector<TVELNamedObject*> FindRelatedObjects(const TVELNamedObjectsList& mod
         }
         frontier = std::move(next);
     }
-    if (includeSeeds)
-        for (const TVELNamedObject* seed : seeds) reached.insert(seed->ID);
+    if (includeSeeds) reached.insert(seedIDs.begin(), seedIDs.end());
     for (int32_t id : reached)
         if (TVELNamedObject* object = model.FindByID(id)) result.push_back(object);
     std::sort(result.begin(), result.end(), byID);
@@ -128,6 +130,7 @@ void TVELDiagram::ReindexObjects() {
 
 TDGControl* TVELDiagram::AddControl(std::unique_ptr<TDGControl> control, TVELNamedObject* model) {
     if (!control || FindObjectOf(model)) return nullptr;
+    InvalidateRouter();
     TDGControl* box = control.get();
     box->Diagram = this;
     box->ModelObject = model;
@@ -195,6 +198,7 @@ void TVELDiagram::RemoveObject(TDGObject* object) {
         if (line->ToControl) std::erase(line->ToControl->Connections, line);
         EraseOwned(connectors_, line);
     } else {
+        InvalidateRouter();
         EraseOwned(controls_, object);
     }
 }
@@ -209,6 +213,7 @@ void TVELDiagram::Clear() {
 // ---- geometry ------------------------------------------------------------------------------------
 
 void TVELDiagram::ClampToBounds(TDGControl& box) const {
+    InvalidateRouter();  // callers change boxes' geometry
     if (box.Left + box.Width > MaxWidth) box.Left = MaxWidth - box.Width;
     if (box.Top + box.Height > MaxHeight) box.Top = MaxHeight - box.Height;
     if (box.Left < 0) box.Left = 0;
@@ -224,6 +229,7 @@ TDGPos TVELDiagram::MoveControls(const std::vector<TDGControl*>& boxes, int dx, 
     dy = std::max(dy, -bounds.Top);
     dy = std::min(dy, std::max(0, MaxHeight - bounds.Bottom));
     if (dx == 0 && dy == 0) return {};
+    InvalidateRouter();
     const std::unordered_set<const TDGControl*> moved(boxes.begin(), boxes.end());
     std::vector<TDGConnector*> lines;
     std::unordered_set<const TDGConnector*> seen;
@@ -251,6 +257,7 @@ TDGPos TVELDiagram::MoveControls(const std::vector<TDGControl*>& boxes, int dx, 
 }
 
 void TVELDiagram::SetControlBounds(TDGControl& box, int left, int top, int width, int height) {
+    InvalidateRouter();
     box.Refresh();
     box.Left = left;
     box.Top = top;
@@ -282,8 +289,16 @@ void TVELDiagram::LayoutConnectorsOf(const TDGControl& box) {
     }
 }
 
+const TDGAutoRouter& TVELDiagram::AutoRouter() const {
+    if (!router_) router_ = std::make_unique<TDGAutoRouter>(*this);
+    return *router_;
+}
+
+void TVELDiagram::InvalidateRouter() const { router_.reset(); }
+
 void TVELDiagram::RerouteAll() {
-    const TDGAutoRouter router(*this);
+    InvalidateRouter();
+    const TDGAutoRouter& router = AutoRouter();
     for (const auto& line : connectors_) {
         EnsurePointCount(*line);
         if (line->IsSelfReference())

@@ -19,6 +19,7 @@ namespace ardvin {
 
 class TVELDiagrams;
 class TVELDataDictionary;
+class TDGAutoRouter;
 
 // Modes of the related-objects search: parents, children, both, the whole connected set, the
 // objects passing a filter (no selection needed), and the selection itself.
@@ -36,7 +37,8 @@ using TDGObjectFilter = std::function<bool(const TVELNamedObject* object)>;
 // The relation search over a model: the objects joined to the seeds by connections (objects that
 // report connection ends: relationships, subcategory connections), following parents, children
 // or both, up to a number of levels (levels <= 0 or mode rmTransitive: no limit). The result is
-// ordered by identifier; the seeds are in it only with includeSeeds. In mode rmFilter the result
+// ordered by identifier; the seeds are in it only with includeSeeds, even where one seed is
+// related to another. In mode rmFilter the result
 // is every object of the model that passes the filter; in mode rmSelected the seeds themselves.
 std::vector<TVELNamedObject*> FindRelatedObjects(const TVELNamedObjectsList& model,
                                                  const std::vector<TVELNamedObject*>& seeds, int mode, int levels,
@@ -147,6 +149,10 @@ public:
     void LayoutConnectorsOf(const TDGControl& box);
     // Routes every line anew (after an auto layout): self-references get their loop shape.
     void RerouteAll();
+    // The automatic router over the current boxes, built on first use and kept until boxes are
+    // added, moved, resized or removed through the diagram.
+    const TDGAutoRouter& AutoRouter() const;
+    void InvalidateRouter() const;
     // The bounding rectangle of all objects, in diagram units.
     TDGRect ContentBounds() const;
 
@@ -201,6 +207,7 @@ private:
     const TTextMeasure* measure_ = nullptr;
     TFontSizeTextMeasure fallbackMeasure_;
     TVELSettingsList ownPreferences_;  // only without an owner
+    mutable std::unique_ptr<TDGAutoRouter> router_;
 };
 
 }  // namespace ardvin

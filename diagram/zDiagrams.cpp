@@ -388,33 +388,46 @@ void TVELDiagrams::ApplyDisplayPreferences() {
 // ---- stored form ---------------------------------------------------------------------------------
 
 std::string TVELDiagrams::SaveToMarkup() const {
-    std::string content;
-    AppendElement(content, "LASTID", IntToStr(LastID));
-    content += DisplayPreferences.SaveToMarkup("DisplayPreferences");
-    AppendElement(content, "DIAGRAMFOLDERS", FoldersText());
+    // One buffer for the whole element: the controls of a large diagram are megabytes.
+    size_t objects = 0;
+    for (const auto& d : diagrams_) objects += d->ControlCount() + d->ConnectorCount();
+    std::string out;
+    out.reserve(4096 + objects * 512);
+    out += "\r\n<DIAGRAMS>";
+    AppendElement(out, "LASTID", IntToStr(LastID));
+    out += DisplayPreferences.SaveToMarkup("DisplayPreferences");
+    AppendElement(out, "DIAGRAMFOLDERS", FoldersText());
     for (const auto& d : diagrams_)
-        if (d->DiagramID != TemporaryDiagramID) content += WrapSection("DIAGRAM", d->SaveToMarkup());
-    std::string controls;
+        if (d->DiagramID != TemporaryDiagramID) out += WrapSection("DIAGRAM", d->SaveToMarkup());
+    auto open = [&out](std::string_view tag) { out.append("\r\n<").append(tag).append(">"); };
+    auto close = [&out](std::string_view tag) { out.append("\r\n</").append(tag).append(">"); };
+    auto append = [&](const TDGObject& object) {
+        open(object.Tag);
+        out += object.SaveToMarkup();
+        close(object.Tag);
+    };
+    open("CONTROLS");
     for (const ControlGroup& group : ControlGroups) {
-        std::string part;
+        open(group.Section);
         for (const auto& d : diagrams_) {
             if (d->DiagramID == TemporaryDiagramID) continue;
             if (group.Line) {
                 for (int i = 0; i < d->ConnectorCount(); ++i) {
                     const TDGConnector* line = d->Connectors(i);
-                    if (line->ModelObject && line->Tag == group.Element) part += line->SaveToMarkupElement();
+                    if (line->ModelObject && line->Tag == group.Element) append(*line);
                 }
             } else {
                 for (int i = 0; i < d->ControlCount(); ++i) {
                     const TDGControl* box = d->Controls(i);
-                    if (box->ModelObject && box->Tag == group.Element) part += box->SaveToMarkupElement();
+                    if (box->ModelObject && box->Tag == group.Element) append(*box);
                 }
             }
         }
-        controls += WrapSection(group.Section, part);
+        close(group.Section);
     }
-    content += WrapSection("CONTROLS", controls);
-    return WrapSection("DIAGRAMS", content);
+    close("CONTROLS");
+    close("DIAGRAMS");
+    return out;
 }
 
 void TVELDiagrams::LoadFromMarkup(std::string_view text) {
@@ -463,6 +476,9 @@ void TVELDiagrams::LoadFromMarkup(std::string_view text) {
 void TVELDiagrams::ReadControls(std::string_view controls) {
     std::unordered_map<int32_t, TVELDiagram*> diagrams;
     for (const auto& d : diagrams_) diagrams.emplace(d->DiagramID, d.get());
+    // Entity boxes take their fonts from the preferences, not from their elements.
+    TDGEntityControl entityStyle(nullptr);
+    entityStyle.ApplyPreferences(DisplayPreferences);
     for (const ControlGroup& group : ControlGroups) {
         size_t pos = 0;
         for (;;) {
@@ -483,7 +499,10 @@ void TVELDiagrams::ReadControls(std::string_view controls) {
                 auto* entity = dynamic_cast<TDGEntityControl*>(box.get());
                 if (entity) entity->Reading = true;
                 box->LoadFromMarkup(markup);
-                if (entity) entity->Reading = false;
+                if (entity) {
+                    entity->CopyStyle(entityStyle);
+                    entity->Reading = false;
+                }
                 diagram->AddControl(std::move(box), model);
                 continue;
             }
