@@ -218,6 +218,16 @@ int RoundDiv(int64_t a, int64_t b) {
     return static_cast<int>(q);
 }
 
+void ForEachElement(std::string_view tag, std::string_view text, const std::function<void(const std::string&)>& fn) {
+    size_t pos = 0;
+    for (;;) {
+        const size_t before = pos;
+        const std::string content = ReadElement(tag, pos, text);
+        if (pos == before) return;
+        fn(content);
+    }
+}
+
 // ---- paint list --------------------------------------------------------------------------------
 
 TDGPaintItem& TDGPaintList::AddRectangle(const TDGRect& r, const TDGPen& pen, const TDGBrush& brush) {
@@ -490,14 +500,9 @@ void TDGConnector::LoadFromMarkup(std::string_view text) {
     ToRelativeY = relative("TORELATIVEY");
     Routing = TextToRouting(Trim(ReadElement("ROUTING", text, "DRTAUTOROUTING")));
     Points.clear();
-    const std::string points = ReadElement("POINTS", text);
-    size_t pos = 0;
-    for (;;) {
-        const size_t before = pos;
-        const std::string point = ReadElement("POINT", pos, points);
-        if (pos == before) break;
+    ForEachElement("POINT", ReadElement("POINTS", text), [this](const std::string& point) {
         Points.push_back({ReadInt("X", point, 1), ReadInt("Y", point, 1), true});
-    }
+    });
     DeriveDirections();
 }
 

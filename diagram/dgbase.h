@@ -150,6 +150,10 @@ struct TDGPoint {
 // Integer a / b rounded to the nearest, halves away from zero; 0 when b is 0.
 int RoundDiv(int64_t a, int64_t b);
 
+// Calls fn with the raw content of every element with the tag, in text order; an element
+// without its close tag ends the walk.
+void ForEachElement(std::string_view tag, std::string_view text, const std::function<void(const std::string&)>& fn);
+
 // ---- paint list --------------------------------------------------------------------------------
 
 enum class TDGPaintKind { Rectangle, Line, Ellipse, Polygon, Text, Image };

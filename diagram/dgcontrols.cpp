@@ -388,18 +388,13 @@ void TDGEntityControl::LoadExtra(std::string_view text) {
         if (TryStrToInt(line, id) && !IsHidden(id)) HiddenAttributes.push_back(id);
     }
     AttributeColors.clear();
-    const std::string list = ReadElement("ATTRCLIST", text);
-    size_t pos = 0;
-    for (;;) {
-        const size_t before = pos;
-        const std::string entry = ReadElement("ATTRC", pos, list);
-        if (pos == before) break;
+    ForEachElement("ATTRC", ReadElement("ATTRCLIST", text), [this](const std::string& entry) {
         int32_t id = 0, color = 0;
-        if (!TryStrToInt(ReadElement("ATTRID", entry), id) || !TryStrToInt(ReadElement("COLOR", entry), color))
-            continue;
         TColor existing = 0;
-        if (!AttributeColor(id, existing)) SetAttributeColor(id, color);
-    }
+        if (TryStrToInt(ReadElement("ATTRID", entry), id) && TryStrToInt(ReadElement("COLOR", entry), color) &&
+            !AttributeColor(id, existing))
+            SetAttributeColor(id, color);
+    });
 }
 
 void TDGEntityControl::LoadFont(std::string_view text) {

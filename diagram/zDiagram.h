@@ -83,6 +83,11 @@ public:
     int ScrollY = 0;
     int Tool = 0;    // pending drawing tool of the editor, 0 none
     int Cursor = 0;  // cursor shape of the editor, 0 default
+    // Paper for printing, from the display preferences; sizes in millimetres.
+    int PaperOrientation = 0;
+    int PaperSize = 0;
+    int PaperWidth = 212;
+    int PaperHeight = 279;
     TDGSelection Selection;
 
     std::function<void(TVELDiagram* diagram, const std::string& oldName)> OnNameChanged;

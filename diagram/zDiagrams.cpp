@@ -107,6 +107,7 @@ TVELDiagram* TVELDiagrams::AppendDiagram(int32_t id, std::string name) {
     diagram->DiagramID = id;
     diagram->Name = std::move(name);
     diagram->SetTextMeasure(measure_);
+    ApplyPaperSettings(*diagram);
     diagrams_.push_back(std::move(diagram));
     return diagrams_.back().get();
 }
@@ -376,8 +377,16 @@ TVELSettingsList TVELDiagrams::DefaultDisplayPreferences() {
     return p;
 }
 
+void TVELDiagrams::ApplyPaperSettings(TVELDiagram& diagram) const {
+    diagram.PaperOrientation = StrToIntDef(DisplayPreferences.GetValue("PAPERORIENTATION"), 0);
+    diagram.PaperSize = StrToIntDef(DisplayPreferences.GetValue("PAPERSIZE"), 0);
+    diagram.PaperWidth = CustomPaperWidth();
+    diagram.PaperHeight = CustomPaperHeight();
+}
+
 void TVELDiagrams::ApplyDisplayPreferences() {
     for (const auto& d : diagrams_) {
+        ApplyPaperSettings(*d);
         for (int i = 0; i < d->ControlCount(); ++i) ardvin::ApplyDisplayPreferences(*d->Controls(i), DisplayPreferences);
         for (int i = 0; i < d->ConnectorCount(); ++i)
             ardvin::ApplyDisplayPreferences(*d->Connectors(i), DisplayPreferences);
@@ -446,18 +455,15 @@ void TVELDiagrams::LoadFromMarkup(std::string_view text) {
     DisplayPreferences = DefaultDisplayPreferences();
     DisplayPreferences.LoadFromMarkup(ReadElement("DisplayPreferences", head));
     SetFoldersText(ReadElementText("DIAGRAMFOLDERS", head));
-    size_t pos = 0;
-    for (;;) {
-        const size_t before = pos;
-        const std::string markup = ReadElement("DIAGRAM", pos, head);
-        if (pos == before) break;
+    ForEachElement("DIAGRAM", head, [this](const std::string& markup) {
         auto diagram = std::make_unique<TVELDiagram>(this);
         diagram->LoadFromMarkup(markup);
-        if (FindByID(diagram->DiagramID)) continue;  // a second diagram with the same identifier
+        if (FindByID(diagram->DiagramID)) return;  // a second diagram with the same identifier
         diagram->SetTextMeasure(measure_);
+        ApplyPaperSettings(*diagram);
         LastID = std::max(LastID, diagram->DiagramID);
         diagrams_.push_back(std::move(diagram));
-    }
+    });
     ReadControls(controls);
     for (const auto& d : diagrams_) {
         for (int i = 0; i < d->ControlCount(); ++i) d->ApplySettingsTo(*d->Controls(i));
@@ -479,21 +485,17 @@ void TVELDiagrams::ReadControls(std::string_view controls) {
     // Entity boxes take their fonts from the preferences, not from their elements.
     TDGEntityControl entityStyle(nullptr);
     entityStyle.ApplyPreferences(DisplayPreferences);
-    for (const ControlGroup& group : ControlGroups) {
-        size_t pos = 0;
-        for (;;) {
-            const size_t before = pos;
-            const std::string markup = ReadElement(group.Element, pos, controls);
-            if (pos == before) break;
+    for (const ControlGroup& group : ControlGroups)
+        ForEachElement(group.Element, controls, [&](const std::string& markup) {
             if (OnReadProgress) OnReadProgress(markup.size());
             int32_t id = 0, diagramID = 0;
             if (!TryStrToInt(ReadElement("ID", markup), id) || !TryStrToInt(ReadElement("DIAGRAMID", markup), diagramID))
-                continue;
+                return;
             const auto found = diagrams.find(diagramID);
-            if (found == diagrams.end() || !DataDictionary) continue;
+            if (found == diagrams.end() || !DataDictionary) return;
             TVELDiagram* diagram = found->second;
             auto* model = dynamic_cast<TVELDatabaseObject*>(DataDictionary->FindByID(id));
-            if (!model || model->ObjectType != group.Type || diagram->FindObjectOf(model)) continue;
+            if (!model || model->ObjectType != group.Type || diagram->FindObjectOf(model)) return;
             if (!group.Line) {
                 std::unique_ptr<TDGControl> box = NewBoxForTag(group.Element, diagram);
                 auto* entity = dynamic_cast<TDGEntityControl*>(box.get());
@@ -504,20 +506,19 @@ void TVELDiagrams::ReadControls(std::string_view controls) {
                     entity->Reading = false;
                 }
                 diagram->AddControl(std::move(box), model);
-                continue;
+                return;
             }
             int32_t parent = 0, child = 0;
-            if (!model->GetConnectionEnds(parent, child)) continue;
+            if (!model->GetConnectionEnds(parent, child)) return;
             TDGControl* from = EndControl(*diagram, DataDictionary, parent);
             TDGControl* to = EndControl(*diagram, DataDictionary, child);
-            if (!from || !to) continue;
+            if (!from || !to) return;
             std::unique_ptr<TDGConnector> line = NewConnectorForTag(group.Element, diagram);
             line->LoadFromMarkup(markup);
             if (dynamic_cast<TDGSubCategoryConnector*>(line.get()))
                 line->Font.FromText(DisplayPreferences.GetValue("CaptionFont"));
             diagram->AddConnector(std::move(line), model, from, to);
-        }
-    }
+        });
 }
 
 }  // namespace ardvin

@@ -109,9 +109,12 @@ public:
     // Paper width and height in millimetres for the custom paper size.
     int CustomPaperWidth() const { return StrToIntDef(DisplayPreferences.GetValue("CUSTOMPAPERWIDTH"), 212); }
     int CustomPaperHeight() const { return StrToIntDef(DisplayPreferences.GetValue("CUSTOMPAPERHEIGHT"), 279); }
-    // Pushes fonts, indicator texts and options to every diagram and control; the controls
-    // rebuild only after all values are set.
+    // Pushes paper settings, fonts, indicator texts and options to every diagram and control;
+    // the controls rebuild only after all values are set. The default colours apply to
+    // controls created afterwards.
     void ApplyDisplayPreferences();
+    // Gives a diagram the paper settings of the preferences.
+    void ApplyPaperSettings(TVELDiagram& diagram) const;
 
     // ---- stored form ----
     // The DIAGRAMS element.

@@ -290,18 +290,8 @@ TEST(Diagrams, Folders) {
     TVELDiagrams diagrams;
     for (int i = 0; i < 3; ++i) diagrams.AddFolder(diagrams.NewFolderName());
     EXPECT_EQ(diagrams.Folders.NameAt(2), "New folder 2");
-    try {
-        diagrams.RenameFolder("New folder 0", "  ");
-        FAIL();
-    } catch (const EVELError& e) {
-        EXPECT_STREQ(e.what(), "Name may not be empty.");
-    }
-    try {
-        diagrams.RenameFolder("New folder 0", "new FOLDER 1");
-        FAIL();
-    } catch (const EVELError& e) {
-        EXPECT_STREQ(e.what(), "Name must be unique.");
-    }
+    EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "  "); }), "Name may not be empty.");
+    EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "new FOLDER 1"); }), "Name must be unique.");
     diagrams.RenameFolder("New folder 1", "New folder 1");  // its own name: nothing changes
     diagrams.RenameFolder("New folder 1", " Archive ");
     EXPECT_EQ(diagrams.Folders.NameAt(1), "Archive");  // trimmed, in place
@@ -354,6 +344,10 @@ TEST(Diagrams, DisplayPreferencesAndDiagramDefaults) {
     EXPECT_EQ(back.DisplayPreferences.GetValue("usegradient"), "0");
     EXPECT_EQ(back.CustomPaperWidth(), 300);
     EXPECT_EQ(back.SaveToMarkup(), saved);
+    back.DisplayPreferences.SetValue("PAPERORIENTATION", "1");
+    TVELDiagram* paper = back.NewDiagram();
+    EXPECT_EQ(paper->PaperWidth, 300);
+    EXPECT_EQ(paper->PaperOrientation, 1);
 
     // A diagram read without its elements gets the reading defaults.
     TVELDiagram d;
@@ -442,27 +436,10 @@ TEST(Diagrams, RelatedControls) {
         d->Selection.Add(d->FindObjectOf(e["B"]));
     };
 
-    try {
-        d->SelectRelated(rmParents, 1, false);
-        FAIL();
-    } catch (const EVELError& ex) {
-        EXPECT_STREQ(ex.what(), "At least one object (entity, subcategory,...) must be selected to be able to select "
-                                "related controls.");
-    }
-    try {
-        d->HighlightRelated(rmSelected, 1, false);
-        FAIL();
-    } catch (const EVELError& ex) {
-        EXPECT_STREQ(ex.what(), "At least one object (entity, subcategory,...) must be selected to be able to "
-                                "highlight selected controls.");
-    }
-    try {
-        d->HighlightRelated(rmChildren, 1, false);
-        FAIL();
-    } catch (const EVELError& ex) {
-        EXPECT_STREQ(ex.what(), "At least one object (entity, subcategory,...) must be selected to be able to "
-                                "highlight related controls.");
-    }
+    const std::string start = "At least one object (entity, subcategory,...) must be selected to be able to ";
+    EXPECT_EQ(ErrorText([&] { d->SelectRelated(rmParents, 1, false); }), start + "select related controls.");
+    EXPECT_EQ(ErrorText([&] { d->HighlightRelated(rmSelected, 1, false); }), start + "highlight selected controls.");
+    EXPECT_EQ(ErrorText([&] { d->HighlightRelated(rmChildren, 1, false); }), start + "highlight related controls.");
 
     selectB();
     d->SelectRelated(rmParents, 1, false);
@@ -533,7 +510,6 @@ TEST(Diagrams, LargeDiagramsLoadAndSaveQuickly) {
     const double loadSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_LT(saveSeconds, limit);
     EXPECT_LT(loadSeconds, limit);
-    std::printf("save %.3f s, load %.3f s\n", saveSeconds, loadSeconds);
     ASSERT_EQ(back.Count(), 1);
     EXPECT_EQ(back.Items(0)->ControlCount(), count);
     EXPECT_EQ(back.Items(0)->ConnectorCount(), count);

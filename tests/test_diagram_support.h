@@ -50,6 +50,16 @@ inline TestConnection* AddConnection(TVELDataDictionary& dd, const std::string& 
     return c;
 }
 
+// The text of the EVELError that a call raises, empty when it raises none.
+template <class F> std::string ErrorText(F&& call) {
+    try {
+        call();
+    } catch (const EVELError& e) {
+        return e.what();
+    }
+    return {};
+}
+
 // A box of a model object on a diagram at a position and size.
 inline TDGControl* PlaceBox(TVELDiagrams& diagrams, TVELDiagram* diagram, TVELNamedObject* object, int left,
                             int top, int width, int height) {
