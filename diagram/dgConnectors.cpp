@@ -8,7 +8,9 @@
 
 namespace ardvin {
 
-int RequiredPointCount(const TDGConnector& line) { return line.IsSelfReference() ? 5 : 4; }
+int RequiredPointCount(const TDGConnector& line) {
+    return line.IsSelfReference() ? 5 : 4;
+}
 
 bool EnsurePointCount(TDGConnector& line) {
     const size_t required = static_cast<size_t>(RequiredPointCount(line));
@@ -38,7 +40,9 @@ int Middle(int fromLow, int fromHigh, int toLow, int toHigh) {
     return fromCentre + (toCentre - fromCentre) / 2;
 }
 
-bool HasBoxes(const TDGConnector& line) { return line.FromControl && line.ToControl; }
+bool HasBoxes(const TDGConnector& line) {
+    return line.FromControl && line.ToControl;
+}
 
 // Whether the two boxes leave a gap of at least RoutingMinimumGap on the routed axis.
 bool RoomBetween(int fromLow, int fromHigh, int toLow, int toHigh) {
@@ -106,9 +110,13 @@ int FollowingMiddle(const TDGConnector& line) {
 
 }  // namespace
 
-int MiddleX(const TDGRect& from, const TDGRect& to) { return Middle(from.Left, from.Right, to.Left, to.Right); }
+int MiddleX(const TDGRect& from, const TDGRect& to) {
+    return Middle(from.Left, from.Right, to.Left, to.Right);
+}
 
-int MiddleY(const TDGRect& from, const TDGRect& to) { return Middle(from.Top, from.Bottom, to.Top, to.Bottom); }
+int MiddleY(const TDGRect& from, const TDGRect& to) {
+    return Middle(from.Top, from.Bottom, to.Top, to.Bottom);
+}
 
 void SetEndPoints(TDGConnector& line) {
     if (!HasBoxes(line) || line.Points.size() < 2) return;
@@ -181,10 +189,8 @@ std::vector<TDGPoint> SelfReferenceShape(const TDGRect& box) {
     const int halfH = box.Height() / 2;
     const int d = SelfReferenceDistance;
     return {
-        {box.Left + halfW, box.Top, false},
-        {box.Left + halfW, box.Top - d, false},
-        {box.Right + d, box.Top - d, true},
-        {box.Right + d, box.Top + halfH, false},
+        {box.Left + halfW, box.Top, false}, {box.Left + halfW, box.Top - d, false},
+        {box.Right + d, box.Top - d, true}, {box.Right + d, box.Top + halfH, false},
         {box.Right, box.Top + halfH, true},
     };
 }
@@ -262,8 +268,10 @@ bool DragConnectorSegment(TDGConnector& line, int segment, int screenX, int scre
         return horizontal ? RelativeFromCoordinate(coordinate, box->Top, box->Height)
                           : RelativeFromCoordinate(coordinate, box->Left, box->Width);
     };
-    if (segment == 0 && line.FromControl) (horizontal ? line.FromRelativeY : line.FromRelativeX) = relative(line.FromControl);
-    if (segment + 1 == n - 1 && line.ToControl) (horizontal ? line.ToRelativeY : line.ToRelativeX) = relative(line.ToControl);
+    if (segment == 0 && line.FromControl)
+        (horizontal ? line.FromRelativeY : line.FromRelativeX) = relative(line.FromControl);
+    if (segment + 1 == n - 1 && line.ToControl)
+        (horizontal ? line.ToRelativeY : line.ToRelativeX) = relative(line.ToControl);
     line.Refresh();
     return true;
 }
@@ -286,7 +294,8 @@ TDGAutoRouter::TDGAutoRouter(const TVELDiagram& diagram) {
         const int r0 = std::clamp(r.Top / CellSize, 0, rows_ - 1);
         const int r1 = std::clamp((r.Bottom - 1) / CellSize, 0, rows_ - 1);
         for (int y = r0; y <= r1; ++y)
-            for (int x = c0; x <= c1; ++x) cells_[static_cast<size_t>(y) * columns_ + x].push_back(index);
+            for (int x = c0; x <= c1; ++x)
+                cells_[static_cast<size_t>(y) * columns_ + x].push_back(index);
     }
 }
 
@@ -311,7 +320,8 @@ int TDGAutoRouter::Crossings(const std::vector<TDGPoint>& points, const TDGContr
     for (size_t i = 1; i < points.size(); ++i) {
         const TDGPoint& a = points[i - 1];
         const TDGPoint& b = points[i];
-        const TDGRect segment{std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X) + 1, std::max(a.Y, b.Y) + 1};
+        const TDGRect segment{std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X) + 1,
+                              std::max(a.Y, b.Y) + 1};
         Query(segment, hits);
         for (int index : hits) {
             const TDGControl* owner = owners_[index];
@@ -363,7 +373,8 @@ void TDGAutoRouter::Route(TDGConnector& line) const {
         const int e0 = exitLow ? fLow : fHigh - 1;
         const bool enterLow = e0 <= b0;
         const int e3 = enterLow ? tLow : tHigh - 1;
-        std::vector<int> middles{horizontal ? MiddleX(f, t) : MiddleY(f, t), std::min(fLow, tLow) - RoutingDetour,
+        std::vector<int> middles{horizontal ? MiddleX(f, t) : MiddleY(f, t),
+                                 std::min(fLow, tLow) - RoutingDetour,
                                  std::max(fHigh, tHigh) + RoutingDetour};
         for (int index : near) {
             if (owners_[index] == line.FromControl || owners_[index] == line.ToControl) continue;
@@ -372,7 +383,9 @@ void TDGAutoRouter::Route(TDGConnector& line) const {
             middles.push_back((horizontal ? o.Right : o.Bottom) + 10);
         }
         auto build = [&](int m) {
-            if (horizontal) return std::vector<TDGPoint>{{e0, a.Y, true}, {m, a.Y, true}, {m, b.Y, false}, {e3, b.Y, true}};
+            if (horizontal)
+                return std::vector<TDGPoint>{
+                    {e0, a.Y, true}, {m, a.Y, true}, {m, b.Y, false}, {e3, b.Y, true}};
             return std::vector<TDGPoint>{{a.X, e0, false}, {a.X, m, false}, {b.X, m, true}, {b.X, e3, false}};
         };
         if (fallback.empty()) fallback = build(middles[0]);

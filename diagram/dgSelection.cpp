@@ -18,14 +18,10 @@ std::vector<TDGGrabHandle> BoxGrabHandles(const TDGRect& screenRect) {
         return h;
     };
     return {
-        handle(ghTopLeft, r.Left, r.Top),
-        handle(ghTopMiddle, midX, r.Top),
-        handle(ghTopRight, r.Right - s, r.Top),
-        handle(ghMiddleLeft, r.Left, midY),
-        handle(ghMiddleRight, r.Right - s, midY),
-        handle(ghBottomRight, r.Right - s, r.Bottom - s),
-        handle(ghBottomMiddle, midX, r.Bottom - s),
-        handle(ghBottomLeft, r.Left, r.Bottom - s),
+        handle(ghTopLeft, r.Left, r.Top),           handle(ghTopMiddle, midX, r.Top),
+        handle(ghTopRight, r.Right - s, r.Top),     handle(ghMiddleLeft, r.Left, midY),
+        handle(ghMiddleRight, r.Right - s, midY),   handle(ghBottomRight, r.Right - s, r.Bottom - s),
+        handle(ghBottomMiddle, midX, r.Bottom - s), handle(ghBottomLeft, r.Left, r.Bottom - s),
     };
 }
 
@@ -35,15 +31,17 @@ std::vector<TDGGrabHandle> TDGSelection::HandlesOf(TDGObject* object) const {
         for (size_t i = 0; i < line->Points.size(); ++i) {
             TDGGrabHandle h;
             h.Kind = ghPoint;
-            h.Rect = TDGRect::FromSize(diagram_->ToScreenX(line->Points[i].X) - 2,
-                                       diagram_->ToScreenY(line->Points[i].Y) - 2, GrabHandleSize, GrabHandleSize);
+            h.Rect =
+                TDGRect::FromSize(diagram_->ToScreenX(line->Points[i].X) - 2,
+                                  diagram_->ToScreenY(line->Points[i].Y) - 2, GrabHandleSize, GrabHandleSize);
             h.PointIndex = static_cast<int>(i);
             r.push_back(h);
         }
     } else {
         r = BoxGrabHandles(object->ScreenRect());
     }
-    for (auto& h : r) h.Owner = object;
+    for (auto& h : r)
+        h.Owner = object;
     return r;
 }
 
@@ -69,7 +67,8 @@ bool TDGSelection::Add(TDGObject* object) {
     items_.push_back(object);
     set_.insert(object);
     if (line) ++connectorCount_;
-    for (const auto& h : HandlesOf(object)) handles_.push_back(h);
+    for (const auto& h : HandlesOf(object))
+        handles_.push_back(h);
     Changed(object);
     return true;
 }
@@ -86,7 +85,8 @@ bool TDGSelection::Remove(TDGObject* object) {
 
 void TDGSelection::Clear() {
     if (items_.empty()) return;
-    for (TDGObject* o : items_) diagram_->InvalidateRect(o->ScreenRect().Inflated(8 + GrabHandleSize));
+    for (TDGObject* o : items_)
+        diagram_->InvalidateRect(o->ScreenRect().Inflated(8 + GrabHandleSize));
     items_.clear();
     set_.clear();
     handles_.clear();
@@ -97,7 +97,8 @@ void TDGSelection::Clear() {
 void TDGSelection::UpdateHandles() {
     handles_.clear();
     for (TDGObject* o : items_)
-        for (const auto& h : HandlesOf(o)) handles_.push_back(h);
+        for (const auto& h : HandlesOf(o))
+            handles_.push_back(h);
 }
 
 const TDGGrabHandle* TDGSelection::HandleAt(int screenX, int screenY) const {
@@ -108,7 +109,8 @@ const TDGGrabHandle* TDGSelection::HandleAt(int screenX, int screenY) const {
 
 void TDGSelection::RepaintMoveOutlines() const {
     for (TDGObject* o : items_)
-        if (!o->IsConnector()) diagram_->InvalidateRect(o->ScreenRect().Offset(offset_.X, offset_.Y).Inflated(3));
+        if (!o->IsConnector())
+            diagram_->InvalidateRect(o->ScreenRect().Offset(offset_.X, offset_.Y).Inflated(3));
 }
 
 void TDGSelection::BeginMove(int screenX, int screenY) {

@@ -133,7 +133,9 @@ TColor ResolveColor(TColor color) {
 
 // ---- pen, brush, font ------------------------------------------------------------------------
 
-std::string TDGPen::ToText() const { return Format("%d,%d,%d,%d", Style, Width, Mode, Color); }
+std::string TDGPen::ToText() const {
+    return Format("%d,%d,%d,%d", Style, Width, Mode, Color);
+}
 
 bool TDGPen::FromText(std::string_view text) {
     std::vector<int32_t> v;
@@ -145,7 +147,9 @@ bool TDGPen::FromText(std::string_view text) {
     return true;
 }
 
-std::string TDGBrush::ToText() const { return Format("%d,%d", Style, Color); }
+std::string TDGBrush::ToText() const {
+    return Format("%d,%d", Style, Color);
+}
 
 bool TDGBrush::FromText(std::string_view text) {
     std::vector<int32_t> v;
@@ -161,7 +165,8 @@ std::string TDGFont::ToText() const {
     if (Italic) styles += 'I';
     if (Underline) styles += 'U';
     if (StrikeOut) styles += 'S';
-    return Name + "," + IntToStr(Size) + "," + styles + "," + IntToStr(Pitch) + "," + ColorToText(Color) + ",0";
+    return Name + "," + IntToStr(Size) + "," + styles + "," + IntToStr(Pitch) + "," + ColorToText(Color) +
+           ",0";
 }
 
 bool TDGFont::FromText(std::string_view text) {
@@ -176,12 +181,22 @@ bool TDGFont::FromText(std::string_view text) {
     bool b = false, i = false, u = false, s = false;
     for (char c : fields[n - 4]) {
         switch (UpperChar(c)) {
-        case 'B': b = true; break;
-        case 'I': i = true; break;
-        case 'U': u = true; break;
-        case 'S': s = true; break;
-        case ' ': break;
-        default: return false;
+        case 'B':
+            b = true;
+            break;
+        case 'I':
+            i = true;
+            break;
+        case 'U':
+            u = true;
+            break;
+        case 'S':
+            s = true;
+            break;
+        case ' ':
+            break;
+        default:
+            return false;
         }
     }
     fields.resize(n - 5);
@@ -201,7 +216,8 @@ bool TDGFont::FromText(std::string_view text) {
 TDGRect TDGRect::Union(const TDGRect& r) const {
     if (IsEmpty()) return r;
     if (r.IsEmpty()) return *this;
-    return {std::min(Left, r.Left), std::min(Top, r.Top), std::max(Right, r.Right), std::max(Bottom, r.Bottom)};
+    return {std::min(Left, r.Left), std::min(Top, r.Top), std::max(Right, r.Right),
+            std::max(Bottom, r.Bottom)};
 }
 
 bool TDGRegion::Contains(int x, int y) const {
@@ -218,7 +234,8 @@ int RoundDiv(int64_t a, int64_t b) {
     return static_cast<int>(q);
 }
 
-void ForEachElement(std::string_view tag, std::string_view text, const std::function<void(const std::string&)>& fn) {
+void ForEachElement(std::string_view tag, std::string_view text,
+                    const std::function<void(const std::string&)>& fn) {
     size_t pos = 0;
     for (;;) {
         const size_t before = pos;
@@ -298,10 +315,13 @@ std::vector<std::string> TDGPaintList::Texts() const {
 
 // ---- TDGObject ---------------------------------------------------------------------------------
 
-TDGRect TDGObject::ScreenRect() const { return Diagram->ToScreen(BoundsRect()); }
+TDGRect TDGObject::ScreenRect() const {
+    return Diagram->ToScreen(BoundsRect());
+}
 
 void TDGObject::Refresh() const {
-    if (Diagram) Diagram->InvalidateRect(ScreenRect().Inflated(Diagram->ScaleLength(TDGConnector::SymbolLength) + 2));
+    if (Diagram)
+        Diagram->InvalidateRect(ScreenRect().Inflated(Diagram->ScaleLength(TDGConnector::SymbolLength) + 2));
 }
 
 void TDGObject::AppendPlacement(std::string& out) const {
@@ -340,7 +360,9 @@ std::string TDGControl::SaveToMarkup() const {
     return r;
 }
 
-void TDGControl::LoadFont(std::string_view text) { Font.FromText(ReadElementText("FONT", text)); }
+void TDGControl::LoadFont(std::string_view text) {
+    Font.FromText(ReadElementText("FONT", text));
+}
 
 void TDGControl::LoadFromMarkup(std::string_view text) {
     Width = std::max(1, ReadInt("W", text, 100));
@@ -395,7 +417,8 @@ std::vector<TDGRect> TDGConnector::EndSymbolRects() const {
         }
         const int dir = next.Y >= end.Y ? 1 : -1;
         const int far = end.Y + dir * SymbolLength;
-        return TDGRect{end.X - SymbolHalfWidth, std::min(end.Y, far), end.X + SymbolHalfWidth, std::max(end.Y, far)};
+        return TDGRect{end.X - SymbolHalfWidth, std::min(end.Y, far), end.X + SymbolHalfWidth,
+                       std::max(end.Y, far)};
     };
     const size_t n = Points.size();
     r.push_back(symbol(Points[0], Points[1], Points[1].Horizontal));
@@ -408,16 +431,18 @@ TDGRegion TDGConnector::HitRegion() const {
     if (Hidden) return region;
     const int zoom = Diagram->Zoom;
     auto add = [&](const TDGRect& r) {
-        const TDGRect scaled{r.Left * zoom / 100, r.Top * zoom / 100, r.Right * zoom / 100, r.Bottom * zoom / 100};
+        const TDGRect scaled{r.Left * zoom / 100, r.Top * zoom / 100, r.Right * zoom / 100,
+                             r.Bottom * zoom / 100};
         region.Rects.push_back(scaled.Inflated(2).Offset(-Diagram->ScrollX, -Diagram->ScrollY));
     };
     for (size_t i = 1; i < Points.size(); ++i) {
         const TDGPoint& a = Points[i - 1];
         const TDGPoint& b = Points[i];
-        add({std::min(a.X, b.X) - HitDistance, std::min(a.Y, b.Y) - HitDistance, std::max(a.X, b.X) + HitDistance,
-             std::max(a.Y, b.Y) + HitDistance});
+        add({std::min(a.X, b.X) - HitDistance, std::min(a.Y, b.Y) - HitDistance,
+             std::max(a.X, b.X) + HitDistance, std::max(a.Y, b.Y) + HitDistance});
     }
-    for (const TDGRect& r : EndSymbolRects()) add(r);
+    for (const TDGRect& r : EndSymbolRects())
+        add(r);
     return region;
 }
 
@@ -454,9 +479,12 @@ void TDGConnector::DeriveDirections() {
 
 std::string RoutingToText(int routing) {
     switch (routing) {
-    case drtLeftRight: return "DRTLEFTRIGHT";
-    case drtTopBottom: return "DRTTOPBOTTOM";
-    default: return "DRTAUTOROUTING";
+    case drtLeftRight:
+        return "DRTLEFTRIGHT";
+    case drtTopBottom:
+        return "DRTTOPBOTTOM";
+    default:
+        return "DRTAUTOROUTING";
     }
 }
 
@@ -509,7 +537,8 @@ void TDGConnector::LoadFromMarkup(std::string_view text) {
 std::vector<TDGPos> TDGConnector::ScreenPoints() const {
     std::vector<TDGPos> r;
     r.reserve(Points.size());
-    for (const auto& p : Points) r.push_back({Diagram->ToScreenX(p.X), Diagram->ToScreenY(p.Y)});
+    for (const auto& p : Points)
+        r.push_back({Diagram->ToScreenX(p.X), Diagram->ToScreenY(p.Y)});
     return r;
 }
 

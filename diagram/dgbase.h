@@ -152,7 +152,8 @@ int RoundDiv(int64_t a, int64_t b);
 
 // Calls fn with the raw content of every element with the tag, in text order; an element
 // without its close tag ends the walk.
-void ForEachElement(std::string_view tag, std::string_view text, const std::function<void(const std::string&)>& fn);
+void ForEachElement(std::string_view tag, std::string_view text,
+                    const std::function<void(const std::string&)>& fn);
 
 // ---- paint list --------------------------------------------------------------------------------
 

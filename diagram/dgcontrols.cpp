@@ -87,7 +87,8 @@ void PreferenceText(const TVELSettingsList& p, std::string_view key, std::string
 }
 
 // The line colours of boxes that take the default pen of the preferences.
-void PreferencePen(const TVELSettingsList& p, const char* color, const char* width, const char* style, TDGPen& pen) {
+void PreferencePen(const TVELSettingsList& p, const char* color, const char* width, const char* style,
+                   TDGPen& pen) {
     PreferenceColor(p, color, pen.Color);
     if (width) PreferenceInt(p, width, pen.Width);
     if (style) PreferenceInt(p, style, pen.Style);
@@ -206,7 +207,8 @@ void TDGEntityControl::BuildLines(const TDGEntityContent& content) {
         if (DisplayLevel == 2 && !a.PrimaryKey) continue;
         TDGEntityLine line;
         line.AttributeID = a.ID;
-        line.Prefix = std::string(a.PrimaryKey ? "P" : " ") + (a.ForeignKey ? "F" : " ") + (a.Required ? "R" : " ");
+        line.Prefix =
+            std::string(a.PrimaryKey ? "P" : " ") + (a.ForeignKey ? "F" : " ") + (a.Required ? "R" : " ");
         TColor color = 0;
         line.Prefix += AttributeColor(a.ID, color) ? Format("%08d", color) : std::string("xxxxxxxx");
         line.Text = a.Text;
@@ -216,7 +218,8 @@ void TDGEntityControl::BuildLines(const TDGEntityContent& content) {
             std::vector<std::string> positions;
             for (size_t i = 0; i < indexes.size(); ++i) {
                 const auto& ids = indexes[i]->AttributeIDs;
-                if (std::find(ids.begin(), ids.end(), a.ID) != ids.end()) positions.push_back(IntToStr(i + 1));
+                if (std::find(ids.begin(), ids.end(), a.ID) != ids.end())
+                    positions.push_back(IntToStr(i + 1));
             }
             if (!positions.empty()) line.IndexText = "<i" + JoinStrings(positions, ",") + ">";
         }
@@ -257,7 +260,9 @@ const TDGFont& TDGEntityControl::LineFont(const TDGEntityLine& line) const {
 
 namespace {
 
-std::string LineText(const TDGEntityLine& line) { return line.ForeignKey() ? line.Text + " (FK)" : line.Text; }
+std::string LineText(const TDGEntityLine& line) {
+    return line.ForeignKey() ? line.Text + " (FK)" : line.Text;
+}
 
 }  // namespace
 
@@ -274,7 +279,8 @@ TDGEntityControl::Layout TDGEntityControl::ComputeLayout() const {
         l.IndexWidth = std::max(l.IndexWidth, m.TextWidth(Font, line.IndexText));
         const std::string indicator = IndicatorOf(line);
         if (!indicator.empty())
-            l.IndicatorWidth = std::max(l.IndicatorWidth, IndicatorBitmaps ? 16 : m.TextWidth(Font, indicator) + 4);
+            l.IndicatorWidth =
+                std::max(l.IndicatorWidth, IndicatorBitmaps ? 16 : m.TextWidth(Font, indicator) + 4);
     }
     return l;
 }
@@ -283,7 +289,8 @@ void TDGEntityControl::RecomputeSize() {
     if (!AutoSize) return;
     const Layout l = ComputeLayout();
     int height = l.CaptionHeight + EntityMargin;
-    for (int h : l.LineHeights) height += h + 1;
+    for (int h : l.LineHeights)
+        height += h + 1;
     Width = std::max(40, l.ContentWidth());
     Height = std::max(l.CaptionHeight + EntityMargin, height);
     if (Diagram) Diagram->ClampToBounds(*this);
@@ -296,8 +303,8 @@ void TDGEntityControl::Paint(TDGPaintList& out) const {
     PaintFrame(out);
     const int margin = d.ScaleLength(EntityMargin);
     const int captionBottom = box.Top + d.ScaleLength(l.CaptionHeight);
-    out.AddText({box.Left + margin, box.Top + d.ScaleLength(2), box.Right - margin, captionBottom}, Caption, NameFont,
-                taLeft);
+    out.AddText({box.Left + margin, box.Top + d.ScaleLength(2), box.Right - margin, captionBottom}, Caption,
+                NameFont, taLeft);
     out.AddLine({{box.Left, captionBottom}, {box.Right, captionBottom}}, Pen);
     if (Lines.empty()) return;
     const int indicatorWidth = d.ScaleLength(l.IndicatorWidth);
@@ -311,7 +318,8 @@ void TDGEntityControl::Paint(TDGPaintList& out) const {
         const TDGEntityLine& line = Lines[i];
         const int h = d.ScaleLength(l.LineHeights[i]) + 1;
         TColor color = 0;
-        if (line.LineColor(color)) out.AddRectangle({box.Left + 1, y, box.Right - 1, y + h}, ClearPen(), {bsSolid, color});
+        if (line.LineColor(color))
+            out.AddRectangle({box.Left + 1, y, box.Right - 1, y + h}, ClearPen(), {bsSolid, color});
         const std::string indicator = IndicatorOf(line);
         if (!indicator.empty()) {
             const TDGRect r{indicatorLeft, y, indicatorLeft + indicatorWidth, y + h};
@@ -323,7 +331,8 @@ void TDGEntityControl::Paint(TDGPaintList& out) const {
         out.AddText({textLeft, y, typeLeft, y + h}, LineText(line), LineFont(line), taLeft);
         if (ShowDataTypes && !line.TypeText.empty())
             out.AddText({typeLeft, y, indexRight, y + h}, line.TypeText, Font, taLeft);
-        if (!line.IndexText.empty()) out.AddText({typeLeft, y, indexRight, y + h}, line.IndexText, Font, taRight);
+        if (!line.IndexText.empty())
+            out.AddText({typeLeft, y, indexRight, y + h}, line.IndexText, Font, taRight);
         y += h;
     }
     if (UseIndicatorLine && indicatorWidth > 0) {
@@ -391,8 +400,8 @@ void TDGEntityControl::LoadExtra(std::string_view text) {
     ForEachElement("ATTRC", ReadElement("ATTRCLIST", text), [this](const std::string& entry) {
         int32_t id = 0, color = 0;
         TColor existing = 0;
-        if (TryStrToInt(ReadElement("ATTRID", entry), id) && TryStrToInt(ReadElement("COLOR", entry), color) &&
-            !AttributeColor(id, existing))
+        if (TryStrToInt(ReadElement("ATTRID", entry), id) &&
+            TryStrToInt(ReadElement("COLOR", entry), color) && !AttributeColor(id, existing))
             SetAttributeColor(id, color);
     });
 }
@@ -430,7 +439,9 @@ void TDGSubCategoryControl::Paint(TDGPaintList& out) const {
 
 // ---- TDGTextAreaControl ------------------------------------------------------------------------
 
-TDGTextAreaControl::TDGTextAreaControl(TVELDiagram* diagram) : TDGControl(diagram) { Tag = "TEXTC"; }
+TDGTextAreaControl::TDGTextAreaControl(TVELDiagram* diagram) : TDGControl(diagram) {
+    Tag = "TEXTC";
+}
 
 std::vector<std::string> TDGTextAreaControl::TextLines() const {
     const auto* area = dynamic_cast<const TVELTextArea*>(ModelObject);
@@ -439,7 +450,8 @@ std::vector<std::string> TDGTextAreaControl::TextLines() const {
     if (!WordWrap) return paragraphs;
     std::vector<std::string> lines;
     const int width = Width - 2 * (Padding + Margin);
-    for (const auto& p : paragraphs) WrapParagraph(p, width, Diagram->TextMeasure(), Font, lines);
+    for (const auto& p : paragraphs)
+        WrapParagraph(p, width, Diagram->TextMeasure(), Font, lines);
     return lines;
 }
 
@@ -449,7 +461,8 @@ void TDGTextAreaControl::RecomputeSize() {
     const auto* area = dynamic_cast<const TVELTextArea*>(ModelObject);
     const std::vector<std::string> paragraphs = area ? SplitLines(area->Text) : std::vector<std::string>();
     int width = 0;
-    for (const auto& p : paragraphs) width = std::max(width, m.TextWidth(Font, p));
+    for (const auto& p : paragraphs)
+        width = std::max(width, m.TextWidth(Font, p));
     const int frame = 2 * (Padding + Margin);
     Width = std::max(20, width + frame);
     Height = std::max(m.TextHeight(Font), static_cast<int>(paragraphs.size()) * m.TextHeight(Font)) + frame;
@@ -484,7 +497,9 @@ void TDGTextAreaControl::LoadExtra(std::string_view text) {
 
 // ---- TDGStampControl ---------------------------------------------------------------------------
 
-TDGStampControl::TDGStampControl(TVELDiagram* diagram) : TDGControl(diagram) { Tag = "STAMPC"; }
+TDGStampControl::TDGStampControl(TVELDiagram* diagram) : TDGControl(diagram) {
+    Tag = "STAMPC";
+}
 
 std::vector<std::string> TDGStampControl::StampLines() const {
     std::vector<std::string> lines;
@@ -528,7 +543,8 @@ void TDGStampControl::RecomputeSize() {
     const TTextMeasure& m = Diagram->TextMeasure();
     const std::vector<std::string> lines = StampLines();
     int width = 0;
-    for (const auto& line : lines) width = std::max(width, m.TextWidth(Font, line));
+    for (const auto& line : lines)
+        width = std::max(width, m.TextWidth(Font, line));
     Width = std::max(20, width + 2 * Margin);
     Height = std::max(1, static_cast<int>(lines.size())) * (m.TextHeight(Font) + 2) + 2 * Margin;
     if (Diagram) Diagram->ClampToBounds(*this);
@@ -551,7 +567,9 @@ void TDGStampControl::Paint(TDGPaintList& out) const {
 
 // ---- TDGGroupBoxControl ------------------------------------------------------------------------
 
-TDGGroupBoxControl::TDGGroupBoxControl(TVELDiagram* diagram) : TDGControl(diagram) { Tag = "GROUPBOXC"; }
+TDGGroupBoxControl::TDGGroupBoxControl(TVELDiagram* diagram) : TDGControl(diagram) {
+    Tag = "GROUPBOXC";
+}
 
 std::string TDGGroupBoxControl::CaptionText() const {
     const auto* box = dynamic_cast<const TVELGroupbox*>(ModelObject);
@@ -587,7 +605,9 @@ TDGRelationshipInfo DescribeRelationship(const TVELNamedObject& relationship) {
     return info;
 }
 
-TDGRelationshipConnector::TDGRelationshipConnector(TVELDiagram* diagram) : TDGConnector(diagram) { Tag = "RELC"; }
+TDGRelationshipConnector::TDGRelationshipConnector(TVELDiagram* diagram) : TDGConnector(diagram) {
+    Tag = "RELC";
+}
 
 std::vector<std::string> TDGRelationshipConnector::Captions() const {
     if (!ModelObject) return {};
@@ -603,7 +623,8 @@ namespace {
 // the screen.
 class EndFrame {
 public:
-    EndFrame(const TVELDiagram& d, const TDGPoint& end, const TDGPoint& next, bool horizontal) : d_(d), end_(end) {
+    EndFrame(const TVELDiagram& d, const TDGPoint& end, const TDGPoint& next, bool horizontal)
+        : d_(d), end_(end) {
         if (horizontal)
             ux_ = next.X >= end.X ? 1 : -1;
         else
@@ -630,7 +651,8 @@ void Bar(const EndFrame& f, int u, const TDGPen& pen, TDGPaintList& out) {
 }
 
 void CrowsFoot(const EndFrame& f, const TDGPen& pen, TDGPaintList& out) {
-    for (int v : {-7, 0, 7}) out.AddLine({f.At(10, 0), f.At(0, v)}, pen);
+    for (int v : {-7, 0, 7})
+        out.AddLine({f.At(10, 0), f.At(0, v)}, pen);
 }
 
 void OpenCircle(const EndFrame& f, int u, const TDGPen& pen, TDGPaintList& out) {
@@ -639,8 +661,9 @@ void OpenCircle(const EndFrame& f, int u, const TDGPen& pen, TDGPaintList& out) 
 
 }  // namespace
 
-void PaintEndSymbols(const TVELDiagram& d, const std::vector<TDGPoint>& points, const TDGRelationshipInfo& info,
-                     int notation, const TDGPen& linePen, TDGPaintList& out) {
+void PaintEndSymbols(const TVELDiagram& d, const std::vector<TDGPoint>& points,
+                     const TDGRelationshipInfo& info, int notation, const TDGPen& linePen,
+                     TDGPaintList& out) {
     if (points.size() < 2) return;
     TDGPen pen = linePen;
     pen.Style = psSolid;
@@ -649,7 +672,10 @@ void PaintEndSymbols(const TVELDiagram& d, const std::vector<TDGPoint>& points, 
     const EndFrame child(d, points[n - 1], points[n - 2], points[n - 1].Horizontal);
     if (notation == 1) {
         out.AddEllipse(child.Circle(3, 3), pen, {bsSolid, pen.Color});
-        const char* mark = info.Cardinality == 1 ? "P" : info.Cardinality == 2 ? "Z" : info.Cardinality == 3 ? "1" : "";
+        const char* mark = info.Cardinality == 1   ? "P"
+                           : info.Cardinality == 2 ? "Z"
+                           : info.Cardinality == 3 ? "1"
+                                                   : "";
         if (*mark) {
             const TDGPos at = child.At(10, -10);
             const int s = d.ScaleLength(10);
@@ -679,7 +705,9 @@ void PaintEndSymbols(const TVELDiagram& d, const std::vector<TDGPoint>& points, 
         Bar(child, 6, pen, out);
         Bar(child, 11, pen, out);
         break;
-    default: CrowsFoot(child, pen, out); break;
+    default:
+        CrowsFoot(child, pen, out);
+        break;
     }
     Bar(parent, 6, pen, out);
     if (info.MandatoryParent)

@@ -14,8 +14,9 @@ namespace ardvin {
 // ---- relation search ---------------------------------------------------------------------------
 
 std::vector<TVELNamedObject*> FindRelatedObjects(const TVELNamedObjectsList& model,
-                                                 const std::vector<TVELNamedObject*>& seeds, int mode, int levels,
-                                                 bool includeSeeds, const TDGObjectFilter& filter) {
+                                                 const std::vector<TVELNamedObject*>& seeds, int mode,
+                                                 int levels, bool includeSeeds,
+                                                 const TDGObjectFilter& filter) {
     std::vector<TVELNamedObject*> result;
     auto byID = [](const TVELNamedObject* a, const TVELNamedObject* b) { return a->ID < b->ID; };
     if (mode == rmFilter) {
@@ -41,7 +42,8 @@ std::vector<TVELNamedObject*> FindRelatedObjects(const TVELNamedObjectsList& mod
     const int limit = levels <= 0 || mode == rmTransitive ? INT_MAX : levels;
     std::unordered_set<int32_t> reached;
     std::vector<int32_t> frontier;
-    for (const TVELNamedObject* seed : seeds) frontier.push_back(seed->ID);
+    for (const TVELNamedObject* seed : seeds)
+        frontier.push_back(seed->ID);
     // The seeds are expanded first and never reached again.
     std::unordered_set<int32_t> expanded(frontier.begin(), frontier.end());
     const std::unordered_set<int32_t> seedIDs = expanded;
@@ -80,8 +82,10 @@ TVELDiagram::~TVELDiagram() {
     OnInvalidate = nullptr;
     OnNameChanged = nullptr;
     Selection.OnChanged = nullptr;
-    for (const auto& c : controls_) c->OnDestroying = nullptr;
-    for (const auto& c : connectors_) c->OnDestroying = nullptr;
+    for (const auto& c : controls_)
+        c->OnDestroying = nullptr;
+    for (const auto& c : connectors_)
+        c->OnDestroying = nullptr;
     Clear();
 }
 
@@ -187,7 +191,8 @@ void TVELDiagram::RemoveObject(TDGObject* object) {
     if (object->OnDestroying) object->OnDestroying(object);
     auto* box = dynamic_cast<TDGControl*>(object);
     if (box)
-        while (!box->Connections.empty()) RemoveObject(box->Connections.back());
+        while (!box->Connections.empty())
+            RemoveObject(box->Connections.back());
     Selection.Remove(object);
     object->Refresh();
     if (box) box->Visible = false;
@@ -206,8 +211,10 @@ void TVELDiagram::RemoveObject(TDGObject* object) {
 void TVELDiagram::Clear() {
     Selection.Clear();
     ClearHighlight();
-    while (!connectors_.empty()) RemoveObject(connectors_.back().get());
-    while (!controls_.empty()) RemoveObject(controls_.back().get());
+    while (!connectors_.empty())
+        RemoveObject(connectors_.back().get());
+    while (!controls_.empty())
+        RemoveObject(controls_.back().get());
 }
 
 // ---- geometry ------------------------------------------------------------------------------------
@@ -223,7 +230,8 @@ void TVELDiagram::ClampToBounds(TDGControl& box) const {
 TDGPos TVELDiagram::MoveControls(const std::vector<TDGControl*>& boxes, int dx, int dy) {
     if (boxes.empty()) return {};
     TDGRect bounds;
-    for (const TDGControl* box : boxes) bounds = bounds.Union(box->BoundsRect());
+    for (const TDGControl* box : boxes)
+        bounds = bounds.Union(box->BoundsRect());
     dx = std::max(dx, -bounds.Left);
     dx = std::min(dx, std::max(0, MaxWidth - bounds.Right));
     dy = std::max(dy, -bounds.Top);
@@ -272,10 +280,12 @@ void TVELDiagram::SetControlBounds(TDGControl& box, int left, int top, int width
 void TVELDiagram::ResizeByHandle(TDGControl& box, int kind, int dx, int dy) {
     constexpr int minimum = 10;
     int left = box.Left, top = box.Top, right = box.Right(), bottom = box.Bottom();
-    if (kind == ghTopLeft || kind == ghMiddleLeft || kind == ghBottomLeft) left = std::min(left + dx, right - minimum);
+    if (kind == ghTopLeft || kind == ghMiddleLeft || kind == ghBottomLeft)
+        left = std::min(left + dx, right - minimum);
     if (kind == ghTopRight || kind == ghMiddleRight || kind == ghBottomRight)
         right = std::max(right + dx, left + minimum);
-    if (kind == ghTopLeft || kind == ghTopMiddle || kind == ghTopRight) top = std::min(top + dy, bottom - minimum);
+    if (kind == ghTopLeft || kind == ghTopMiddle || kind == ghTopRight)
+        top = std::min(top + dy, bottom - minimum);
     if (kind == ghBottomLeft || kind == ghBottomMiddle || kind == ghBottomRight)
         bottom = std::max(bottom + dy, top + minimum);
     SetControlBounds(box, left, top, right - left, bottom - top);
@@ -294,7 +304,9 @@ const TDGAutoRouter& TVELDiagram::AutoRouter() const {
     return *router_;
 }
 
-void TVELDiagram::InvalidateRouter() const { router_.reset(); }
+void TVELDiagram::InvalidateRouter() const {
+    router_.reset();
+}
 
 void TVELDiagram::RerouteAll() {
     InvalidateRouter();
@@ -314,8 +326,10 @@ void TVELDiagram::RerouteAll() {
 
 TDGRect TVELDiagram::ContentBounds() const {
     TDGRect r;
-    for (const auto& c : controls_) r = r.Union(c->BoundsRect());
-    for (const auto& c : connectors_) r = r.Union(c->BoundsRect());
+    for (const auto& c : controls_)
+        r = r.Union(c->BoundsRect());
+    for (const auto& c : connectors_)
+        r = r.Union(c->BoundsRect());
     return r;
 }
 
@@ -341,10 +355,13 @@ std::vector<TDGObject*> TVELDiagram::ObjectsIn(const TDGRect& screenArea) const 
 
 // ---- related controls ----------------------------------------------------------------------------
 
-bool TVELDiagram::IsHighlighted(const TDGObject* object) const { return highlightSet_.count(object) > 0; }
+bool TVELDiagram::IsHighlighted(const TDGObject* object) const {
+    return highlightSet_.count(object) > 0;
+}
 
 void TVELDiagram::ClearHighlight() {
-    for (const TDGObject* o : Highlighted) o->Refresh();
+    for (const TDGObject* o : Highlighted)
+        o->Refresh();
     Highlighted.clear();
     highlightSet_.clear();
 }
@@ -394,14 +411,16 @@ const TVELNamedObjectsList* ModelListOf(const TVELDiagram& diagram, const std::v
 
 // The boxes a related-controls command takes: the candidates reached from the selection.
 std::vector<TDGControl*> RelatedBoxes(const TVELDiagram& diagram, int mode, int levels,
-                                      const std::vector<TDGControl*>& selected, const TDGObjectFilter& filter) {
+                                      const std::vector<TDGControl*>& selected,
+                                      const TDGObjectFilter& filter) {
     if (mode == rmSelected) return selected;
     std::vector<TVELNamedObject*> seeds;
     for (const TDGControl* box : selected)
         if (box->ModelObject) seeds.push_back(box->ModelObject);
     const TVELNamedObjectsList* model = ModelListOf(diagram, selected);
     if (!model) return {};
-    const std::vector<TVELNamedObject*> related = FindRelatedObjects(*model, seeds, mode, levels, false, filter);
+    const std::vector<TVELNamedObject*> related =
+        FindRelatedObjects(*model, seeds, mode, levels, false, filter);
     std::unordered_set<const TDGObject*> candidates;
     std::vector<TDGControl*> inOrder;
     for (const TVELNamedObject* object : related)
@@ -422,7 +441,8 @@ void TVELDiagram::SelectRelated(int mode, int levels, bool keepSelection, const 
                         "related controls.");
     const std::vector<TDGControl*> related = RelatedBoxes(*this, mode, levels, selected, filter);
     if (!keepSelection) Selection.Clear();
-    for (TDGControl* box : related) Selection.Add(box);
+    for (TDGControl* box : related)
+        Selection.Add(box);
 }
 
 void TVELDiagram::HighlightRelated(int mode, int levels, bool keepSelection, const TDGObjectFilter& filter) {
@@ -431,12 +451,14 @@ void TVELDiagram::HighlightRelated(int mode, int levels, bool keepSelection, con
         if (mode == rmSelected)
             throw EVELError("At least one object (entity, subcategory,...) must be selected to be able to "
                             "highlight selected controls.");
-        throw EVELError("At least one object (entity, subcategory,...) must be selected to be able to highlight "
-                        "related controls.");
+        throw EVELError(
+            "At least one object (entity, subcategory,...) must be selected to be able to highlight "
+            "related controls.");
     }
     std::vector<TDGControl*> boxes = RelatedBoxes(*this, mode, levels, selected, filter);
     if (!keepSelection && mode != rmSelected)
-        for (TDGControl* box : selected) boxes.push_back(box);
+        for (TDGControl* box : selected)
+            boxes.push_back(box);
     ClearHighlight();
     for (TDGControl* box : boxes)
         if (highlightSet_.insert(box).second) {
@@ -463,8 +485,10 @@ void TVELDiagram::ApplySettingsTo(TDGObject& object) const {
 }
 
 void TVELDiagram::ApplySettings() {
-    for (const auto& c : controls_) ApplySettingsTo(*c);
-    for (const auto& c : connectors_) ApplySettingsTo(*c);
+    for (const auto& c : controls_)
+        ApplySettingsTo(*c);
+    for (const auto& c : connectors_)
+        ApplySettingsTo(*c);
     RebuildAll();
     for (const auto& c : controls_)
         if (c->AutoSize) {
@@ -476,8 +500,10 @@ void TVELDiagram::ApplySettings() {
 }
 
 void TVELDiagram::RebuildAll() {
-    for (const auto& c : controls_) c->Rebuild();
-    for (const auto& c : connectors_) c->Rebuild();
+    for (const auto& c : controls_)
+        c->Rebuild();
+    for (const auto& c : connectors_)
+        c->Rebuild();
 }
 
 void TVELDiagram::Paint(TDGPaintList& out) const {
@@ -488,14 +514,17 @@ void TVELDiagram::Paint(TDGPaintList& out) const {
     for (int layer = 0; layer <= 1; ++layer)
         for (const auto& c : controls_)
             if (c->Visible && c->PaintLayer() == layer) c->Paint(out);
-    for (const auto& c : connectors_) c->Paint(out);
+    for (const auto& c : connectors_)
+        c->Paint(out);
     TDGPen highlight;
     highlight.Color = clHighlight;
-    for (const TDGObject* o : Highlighted) out.AddRectangle(o->ScreenRect().Inflated(3), highlight, {bsClear, 0});
+    for (const TDGObject* o : Highlighted)
+        out.AddRectangle(o->ScreenRect().Inflated(3), highlight, {bsClear, 0});
     TDGPen handlePen;
     handlePen.Width = 1;
     handlePen.Color = clBlack;
-    for (const auto& h : Selection.Handles()) out.AddRectangle(h.Rect, handlePen, {bsSolid, clBlack});
+    for (const auto& h : Selection.Handles())
+        out.AddRectangle(h.Rect, handlePen, {bsSolid, clBlack});
 }
 
 // ---- stored form ---------------------------------------------------------------------------------
@@ -522,7 +551,9 @@ std::string TVELDiagram::SaveToMarkup() const {
 }
 
 void TVELDiagram::LoadFromMarkup(std::string_view text) {
-    auto number = [&](const char* tag, int def) { return StrToIntDef(ReadElement(tag, text, IntToStr(def)), def); };
+    auto number = [&](const char* tag, int def) {
+        return StrToIntDef(ReadElement(tag, text, IntToStr(def)), def);
+    };
     DiagramID = number("ID", 1);
     Name = ReadElementText("NAME", text);
     Description = ReadElementText("DESC", text);

@@ -41,8 +41,9 @@ using TDGObjectFilter = std::function<bool(const TVELNamedObject* object)>;
 // related to another. In mode rmFilter the result
 // is every object of the model that passes the filter; in mode rmSelected the seeds themselves.
 std::vector<TVELNamedObject*> FindRelatedObjects(const TVELNamedObjectsList& model,
-                                                 const std::vector<TVELNamedObject*>& seeds, int mode, int levels,
-                                                 bool includeSeeds, const TDGObjectFilter& filter = {});
+                                                 const std::vector<TVELNamedObject*>& seeds, int mode,
+                                                 int levels, bool includeSeeds,
+                                                 const TDGObjectFilter& filter = {});
 
 class TVELDiagram {
 public:
@@ -124,8 +125,8 @@ public:
     // the object already.
     TDGControl* AddControl(std::unique_ptr<TDGControl> control, TVELNamedObject* model);
     // Takes a new line between two boxes of this diagram, likewise.
-    TDGConnector* AddConnector(std::unique_ptr<TDGConnector> connector, TVELNamedObject* model, TDGControl* from,
-                               TDGControl* to);
+    TDGConnector* AddConnector(std::unique_ptr<TDGConnector> connector, TVELNamedObject* model,
+                               TDGControl* from, TDGControl* to);
     // Removes and frees an object: destroying handler, selection, repaint, Links, lists. A box
     // takes the lines that end at it along.
     void RemoveObject(TDGObject* object);
@@ -174,7 +175,8 @@ public:
     // The boxes reached from the selected boxes over lines whose other end is among the
     // candidates, up to levels deep (levels <= 0: no limit), each once, in walk order.
     std::vector<TDGControl*> WalkRelated(const std::vector<TDGControl*>& start,
-                                         const std::unordered_set<const TDGObject*>& candidates, int levels) const;
+                                         const std::unordered_set<const TDGObject*>& candidates,
+                                         int levels) const;
     // Selects the boxes related to the selection (see FindRelatedObjects for the modes); without
     // keepSelection the selection is cleared first. Raises EVELError without a selection
     // (except in mode rmFilter).

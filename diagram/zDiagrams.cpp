@@ -133,7 +133,9 @@ TVELDiagram* TVELDiagrams::MainDiagram() const {
     return nullptr;
 }
 
-TVELDiagram* TVELDiagrams::AddTemporaryDiagram() { return AppendDiagram(TemporaryDiagramID, "tmpdiagram"); }
+TVELDiagram* TVELDiagrams::AddTemporaryDiagram() {
+    return AppendDiagram(TemporaryDiagramID, "tmpdiagram");
+}
 
 void TVELDiagrams::SetCurrentDiagram(TVELDiagram* diagram) {
     if (diagram == current_) return;
@@ -153,7 +155,8 @@ void TVELDiagrams::RenameDiagram(TVELDiagram* diagram, std::string_view name) {
 void TVELDiagrams::DeleteDiagram(TVELDiagram* diagram) {
     const int index = IndexOf(diagram);
     if (index < 0) return;
-    for (int i = 0; i < Folders.Count(); ++i) RemoveDiagramFromFolder(Folders.NameAt(i), diagram->DiagramID);
+    for (int i = 0; i < Folders.Count(); ++i)
+        RemoveDiagramFromFolder(Folders.NameAt(i), diagram->DiagramID);
     if (previous_ == diagram) previous_ = nullptr;
     if (current_ == diagram) {
         TVELDiagram* next = previous_;
@@ -178,7 +181,8 @@ void TVELDiagrams::Clear() {
 
 // ---- controls ------------------------------------------------------------------------------------
 
-TDGObject* TVELDiagrams::AddObjectToDiagram(TVELNamedObject* object, TVELDiagram* diagram, int left, int top) {
+TDGObject* TVELDiagrams::AddObjectToDiagram(TVELNamedObject* object, TVELDiagram* diagram, int left,
+                                            int top) {
     auto* model = dynamic_cast<TVELDatabaseObject*>(object);
     if (!model || !diagram || diagram->FindObjectOf(model)) return nullptr;
     const std::string tag = ObjectTypeInfo(model->ObjectType).ControlElement;
@@ -235,7 +239,8 @@ void TVELDiagrams::ObjectChanged(TVELNamedObject* object) {
     if (DataDictionary && object->GetConnectionEnds(parent, child))
         for (const int32_t id : {parent, child})
             if (const TVELNamedObject* end = DataDictionary->FindByID(id))
-                for (const TDGObject* control : end->Links) control->Refresh();
+                for (const TDGObject* control : end->Links)
+                    control->Refresh();
 }
 
 void TVELDiagrams::PushProjectHeader(const TDGProjectHeader& header) {
@@ -246,7 +251,8 @@ void TVELDiagrams::PushProjectHeader(const TDGProjectHeader& header) {
 
 void TVELDiagrams::SetTextMeasure(const TTextMeasure* measure) {
     measure_ = measure;
-    for (const auto& d : diagrams_) d->SetTextMeasure(measure);
+    for (const auto& d : diagrams_)
+        d->SetTextMeasure(measure);
 }
 
 // ---- folders -------------------------------------------------------------------------------------
@@ -262,7 +268,9 @@ void TVELDiagrams::AddFolder(std::string_view name) {
     if (!Folders.Has(name)) Folders.SetValue(name, "");
 }
 
-void TVELDiagrams::DeleteFolder(std::string_view name) { Folders.Delete(name); }
+void TVELDiagrams::DeleteFolder(std::string_view name) {
+    Folders.Delete(name);
+}
 
 void TVELDiagrams::RenameFolder(std::string_view oldName, std::string_view newName) {
     const std::string name = Trim(newName);
@@ -273,7 +281,8 @@ void TVELDiagrams::RenameFolder(std::string_view oldName, std::string_view newNa
     if (existing >= 0 && existing != index) throw EVELError("Name must be unique.");
     TVELSettingsList renamed;
     for (int i = 0; i < Folders.Count(); ++i)
-        renamed.SetValue(i == index ? std::string_view(name) : std::string_view(Folders.NameAt(i)), Folders.ValueAt(i));
+        renamed.SetValue(i == index ? std::string_view(name) : std::string_view(Folders.NameAt(i)),
+                         Folders.ValueAt(i));
     Folders.Assign(renamed);
 }
 
@@ -286,7 +295,8 @@ void TVELDiagrams::SetFolderList(std::string_view folder, const std::vector<int3
 }
 
 void TVELDiagrams::PutDiagramInFolder(std::string_view folder, int32_t diagramID, int position) {
-    for (int i = 0; i < Folders.Count(); ++i) RemoveDiagramFromFolder(Folders.NameAt(i), diagramID);
+    for (int i = 0; i < Folders.Count(); ++i)
+        RemoveDiagramFromFolder(Folders.NameAt(i), diagramID);
     std::vector<int32_t> ids = FolderDiagrams(folder);
     if (position < 0 || position > static_cast<int>(ids.size())) position = static_cast<int>(ids.size());
     ids.insert(ids.begin() + position, diagramID);
@@ -312,7 +322,8 @@ std::string TVELDiagrams::FolderOfDiagram(int32_t diagramID) const {
 
 std::string TVELDiagrams::FoldersText() const {
     std::string r;
-    for (int i = 0; i < Folders.Count(); ++i) r += Folders.NameAt(i) + "=" + Folders.ValueAt(i) + ";";
+    for (int i = 0; i < Folders.Count(); ++i)
+        r += Folders.NameAt(i) + "=" + Folders.ValueAt(i) + ";";
     return r;
 }
 
@@ -325,7 +336,8 @@ void TVELDiagrams::SetFoldersText(std::string_view text) {
         if (eq == std::string::npos)
             Folders.SetValue(item, "");
         else
-            Folders.SetValue(std::string_view(item).substr(0, eq), JoinIDs(ParseIDs(std::string_view(item).substr(eq + 1))));
+            Folders.SetValue(std::string_view(item).substr(0, eq),
+                             JoinIDs(ParseIDs(std::string_view(item).substr(eq + 1))));
     }
 }
 
@@ -373,7 +385,8 @@ TVELSettingsList TVELDiagrams::DefaultDisplayPreferences() {
         {"ViewNameFont", "Arial,9,B,0,clRed,0"},
     };
     TVELSettingsList p;
-    for (const auto& [key, value] : defaults) p.SetValue(key, value);
+    for (const auto& [key, value] : defaults)
+        p.SetValue(key, value);
     return p;
 }
 
@@ -387,11 +400,13 @@ void TVELDiagrams::ApplyPaperSettings(TVELDiagram& diagram) const {
 void TVELDiagrams::ApplyDisplayPreferences() {
     for (const auto& d : diagrams_) {
         ApplyPaperSettings(*d);
-        for (int i = 0; i < d->ControlCount(); ++i) ardvin::ApplyDisplayPreferences(*d->Controls(i), DisplayPreferences);
+        for (int i = 0; i < d->ControlCount(); ++i)
+            ardvin::ApplyDisplayPreferences(*d->Controls(i), DisplayPreferences);
         for (int i = 0; i < d->ConnectorCount(); ++i)
             ardvin::ApplyDisplayPreferences(*d->Connectors(i), DisplayPreferences);
     }
-    for (const auto& d : diagrams_) d->ApplySettings();
+    for (const auto& d : diagrams_)
+        d->ApplySettings();
 }
 
 // ---- stored form ---------------------------------------------------------------------------------
@@ -399,7 +414,8 @@ void TVELDiagrams::ApplyDisplayPreferences() {
 std::string TVELDiagrams::SaveToMarkup() const {
     // One buffer for the whole element: the controls of a large diagram are megabytes.
     size_t objects = 0;
-    for (const auto& d : diagrams_) objects += d->ControlCount() + d->ConnectorCount();
+    for (const auto& d : diagrams_)
+        objects += d->ControlCount() + d->ConnectorCount();
     std::string out;
     out.reserve(4096 + objects * 512);
     out += "\r\n<DIAGRAMS>";
@@ -466,7 +482,8 @@ void TVELDiagrams::LoadFromMarkup(std::string_view text) {
     });
     ReadControls(controls);
     for (const auto& d : diagrams_) {
-        for (int i = 0; i < d->ControlCount(); ++i) d->ApplySettingsTo(*d->Controls(i));
+        for (int i = 0; i < d->ControlCount(); ++i)
+            d->ApplySettingsTo(*d->Controls(i));
         for (int i = 0; i < d->ConnectorCount(); ++i) {
             TDGConnector* line = d->Connectors(i);
             d->ApplySettingsTo(*line);
@@ -481,7 +498,8 @@ void TVELDiagrams::LoadFromMarkup(std::string_view text) {
 
 void TVELDiagrams::ReadControls(std::string_view controls) {
     std::unordered_map<int32_t, TVELDiagram*> diagrams;
-    for (const auto& d : diagrams_) diagrams.emplace(d->DiagramID, d.get());
+    for (const auto& d : diagrams_)
+        diagrams.emplace(d->DiagramID, d.get());
     // Entity boxes take their fonts from the preferences, not from their elements.
     TDGEntityControl entityStyle(nullptr);
     entityStyle.ApplyPreferences(DisplayPreferences);
@@ -489,7 +507,8 @@ void TVELDiagrams::ReadControls(std::string_view controls) {
         ForEachElement(group.Element, controls, [&](const std::string& markup) {
             if (OnReadProgress) OnReadProgress(markup.size());
             int32_t id = 0, diagramID = 0;
-            if (!TryStrToInt(ReadElement("ID", markup), id) || !TryStrToInt(ReadElement("DIAGRAMID", markup), diagramID))
+            if (!TryStrToInt(ReadElement("ID", markup), id) ||
+                !TryStrToInt(ReadElement("DIAGRAMID", markup), diagramID))
                 return;
             const auto found = diagrams.find(diagramID);
             if (found == diagrams.end() || !DataDictionary) return;

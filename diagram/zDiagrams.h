@@ -38,7 +38,8 @@ public:
     std::function<void(size_t markupLength)> OnReadProgress;
     // The project's rules for entity boxes: whether an attribute is hidden, and its text.
     std::function<bool(const TDGEntityControl& box, int32_t attributeID)> OnHideAttribute;
-    std::function<void(const TDGEntityControl& box, int32_t attributeID, std::string& text)> OnAttributeDisplayText;
+    std::function<void(const TDGEntityControl& box, int32_t attributeID, std::string& text)>
+        OnAttributeDisplayText;
 
     // ---- the list ----
     int Count() const { return static_cast<int>(diagrams_.size()); }
@@ -108,7 +109,9 @@ public:
     static TVELSettingsList DefaultDisplayPreferences();
     // Paper width and height in millimetres for the custom paper size.
     int CustomPaperWidth() const { return StrToIntDef(DisplayPreferences.GetValue("CUSTOMPAPERWIDTH"), 212); }
-    int CustomPaperHeight() const { return StrToIntDef(DisplayPreferences.GetValue("CUSTOMPAPERHEIGHT"), 279); }
+    int CustomPaperHeight() const {
+        return StrToIntDef(DisplayPreferences.GetValue("CUSTOMPAPERHEIGHT"), 279);
+    }
     // Pushes paper settings, fonts, indicator texts and options to every diagram and control;
     // the controls rebuild only after all values are set. The default colours apply to
     // controls created afterwards.

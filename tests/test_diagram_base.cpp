@@ -114,9 +114,9 @@ TEST_F(DiagramBaseTest, BoxStoredFormAndBoundsClamp) {
     boxA->Brush.Color = clWhite;
     boxA->Transparent = true;
     const std::string saved = boxA->SaveToMarkup();
-    const std::string prefix = "\r\n<ID>" + std::to_string(a->ID) + "</ID>\r\n<DIAGRAMID>" +
-                               std::to_string(d->DiagramID) +
-                               "</DIAGRAMID>\r\n<W>60</W>\r\n<H>40</H>\r\n<L>100</L>\r\n<T>50</T>\r\n<BRUSH>0,16777215</BRUSH>";
+    const std::string prefix =
+        "\r\n<ID>" + std::to_string(a->ID) + "</ID>\r\n<DIAGRAMID>" + std::to_string(d->DiagramID) +
+        "</DIAGRAMID>\r\n<W>60</W>\r\n<H>40</H>\r\n<L>100</L>\r\n<T>50</T>\r\n<BRUSH>0,16777215</BRUSH>";
     EXPECT_EQ(saved.rfind(prefix, 0), 0u) << saved;
     EXPECT_NE(saved.find("<TR>1</TR>\r\n<AS>0</AS>"), std::string::npos) << saved;
 
@@ -145,9 +145,12 @@ TEST_F(DiagramBaseTest, ConnectorStoredForm) {
     line->FromRelativeX = 0;
     std::string saved = line->SaveToMarkup();
     EXPECT_EQ(saved.find("<ROUTING>"), std::string::npos);  // automatic is not written
-    EXPECT_NE(saved.find("<HIDDEN>0</HIDDEN>\r\n<FROMRELATIVEX>0</FROMRELATIVEX>\r\n<FROMRELATIVEY>5000</FROMRELATIVEY>"),
-              std::string::npos);
-    EXPECT_NE(saved.find("\r\n<POINTS>\r\n<POINT>\r\n<X>1</X>\r\n<Y>2</Y>\r\n</POINT>"), std::string::npos) << saved;
+    EXPECT_NE(
+        saved.find(
+            "<HIDDEN>0</HIDDEN>\r\n<FROMRELATIVEX>0</FROMRELATIVEX>\r\n<FROMRELATIVEY>5000</FROMRELATIVEY>"),
+        std::string::npos);
+    EXPECT_NE(saved.find("\r\n<POINTS>\r\n<POINT>\r\n<X>1</X>\r\n<Y>2</Y>\r\n</POINT>"), std::string::npos)
+        << saved;
 
     TDGConnector back(d);
     back.ModelObject = rel;

@@ -13,7 +13,8 @@ namespace {
 
 size_t Occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
-    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
+        ++n;
     return n;
 }
 
@@ -98,18 +99,19 @@ protected:
 
 TEST_F(StoredDiagramsTest, RoundTripIsByteForByte) {
     const std::string saved = diagrams.SaveToMarkup();
-    EXPECT_EQ(saved.rfind("\r\n<DIAGRAMS>\r\n<LASTID>2</LASTID>\r\n<DisplayPreferences>\r\n<USEINDICATORLINE>0"
-                          "</USEINDICATORLINE>",
-                          0),
-              0u)
+    EXPECT_EQ(
+        saved.rfind("\r\n<DIAGRAMS>\r\n<LASTID>2</LASTID>\r\n<DisplayPreferences>\r\n<USEINDICATORLINE>0"
+                    "</USEINDICATORLINE>",
+                    0),
+        0u)
         << saved.substr(0, 200);
     EXPECT_NE(saved.find("<DIAGRAMFOLDERS>Sales=1;New folder 0=2;</DIAGRAMFOLDERS>"), std::string::npos);
     EXPECT_NE(saved.find("<DESC>All &lt;objects&gt; &amp; &quot;more&quot;</DESC>"), std::string::npos);
     // The control groups, in their fixed order, each control of the first diagram first.
     size_t last = 0;
-    for (const char* group : {"<CONTROLS>", "<ENTITYCONTROLS>", "<SUBCATEGORYCONTROLS>", "<TEXTAREACONTROLS>",
-                              "<STAMPCONTROLS>", "<GROUPBOXESCONTROLS>", "<RELATIONSHIPCONNECTORS>",
-                              "<SUBCATEGORYCONNECTORS>"}) {
+    for (const char* group :
+         {"<CONTROLS>", "<ENTITYCONTROLS>", "<SUBCATEGORYCONTROLS>", "<TEXTAREACONTROLS>", "<STAMPCONTROLS>",
+          "<GROUPBOXESCONTROLS>", "<RELATIONSHIPCONNECTORS>", "<SUBCATEGORYCONNECTORS>"}) {
         const size_t at = saved.find(group);
         ASSERT_NE(at, std::string::npos) << group;
         EXPECT_GT(at, last) << group;
@@ -165,7 +167,6 @@ TEST_F(StoredDiagramsTest, ControlsOfMissingObjectsAreDropped) {
     EXPECT_EQ(Occurrences(again, "<RELC>"), 1u);
     EXPECT_EQ(Occurrences(again, "<SUBCATC>"), 0u);
     EXPECT_EQ(Occurrences(again, "<TEXTC>"), 1u);
-
 }
 
 TEST_F(StoredDiagramsTest, WrongKindsAndSecondBoxesAreDropped) {
@@ -173,7 +174,8 @@ TEST_F(StoredDiagramsTest, WrongKindsAndSecondBoxesAreDropped) {
     // A stamp control that names an entity.
     std::string wrong = saved;
     const size_t stampID = wrong.find("<ID>", wrong.find("<STAMPC>"));
-    wrong.replace(stampID, wrong.find("</ID>", stampID) + 5 - stampID, "<ID>" + std::to_string(e2->ID) + "</ID>");
+    wrong.replace(stampID, wrong.find("</ID>", stampID) + 5 - stampID,
+                  "<ID>" + std::to_string(e2->ID) + "</ID>");
     TVELDiagrams other(&dd);
     other.LoadFromMarkup(wrong);
     EXPECT_EQ(Occurrences(other.SaveToMarkup(), "<STAMPC>"), 0u);
@@ -235,7 +237,9 @@ TEST(Diagrams, IdentifiersNamesAndTheMainDiagram) {
     TVELDiagrams diagrams;
     std::vector<std::string> events;
     diagrams.OnDiagramAdded = [&](TVELDiagram* d) { events.push_back("added " + d->Name); };
-    diagrams.OnCurrentDiagramChanged = [&](TVELDiagram* d) { events.push_back("current " + (d ? d->Name : "-")); };
+    diagrams.OnCurrentDiagramChanged = [&](TVELDiagram* d) {
+        events.push_back("current " + (d ? d->Name : "-"));
+    };
     EXPECT_EQ(diagrams.MainDiagram(), nullptr);
     TVELDiagram* main = diagrams.NewMainDiagram();
     EXPECT_EQ(main->Name, "Main Diagram");
@@ -288,13 +292,15 @@ TEST(Diagrams, IdentifiersNamesAndTheMainDiagram) {
 
 TEST(Diagrams, Folders) {
     TVELDiagrams diagrams;
-    for (int i = 0; i < 3; ++i) diagrams.AddFolder(diagrams.NewFolderName());
+    for (int i = 0; i < 3; ++i)
+        diagrams.AddFolder(diagrams.NewFolderName());
     EXPECT_EQ(diagrams.Folders.NameAt(2), "New folder 2");
     EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "  "); }), "Name may not be empty.");
-    EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "new FOLDER 1"); }), "Name must be unique.");
+    EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "new FOLDER 1"); }),
+              "Name must be unique.");
     diagrams.RenameFolder("New folder 1", "New folder 1");  // its own name: nothing changes
     diagrams.RenameFolder("New folder 1", " Archive ");
-    EXPECT_EQ(diagrams.Folders.NameAt(1), "Archive");  // trimmed, in place
+    EXPECT_EQ(diagrams.Folders.NameAt(1), "Archive");       // trimmed, in place
     diagrams.RenameFolder("new folder 2", "NEW FOLDER 2");  // a change of case is no clash
     EXPECT_EQ(diagrams.Folders.NameAt(2), "NEW FOLDER 2");
 
@@ -361,10 +367,11 @@ TEST(Diagrams, DisplayPreferencesAndDiagramDefaults) {
     EXPECT_EQ(d.Notation, 0);
     EXPECT_EQ(d.Name, "x");
     const std::string stored = d.SaveToMarkup();
-    EXPECT_EQ(stored.rfind("\r\n<ID>1</ID>\r\n<NAME>x</NAME>\r\n<DESC></DESC>\r\n<TODO></TODO>\r\n<ISMAINDIAGRAM>0"
-                           "</ISMAINDIAGRAM>\r\n<BGCOLOR>8421440</BGCOLOR>",
-                           0),
-              0u)
+    EXPECT_EQ(
+        stored.rfind("\r\n<ID>1</ID>\r\n<NAME>x</NAME>\r\n<DESC></DESC>\r\n<TODO></TODO>\r\n<ISMAINDIAGRAM>0"
+                     "</ISMAINDIAGRAM>\r\n<BGCOLOR>8421440</BGCOLOR>",
+                     0),
+        0u)
         << stored;
 }
 
@@ -417,17 +424,23 @@ TEST(Diagrams, RelatedControls) {
     TVELDataDictionary dd;
     TVELDiagrams diagrams(&dd);
     std::map<std::string, TestEntity*> e;
-    for (const char* name : {"A", "B", "C", "D", "E", "F"}) e[name] = AddObject<TestEntity>(dd, name);
-    const std::pair<const char*, const char*> links[] = {{"A", "B"}, {"B", "C"}, {"C", "D"}, {"D", "F"}, {"E", "B"}};
+    for (const char* name : {"A", "B", "C", "D", "E", "F"})
+        e[name] = AddObject<TestEntity>(dd, name);
+    const std::pair<const char*, const char*> links[] = {
+        {"A", "B"}, {"B", "C"}, {"C", "D"}, {"D", "F"}, {"E", "B"}};
     std::vector<TestConnection*> rels;
-    for (const auto& [p, c] : links) rels.push_back(AddConnection(dd, std::string(p) + c, e[p]->ID, e[c]->ID));
+    for (const auto& [p, c] : links)
+        rels.push_back(AddConnection(dd, std::string(p) + c, e[p]->ID, e[c]->ID));
     TVELDiagram* d = diagrams.NewDiagram();
     int x = 0;
-    for (const char* name : {"A", "B", "C", "D", "E"}) diagrams.AddObjectToDiagram(e[name], d, x += 150, 100);
-    for (TestConnection* r : rels) diagrams.AddObjectToDiagram(r, d);
+    for (const char* name : {"A", "B", "C", "D", "E"})
+        diagrams.AddObjectToDiagram(e[name], d, x += 150, 100);
+    for (TestConnection* r : rels)
+        diagrams.AddObjectToDiagram(r, d);
     auto names = [&](const std::vector<TDGObject*>& objects) {
         std::vector<std::string> r;
-        for (const TDGObject* o : objects) r.push_back(o->ModelObject->GetName());
+        for (const TDGObject* o : objects)
+            r.push_back(o->ModelObject->GetName());
         std::sort(r.begin(), r.end());
         return r;
     };
@@ -438,8 +451,10 @@ TEST(Diagrams, RelatedControls) {
 
     const std::string start = "At least one object (entity, subcategory,...) must be selected to be able to ";
     EXPECT_EQ(ErrorText([&] { d->SelectRelated(rmParents, 1, false); }), start + "select related controls.");
-    EXPECT_EQ(ErrorText([&] { d->HighlightRelated(rmSelected, 1, false); }), start + "highlight selected controls.");
-    EXPECT_EQ(ErrorText([&] { d->HighlightRelated(rmChildren, 1, false); }), start + "highlight related controls.");
+    EXPECT_EQ(ErrorText([&] { d->HighlightRelated(rmSelected, 1, false); }),
+              start + "highlight selected controls.");
+    EXPECT_EQ(ErrorText([&] { d->HighlightRelated(rmChildren, 1, false); }),
+              start + "highlight related controls.");
 
     selectB();
     d->SelectRelated(rmParents, 1, false);
@@ -449,7 +464,8 @@ TEST(Diagrams, RelatedControls) {
     EXPECT_EQ(names(d->Selection.Objects()), (std::vector<std::string>{"B", "C"}));
     selectB();
     d->SelectRelated(rmChildren, 5, false);
-    EXPECT_EQ(names(d->Selection.Objects()), (std::vector<std::string>{"C", "D"}));  // F is not on the diagram
+    EXPECT_EQ(names(d->Selection.Objects()),
+              (std::vector<std::string>{"C", "D"}));  // F is not on the diagram
     selectB();
     d->SelectRelated(rmTransitive, 1, false);
     EXPECT_EQ(names(d->Selection.Objects()), (std::vector<std::string>{"A", "C", "D", "E"}));
@@ -475,7 +491,8 @@ TEST(Diagrams, RelatedControls) {
     // The relation search itself works on the model, levels counted from the seeds.
     const auto found = FindRelatedObjects(dd, {e["B"]}, rmChildren, 3, true);
     std::vector<std::string> modelNames;
-    for (const auto* o : found) modelNames.push_back(o->GetName());
+    for (const auto* o : found)
+        modelNames.push_back(o->GetName());
     EXPECT_EQ(modelNames, (std::vector<std::string>{"B", "C", "D", "F"}));
 }
 
@@ -485,11 +502,13 @@ TEST(Diagrams, LargeDiagramsLoadAndSaveQuickly) {
     TVELDiagrams diagrams(&dd);
     TVELDiagram* d = diagrams.NewDiagram();
     std::vector<TestEntity*> entities;
-    for (int i = 0; i < count; ++i) entities.push_back(AddObject<TestEntity>(dd, "E" + std::to_string(i)));
+    for (int i = 0; i < count; ++i)
+        entities.push_back(AddObject<TestEntity>(dd, "E" + std::to_string(i)));
     for (int i = 0; i < count; ++i)
         diagrams.AddObjectToDiagram(entities[i], d, (i % 100) * 130 + 10, (i / 100) * 110 + 10);
     for (int i = 0; i < count; ++i) {
-        TestConnection* r = AddConnection(dd, "R" + std::to_string(i), entities[i]->ID, entities[(i + 1) % count]->ID);
+        TestConnection* r =
+            AddConnection(dd, "R" + std::to_string(i), entities[i]->ID, entities[(i + 1) % count]->ID);
         diagrams.AddObjectToDiagram(r, d);
     }
     ASSERT_EQ(d->ControlCount(), count);

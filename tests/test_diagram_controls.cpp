@@ -19,13 +19,16 @@ TDGEntityContent SampleContent() {
                     {3, "CustomerID", "INTEGER", true, true, false},
                     {4, "Name", "VARCHAR(40)", false, false, false},
                     {5, "Note", "TEXT", false, true, false}};
-    c.Indexes = {{1, "PK_Order", ikPrimaryKey, {2, 3}}, {2, "IX_Name", ikOther, {4}}, {3, "FK_Note", ikForeignKey, {5}}};
+    c.Indexes = {{1, "PK_Order", ikPrimaryKey, {2, 3}},
+                 {2, "IX_Name", ikOther, {4}},
+                 {3, "FK_Note", ikForeignKey, {5}}};
     return c;
 }
 
 std::vector<std::string> Prefixes(const TDGEntityControl& box) {
     std::vector<std::string> r;
-    for (const auto& l : box.Lines) r.push_back(l.Prefix + l.Text);
+    for (const auto& l : box.Lines)
+        r.push_back(l.Prefix + l.Text);
     return r;
 }
 
@@ -61,8 +64,9 @@ TEST_F(ControlsTest, EntityLinesFlagsIndexNumbersAndLevels) {
     box->ShowIndexNumbers = true;
     box->BuildLines(SampleContent());
     EXPECT_EQ(box->Caption, "Order");
-    EXPECT_EQ(Prefixes(*box), (std::vector<std::string>{"P RxxxxxxxxID", "PF xxxxxxxxCustomerID", "   00000255Name",
-                                                        " F xxxxxxxxNote", "IXPK_Order", "IXIX_Name", "IXFK_Note"}));
+    EXPECT_EQ(Prefixes(*box),
+              (std::vector<std::string>{"P RxxxxxxxxID", "PF xxxxxxxxCustomerID", "   00000255Name",
+                                        " F xxxxxxxxNote", "IXPK_Order", "IXIX_Name", "IXFK_Note"}));
     EXPECT_EQ(box->Lines[1].IndexText, "<i1>");
     EXPECT_EQ(box->Lines[2].IndexText, "<i2>");
     EXPECT_EQ(box->Lines[3].IndexText, "<i3>");
@@ -193,17 +197,19 @@ TEST_F(ControlsTest, EntityStoredForm) {
     box->SetAttributeColor(9, 100);
     box->SetAttributeColor(4, 200);
     saved = box->SaveToMarkup();
-    EXPECT_NE(saved.find("\r\n<ATTRCLIST>\r\n<ATTRC>\r\n<ATTRID>4</ATTRID>\r\n<COLOR>200</COLOR>\r\n</ATTRC>"),
-              std::string::npos)
+    EXPECT_NE(
+        saved.find("\r\n<ATTRCLIST>\r\n<ATTRC>\r\n<ATTRID>4</ATTRID>\r\n<COLOR>200</COLOR>\r\n</ATTRC>"),
+        std::string::npos)
         << saved;
 
     // Reading: colour entries sorted by attribute; fonts from the preferences, not the element.
     diagrams.DisplayPreferences.SetValue("EntAttrFont", "Verdana,10,,0,clBlack,0");
     diagrams.DisplayPreferences.SetValue("EntPKFont", "Verdana,10,B,0,clBlack,0");
     TDGEntityControl back(d);
-    back.LoadFromMarkup("<HIDDENATTR>5\r\nx\r\n6</HIDDENATTR><FONT>Courier,20,,0,clRed,0</FONT><ATTRCLIST>"
-                        "<ATTRC><ATTRID>9</ATTRID><COLOR>1</COLOR></ATTRC><ATTRC><ATTRID>2</ATTRID><COLOR>3</COLOR>"
-                        "</ATTRC><ATTRC><ATTRID>q</ATTRID><COLOR>3</COLOR></ATTRC></ATTRCLIST>");
+    back.LoadFromMarkup(
+        "<HIDDENATTR>5\r\nx\r\n6</HIDDENATTR><FONT>Courier,20,,0,clRed,0</FONT><ATTRCLIST>"
+        "<ATTRC><ATTRID>9</ATTRID><COLOR>1</COLOR></ATTRC><ATTRC><ATTRID>2</ATTRID><COLOR>3</COLOR>"
+        "</ATTRC><ATTRC><ATTRID>q</ATTRID><COLOR>3</COLOR></ATTRC></ATTRCLIST>");
     EXPECT_EQ(back.HiddenAttributes, (std::vector<int32_t>{5, 6}));
     EXPECT_EQ(back.AttributeColors, (std::vector<std::pair<int32_t, TColor>>{{2, 3}, {9, 1}}));
     EXPECT_EQ(back.Font.Name, "Verdana");
@@ -243,7 +249,8 @@ TEST_F(ControlsTest, TextAreas) {
     EXPECT_EQ(first->Rect, (TDGRect{17, 17, 83, 31}));
 
     const std::string saved = text->SaveToMarkup();
-    EXPECT_NE(saved.find("<AS>0</AS>\r\n<ALIGNMENT>2</ALIGNMENT>\r\n<WORDWRAP>1</WORDWRAP>\r\n<PADDING>5</PADDING>"),
+    EXPECT_NE(saved.find(
+                  "<AS>0</AS>\r\n<ALIGNMENT>2</ALIGNMENT>\r\n<WORDWRAP>1</WORDWRAP>\r\n<PADDING>5</PADDING>"),
               std::string::npos);
     TDGTextAreaControl back(d);
     back.LoadFromMarkup(saved);
@@ -268,7 +275,8 @@ TEST_F(ControlsTest, StampsAndGroupBoxes) {
     d->Name = "Overview";
     diagrams.PushProjectHeader({"Shop", "2024-01-01", "2024-02-01", "Ann", "(c)", "PostgreSQL"});
     EXPECT_EQ(stampBox->StampLines(),
-              (std::vector<std::string>{"Project Name: Shop", "Diagram Name: Overview", "Author: Ann", "Remarks: "}));
+              (std::vector<std::string>{"Project Name: Shop", "Diagram Name: Overview", "Author: Ann",
+                                        "Remarks: "}));
     EXPECT_EQ(stamp->DBMSName, "PostgreSQL");
     TDGPaintList list;
     stampBox->Paint(list);

@@ -12,13 +12,15 @@ using Points = std::vector<TDGPos>;
 
 Points Positions(const TDGConnector& line) {
     Points r;
-    for (const auto& p : line.Points) r.push_back({p.X, p.Y});
+    for (const auto& p : line.Points)
+        r.push_back({p.X, p.Y});
     return r;
 }
 
 bool Orthogonal(const TDGConnector& line) {
     for (size_t i = 1; i < line.Points.size(); ++i)
-        if (line.Points[i].X != line.Points[i - 1].X && line.Points[i].Y != line.Points[i - 1].Y) return false;
+        if (line.Points[i].X != line.Points[i - 1].X && line.Points[i].Y != line.Points[i - 1].Y)
+            return false;
     return true;
 }
 
@@ -143,10 +145,12 @@ TEST(RoutingRules, Straightening) {
     // anchored and the point before it follows it instead.
     std::vector<TDGPoint> points{{10, 10, true}, {50, 17, true}, {53, 90, false}, {99, 95, true}};
     StraightenPoints(points);
-    EXPECT_EQ(points, (std::vector<TDGPoint>{{10, 10, true}, {50, 10, true}, {50, 95, false}, {99, 95, true}}));
+    EXPECT_EQ(points,
+              (std::vector<TDGPoint>{{10, 10, true}, {50, 10, true}, {50, 95, false}, {99, 95, true}}));
     std::vector<TDGPoint> vertical{{10, 10, false}, {12, 40, false}, {80, 44, true}, {82, 90, false}};
     StraightenPoints(vertical);
-    EXPECT_EQ(vertical, (std::vector<TDGPoint>{{10, 10, false}, {10, 40, false}, {82, 40, true}, {82, 90, false}}));
+    EXPECT_EQ(vertical,
+              (std::vector<TDGPoint>{{10, 10, false}, {10, 40, false}, {82, 40, true}, {82, 90, false}}));
 }
 
 TEST_F(RoutingTest, DraggingSegments) {

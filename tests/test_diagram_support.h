@@ -20,7 +20,9 @@ public:
 // A relationship (or, with the type otSubCategoryConnection, a subcategory connection).
 class TestConnection : public TVELDatabaseObject {
 public:
-    explicit TestConnection(TVELPersistent* owner) : TVELDatabaseObject(owner) { ObjectType = otRelationship; }
+    explicit TestConnection(TVELPersistent* owner) : TVELDatabaseObject(owner) {
+        ObjectType = otRelationship;
+    }
     VEL_DECLARE_CREATE(TestConnection)
     int32_t Parent = -1;
     int32_t Child = -1;
@@ -41,8 +43,8 @@ template <class T> T* AddObject(TVELDataDictionary& dd, const std::string& name)
     return raw;
 }
 
-inline TestConnection* AddConnection(TVELDataDictionary& dd, const std::string& name, int32_t parent, int32_t child,
-                                     uint8_t type = otRelationship) {
+inline TestConnection* AddConnection(TVELDataDictionary& dd, const std::string& name, int32_t parent,
+                                     int32_t child, uint8_t type = otRelationship) {
     TestConnection* c = AddObject<TestConnection>(dd, name);
     c->ObjectType = type;
     c->Parent = parent;
