@@ -232,12 +232,10 @@ void LayoutConnector(TDGConnector& line) {
         RouteConnector(line);
         return;
     }
+    const bool fixed = !line.IsSelfReference() && (line.Routing == drtLeftRight || line.Routing == drtTopBottom);
+    if (fixed) PrepareFixedPoints(line);
     SetEndPoints(line);
-    if (line.IsSelfReference()) {
-        SnapEndsToBorders(line);
-    } else if (line.Routing == drtLeftRight || line.Routing == drtTopBottom) {
-        PrepareFixedPoints(line);
-        SetEndPoints(line);
+    if (fixed) {
         const int middle = FollowingMiddle(line);
         if (line.Routing == drtLeftRight)
             line.Points[1].X = line.Points[2].X = middle;

@@ -528,8 +528,12 @@ void TDGConnector::LoadFromMarkup(std::string_view text) {
     ToRelativeY = relative("TORELATIVEY");
     Routing = TextToRouting(Trim(ReadElement("ROUTING", text, "DRTAUTOROUTING")));
     Points.clear();
+    // Coordinates far off any diagram come from damaged texts; they are kept within reach so
+    // that zoomed values cannot overflow.
+    static constexpr int limit = 1000000;
     ForEachElement("POINT", ReadElement("POINTS", text), [this](const std::string& point) {
-        Points.push_back({ReadInt("X", point, 1), ReadInt("Y", point, 1), true});
+        Points.push_back({std::clamp(ReadInt("X", point, 1), -limit, limit),
+                          std::clamp(ReadInt("Y", point, 1), -limit, limit), true});
     });
     DeriveDirections();
 }

@@ -221,6 +221,8 @@ void TVELDiagram::Clear() {
 
 void TVELDiagram::ClampToBounds(TDGControl& box) const {
     InvalidateRouter();  // callers change boxes' geometry
+    box.Width = std::min(box.Width, MaxWidth);
+    box.Height = std::min(box.Height, MaxHeight);
     if (box.Left + box.Width > MaxWidth) box.Left = MaxWidth - box.Width;
     if (box.Top + box.Height > MaxHeight) box.Top = MaxHeight - box.Height;
     if (box.Left < 0) box.Left = 0;

@@ -142,7 +142,7 @@ public:
 
     // ---- geometry ----
     // Keeps a box inside the diagram: one reaching past the right or bottom edge moves left or
-    // up, a negative position becomes 0.
+    // up, a negative position becomes 0; a box larger than the diagram is cut to its size.
     void ClampToBounds(TDGControl& box) const;
     // Moves boxes together by a distance in diagram units, limited so that all stay inside
     // the diagram; lines at them are laid out again. Returns the distance moved.

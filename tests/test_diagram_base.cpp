@@ -138,6 +138,9 @@ TEST_F(DiagramBaseTest, BoxStoredFormAndBoundsClamp) {
     box.LoadFromMarkup("<T>790</T><H>50</H><PEN>0,3,4,255</PEN>");
     EXPECT_EQ(box.Top, 750);
     EXPECT_EQ(box.Pen.Width, 3);
+    box.LoadFromMarkup("<W>2000000000</W><L>5</L>");
+    EXPECT_EQ(box.Width, 1000);
+    EXPECT_EQ(box.Left, 0);
 }
 
 TEST_F(DiagramBaseTest, ConnectorStoredForm) {
@@ -168,8 +171,10 @@ TEST_F(DiagramBaseTest, ConnectorStoredForm) {
     EXPECT_EQ(back.Points[0].X, 1);
     EXPECT_EQ(back.Points[0].Y, 1);
     EXPECT_EQ(back.ToRelativeY, 10000);
-    back.LoadFromMarkup("<ROUTING>sideways</ROUTING>");
+    back.LoadFromMarkup("<ROUTING>sideways</ROUTING><POINTS><POINT><X>2000000000</X><Y>-7</Y></POINT></POINTS>");
     EXPECT_EQ(back.Routing, drtAutoRouting);
+    EXPECT_EQ(back.Points[0].X, 1000000);
+    EXPECT_EQ(back.Points[0].Y, -7);
 }
 
 TEST_F(DiagramBaseTest, ConnectorHitRegion) {
