@@ -508,25 +508,29 @@ void TVELDiagram::RebuildAll() {
         c->Rebuild();
 }
 
-void TVELDiagram::Paint(TDGPaintList& out) const {
+void TVELDiagram::Paint(TDGPaintList& out, const TDGRect* screenArea) const {
     out.Zoom = Zoom;
+    // Objects reach a little past their bounds (end symbols, highlight, handles).
+    auto shown = [screenArea](const TDGRect& r) {
+        return !screenArea || r.Inflated(TDGConnector::SymbolLength + 8).Intersects(*screenArea);
+    };
     TDGPen none;
     none.Style = psClear;
     out.AddRectangle(ToScreen({0, 0, MaxWidth, MaxHeight}), none, {bsSolid, BackgroundColor});
     for (int layer = 0; layer <= 1; ++layer)
         for (const auto& c : controls_)
-            if (c->Visible && c->PaintLayer() == layer) c->Paint(out);
+            if (c->Visible && c->PaintLayer() == layer && shown(c->ScreenRect())) c->Paint(out);
     for (const auto& c : connectors_)
-        c->Paint(out);
+        if (shown(c->ScreenRect())) c->Paint(out);
     TDGPen highlight;
     highlight.Color = clHighlight;
     for (const TDGObject* o : Highlighted)
-        out.AddRectangle(o->ScreenRect().Inflated(3), highlight, {bsClear, 0});
+        if (shown(o->ScreenRect())) out.AddRectangle(o->ScreenRect().Inflated(3), highlight, {bsClear, 0});
     TDGPen handlePen;
     handlePen.Width = 1;
     handlePen.Color = clBlack;
     for (const auto& h : Selection.Handles())
-        out.AddRectangle(h.Rect, handlePen, {bsSolid, clBlack});
+        if (shown(h.Rect)) out.AddRectangle(h.Rect, handlePen, {bsSolid, clBlack});
 }
 
 // ---- stored form ---------------------------------------------------------------------------------

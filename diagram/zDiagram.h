@@ -198,8 +198,9 @@ public:
     void SetTextMeasure(const TTextMeasure* measure) { measure_ = measure; }
     // The display preferences of the collection; a diagram on its own has the defaults.
     const TVELSettingsList& Preferences() const;
-    // Paints the background, group boxes, other boxes, then lines.
-    void Paint(TDGPaintList& out) const;
+    // Paints the background, group boxes, other boxes, lines, highlights and grab handles;
+    // with an area (screen coordinates) only the objects that may reach into it.
+    void Paint(TDGPaintList& out, const TDGRect* screenArea = nullptr) const;
 
     // ---- stored form: the content of the DIAGRAM element ----
     std::string SaveToMarkup() const;

@@ -309,6 +309,12 @@ TEST_F(ControlsTest, StampsAndGroupBoxes) {
     ASSERT_GE(all.Items.size(), 3u);
     EXPECT_EQ(all.Items[0].Brush.Color, TVELDiagram::DefaultBackgroundColor);
     EXPECT_EQ(all.Items[1].Rect, groupBox->ScreenRect());
+    // Painting an area leaves out what cannot reach into it.
+    const TDGRect corner{0, 0, 40, 40};
+    TDGPaintList part;
+    d->Paint(part, &corner);
+    EXPECT_NE(TextItem(part, "Sales"), nullptr);
+    EXPECT_EQ(TextItem(part, "Author: Ann"), nullptr);
 }
 
 TEST_F(ControlsTest, SubcategoriesAndConnectors) {
