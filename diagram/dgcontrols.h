@@ -25,7 +25,7 @@ struct TDGAttributeInfo {
 };
 
 // Kinds of indexes, for the index display that leaves out key indexes.
-enum TDGIndexKind : int { ikOther = 0, ikPrimaryKey = 1, ikAlternateKey = 2, ikForeignKey = 3 };
+enum TDGIndexKind : int { ikOther = 0, ikPrimaryKey = 1, ikForeignKey = 2, ikAlternateKey = 3 };
 
 struct TDGIndexInfo {
     int32_t ID = -1;
