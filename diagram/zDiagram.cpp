@@ -492,11 +492,11 @@ void TVELDiagram::ApplySettings() {
     for (const auto& c : connectors_)
         ApplySettingsTo(*c);
     RebuildAll();
-    for (const auto& c : controls_)
-        if (c->AutoSize) {
-            c->RecomputeSize();
-            LayoutConnectorsOf(*c);
-        }
+    for (const auto& c : controls_) {
+        const TDGRect before = c->BoundsRect();
+        c->RecomputeSize();
+        if (c->BoundsRect() != before) LayoutConnectorsOf(*c);
+    }
     Selection.UpdateHandles();
     InvalidateRect(ToScreen({0, 0, MaxWidth, MaxHeight}));
 }

@@ -230,8 +230,9 @@ void TVELDiagrams::ObjectChanged(TVELNamedObject* object) {
         control->Refresh();
         control->Rebuild();
         if (auto* box = dynamic_cast<TDGControl*>(control)) {
+            const TDGRect before = box->BoundsRect();
             box->RecomputeSize();
-            control->Diagram->LayoutConnectorsOf(*box);
+            if (box->BoundsRect() != before) control->Diagram->LayoutConnectorsOf(*box);
         }
         control->Refresh();
     }
