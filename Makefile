@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup install clean
+.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup fuzz-script fuzz-model install clean
 
 all: build
 
@@ -41,13 +41,14 @@ test-asan: $(ASAN_BUILD)/build.ninja
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
-# Runs the markup harness for FUZZ_SECONDS on a copy of its seed corpus; findings are written
-# to $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
-fuzz-markup:
+# Runs a harness for FUZZ_SECONDS on a copy of its seed corpus (fuzz-markup: the markup codec;
+# fuzz-script: the SQL script splitter and script classes; fuzz-model: loading saved models).
+# Findings are written to $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
+fuzz-markup fuzz-script fuzz-model: fuzz-%:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DARDVIN_FUZZ=ON -DARDVIN_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_markup
-	@corpus=$$(mktemp -d) && cp fuzz/corpus/markup/* "$$corpus"/ && \
-	  $(FUZZ_BUILD)/bin/fuzz_markup -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$*
+	@corpus=$$(mktemp -d) && cp fuzz/corpus/$*/* "$$corpus"/ && \
+	  $(FUZZ_BUILD)/bin/fuzz_$* -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	    -artifact_prefix=$(FUZZ_BUILD)/ "$$corpus"; rc=$$?; rm -rf "$$corpus"; exit $$rc
 
 install: build

@@ -2,12 +2,22 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <typeinfo>
+#include <unordered_map>
+#include <unordered_set>
 
+#include "zAttribute.h"
 #include "zDatabaseSettings.h"
 #include "zDiagramOnly.h"
+#include "zDomain.h"
+#include "zEntity.h"
+#include "zIndex.h"
+#include "zPackages.h"
 #include "zProcedure.h"
+#include "zRelationship.h"
 #include "zSLDatatypes.h"
 #include "zSequence.h"
+#include "zTrigger.h"
 #include "zView.h"
 
 namespace ardvin {
@@ -42,15 +52,86 @@ private:
 
 std::string FirstOrEmpty(const std::vector<std::string>& list) { return list.empty() ? std::string() : list.front(); }
 
+// The objects of one class, ordered by identifier.
+template <class T> void CollectByID(const TVELDataDictionary& dictionary, std::vector<T*>& out) {
+    out.clear();
+    for (int i = 0; i < dictionary.Count(); ++i)
+        if (auto* p = dynamic_cast<T*>(dictionary[i])) out.push_back(p);
+    std::stable_sort(out.begin(), out.end(), [](const T* a, const T* b) { return a->ID < b->ID; });
+}
+
+// Calls f for every entity of the dictionary, in list order.
+template <class F> void ForEachEntity(const TVELDataDictionary& dictionary, F f) {
+    for (int i = 0; i < dictionary.Count(); ++i)
+        if (auto* entity = dynamic_cast<TVELEntity*>(dictionary[i])) f(*entity);
+}
+
+// The members of one list of every entity.
+template <class T, class ListOf>
+void CollectMembers(const TVELDataDictionary& dictionary, ListOf listOf, std::vector<T*>& out) {
+    out.clear();
+    ForEachEntity(dictionary, [&](TVELEntity& entity) {
+        const TVELNamedObjectsList& list = listOf(entity);
+        for (int k = 0; k < list.Count(); ++k) out.push_back(static_cast<T*>(list[k]));
+    });
+}
+
+// Calls f for every member of an entity (its four lists and its primary key).
+template <class F> void ForEachMember(TVELEntity& entity, F f) {
+    for (TVELNamedObjectsList* list : {static_cast<TVELNamedObjectsList*>(&entity.Attributes),
+                                       static_cast<TVELNamedObjectsList*>(&entity.Indexes),
+                                       static_cast<TVELNamedObjectsList*>(&entity.Triggers),
+                                       static_cast<TVELNamedObjectsList*>(&entity.Constraints)})
+        for (int k = 0; k < list->Count(); ++k) f(*static_cast<TVELDatabaseObject*>((*list)[k]));
+    f(*entity.PrimaryKey);
+}
+
 }  // namespace
 
+// Whole-model look-ups kept while a bulk scope is open; each is built on first need.
+struct TVELDataDictionary::TBulkCaches {
+    bool SourcesBuilt = false;
+    std::unordered_map<const TVELEntity*, std::vector<const TVELForeignKeySource*>> Sources;  // by child
+    bool NamesBuilt = false;
+    std::unordered_map<std::string, int> Names;  // upper-cased non-quoted qualified name -> count
+    bool DomainsBuilt = false;
+    std::unordered_set<int32_t> Domains;  // the domains that attributes use
+};
+
+TVELDataDictionary::TBulkScope::TBulkScope(const TVELDataDictionary& dictionary) : dictionary_(dictionary) {
+    if (dictionary_.bulkScopes_++ == 0) dictionary_.bulk_ = std::make_unique<TBulkCaches>();
+}
+
+TVELDataDictionary::TBulkScope::~TBulkScope() {
+    if (--dictionary_.bulkScopes_ == 0) dictionary_.bulk_.reset();
+}
+
+void TVELDataDictionary::DropCaches() const {
+    if (!bulk_) return;
+    if (bulk_->SourcesBuilt) {
+        bulk_->Sources.clear();
+        bulk_->SourcesBuilt = false;
+    }
+    if (bulk_->NamesBuilt) {
+        bulk_->Names.clear();
+        bulk_->NamesBuilt = false;
+    }
+    if (bulk_->DomainsBuilt) {
+        bulk_->Domains.clear();
+        bulk_->DomainsBuilt = false;
+    }
+}
+
 TVELDataDictionary::TVELDataDictionary()
-    : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()) {}
+    : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()),
+      packages_(std::make_unique<TVELPackages>(this)) {}
 
 TVELDataDictionary::~TVELDataDictionary() { ClearAndFree(); }
 
 std::unique_ptr<TVELDatabaseObject> TVELDataDictionary::NewObjectOfType(int type, TVELPersistent* owner) {
     switch (type) {
+    case otEntity: return std::make_unique<TVELEntity>(owner);
+    case otDomain: return std::make_unique<TVELDomain>(owner);
     case otTextArea: return std::make_unique<TVELTextArea>(owner);
     case otSubCategory: return std::make_unique<TVELSubCategory>(owner);
     case otGroupbox: return std::make_unique<TVELGroupbox>(owner);
@@ -59,6 +140,8 @@ std::unique_ptr<TVELDatabaseObject> TVELDataDictionary::NewObjectOfType(int type
     case otProcedure: return std::make_unique<TVELProcedure>(owner);
     case otView: return std::make_unique<TVELView>(owner);
     case otRule: return std::make_unique<TVELRule>(owner);
+    case otRelationship: return std::make_unique<TVELRelationship>(owner);
+    case otSubCategoryConnection: return std::make_unique<TVELSubCategoryConnection>(owner);
     default: return nullptr;
     }
 }
@@ -67,6 +150,7 @@ void TVELDataDictionary::SetTarget(std::string_view dbid) {
     if (dbid.empty()) {
         settings_ = std::make_unique<TVELDatabaseSettings>();
         dataTypes_->Clear();
+        packages_->Load("");
         return;
     }
     auto settings = std::make_unique<TVELDatabaseSettings>();
@@ -79,6 +163,7 @@ void TVELDataDictionary::SetTarget(std::string_view dbid) {
         dataTypes_->LoadFromFile(typ);
     else
         dataTypes_->Clear();
+    packages_->Load(dbid);
 }
 
 std::string TVELDataDictionary::GetTarget() const { return settings_->DBID; }
@@ -88,11 +173,53 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
         if (OnObjectChanged) OnObjectChanged(sender);
     };
     object->OnNameChanged = [this](TVELNamedObject* sender) {
+        if (sender && dynamic_cast<TVELEntity*>(sender)) EntityRenamed(sender);
         if (OnObjectNameChanged) OnObjectNameChanged(sender);
+    };
+    // Changes of an entity's members are reported with the member as the object.
+    if (auto* entity = dynamic_cast<TVELEntity*>(object)) {
+        entity->OnMemberChanged = object->OnChanged;
+        entity->OnMemberNameChanged = object->OnNameChanged;
+    }
+}
+
+void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
+    relationship->OnPropagate = [this](TVELNamedObject* sender) {
+        if (OnObjectChanged) OnObjectChanged(sender);
     };
 }
 
-void TVELDataDictionary::Inserted(TVELNamedObject* item) { (void)item; }
+void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
+    if (Loading) return;
+    for (const auto& item : items_) {
+        if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
+        auto* relationship = static_cast<TVELRelationship*>(item.get());
+        if (relationship->ParentObjectID == entity->ID || relationship->ChildObjectID == entity->ID)
+            relationship->DoNameChanged();
+    }
+}
+
+void TVELDataDictionary::Inserted(TVELNamedObject* item) {
+    DropCaches();
+    // Entities record their key changes, so that relationships can follow them.
+    if (auto* entity = dynamic_cast<TVELEntity*>(item)) entity->TrackKeyChanges = true;
+    auto* relationship = dynamic_cast<TVELRelationship*>(item);
+    if (!relationship || Preparing) return;
+    ConnectRelationship(relationship);
+    if (!Loading) {
+        std::vector<TVELNamedObject*> changed;
+        relationship->Propagate(changed);
+    }
+}
+
+void TVELDataDictionary::Removed(TVELNamedObject* item) {
+    DropCaches();
+    // A deleted relationship takes the foreign-key attributes with it that may go.
+    if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
+        ConnectRelationship(relationship);
+        relationship->RemoveAllPairs();
+    }
+}
 
 TVELDatabaseObject* TVELDataDictionary::CreateObject(int type, bool initialize) {
     std::unique_ptr<TVELDatabaseObject> created = NewObjectOfType(type, this);
@@ -153,6 +280,134 @@ TVELDatabaseObject* TVELDataDictionary::FindOfTypeByQualifiedName(int type, std:
     return found && found->ObjectType == type ? found : nullptr;
 }
 
+TVELEntity* TVELDataDictionary::FindEntity(std::string_view qualifiedName) const {
+    return dynamic_cast<TVELEntity*>(FindOfTypeByQualifiedName(otEntity, qualifiedName));
+}
+
+TVELDomain* TVELDataDictionary::FindDomainByQualifiedName(std::string_view qualifiedName) const {
+    return dynamic_cast<TVELDomain*>(FindOfTypeByQualifiedName(otDomain, qualifiedName));
+}
+
+TVELRelationship* TVELDataDictionary::FindRelationship(std::string_view qualifiedName) const {
+    return dynamic_cast<TVELRelationship*>(FindOfTypeByQualifiedName(otRelationship, qualifiedName));
+}
+
+TVELDomain* TVELDataDictionary::FindDomain(std::string_view name) const {
+    for (int i = 0; i < Count(); ++i)
+        if (auto* domain = dynamic_cast<TVELDomain*>(Items(i)); domain && SameText(domain->GetName(), name))
+            return domain;
+    return nullptr;
+}
+
+void TVELDataDictionary::Entities(std::vector<TVELEntity*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Domains(std::vector<TVELDomain*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Relationships(std::vector<TVELRelationship*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::SubCategories(std::vector<TVELSubCategory*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::TextAreas(std::vector<TVELTextArea*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Views(std::vector<TVELView*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Procedures(std::vector<TVELProcedure*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Rules(std::vector<TVELRule*>& out) const { CollectByID(*this, out); }
+void TVELDataDictionary::Sequences(std::vector<TVELSequence*>& out) const { CollectByID(*this, out); }
+
+void TVELDataDictionary::AllAttributes(std::vector<TVELAttribute*>& out) const {
+    CollectMembers(*this, [](const TVELEntity& e) -> const TVELNamedObjectsList& { return e.Attributes; }, out);
+}
+
+void TVELDataDictionary::AllIndexes(std::vector<TVELIndex*>& out) const {
+    CollectMembers(*this, [](const TVELEntity& e) -> const TVELNamedObjectsList& { return e.Indexes; }, out);
+}
+
+void TVELDataDictionary::AllTriggers(std::vector<TVELTrigger*>& out) const {
+    CollectMembers(*this, [](const TVELEntity& e) -> const TVELNamedObjectsList& { return e.Triggers; }, out);
+}
+
+void TVELDataDictionary::AllConstraints(std::vector<TVELConstraint*>& out) const {
+    CollectMembers(*this, [](const TVELEntity& e) -> const TVELNamedObjectsList& { return e.Constraints; }, out);
+}
+
+void TVELDataDictionary::ForeignKeySourcesOf(const TVELEntity* entity,
+                                             std::vector<const TVELForeignKeySource*>& out) const {
+    // Only connections can be foreign-key sources: the cheap test of their ends comes first.
+    auto sourceOf = [](const TVELNamedObject* item) -> const TVELForeignKeySource* {
+        int32_t parent = 0, child = 0;
+        return item->GetConnectionEnds(parent, child) ? dynamic_cast<const TVELForeignKeySource*>(item) : nullptr;
+    };
+    if (bulk_) {
+        if (!bulk_->SourcesBuilt) {
+            for (const auto& item : items_)
+                if (const TVELForeignKeySource* source = sourceOf(item.get()))
+                    bulk_->Sources[source->ForeignKeyChild()].push_back(source);
+            bulk_->SourcesBuilt = true;
+        }
+        const auto it = bulk_->Sources.find(entity);
+        if (it != bulk_->Sources.end()) out.insert(out.end(), it->second.begin(), it->second.end());
+        return;
+    }
+    for (const auto& item : items_)
+        if (const TVELForeignKeySource* source = sourceOf(item.get()); source && source->ForeignKeyChild() == entity)
+            out.push_back(source);
+}
+
+bool TVELDataDictionary::IsUniqueQualifiedName(std::string_view name, const TVELNamedObject* except) const {
+    if (!bulk_) return TVELDatabaseObjectsList::IsUniqueQualifiedName(name, except);
+    if (!bulk_->NamesBuilt) {
+        bulk_->Names.reserve(items_.size());
+        for (const auto& item : items_)
+            ++bulk_->Names[UpperCase(static_cast<const TVELDatabaseObject*>(item.get())->GetNonQuotedQualifiedName())];
+        bulk_->NamesBuilt = true;
+    }
+    const std::string upper = UpperCase(name);
+    const auto it = bulk_->Names.find(upper);
+    int count = it == bulk_->Names.end() ? 0 : it->second;
+    if (const auto* o = dynamic_cast<const TVELDatabaseObject*>(except);
+        o && count > 0 && o->ContainingList() == this && UpperCase(o->GetNonQuotedQualifiedName()) == upper)
+        --count;
+    return count == 0;
+}
+
+bool TVELDataDictionary::DomainInUse(int32_t domainID) const {
+    if (bulk_) {
+        if (!bulk_->DomainsBuilt) {
+            ForEachEntity(*this, [this](TVELEntity& entity) {
+                for (int k = 0; k < entity.Attributes.Count(); ++k)
+                    bulk_->Domains.insert(entity.AttributeAt(k)->DomainID);
+            });
+            bulk_->DomainsBuilt = true;
+        }
+        return bulk_->Domains.count(domainID) > 0;
+    }
+    bool used = false;
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        for (int k = 0; k < entity.Attributes.Count() && !used; ++k) used = entity.AttributeAt(k)->DomainID == domainID;
+    });
+    return used;
+}
+
+// ---- deletion ---------------------------------------------------------------------------------
+
+void TVELDataDictionary::CheckDeletion(const TVELNamedObject* item) const {
+    if (const auto* domain = dynamic_cast<const TVELDomain*>(item); domain && DomainInUse(domain->ID))
+        throw EVELError(Format("Unable to delete domain \"%s\" because one or more attributes use this domain.",
+                               domain->GetName().c_str()));
+    if (const auto* sequence = dynamic_cast<const TVELSequence*>(item); sequence && settings_->EnableSequences) {
+        int count = 0;
+        ForEachEntity(*this, [&](TVELEntity& entity) {
+            for (int k = 0; k < entity.Attributes.Count(); ++k)
+                if (entity.AttributeAt(k)->SequenceID == sequence->ID) ++count;
+        });
+        if (count > 0)
+            throw EVELError(Format("Unable to delete sequence \"%s\" because %d attributes are associated with this "
+                                   "sequence.",
+                                   sequence->GetName().c_str(), count));
+    }
+}
+
+void TVELDataDictionary::DeleteObject(TVELNamedObject* item) {
+    if (!item || IndexOf(item) < 0) return;
+    CheckDeletion(item);
+    TVELDatabaseObjectsList::DeleteObject(item);
+}
+
 void TVELDataDictionary::CollectOfTypeByID(int type, std::vector<TVELDatabaseObject*>& out) const {
     out.clear();
     CollectOfType(type, out);
@@ -161,6 +416,25 @@ void TVELDataDictionary::CollectOfTypeByID(int type, std::vector<TVELDatabaseObj
 
 TVELDatabaseObject* TVELDataDictionary::FindSameObject(const TVELNamedObject* object) const {
     if (!object) return nullptr;
+    // A column constraint: through its attribute.
+    if (const auto* attribute = dynamic_cast<const TVELAttribute*>(object->Owner)) {
+        const auto* same = dynamic_cast<TVELAttribute*>(FindSameObject(attribute));
+        if (!same) return nullptr;
+        for (TVELConstraint* c : {same->CheckConstraint.get(), same->NotNullConstraint.get(),
+                                  same->DefaultConstraint.get()})
+            if (c->ID == object->ID) return c;
+        return nullptr;
+    }
+    // A member of an entity: through the entity.
+    if (const auto* entity = dynamic_cast<const TVELEntity*>(object->Owner)) {
+        auto* same = dynamic_cast<TVELEntity*>(FindSameObject(entity));
+        if (!same) return nullptr;
+        if (object == entity->PrimaryKey.get()) return same->PrimaryKey.get();
+        if (dynamic_cast<const TVELConstraint*>(object)) return same->Constraints.FindSame(object);
+        const TVELEntityMemberList* list = same->ListOf(object);
+        TVELNamedObject* found = list ? list->FindByID(object->ID) : nullptr;
+        return found && typeid(*found) == typeid(*object) ? static_cast<TVELDatabaseObject*>(found) : nullptr;
+    }
     TVELNamedObject* found = FindByID(object->ID);
     return found && typeid(*found) == typeid(*object) ? static_cast<TVELDatabaseObject*>(found) : nullptr;
 }
@@ -189,6 +463,7 @@ void TVELDataDictionary::LoadFromMarkup(std::string_view text) {
     LoadObjects(text, false, false);
     LastID = StrToIntDef(ReadElement("LASTID", text, "-1"), -1);
     CheckLastID();
+    RenumberDuplicateAttributes();
 
     // Group boxes of older files carried their caption as their name.
     for (int i = 0; i < Count(); ++i) {
@@ -238,16 +513,57 @@ void TVELDataDictionary::LoadObjects(std::string_view text, bool merge, bool fix
     if (!merge) SortByID();
 }
 
+void TVELDataDictionary::RenumberDuplicateAttributes() {
+    ForEachEntity(*this, [](TVELEntity& entity) {
+        std::vector<int32_t> ids;
+        ids.reserve(entity.Attributes.Count());
+        for (int i = 0; i < entity.Attributes.Count(); ++i) ids.push_back(entity.Attributes[i]->ID);
+        std::sort(ids.begin(), ids.end());
+        if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) return;
+        // From the last: an attribute sharing its identifier with another one gets a new one,
+        // so that the earliest of a set of duplicates keeps it.
+        std::unordered_map<int32_t, int> counts;
+        for (int32_t id : ids) ++counts[id];
+        for (int i = entity.Attributes.Count() - 1; i >= 0; --i) {
+            TVELNamedObject* a = entity.Attributes[i];
+            if (counts[a->ID] < 2) continue;
+            --counts[a->ID];
+            a->SetID(entity.Attributes.NewID());
+            ++counts[a->ID];
+        }
+    });
+}
+
 void TVELDataDictionary::RepairRelationships() {
-    // Connections whose ends no longer resolve are dropped; key propagation follows with the
-    // relationship classes.
+    const TBulkScope bulk(*this);
+    // Relationships whose ends no longer resolve to entities are dropped (a deletion may take
+    // further objects with it).
     for (int i = Count() - 1; i >= 0; --i) {
+        if (i >= Count()) continue;
         int32_t parent = 0, child = 0;
         TVELNamedObject* item = Items(i);
-        if (!item->GetConnectionEnds(parent, child)) continue;
+        if (Object(i)->ObjectType != otRelationship || !item->GetConnectionEnds(parent, child)) continue;
         if (item->Deleting) continue;
         if (!ResolveEntity(child) || !ResolveEntity(parent)) DeleteObject(item);
     }
+    std::vector<TVELRelationship*> relationships;
+    CollectOfClass(relationships);
+    for (TVELRelationship* relationship : relationships)
+        ConnectRelationship(relationship);
+    // Every pass can carry a key change one relationship further along a chain; a cycle of
+    // identifying relationships would grow keys for ever, hence the limit.
+    std::vector<TVELNamedObject*> changed;
+    for (size_t pass = 0; pass <= relationships.size() + 1; ++pass) {
+        bool any = false;
+        for (TVELRelationship* relationship : relationships)
+            if (relationship->Propagate(changed)) any = true;
+        if (!any) break;
+    }
+    for (TVELRelationship* relationship : relationships)
+        relationship->Changed = false;
+    ForEachEntity(*this, [](TVELEntity& entity) { entity.KeyChangedAttributes.clear(); });
+    for (TVELNamedObject* object : changed)
+        object->DoChanged();
 }
 
 TVELDatabaseObject* TVELDataDictionary::ResolveEntity(int32_t id) const {
@@ -266,7 +582,19 @@ TVELMessageCallback TVELDataDictionary::MessageCallback() {
 }
 
 void TVELDataDictionary::CheckModel() {
+    const TBulkScope bulk(*this);
     const TVELMessageCallback callback = MessageCallback();
+    // 1. (The data type conversion without a new target follows here.)
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        for (int k = 0; k < entity.Attributes.Count(); ++k) entity.AttributeAt(k)->CheckDataType(callback);
+    });
+    CheckPackages();
+    // 2.
+    std::vector<TVELDatabaseObject*> indexes;
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        for (int k = 0; k < entity.Indexes.Count(); ++k) indexes.push_back(entity.IndexAt(k));
+    });
+    ardvin::CheckUniqueQualifiedNames(indexes, "Index name", callback);
     CheckUniqueQualifiedNames("Name", callback);
     const TVELDatabaseSettings& s = *settings_;
     for (int i = Count() - 1; i >= 0; --i) {
@@ -283,8 +611,14 @@ void TVELDataDictionary::CheckModel() {
         };
         switch (object->ObjectType) {
         case otEntity:
-        case otRelationship:
         case otDomain: object->Validate(true, callback); break;
+        case otRelationship: {
+            // A relationship without its entities was reported as removed.
+            auto* relationship = static_cast<TVELRelationship*>(object);
+            relationship->Validate(true, callback);
+            if (!relationship->GetParentEntity() || !relationship->GetChildEntity()) DeleteObject(relationship);
+            break;
+        }
         case otSequence:
             removeUnsupported(s.EnableSequences,
                               "Target DBMS does not support sequences/generators. Sequence/generator will be removed.");
@@ -300,16 +634,86 @@ void TVELDataDictionary::CheckModel() {
     if (OnCheckProgress) OnCheckProgress(nullptr);
 }
 
+// Brings the attributes made from packages in line with the packages: an attribute of an
+// unknown package, or one that no longer matches its item (name or data type changed), is
+// detached; one whose item is gone is deleted; an item that an entity using the package lacks
+// is added to the entity. Without a package folder nothing is checked.
+void TVELDataDictionary::CheckPackages() {
+    if (!packages_->FolderExists()) return;
+    int deleted = 0;
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        std::unordered_map<std::string, std::unordered_set<int>> usedItems;  // package -> items present
+        for (int k = entity.Attributes.Count() - 1; k >= 0; --k) {
+            TVELAttribute* a = entity.AttributeAt(k);
+            if (a->PackageName.empty()) continue;
+            const TVELPackage* package = packages_->FindPackage(a->PackageName);
+            if (!package) {
+                Message(a, mlError, Format("Unknown package \"%s\" used by attribute \"%s\"",
+                                           a->PackageName.c_str(), a->GetName().c_str()));
+                Message(a, mlError, Format("Attribute \"%s\" detached from package \"%s\".", a->GetName().c_str(),
+                                           a->PackageName.c_str()));
+                a->PackageName.clear();
+                a->PackageItem = -1;
+                continue;
+            }
+            if (a->PackageItem < 0 || a->PackageItem >= package->Items.Count()) {
+                Message(&entity, mlError,
+                        Format("Attribute \"%s\" deleted because it was linked to a non existing packages or a non "
+                               "existing package item.",
+                               a->GetName().c_str()));
+                entity.DeleteMember(a);
+                ++deleted;
+                continue;
+            }
+            const TVELPackageItem* item = package->ItemAt(a->PackageItem);
+            if (!SameText(item->GetName(), a->GetName()) || !SameText(item->DataType->DataType, a->DataType->DataType)) {
+                Message(a, mlError, Format("Attribute \"%s\" detached from package \"%s\".", a->GetName().c_str(),
+                                           a->PackageName.c_str()));
+                a->PackageName.clear();
+                a->PackageItem = -1;
+                continue;
+            }
+            usedItems[a->PackageName].insert(a->PackageItem);
+        }
+        for (const auto& [name, items] : usedItems) {
+            const TVELPackage* package = packages_->FindPackage(name);
+            for (int i = 0; i < package->Items.Count(); ++i)
+                if (!items.count(i)) {
+                    const TVELAttribute* a = package->CreateAttribute(entity, i);
+                    Message(const_cast<TVELAttribute*>(a), mlError,
+                            Format("New attribute \"%s\" created in entity \"%s\" for package \"%s\".",
+                                   a->GetName().c_str(), entity.GetName().c_str(), name.c_str()));
+                }
+        }
+    });
+    if (deleted > 0)
+        Message(nullptr, mlError,
+                Format("%d attribute(s) linked to non existing packages or non existing package items deleted.",
+                       deleted));
+}
+
 void TVELDataDictionary::ClearStateFlags() {
     for (int i = 0; i < Count(); ++i) Object(i)->ClearStateFlags();
+    ForEachEntity(*this, [](TVELEntity& entity) {
+        ForEachMember(entity, [](TVELDatabaseObject& member) { member.ClearStateFlags(); });
+    });
 }
 
 void TVELDataDictionary::ClearComments() {
     for (int i = 0; i < Count(); ++i) Object(i)->Comment.clear();
+    ForEachEntity(*this, [](TVELEntity& entity) {
+        for (const TVELNamedObjectsList* list : {static_cast<const TVELNamedObjectsList*>(&entity.Attributes),
+                                                 static_cast<const TVELNamedObjectsList*>(&entity.Triggers),
+                                                 static_cast<const TVELNamedObjectsList*>(&entity.Indexes)})
+            for (int k = 0; k < list->Count(); ++k) static_cast<TVELDatabaseObject*>((*list)[k])->Comment.clear();
+    });
 }
 
 void TVELDataDictionary::ClearSchemas() {
     for (int i = 0; i < Count(); ++i) Object(i)->SchemaName.clear();
+    ForEachEntity(*this, [](TVELEntity& entity) {
+        ForEachMember(entity, [](TVELDatabaseObject& member) { member.SchemaName.clear(); });
+    });
 }
 
 }  // namespace ardvin

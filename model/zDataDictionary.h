@@ -14,6 +14,35 @@ namespace ardvin {
 
 class TVELDatabaseSettings;
 class TSLDatatypes;
+class TVELAttribute;
+class TVELConstraint;
+class TVELDomain;
+class TVELEntity;
+class TVELForeignKeySource;
+class TVELIndex;
+class TVELPackages;
+class TVELProcedure;
+class TVELRelationship;
+class TVELRule;
+class TVELSequence;
+class TVELSubCategory;
+class TVELTextArea;
+class TVELTrigger;
+class TVELView;
+
+// How propagation names the attributes it creates in a child.
+enum TVELForeignKeyAttributeMode : uint8_t { fkmReuseExisting = 0, fkmAutoRename = 1 };
+
+// The model-wide options of key propagation, filled from the project's settings.
+struct TVELPropagationOptions {
+    // When false, relationships never create foreign-key attributes.
+    bool PropagateForeignKeys = true;
+    // When false, removing a pair never deletes its child attribute.
+    bool DeleteForeignKeyAttributes = true;
+    uint8_t ForeignKeyAttributeMode = fkmAutoRename;
+    // Naming template of new foreign-key attributes; "%column%" when empty.
+    std::string ForeignKeyAttributeTemplate;
+};
 
 class TVELDataDictionary : public TVELDatabaseObjectsList {
 public:
@@ -22,6 +51,8 @@ public:
 
     bool Preparing = false;
     bool Loading = false;
+    // Consulted by every relationship of the dictionary when it propagates keys.
+    TVELPropagationOptions PropagationOptions;
     std::function<void(TVELDatabaseObject* object, std::string_view markup)> OnObjectLoaded;
     std::function<void(TVELDatabaseObject* object)> OnObjectCreated;
     std::function<void(TVELDatabaseObject* object)> OnObjectMerged;
@@ -35,6 +66,8 @@ public:
 
     TVELDatabaseSettings* GetDatabaseSettings() const { return settings_.get(); }
     TSLDatatypes* GetDataTypes() const { return dataTypes_.get(); }
+    // The attribute packages of the target; reloaded by SetTarget.
+    TVELPackages* GetPackages() const { return packages_.get(); }
 
     // A new, empty object of a type number, owned by owner; nullptr for types the model
     // does not create (none, diagram).
@@ -54,13 +87,62 @@ public:
     TVELDatabaseObject* FindProcedure(std::string_view qualifiedName) const {
         return FindOfTypeByQualifiedName(otProcedure, qualifiedName);
     }
+    TVELEntity* FindEntity(std::string_view qualifiedName) const;
+    TVELDomain* FindDomainByQualifiedName(std::string_view qualifiedName) const;
+    TVELRelationship* FindRelationship(std::string_view qualifiedName) const;
+    // The first domain whose name equals the text, case-insensitively.
+    TVELDomain* FindDomain(std::string_view name) const;
     // Objects of one type, ordered by identifier.
     void CollectOfTypeByID(int type, std::vector<TVELDatabaseObject*>& out) const;
+    // The objects of one class, ordered by identifier.
+    void Entities(std::vector<TVELEntity*>& out) const;
+    void Domains(std::vector<TVELDomain*>& out) const;
+    void Relationships(std::vector<TVELRelationship*>& out) const;
+    void SubCategories(std::vector<TVELSubCategory*>& out) const;
+    void TextAreas(std::vector<TVELTextArea*>& out) const;
+    void Views(std::vector<TVELView*>& out) const;
+    void Procedures(std::vector<TVELProcedure*>& out) const;
+    void Rules(std::vector<TVELRule*>& out) const;
+    void Sequences(std::vector<TVELSequence*>& out) const;
+    // The members of every entity, entity by entity in list order (table constraints only).
+    void AllAttributes(std::vector<TVELAttribute*>& out) const;
+    void AllIndexes(std::vector<TVELIndex*>& out) const;
+    void AllTriggers(std::vector<TVELTrigger*>& out) const;
+    void AllConstraints(std::vector<TVELConstraint*>& out) const;
+    // The counterpart of an object of another dictionary: a member of an entity (attribute,
+    // index, trigger, table constraint, primary key) or a column constraint is searched in
+    // the counterpart of its entity (attribute); other objects by identifier and class.
     TVELDatabaseObject* FindSameObject(const TVELNamedObject* object) const;
+    // The relationships (foreign-key sources) whose child is the entity.
+    void ForeignKeySourcesOf(const TVELEntity* entity, std::vector<const TVELForeignKeySource*>& out) const;
+
+    // Deletes an object with its dependents. A domain that attributes use, and a sequence that
+    // attributes refer to while the target supports sequences, are not deleted: EVELError.
+    void DeleteObject(TVELNamedObject* item) override;
+    bool IsUniqueQualifiedName(std::string_view name, const TVELNamedObject* except) const override;
+
+    // While a scope is open, whole-model look-ups (foreign keys into an entity, qualified
+    // names, domains in use) are answered from caches built on first need and dropped
+    // whenever an object is added or removed. Long operations that change nothing else that
+    // these look-ups depend on (the check, loading) open one.
+    class TBulkScope {
+    public:
+        explicit TBulkScope(const TVELDataDictionary& dictionary);
+        ~TBulkScope();
+        TBulkScope(const TBulkScope&) = delete;
+        TBulkScope& operator=(const TBulkScope&) = delete;
+
+    private:
+        const TVELDataDictionary& dictionary_;
+    };
+    // Whether some attribute uses the domain.
+    bool DomainInUse(int32_t domainID) const;
 
     std::string SaveToMarkup() const;
     void LoadFromMarkup(std::string_view text);
     void LoadObjects(std::string_view text, bool merge, bool fixConnections);
+    // Drops the relationships whose ends resolve to no entity, then propagates keys over all
+    // relationships until a pass changes nothing.
     void RepairRelationships();
     void CheckModel();
     void ClearStateFlags();
@@ -76,15 +158,27 @@ public:
 
 protected:
     void Inserted(TVELNamedObject* item) override;
+    void Removed(TVELNamedObject* item) override;
 
     // The entity a connection end stands for: the object itself when it is an entity, else
     // the entity its AOID names; nullptr when neither.
     TVELDatabaseObject* ResolveEntity(int32_t id) const;
 
 private:
+    struct TBulkCaches;
     void Connect(TVELNamedObject* object);
+    void DropCaches() const;
+    void CheckDeletion(const TVELNamedObject* item) const;
+    void RenumberDuplicateAttributes();
+    void ConnectRelationship(TVELRelationship* relationship);
+    // Tells the relationships attached to a renamed entity, whose computed names follow it.
+    void EntityRenamed(const TVELNamedObject* entity);
+    void CheckPackages();
+    mutable std::unique_ptr<TBulkCaches> bulk_;
+    mutable int bulkScopes_ = 0;
     std::unique_ptr<TVELDatabaseSettings> settings_;
     std::unique_ptr<TSLDatatypes> dataTypes_;
+    std::unique_ptr<TVELPackages> packages_;
 };
 
 }  // namespace ardvin

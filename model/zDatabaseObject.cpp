@@ -410,6 +410,15 @@ void TVELDatabaseObjectsList::SortByQualifiedName() {
 
 void TVELDatabaseObjectsList::CheckUniqueQualifiedNames(std::string_view caption,
                                                         const TVELMessageCallback& callback) {
+    std::vector<TVELDatabaseObject*> objects;
+    objects.reserve(Count());
+    for (int i = 0; i < Count(); ++i)
+        if (auto* o = dynamic_cast<TVELDatabaseObject*>((*this)[i])) objects.push_back(o);
+    ardvin::CheckUniqueQualifiedNames(objects, caption, callback);
+}
+
+void CheckUniqueQualifiedNames(const std::vector<TVELDatabaseObject*>& objects, std::string_view caption,
+                               const TVELMessageCallback& callback) {
     struct Seen {
         TVELDatabaseObject* object;
         std::string name;
@@ -417,9 +426,7 @@ void TVELDatabaseObjectsList::CheckUniqueQualifiedNames(std::string_view caption
     };
     const std::string cap(caption);
     std::unordered_map<std::string, Seen> seen;
-    for (int i = 0; i < Count(); ++i) {
-        auto* o = dynamic_cast<TVELDatabaseObject*>((*this)[i]);
-        if (!o) continue;
+    for (TVELDatabaseObject* o : objects) {
         std::string name = Trim(o->GetNonQuotedQualifiedName());
         if (name.empty()) continue;
         auto [it, inserted] = seen.try_emplace(UpperCase(name), Seen{o, name, false});

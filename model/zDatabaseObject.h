@@ -119,7 +119,7 @@ class TVELDatabaseObjectsList : public TVELNamedObjectsList {
 public:
     TVELDatabaseObject* Object(int index) const { return static_cast<TVELDatabaseObject*>(Items(index)); }
     bool IsUniqueName(std::string_view name, const TVELNamedObject* except) const override;
-    bool IsUniqueQualifiedName(std::string_view name, const TVELNamedObject* except) const;
+    virtual bool IsUniqueQualifiedName(std::string_view name, const TVELNamedObject* except) const;
     TVELDatabaseObject* FindByQualifiedName(std::string_view name) const;
     TVELDatabaseObject* FindByTypeAndName(int type, std::string_view name) const;
     void CollectOfType(int type, std::vector<TVELDatabaseObject*>& out) const;
@@ -131,5 +131,9 @@ public:
     void SortByQualifiedName();
     void CheckUniqueQualifiedNames(std::string_view caption, const TVELMessageCallback& callback);
 };
+
+// CheckUniqueQualifiedNames over any set of objects (the indexes of all entities, for one).
+void CheckUniqueQualifiedNames(const std::vector<TVELDatabaseObject*>& objects, std::string_view caption,
+                               const TVELMessageCallback& callback);
 
 }  // namespace ardvin

@@ -422,6 +422,32 @@ std::string RemoveElements(std::string_view tag, std::string_view text) {
     return r;
 }
 
+std::string RemoveFirstElements(std::string_view text, const std::vector<std::string_view>& tags,
+                                std::vector<std::string>* contents) {
+    std::vector<std::pair<size_t, size_t>> cuts;  // [from, to) of every element found
+    if (contents) contents->assign(tags.size(), std::string());
+    for (size_t k = 0; k < tags.size(); ++k) {
+        const ElementSpan e = LocateElement(text, UpperCase(tags[k]), 0);
+        if (e.open == npos) continue;
+        if (e.close == npos) {
+            cuts.emplace_back(e.open, text.size());
+            continue;
+        }
+        cuts.emplace_back(e.open, e.after);
+        if (contents)
+            (*contents)[k] = std::string(TrimContent(text.substr(e.contentStart, e.contentEnd - e.contentStart)));
+    }
+    std::sort(cuts.begin(), cuts.end());
+    std::string r;
+    size_t pos = 0;
+    for (const auto& [from, to] : cuts) {
+        if (from > pos) r.append(text.substr(pos, from - pos));
+        pos = std::max(pos, to);
+    }
+    if (pos < text.size()) r.append(text.substr(pos));
+    return r;
+}
+
 std::string NextTagName(std::string_view text, size_t& position) {
     const size_t lt = text.find('<', position);
     if (lt == npos) return std::string();

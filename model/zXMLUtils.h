@@ -81,6 +81,12 @@ bool StrToBoolValue(std::string_view text);
 std::string ReplaceElementContent(std::string_view tag, size_t& position, std::string_view text,
                                   std::string_view newValue);
 std::string RemoveElements(std::string_view tag, std::string_view text);
+// The text without the first element of each tag (from its open tag to its close tag; an
+// element without close tag runs to the end of the text), for reading an object's own fields
+// apart from its nested sections in one pass. contents, when given, receives per tag the
+// content of that element as ReadElement gives it (raw), empty when the element is absent.
+std::string RemoveFirstElements(std::string_view text, const std::vector<std::string_view>& tags,
+                                std::vector<std::string>* contents);
 std::string NextTagName(std::string_view text, size_t& position);
 std::string TrimLineBreaks(std::string_view text);
 

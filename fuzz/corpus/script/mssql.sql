@@ -1,0 +1,10 @@
+IF EXISTS (SELECT 1)
+BEGIN
+  DROP TABLE [a];
+END
+GO
+CREATE TABLE #t (x INT /* a /* b */ c */)
+CREATE PROCEDURE p AS BEGIN SELECT 1; END
+GO 2
+EXEC dbo.sp_executesql N'
+'

@@ -1,0 +1,8 @@
+\connect db
+CREATE FUNCTION f() RETURNS int AS $BODY$ BEGIN RETURN 1; END; $BODY$ LANGUAGE plpgsql;
+SELECT E'\'', $$a;$$, $1, a[1];
+COPY t FROM stdin;
+1	2
+\.
+CREATE FUNCTION h() BEGIN ATOMIC SELECT CASE WHEN a THEN 1 END; END;
+/* a /* b */ */
