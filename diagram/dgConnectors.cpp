@@ -108,7 +108,7 @@ int FollowingMiddle(const TDGConnector& line) {
     return middle;
 }
 
-}  // namespace
+} // namespace
 
 int MiddleX(const TDGRect& from, const TDGRect& to) {
     return Middle(from.Left, from.Right, to.Left, to.Right);
@@ -232,7 +232,8 @@ void LayoutConnector(TDGConnector& line) {
         RouteConnector(line);
         return;
     }
-    const bool fixed = !line.IsSelfReference() && (line.Routing == drtLeftRight || line.Routing == drtTopBottom);
+    const bool fixed =
+        !line.IsSelfReference() && (line.Routing == drtLeftRight || line.Routing == drtTopBottom);
     if (fixed) PrepareFixedPoints(line);
     SetEndPoints(line);
     if (fixed) {
@@ -254,7 +255,7 @@ bool DragConnectorSegment(TDGConnector& line, int segment, int screenX, int scre
     const TVELDiagram& d = *line.Diagram;
     TDGPoint& a = line.Points[segment];
     TDGPoint& b = line.Points[segment + 1];
-    const bool horizontal = b.Horizontal;  // drag mode 1 moves it vertically, mode 2 horizontally
+    const bool horizontal = b.Horizontal; // drag mode 1 moves it vertically, mode 2 horizontally
     const int coordinate = std::max(0, horizontal ? d.ToDiagramY(screenY) : d.ToDiagramX(screenX));
     if (coordinate == (horizontal ? a.Y : a.X)) return false;
     line.Refresh();
@@ -282,7 +283,7 @@ TDGAutoRouter::TDGAutoRouter(const TVELDiagram& diagram) {
     cells_.resize(static_cast<size_t>(columns_) * rows_);
     for (int i = 0; i < diagram.ControlCount(); ++i) {
         const TDGControl* box = diagram.Controls(i);
-        if (!box->Visible || box->PaintLayer() == 0) continue;  // lines may cross group boxes
+        if (!box->Visible || box->PaintLayer() == 0) continue; // lines may cross group boxes
         const int index = static_cast<int>(boxes_.size());
         boxes_.push_back(box->BoundsRect());
         owners_.push_back(box);
@@ -402,4 +403,4 @@ void TDGAutoRouter::Route(TDGConnector& line) const {
     line.Points = best.empty() ? fallback : best;
 }
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -11,10 +11,10 @@ namespace ardvin {
 
 class TVELDiagram;
 
-inline constexpr int SelfReferenceDistance = 40;  // how far the loop of a self-reference stands off
-inline constexpr int RoutingMinimumGap = 40;      // fixed routings detour around boxes closer than this
-inline constexpr int RoutingDetour = 20;          // distance of a detour from the boxes
-inline constexpr int RoutingClearance = 5;        // a moved middle segment stops this far before a box
+inline constexpr int SelfReferenceDistance = 40; // how far the loop of a self-reference stands off
+inline constexpr int RoutingMinimumGap = 40;     // fixed routings detour around boxes closer than this
+inline constexpr int RoutingDetour = 20;         // distance of a detour from the boxes
+inline constexpr int RoutingClearance = 5;       // a moved middle segment stops this far before a box
 
 // The least number of points: 5 for a line from a box to itself, otherwise 4.
 int RequiredPointCount(const TDGConnector& line);
@@ -84,4 +84,4 @@ private:
     int rows_ = 0;
 };
 
-}  // namespace ardvin
+} // namespace ardvin

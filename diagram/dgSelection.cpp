@@ -140,4 +140,4 @@ TDGPos TDGSelection::EndMove(bool apply) {
     return moved;
 }
 
-}  // namespace ardvin
+} // namespace ardvin

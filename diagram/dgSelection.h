@@ -26,9 +26,9 @@ enum TDGHandleKind : int {
 
 struct TDGGrabHandle {
     int Kind = ghPoint;
-    TDGRect Rect;  // screen coordinates
+    TDGRect Rect; // screen coordinates
     TDGObject* Owner = nullptr;
-    int PointIndex = -1;  // the connector point of a kind-0 handle
+    int PointIndex = -1; // the connector point of a kind-0 handle
 };
 
 inline constexpr int GrabHandleSize = 5;
@@ -89,4 +89,4 @@ private:
     TDGPos offset_;
 };
 
-}  // namespace ardvin
+} // namespace ardvin

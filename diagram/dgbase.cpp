@@ -80,7 +80,7 @@ bool ParseIntegers(std::string_view text, size_t n, std::vector<int32_t>& out) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 TColor RGBColor(int red, int green, int blue) {
     return static_cast<TColor>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
@@ -335,7 +335,7 @@ int ReadInt(std::string_view tag, std::string_view text, int def) {
     return StrToIntDef(ReadElement(tag, text, IntToStr(def)), def);
 }
 
-}  // namespace
+} // namespace
 
 // ---- TDGControl --------------------------------------------------------------------------------
 
@@ -468,7 +468,7 @@ void TDGConnector::DeriveDirections() {
             horizontal = true;
         else if (dx == 0 && dy != 0)
             horizontal = false;
-        else if (dx == 0)  // a point on top of the one before: the directions alternate
+        else if (dx == 0) // a point on top of the one before: the directions alternate
             horizontal = i > 1 ? !Points[i - 1].Horizontal : true;
         else
             horizontal = std::abs(dx) >= std::abs(dy);
@@ -551,4 +551,4 @@ void TDGConnector::Paint(TDGPaintList& out) const {
     out.AddLine(ScreenPoints(), Pen);
 }
 
-}  // namespace ardvin
+} // namespace ardvin

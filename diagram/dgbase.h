@@ -58,7 +58,7 @@ TColor ResolveColor(TColor color);
 
 enum TDGPenStyle : int { psSolid = 0, psDash = 1, psDot = 2, psDashDot = 3, psDashDotDot = 4, psClear = 5 };
 enum TDGBrushStyle : int { bsSolid = 0, bsClear = 1 };
-inline constexpr int pmCopy = 4;  // the pen mode that paints the pen colour
+inline constexpr int pmCopy = 4; // the pen mode that paints the pen colour
 
 struct TDGPen {
     int Style = psSolid;
@@ -77,14 +77,14 @@ struct TDGBrush {
     int Style = bsSolid;
     TColor Color = clSilver;
 
-    std::string ToText() const;  // "style,colour"
+    std::string ToText() const; // "style,colour"
     bool FromText(std::string_view text);
     bool operator==(const TDGBrush&) const = default;
 };
 
 struct TDGFont {
     std::string Name = "Arial";
-    int Size = 8;  // points
+    int Size = 8; // points
     bool Bold = false;
     bool Italic = false;
     bool Underline = false;
@@ -163,13 +163,13 @@ enum TDGTextAlign : int { taLeft = 0, taRight = 1, taCenter = 2 };
 // One drawing step, in screen coordinates (zoom and scroll applied).
 struct TDGPaintItem {
     TDGPaintKind Kind = TDGPaintKind::Rectangle;
-    TDGRect Rect;                // rectangle, ellipse, text box, image box
-    std::vector<TDGPos> Points;  // polyline (Line) or polygon corners
-    TDGPen Pen;                  // psClear: no outline
-    TDGBrush Brush;              // bsClear: no fill
-    TDGFont Font;                // text; the painter scales its size by the list's zoom
-    std::string Text;            // text, or the name of an image
-    int Align = taLeft;          // text alignment inside Rect
+    TDGRect Rect;               // rectangle, ellipse, text box, image box
+    std::vector<TDGPos> Points; // polyline (Line) or polygon corners
+    TDGPen Pen;                 // psClear: no outline
+    TDGBrush Brush;             // bsClear: no fill
+    TDGFont Font;               // text; the painter scales its size by the list's zoom
+    std::string Text;           // text, or the name of an image
+    int Align = taLeft;         // text alignment inside Rect
 };
 
 struct TDGPaintList {
@@ -202,8 +202,8 @@ public:
     TVELDiagram* Diagram;
     TDGPen Pen;
     TDGFont Font;
-    TVELNamedObject* ModelObject = nullptr;  // not owned; set by the diagram
-    std::string Tag;                         // element of the stored form
+    TVELNamedObject* ModelObject = nullptr; // not owned; set by the diagram
+    std::string Tag;                        // element of the stored form
     std::function<void(TDGObject*)> OnDestroying;
 
     // The model object's identifier, -1 without one.
@@ -282,14 +282,14 @@ public:
     explicit TDGConnector(TVELDiagram* diagram);
 
     std::vector<TDGPoint> Points;
-    int FromRelativeX = 5000;  // ten-thousandths of the "from" box's width
+    int FromRelativeX = 5000; // ten-thousandths of the "from" box's width
     int FromRelativeY = 5000;
     int ToRelativeX = 5000;
     int ToRelativeY = 5000;
     int Routing = drtAutoRouting;
     bool Hidden = false;
-    TDGControl* FromControl = nullptr;  // parent side
-    TDGControl* ToControl = nullptr;    // child side
+    TDGControl* FromControl = nullptr; // parent side
+    TDGControl* ToControl = nullptr;   // child side
 
     // Units from an end point along the line, and to each side, that its end symbol covers.
     static constexpr int SymbolLength = 16;
@@ -324,4 +324,4 @@ protected:
 std::string RoutingToText(int routing);
 int TextToRouting(std::string_view text);
 
-}  // namespace ardvin
+} // namespace ardvin

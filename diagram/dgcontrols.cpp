@@ -2,10 +2,15 @@
 
 #include <algorithm>
 
+#include <unordered_set>
+
+#include "zAttribute.h"
 #include "zDatabaseObject.h"
 #include "zDiagram.h"
 #include "zDiagramOnly.h"
 #include "zDiagrams.h"
+#include "zEntity.h"
+#include "zRelationship.h"
 
 namespace ardvin {
 
@@ -94,16 +99,52 @@ void PreferencePen(const TVELSettingsList& p, const char* color, const char* wid
     if (style) PreferenceInt(p, style, pen.Style);
 }
 
-}  // namespace
+} // namespace
 
 // ---- entity content ----------------------------------------------------------------------------
 
-TDGEntityContent DescribeEntity(const TVELNamedObject& entity, int captionStyle) {
+TDGEntityContent DescribeEntity(const TVELNamedObject& object, int captionStyle) {
     TDGEntityContent content;
-    content.Caption = entity.GetName();
+    content.Caption = object.GetName();
     if (captionStyle == 1)
-        if (const auto* db = dynamic_cast<const TVELDatabaseObject*>(&entity))
+        if (const auto* db = dynamic_cast<const TVELDatabaseObject*>(&object))
             content.Caption = db->GetNonQuotedQualifiedName();
+    const auto* entity = dynamic_cast<const TVELEntity*>(&object);
+    if (!entity) return content;
+    content.Known = true;
+    // The child columns of the relationships into the entity, looked up once.
+    std::unordered_set<int32_t> foreignKeys;
+    std::vector<const TVELForeignKeySource*> sources;
+    entity->ForeignKeySources(sources);
+    std::vector<std::pair<int32_t, int32_t>> pairs;
+    for (const TVELForeignKeySource* source : sources) {
+        pairs.clear();
+        source->ForeignKeyPairs(pairs);
+        for (const auto& pair : pairs)
+            foreignKeys.insert(pair.second);
+    }
+    content.Attributes.reserve(entity->Attributes.Count());
+    for (int i = 0; i < entity->Attributes.Count(); ++i) {
+        const TVELAttribute* a = entity->AttributeAt(i);
+        TDGAttributeInfo info;
+        info.ID = a->ID;
+        info.Text = a->GetDisplayName();
+        info.TypeText = a->GetPropertyValue("DataType"); // "@" and the domain for domain columns
+        info.PrimaryKey = entity->PrimaryKey->AttributeIDs.ContainsID(a->ID);
+        info.ForeignKey = foreignKeys.count(a->ID) > 0;
+        info.Required = a->IsNotNull();
+        content.Attributes.push_back(std::move(info));
+    }
+    for (int i = 0; i < entity->Indexes.Count(); ++i) {
+        const TVELIndex* index = entity->IndexAt(i);
+        TDGIndexInfo info;
+        info.ID = index->ID;
+        info.Name = index->GetName();
+        info.Kind = index->IndexKind;
+        for (int c = 0; c < index->Columns.Count(); ++c)
+            if (!index->Column(c)->IsExpression) info.AttributeIDs.push_back(index->Column(c)->AttributeID);
+        content.Indexes.push_back(std::move(info));
+    }
     return content;
 }
 
@@ -124,7 +165,7 @@ struct TDGEntityControl::Layout {
     int TextWidth = 0;
     int TypeWidth = 0;
     int IndexWidth = 0;
-    std::vector<int> LineHeights;  // at 100 %, without the unit between lines
+    std::vector<int> LineHeights; // at 100 %, without the unit between lines
     int ContentWidth() const {
         int w = IndicatorWidth + TextWidth;
         if (TypeWidth > 0) w += ColumnGap + TypeWidth;
@@ -183,7 +224,7 @@ bool HasAttribute(const TDGEntityContent& content, int32_t id) {
                        [id](const TDGAttributeInfo& a) { return a.ID == id; });
 }
 
-}  // namespace
+} // namespace
 
 void TDGEntityControl::DropStaleAttributes(const TDGEntityContent& content) {
     if (!content.Known) return;
@@ -198,7 +239,7 @@ void TDGEntityControl::BuildLines(const TDGEntityContent& content) {
     std::vector<const TDGIndexInfo*> indexes;
     if (IndexDisplay != 0)
         for (const auto& index : content.Indexes)
-            if (IndexDisplay == 1 || index.Kind == ikOther) indexes.push_back(&index);
+            if (IndexDisplay == 1 || index.Kind == ikUserDefined) indexes.push_back(&index);
     const TVELDiagrams* owner = Diagram ? Diagram->Owner : nullptr;
     for (const TDGAttributeInfo& a : content.Attributes) {
         if (IsHidden(a.ID)) continue;
@@ -264,7 +305,7 @@ std::string LineText(const TDGEntityLine& line) {
     return line.ForeignKey() ? line.Text + " (FK)" : line.Text;
 }
 
-}  // namespace
+} // namespace
 
 TDGEntityControl::Layout TDGEntityControl::ComputeLayout() const {
     const TTextMeasure& m = Diagram->TextMeasure();
@@ -373,15 +414,15 @@ void TDGEntityControl::CopyStyle(const TDGEntityControl& source) {
 
 void TDGEntityControl::SaveExtra(std::string& out) const {
     // Only identifiers of attributes the entity still has are written.
-    TDGEntityContent content;
-    if (ModelObject) content = DescribeEntity(*ModelObject, CaptionStyle);
+    const auto* entity = dynamic_cast<const TVELEntity*>(ModelObject);
+    auto kept = [entity](int32_t id) { return !entity || entity->FindAttribute(id); };
     std::vector<std::string> hidden;
     for (int32_t id : HiddenAttributes)
-        if (!content.Known || HasAttribute(content, id)) hidden.push_back(IntToStr(id));
+        if (kept(id)) hidden.push_back(IntToStr(id));
     AppendElement(out, "HIDDENATTR", JoinStrings(hidden, "\r\n"));
     std::string colors;
     for (const auto& [id, color] : AttributeColors) {
-        if (content.Known && !HasAttribute(content, id)) continue;
+        if (!kept(id)) continue;
         std::string entry;
         AppendElement(entry, "ATTRID", IntToStr(id));
         AppendElement(entry, "COLOR", IntToStr(color));
@@ -599,9 +640,16 @@ void TDGGroupBoxControl::LoadExtra(std::string_view text) {
 
 // ---- connectors --------------------------------------------------------------------------------
 
-TDGRelationshipInfo DescribeRelationship(const TVELNamedObject& relationship) {
+TDGRelationshipInfo DescribeRelationship(const TVELNamedObject& object) {
     TDGRelationshipInfo info;
-    info.Name = relationship.GetName();
+    info.Name = object.GetName();
+    if (const auto* r = dynamic_cast<const TVELRelationship*>(&object)) {
+        info.ParentPhrase = r->ParentPhrase;
+        info.ChildPhrase = r->ChildPhrase;
+        info.Cardinality = r->Cardinality;
+        info.MandatoryParent = r->MandatoryParent;
+        info.Identifying = r->RelationshipType != rtNonIdentifying;
+    }
     return info;
 }
 
@@ -659,7 +707,7 @@ void OpenCircle(const EndFrame& f, int u, const TDGPen& pen, TDGPaintList& out) 
     out.AddEllipse(f.Circle(u, 3), pen, {bsSolid, clWhite});
 }
 
-}  // namespace
+} // namespace
 
 void PaintEndSymbols(const TVELDiagram& d, const std::vector<TDGPoint>& points,
                      const TDGRelationshipInfo& info, int notation, const TDGPen& linePen,
@@ -797,4 +845,4 @@ void ApplyDisplayPreferences(TDGObject& object, const TVELSettingsList& p) {
         PreferenceFont(p, "CaptionFont", object.Font);
 }
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dgbase.h"
+#include "zIndex.h"
 
 namespace ardvin {
 
@@ -17,20 +18,17 @@ namespace ardvin {
 // What an entity box shows of one attribute.
 struct TDGAttributeInfo {
     int32_t ID = -1;
-    std::string Text;      // display text
-    std::string TypeText;  // data type column
+    std::string Text;     // display text
+    std::string TypeText; // data type column
     bool PrimaryKey = false;
     bool ForeignKey = false;
-    bool Required = false;  // the third line flag ("R"): not null
+    bool Required = false; // the third line flag ("R"): not null
 };
-
-// Kinds of indexes, for the index display that leaves out key indexes.
-enum TDGIndexKind : int { ikOther = 0, ikPrimaryKey = 1, ikForeignKey = 2, ikAlternateKey = 3 };
 
 struct TDGIndexInfo {
     int32_t ID = -1;
     std::string Name;
-    int Kind = ikOther;
+    int Kind = ikUserDefined; // the automatic-index kind: user-defined, primary, foreign, alternate key
     std::vector<int32_t> AttributeIDs;
 };
 
@@ -44,7 +42,8 @@ struct TDGEntityContent {
     std::vector<TDGIndexInfo> Indexes;
 };
 
-// Describes an entity model object; captionStyle 1 shows the schema before the name.
+// Describes an entity model object (an entity, or any object by its name only); captionStyle
+// 1 shows the schema before the name.
 TDGEntityContent DescribeEntity(const TVELNamedObject& entity, int captionStyle);
 
 // One display line of an entity box.
@@ -53,8 +52,8 @@ struct TDGEntityLine {
     // eight decimal digits, or "xxxxxxxx". Index lines: "IX".
     std::string Prefix;
     std::string Text;
-    std::string TypeText;   // second column
-    std::string IndexText;  // third column
+    std::string TypeText;  // second column
+    std::string IndexText; // third column
     int32_t AttributeID = -1;
 
     bool IsIndexLine() const { return Prefix == "IX"; }
@@ -78,9 +77,9 @@ public:
     std::string Caption;
     std::vector<TDGEntityLine> Lines;
     std::vector<int32_t> HiddenAttributes;
-    std::vector<std::pair<int32_t, TColor>> AttributeColors;  // sorted by attribute identifier
-    int DisplayLevel = 0;  // 0 all attributes, 1 key attributes, 2 primary key, 3 name only
-    int IndexDisplay = 0;  // 0 none, 1 all indexes, 2 indexes that are no key indexes
+    std::vector<std::pair<int32_t, TColor>> AttributeColors; // sorted by attribute identifier
+    int DisplayLevel = 0; // 0 all attributes, 1 key attributes, 2 primary key, 3 name only
+    int IndexDisplay = 0; // 0 none, 1 all indexes, 2 indexes that are no key indexes
     bool ShowIndexNumbers = false;
     int CaptionStyle = 0;
     bool ShowDataTypes = true;
@@ -94,7 +93,7 @@ public:
     bool ShowNotNullIndicator = false;
     bool IndicatorBitmaps = false;
     bool UseIndicatorLine = false;
-    int IndicatorPosition = 0;  // 0 left of the text, 1 at the right edge
+    int IndicatorPosition = 0; // 0 left of the text, 1 at the right edge
     bool UseGradient = true;
     // Set while the box is read as part of a diagram: lines are not built, and the reader
     // gives the box its fonts.
@@ -183,8 +182,8 @@ class TDGGroupBoxControl : public TDGControl {
 public:
     explicit TDGGroupBoxControl(TVELDiagram* diagram);
 
-    int Alignment = taLeft;  // of the caption
-    int AlignmentType = 0;   // 0 caption at the top, 1 at the bottom
+    int Alignment = taLeft; // of the caption
+    int AlignmentType = 0;  // 0 caption at the top, 1 at the bottom
 
     std::string CaptionText() const;
     int PaintLayer() const override { return 0; }
@@ -202,17 +201,18 @@ struct TDGRelationshipInfo {
     std::string Name;
     std::string ParentPhrase;
     std::string ChildPhrase;
-    int Cardinality = 0;  // 0 zero or more, 1 one or more, 2 zero or one, 3 exactly one, 4 many
+    int Cardinality = 0; // 0 zero or more, 1 one or more, 2 zero or one, 3 exactly one, 4 many
     bool MandatoryParent = false;
     bool Identifying = true;
 };
 
+// Describes a relationship model object (any other connection by its name only).
 TDGRelationshipInfo DescribeRelationship(const TVELNamedObject& relationship);
 
 class TDGRelationshipConnector : public TDGConnector {
 public:
     explicit TDGRelationshipConnector(TVELDiagram* diagram);
-    int CaptionMode = 0;  // 1 the two phrases, 2 the name, other values nothing
+    int CaptionMode = 0; // 1 the two phrases, 2 the name, other values nothing
     // The caption texts shown: the parent and the child phrase, or the name.
     std::vector<std::string> Captions() const;
     void Paint(TDGPaintList& out) const override;
@@ -239,4 +239,4 @@ void ApplyNewObjectDefaults(TDGObject& object, const TVELSettingsList& preferenc
 // Pushes the fonts, indicator texts and options of the display preferences to an object.
 void ApplyDisplayPreferences(TDGObject& object, const TVELSettingsList& preferences);
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <unordered_map>
 
 #include "dgConnectors.h"
@@ -184,7 +185,7 @@ template <class T> void EraseOwned(std::vector<std::unique_ptr<T>>& list, const 
     }
 }
 
-}  // namespace
+} // namespace
 
 void TVELDiagram::RemoveObject(TDGObject* object) {
     if (!object || object->Diagram != this) return;
@@ -220,7 +221,7 @@ void TVELDiagram::Clear() {
 // ---- geometry ------------------------------------------------------------------------------------
 
 void TVELDiagram::ClampToBounds(TDGControl& box) const {
-    InvalidateRouter();  // callers change boxes' geometry
+    InvalidateRouter(); // callers change boxes' geometry
     box.Width = std::min(box.Width, MaxWidth);
     box.Height = std::min(box.Height, MaxHeight);
     if (box.Left + box.Width > MaxWidth) box.Left = MaxWidth - box.Width;
@@ -434,7 +435,7 @@ std::vector<TDGControl*> RelatedBoxes(const TVELDiagram& diagram, int mode, int 
     return diagram.WalkRelated(selected, candidates, mode == rmTransitive ? 0 : levels);
 }
 
-}  // namespace
+} // namespace
 
 void TVELDiagram::SelectRelated(int mode, int levels, bool keepSelection, const TDGObjectFilter& filter) {
     const std::vector<TDGControl*> selected = Selection.Controls();
@@ -487,6 +488,8 @@ void TVELDiagram::ApplySettingsTo(TDGObject& object) const {
 }
 
 void TVELDiagram::ApplySettings() {
+    std::optional<TVELDataDictionary::TBulkScope> bulk;
+    if (Owner && Owner->DataDictionary) bulk.emplace(*Owner->DataDictionary);
     for (const auto& c : controls_)
         ApplySettingsTo(*c);
     for (const auto& c : connectors_)
@@ -578,4 +581,4 @@ void TVELDiagram::LoadFromMarkup(std::string_view text) {
     Notation = number("NOTATION", 0);
 }
 
-}  // namespace ardvin
+} // namespace ardvin

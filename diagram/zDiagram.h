@@ -79,11 +79,11 @@ public:
     // ---- view state, not stored ----
     int MaxWidth = DefaultWidth;
     int MaxHeight = DefaultHeight;
-    int Zoom = 100;  // percent
+    int Zoom = 100; // percent
     int ScrollX = 0;
     int ScrollY = 0;
-    int Tool = 0;    // pending drawing tool of the editor, 0 none
-    int Cursor = 0;  // cursor shape of the editor, 0 default
+    int Tool = 0;   // pending drawing tool of the editor, 0 none
+    int Cursor = 0; // cursor shape of the editor, 0 default
     // Paper for printing, from the display preferences; sizes in millimetres.
     int PaperOrientation = 0;
     int PaperSize = 0;
@@ -214,8 +214,8 @@ private:
     std::unordered_set<const TDGObject*> highlightSet_;
     const TTextMeasure* measure_ = nullptr;
     TFontSizeTextMeasure fallbackMeasure_;
-    TVELSettingsList ownPreferences_;  // only without an owner
+    TVELSettingsList ownPreferences_; // only without an owner
     mutable std::unique_ptr<TDGAutoRouter> router_;
 };
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -1,6 +1,7 @@
 #include "zDiagrams.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 #include "dgConnectors.h"
@@ -65,7 +66,7 @@ TDGControl* EndControl(const TVELDiagram& diagram, const TVELNamedObjectsList* m
     return end && end->AOID != -1 ? diagram.FindControl(end->AOID) : nullptr;
 }
 
-}  // namespace
+} // namespace
 
 TVELDiagrams::TVELDiagrams(TVELDataDictionary* dictionary)
     : DataDictionary(dictionary), DisplayPreferences(DefaultDisplayPreferences()) {}
@@ -406,6 +407,8 @@ void TVELDiagrams::ApplyDisplayPreferences() {
         for (int i = 0; i < d->ConnectorCount(); ++i)
             ardvin::ApplyDisplayPreferences(*d->Connectors(i), DisplayPreferences);
     }
+    std::optional<TVELDataDictionary::TBulkScope> bulk;
+    if (DataDictionary) bulk.emplace(*DataDictionary);
     for (const auto& d : diagrams_)
         d->ApplySettings();
 }
@@ -475,13 +478,16 @@ void TVELDiagrams::LoadFromMarkup(std::string_view text) {
     ForEachElement("DIAGRAM", head, [this](const std::string& markup) {
         auto diagram = std::make_unique<TVELDiagram>(this);
         diagram->LoadFromMarkup(markup);
-        if (FindByID(diagram->DiagramID)) return;  // a second diagram with the same identifier
+        if (FindByID(diagram->DiagramID)) return; // a second diagram with the same identifier
         diagram->SetTextMeasure(measure_);
         ApplyPaperSettings(*diagram);
         LastID = std::max(LastID, diagram->DiagramID);
         diagrams_.push_back(std::move(diagram));
     });
     ReadControls(controls);
+    // Whole-model look-ups of the boxes' content are answered from caches meanwhile.
+    std::optional<TVELDataDictionary::TBulkScope> bulk;
+    if (DataDictionary) bulk.emplace(*DataDictionary);
     for (const auto& d : diagrams_) {
         for (int i = 0; i < d->ControlCount(); ++i)
             d->ApplySettingsTo(*d->Controls(i));
@@ -541,4 +547,4 @@ void TVELDiagrams::ReadControls(std::string_view controls) {
         });
 }
 
-}  // namespace ardvin
+} // namespace ardvin

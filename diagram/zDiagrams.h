@@ -25,7 +25,7 @@ public:
     TVELDiagrams& operator=(const TVELDiagrams&) = delete;
 
     int32_t LastID = 0;
-    TVELPersistent* Project = nullptr;  // the owning project, not owned
+    TVELPersistent* Project = nullptr; // the owning project, not owned
     // The model whose objects the controls show; it must outlive the diagrams' controls.
     TVELDataDictionary* DataDictionary;
     TVELSettingsList DisplayPreferences;
@@ -46,7 +46,7 @@ public:
     TVELDiagram* Items(int index) const { return diagrams_.at(index).get(); }
     int IndexOf(const TVELDiagram* diagram) const;
     TVELDiagram* FindByID(int32_t id) const;
-    TVELDiagram* FindByName(std::string_view name) const;  // case-insensitive
+    TVELDiagram* FindByName(std::string_view name) const; // case-insensitive
     TVELDiagram* CurrentDiagram() const { return current_; }
     TVELDiagram* PreviousDiagram() const { return previous_; }
 
@@ -137,4 +137,4 @@ private:
     const TTextMeasure* measure_ = nullptr;
 };
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -34,4 +34,4 @@ private:
     static int CharWidth(const TDGFont& font) { return (Size(font) * 3 + 2) / 4 + (font.Bold ? 1 : 0); }
 };
 
-}  // namespace ardvin
+} // namespace ardvin

@@ -34,13 +34,13 @@ protected:
     TDGConnector* line = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST(DiagramAttributes, PenBrushAndFontTexts) {
     TDGPen pen;
-    EXPECT_EQ(pen.ToText(), "0,2,4,65535");  // yellow, width 2, solid
+    EXPECT_EQ(pen.ToText(), "0,2,4,65535"); // yellow, width 2, solid
     TDGBrush brush;
-    EXPECT_EQ(brush.ToText(), "0,12632256");  // solid silver
+    EXPECT_EQ(brush.ToText(), "0,12632256"); // solid silver
     TDGFont font;
     EXPECT_EQ(font.ToText(), "Arial,8,,0,clWindowText,0");
 
@@ -130,7 +130,7 @@ TEST_F(DiagramBaseTest, BoxStoredFormAndBoundsClamp) {
     EXPECT_EQ(box.Left, 900);
     EXPECT_EQ(box.Width, 100);
     EXPECT_EQ(box.Top, 0);
-    EXPECT_EQ(box.Height, 100);  // non-numeric: the reading default
+    EXPECT_EQ(box.Height, 100); // non-numeric: the reading default
     box.LoadFromMarkup("");
     EXPECT_EQ(box.Left, 100);
     EXPECT_EQ(box.Top, 100);
@@ -147,7 +147,7 @@ TEST_F(DiagramBaseTest, ConnectorStoredForm) {
     line->Points = {{1, 2, true}, {5, 2, true}, {5, 9, false}, {7, 9, true}};
     line->FromRelativeX = 0;
     std::string saved = line->SaveToMarkup();
-    EXPECT_EQ(saved.find("<ROUTING>"), std::string::npos);  // automatic is not written
+    EXPECT_EQ(saved.find("<ROUTING>"), std::string::npos); // automatic is not written
     EXPECT_NE(
         saved.find(
             "<HIDDEN>0</HIDDEN>\r\n<FROMRELATIVEX>0</FROMRELATIVEX>\r\n<FROMRELATIVEY>5000</FROMRELATIVEY>"),
@@ -158,7 +158,7 @@ TEST_F(DiagramBaseTest, ConnectorStoredForm) {
     TDGConnector back(d);
     back.ModelObject = rel;
     back.LoadFromMarkup(saved);
-    EXPECT_EQ(back.Points, line->Points);  // directions derived from the coordinates
+    EXPECT_EQ(back.Points, line->Points); // directions derived from the coordinates
     EXPECT_EQ(back.Routing, drtAutoRouting);
     EXPECT_EQ(back.SaveToMarkup(), saved);
 
@@ -171,7 +171,8 @@ TEST_F(DiagramBaseTest, ConnectorStoredForm) {
     EXPECT_EQ(back.Points[0].X, 1);
     EXPECT_EQ(back.Points[0].Y, 1);
     EXPECT_EQ(back.ToRelativeY, 10000);
-    back.LoadFromMarkup("<ROUTING>sideways</ROUTING><POINTS><POINT><X>2000000000</X><Y>-7</Y></POINT></POINTS>");
+    back.LoadFromMarkup(
+        "<ROUTING>sideways</ROUTING><POINTS><POINT><X>2000000000</X><Y>-7</Y></POINT></POINTS>");
     EXPECT_EQ(back.Routing, drtAutoRouting);
     EXPECT_EQ(back.Points[0].X, 1000000);
     EXPECT_EQ(back.Points[0].Y, -7);
@@ -180,7 +181,7 @@ TEST_F(DiagramBaseTest, ConnectorStoredForm) {
 TEST_F(DiagramBaseTest, ConnectorHitRegion) {
     line->Points = {{100, 100, true}, {200, 100, true}, {200, 300, false}, {250, 300, true}};
     const TDGRegion region = line->HitRegion();
-    ASSERT_EQ(region.Rects.size(), 5u);  // three segments, two end symbols
+    ASSERT_EQ(region.Rects.size(), 5u); // three segments, two end symbols
     EXPECT_EQ(region.Rects[0], (TDGRect{91, 91, 209, 109}));
     EXPECT_TRUE(line->HitTest(150, 105));
     EXPECT_FALSE(line->HitTest(150, 112));
@@ -199,7 +200,7 @@ TEST_F(DiagramBaseTest, ConnectorHitRegion) {
 }
 
 TEST_F(DiagramBaseTest, GrabHandles) {
-    d->Selection.Add(boxA);  // screen rectangle 100,50 - 160,90
+    d->Selection.Add(boxA); // screen rectangle 100,50 - 160,90
     const auto& h = d->Selection.Handles();
     ASSERT_EQ(h.size(), 8u);
     auto at = [&](int kind) {
@@ -265,7 +266,7 @@ TEST_F(DiagramBaseTest, MovingTheSelection) {
     EXPECT_EQ(d->Selection.MoveOffset(), (TDGPos{30, 15}));
     // The outline before and after: the box's screen rectangle moved by the offset, inflated by 3.
     ASSERT_EQ(invalidated.size(), 2u);
-    const TDGRect screen = boxA->ScreenRect();  // 150,75 - 240,135
+    const TDGRect screen = boxA->ScreenRect(); // 150,75 - 240,135
     EXPECT_EQ(invalidated[0], screen.Inflated(3));
     EXPECT_EQ(invalidated[1], screen.Offset(30, 15).Inflated(3));
     // Ending the move turns the offset into diagram units.
@@ -285,9 +286,9 @@ TEST_F(DiagramBaseTest, MovingTheSelection) {
 TEST_F(DiagramBaseTest, ResizingByHandles) {
     d->ResizeByHandle(*boxA, ghTopLeft, 10, -5);
     EXPECT_EQ(boxA->BoundsRect(), (TDGRect{110, 45, 160, 90}));
-    d->ResizeByHandle(*boxA, ghBottomRight, -100, 5);  // not below the minimum size
+    d->ResizeByHandle(*boxA, ghBottomRight, -100, 5); // not below the minimum size
     EXPECT_EQ(boxA->BoundsRect(), (TDGRect{110, 45, 120, 95}));
-    d->ResizeByHandle(*boxA, ghMiddleRight, 30, 99);  // middle handles change one axis
+    d->ResizeByHandle(*boxA, ghMiddleRight, 30, 99); // middle handles change one axis
     EXPECT_EQ(boxA->BoundsRect(), (TDGRect{110, 45, 150, 95}));
 }
 
@@ -295,7 +296,7 @@ TEST_F(DiagramBaseTest, RemovingObjectsUnlinksThem) {
     std::vector<std::string> events;
     boxA->OnDestroying = [&](TDGObject* o) {
         events.push_back("box");
-        EXPECT_TRUE(d->Selection.Contains(o));  // raised first
+        EXPECT_TRUE(d->Selection.Contains(o)); // raised first
     };
     line->OnDestroying = [&](TDGObject*) { events.push_back("line"); };
     d->Selection.Add(boxA);
@@ -305,7 +306,7 @@ TEST_F(DiagramBaseTest, RemovingObjectsUnlinksThem) {
     d->RemoveObject(boxA);
     EXPECT_EQ(events, (std::vector<std::string>{"box", "line"}));
     EXPECT_TRUE(a->Links.empty());
-    EXPECT_TRUE(rel->Links.empty());  // the line at the box went with it
+    EXPECT_TRUE(rel->Links.empty()); // the line at the box went with it
     EXPECT_EQ(d->ControlCount(), 1);
     EXPECT_EQ(d->ConnectorCount(), 0);
     EXPECT_EQ(d->Selection.Count(), 0);

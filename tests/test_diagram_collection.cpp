@@ -5,6 +5,9 @@
 
 #include "dgConnectors.h"
 #include "test_diagram_support.h"
+#include "zAttribute.h"
+#include "zEntity.h"
+#include "zRelationship.h"
 
 using namespace ardvin;
 using namespace ardvin::test;
@@ -95,7 +98,7 @@ protected:
     TVELDiagram* second = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(StoredDiagramsTest, RoundTripIsByteForByte) {
     const std::string saved = diagrams.SaveToMarkup();
@@ -137,7 +140,7 @@ TEST_F(StoredDiagramsTest, RoundTripIsByteForByte) {
     EXPECT_EQ(e1->Links.size(), 4u);
     const auto* box = static_cast<const TDGEntityControl*>(back.MainDiagram()->FindByModelID(e1->ID));
     EXPECT_EQ(box->PKIndicator, "#");
-    EXPECT_EQ(box->DisplayLevel, 1);  // diagram settings reach the boxes
+    EXPECT_EQ(box->DisplayLevel, 1); // diagram settings reach the boxes
     EXPECT_EQ(box->HiddenAttributes, (std::vector<int32_t>{4}));
 }
 
@@ -160,7 +163,7 @@ TEST_F(StoredDiagramsTest, ControlsOfMissingObjectsAreDropped) {
     back.LoadFromMarkup(saved);
     EXPECT_EQ(back.Items(0)->ControlCount(), 5);
     EXPECT_EQ(back.Items(0)->ConnectorCount(), 1);
-    EXPECT_EQ(back.Items(1)->ControlCount(), 1);  // Order; Customer and the text area went
+    EXPECT_EQ(back.Items(1)->ControlCount(), 1); // Order; Customer and the text area went
     EXPECT_EQ(back.Items(1)->ConnectorCount(), 0);
     const std::string again = back.SaveToMarkup();
     EXPECT_EQ(Occurrences(again, "<ENTC>"), 3u);
@@ -218,7 +221,7 @@ TEST_F(StoredDiagramsTest, DamagedTextsLoadWhatTheyCan) {
         back.LoadFromMarkup(saved.substr(0, cut));
         const int n = TotalControls(back);
         EXPECT_LE(n, TotalControls(diagrams));
-        EXPECT_GE(n, previous - 1) << cut;  // at most the cut control is lost on the way
+        EXPECT_GE(n, previous - 1) << cut; // at most the cut control is lost on the way
         previous = std::max(previous, n);
         for (int i = 0; i < back.Count(); ++i)
             for (int j = 0; j < back.Items(i)->ConnectorCount(); ++j)
@@ -248,7 +251,7 @@ TEST(Diagrams, IdentifiersNamesAndTheMainDiagram) {
     EXPECT_EQ(diagrams.MainDiagram(), main);
     EXPECT_EQ(main->MaxWidth, 13600);
     EXPECT_EQ(main->MaxHeight, 11600);
-    EXPECT_FALSE(main->ShowNotNullIndicator);  // created; reading defaults to "1"
+    EXPECT_FALSE(main->ShowNotNullIndicator); // created; reading defaults to "1"
 
     TVELDiagram* d1 = diagrams.NewDiagram();
     TVELDiagram* d2 = diagrams.NewDiagram();
@@ -261,7 +264,7 @@ TEST(Diagrams, IdentifiersNamesAndTheMainDiagram) {
     EXPECT_EQ(again->DiagramID, 5);
     diagrams.DeleteDiagram(again);
     EXPECT_EQ(diagrams.NewDiagram()->DiagramID, 6);
-    EXPECT_EQ(events[0], "added Diagram_1");  // the main diagram is named after it was added
+    EXPECT_EQ(events[0], "added Diagram_1"); // the main diagram is named after it was added
     EXPECT_EQ(events[1], "current Diagram_1");
 
     // The current diagram: the old one becomes the previous one and loses its tool.
@@ -298,10 +301,10 @@ TEST(Diagrams, Folders) {
     EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "  "); }), "Name may not be empty.");
     EXPECT_EQ(ErrorText([&] { diagrams.RenameFolder("New folder 0", "new FOLDER 1"); }),
               "Name must be unique.");
-    diagrams.RenameFolder("New folder 1", "New folder 1");  // its own name: nothing changes
+    diagrams.RenameFolder("New folder 1", "New folder 1"); // its own name: nothing changes
     diagrams.RenameFolder("New folder 1", " Archive ");
-    EXPECT_EQ(diagrams.Folders.NameAt(1), "Archive");       // trimmed, in place
-    diagrams.RenameFolder("new folder 2", "NEW FOLDER 2");  // a change of case is no clash
+    EXPECT_EQ(diagrams.Folders.NameAt(1), "Archive");      // trimmed, in place
+    diagrams.RenameFolder("new folder 2", "NEW FOLDER 2"); // a change of case is no clash
     EXPECT_EQ(diagrams.Folders.NameAt(2), "NEW FOLDER 2");
 
     diagrams.PutDiagramInFolder("Archive", 4);
@@ -311,7 +314,7 @@ TEST(Diagrams, Folders) {
     EXPECT_EQ(diagrams.FolderDiagrams("Archive"), (std::vector<int32_t>{9, 4, 5, 7}));
     EXPECT_EQ(diagrams.DiagramPositionInFolder("Archive", 5), 2);
     EXPECT_EQ(diagrams.DiagramPositionInFolder("Archive", 8), -1);
-    diagrams.PutDiagramInFolder("New folder 0", 4);  // a diagram lives in one folder
+    diagrams.PutDiagramInFolder("New folder 0", 4); // a diagram lives in one folder
     EXPECT_EQ(diagrams.FolderDiagrams("Archive"), (std::vector<int32_t>{9, 5, 7}));
     EXPECT_EQ(diagrams.FolderOfDiagram(4), "New folder 0");
     diagrams.RemoveDiagramFromFolder("Archive", 9);
@@ -381,7 +384,7 @@ TEST(Diagrams, ApplyingPreferencesReachesTheControls) {
     TVELDiagram* d = diagrams.NewDiagram();
     auto* e = AddObject<TestEntity>(dd, "E");
     auto* box = static_cast<TDGEntityControl*>(diagrams.AddObjectToDiagram(e, d));
-    EXPECT_EQ(box->Brush.Color, 16777215);  // the default entity colour
+    EXPECT_EQ(box->Brush.Color, 16777215); // the default entity colour
     EXPECT_EQ(box->NameFont.Color, clNavy);
     diagrams.DisplayPreferences.SetValue("FKIndicator", "->");
     diagrams.DisplayPreferences.SetValue("EntNameFont", "Arial,12,B,0,clMaroon,0");
@@ -389,10 +392,10 @@ TEST(Diagrams, ApplyingPreferencesReachesTheControls) {
     diagrams.ApplyDisplayPreferences();
     EXPECT_EQ(box->FKIndicator, "->");
     EXPECT_EQ(box->NameFont.Size, 12);
-    EXPECT_EQ(box->Brush.Color, 16777215);  // existing boxes keep their colour
+    EXPECT_EQ(box->Brush.Color, 16777215); // existing boxes keep their colour
     auto* e2 = AddObject<TestEntity>(dd, "E2");
     EXPECT_EQ(static_cast<TDGControl*>(diagrams.AddObjectToDiagram(e2, d))->Brush.Color, 255);
-    EXPECT_EQ(diagrams.AddObjectToDiagram(e2, d), nullptr);  // at most once per diagram
+    EXPECT_EQ(diagrams.AddObjectToDiagram(e2, d), nullptr); // at most once per diagram
 }
 
 TEST(Diagrams, RemovingAModelObjectRemovesItsControlsEverywhere) {
@@ -464,8 +467,7 @@ TEST(Diagrams, RelatedControls) {
     EXPECT_EQ(names(d->Selection.Objects()), (std::vector<std::string>{"B", "C"}));
     selectB();
     d->SelectRelated(rmChildren, 5, false);
-    EXPECT_EQ(names(d->Selection.Objects()),
-              (std::vector<std::string>{"C", "D"}));  // F is not on the diagram
+    EXPECT_EQ(names(d->Selection.Objects()), (std::vector<std::string>{"C", "D"})); // F is not on the diagram
     selectB();
     d->SelectRelated(rmTransitive, 1, false);
     EXPECT_EQ(names(d->Selection.Objects()), (std::vector<std::string>{"A", "C", "D", "E"}));
@@ -501,22 +503,40 @@ TEST(Diagrams, LargeDiagramsLoadAndSaveQuickly) {
     TVELDataDictionary dd;
     TVELDiagrams diagrams(&dd);
     TVELDiagram* d = diagrams.NewDiagram();
-    std::vector<TestEntity*> entities;
-    for (int i = 0; i < count; ++i)
-        entities.push_back(AddObject<TestEntity>(dd, "E" + std::to_string(i)));
-    for (int i = 0; i < count; ++i)
-        diagrams.AddObjectToDiagram(entities[i], d, (i % 100) * 130 + 10, (i / 100) * 110 + 10);
+    // Entities with a key and a column, in a ring of relationships (made as while loading a
+    // model, so that no keys propagate).
+    std::vector<TVELEntity*> entities;
     for (int i = 0; i < count; ++i) {
-        TestConnection* r =
-            AddConnection(dd, "R" + std::to_string(i), entities[i]->ID, entities[(i + 1) % count]->ID);
-        diagrams.AddObjectToDiagram(r, d);
+        auto* e = static_cast<TVELEntity*>(dd.CreateObject(otEntity, false));
+        e->SetName("E" + std::to_string(i));
+        e->SetID(dd.NewID());
+        e->AddAttribute(true)->SetPrimaryKey(true);
+        e->AddAttribute(true);
+        entities.push_back(e);
+    }
+    std::vector<TVELRelationship*> relationships;
+    dd.Loading = true;
+    for (int i = 0; i < count; ++i) {
+        auto* r = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, false));
+        r->SetID(dd.NewID());
+        r->ParentObjectID = entities[i]->ID;
+        r->ChildObjectID = entities[(i + 1) % count]->ID;
+        relationships.push_back(r);
+    }
+    dd.Loading = false;
+    {
+        const TVELDataDictionary::TBulkScope bulk(dd);
+        for (int i = 0; i < count; ++i)
+            diagrams.AddObjectToDiagram(entities[i], d, (i % 100) * 130 + 10, (i / 100) * 110 + 10);
+        for (TVELRelationship* r : relationships)
+            diagrams.AddObjectToDiagram(r, d);
     }
     ASSERT_EQ(d->ControlCount(), count);
     ASSERT_EQ(d->ConnectorCount(), count);
 
     using Clock = std::chrono::steady_clock;
 #if defined(__SANITIZE_ADDRESS__)
-    const double limit = 10.0;  // instrumented builds are several times slower
+    const double limit = 10.0; // instrumented builds are several times slower
 #else
     const double limit = 1.0;
 #endif
@@ -532,5 +552,6 @@ TEST(Diagrams, LargeDiagramsLoadAndSaveQuickly) {
     ASSERT_EQ(back.Count(), 1);
     EXPECT_EQ(back.Items(0)->ControlCount(), count);
     EXPECT_EQ(back.Items(0)->ConnectorCount(), count);
+    EXPECT_EQ(static_cast<TDGEntityControl*>(back.Items(0)->Controls(count - 1))->Lines.size(), 2u);
     EXPECT_EQ(back.SaveToMarkup(), saved);
 }

@@ -2,7 +2,13 @@
 
 #include <algorithm>
 
+#include "TestSupport.h"
 #include "test_diagram_support.h"
+#include "zDatabaseSettings.h"
+#include "zAttribute.h"
+#include "zDatatype.h"
+#include "zEntity.h"
+#include "zRelationship.h"
 
 using namespace ardvin;
 using namespace ardvin::test;
@@ -20,7 +26,7 @@ TDGEntityContent SampleContent() {
                     {4, "Name", "VARCHAR(40)", false, false, false},
                     {5, "Note", "TEXT", false, true, false}};
     c.Indexes = {{1, "PK_Order", ikPrimaryKey, {2, 3}},
-                 {2, "IX_Name", ikOther, {4}},
+                 {2, "IX_Name", ikUserDefined, {4}},
                  {3, "FK_Note", ikForeignKey, {5}}};
     return c;
 }
@@ -53,7 +59,7 @@ protected:
     TDGEntityControl* box = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ControlsTest, EntityLinesFlagsIndexNumbersAndLevels) {
     ASSERT_NE(box, nullptr);
@@ -89,14 +95,14 @@ TEST_F(ControlsTest, EntityLinesFlagsIndexNumbersAndLevels) {
     EXPECT_EQ(box->Lines[2].IndexText, "");
 
     box->IndexDisplay = 0;
-    box->DisplayLevel = 1;  // key attributes
+    box->DisplayLevel = 1; // key attributes
     box->BuildLines(SampleContent());
     EXPECT_EQ(Prefixes(*box),
               (std::vector<std::string>{"P RxxxxxxxxID", "PF xxxxxxxxCustomerID", " F xxxxxxxxNote"}));
-    box->DisplayLevel = 2;  // primary key attributes
+    box->DisplayLevel = 2; // primary key attributes
     box->BuildLines(SampleContent());
     EXPECT_EQ(box->Lines.size(), 2u);
-    box->DisplayLevel = 3;  // the name only, whatever the attributes
+    box->DisplayLevel = 3; // the name only, whatever the attributes
     box->IndexDisplay = 1;
     box->BuildLines(SampleContent());
     EXPECT_TRUE(box->Lines.empty());
@@ -131,10 +137,10 @@ TEST_F(ControlsTest, EntityPainting) {
     EXPECT_EQ(caption->Font.Size, 9);
     const TDGPaintItem* fk = TextItem(list, "CustomerID (FK)");
     ASSERT_NE(fk, nullptr);
-    EXPECT_EQ(fk->Rect.Left, 120);  // after the indicator column
+    EXPECT_EQ(fk->Rect.Left, 120); // after the indicator column
     EXPECT_EQ(fk->Rect.Top, 87);
     EXPECT_EQ(fk->Rect.Bottom, 102);
-    EXPECT_TRUE(fk->Font.Bold);  // a key line takes the primary key font
+    EXPECT_TRUE(fk->Font.Bold); // a key line takes the primary key font
     EXPECT_NE(TextItem(list, "Note (FK)"), nullptr);
     const TDGPaintItem* type = TextItem(list, "VARCHAR(40)");
     ASSERT_NE(type, nullptr);
@@ -168,8 +174,8 @@ TEST_F(ControlsTest, EntityPainting) {
     box->Paint(images);
     const auto pictures = images.OfKind(TDGPaintKind::Image);
     ASSERT_EQ(pictures.size(), 3u);
-    EXPECT_EQ(pictures[0]->Text, "*");   // ID: required, key indicators off
-    EXPECT_EQ(pictures[1]->Text, "FK");  // CustomerID
+    EXPECT_EQ(pictures[0]->Text, "*");  // ID: required, key indicators off
+    EXPECT_EQ(pictures[1]->Text, "FK"); // CustomerID
 }
 
 TEST_F(ControlsTest, AutoSizeFitsTheLines) {
@@ -184,7 +190,7 @@ TEST_F(ControlsTest, AutoSizeFitsTheLines) {
     box->BuildLines(SampleContent());
     box->RecomputeSize();
     EXPECT_EQ(box->Height, 24);
-    EXPECT_EQ(box->Width, 48);  // caption: 5 bold characters of 8
+    EXPECT_EQ(box->Width, 48); // caption: 5 bold characters of 8
 }
 
 TEST_F(ControlsTest, EntityStoredForm) {
@@ -192,7 +198,7 @@ TEST_F(ControlsTest, EntityStoredForm) {
     box->SetHidden(3, true);
     std::string saved = box->SaveToMarkup();
     EXPECT_NE(saved.find("<AS>0</AS>\r\n<HIDDENATTR>7\r\n3</HIDDENATTR>"), std::string::npos) << saved;
-    EXPECT_EQ(saved.find("ATTRCLIST"), std::string::npos);  // no colour entries: no element
+    EXPECT_EQ(saved.find("ATTRCLIST"), std::string::npos); // no colour entries: no element
 
     box->SetAttributeColor(9, 100);
     box->SetAttributeColor(4, 200);
@@ -220,7 +226,7 @@ TEST_F(ControlsTest, EntityStoredForm) {
     box->DropStaleAttributes(content);
     EXPECT_EQ(box->HiddenAttributes, (std::vector<int32_t>{3}));
     EXPECT_EQ(box->AttributeColors, (std::vector<std::pair<int32_t, TColor>>{{4, 200}}));
-    content.Known = false;  // an object that cannot tell its attributes keeps everything
+    content.Known = false; // an object that cannot tell its attributes keeps everything
     box->SetHidden(42, true);
     box->DropStaleAttributes(content);
     EXPECT_EQ(box->HiddenAttributes, (std::vector<int32_t>{3, 42}));
@@ -281,12 +287,12 @@ TEST_F(ControlsTest, StampsAndGroupBoxes) {
     TDGPaintList list;
     stampBox->Paint(list);
     EXPECT_NE(TextItem(list, "Author: Ann"), nullptr);
-    EXPECT_EQ(list.OfKind(TDGPaintKind::Line).size(), 3u);  // lines between the fields
+    EXPECT_EQ(list.OfKind(TDGPaintKind::Line).size(), 3u); // lines between the fields
 
     TVELGroupbox* group = AddObject<TVELGroupbox>(dd, "Groupbox1");
     group->ObjectCaption = "Sales";
     auto* groupBox = static_cast<TDGGroupBoxControl*>(PlaceBox(diagrams, d, group, 0, 0, 300, 200));
-    EXPECT_EQ(groupBox->Brush.Color, 8421504);  // the default grey of group boxes
+    EXPECT_EQ(groupBox->Brush.Color, 8421504); // the default grey of group boxes
     EXPECT_EQ(groupBox->PaintLayer(), 0);
     groupBox->AlignmentType = 1;
     groupBox->Alignment = taRight;
@@ -294,7 +300,7 @@ TEST_F(ControlsTest, StampsAndGroupBoxes) {
     groupBox->Paint(groupList);
     const TDGPaintItem* caption = TextItem(groupList, "Sales");
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(caption->Rect, (TDGRect{4, 182, 296, 196}));  // at the bottom
+    EXPECT_EQ(caption->Rect, (TDGRect{4, 182, 296, 196})); // at the bottom
     EXPECT_EQ(caption->Align, taRight);
     const std::string saved = groupBox->SaveToMarkup();
     EXPECT_NE(saved.find("<ALIGNMENT>1</ALIGNMENT>\r\n<ALIGNMENTTYPE>1</ALIGNMENTTYPE>"), std::string::npos);
@@ -322,7 +328,7 @@ TEST_F(ControlsTest, SubcategoriesAndConnectors) {
     auto* symbol = diagrams.AddObjectToDiagram(sub, d, 300, 300);
     ASSERT_NE(symbol, nullptr);
     EXPECT_EQ(symbol->Tag, "SUBCATC");
-    EXPECT_EQ(symbol->Pen.ToText(), "0,1,4,0");  // black, width 1, solid
+    EXPECT_EQ(symbol->Pen.ToText(), "0,1,4,0"); // black, width 1, solid
     TDGPaintList list;
     symbol->Paint(list);
     EXPECT_EQ(list.OfKind(TDGPaintKind::Ellipse).size(), 1u);
@@ -357,7 +363,7 @@ TEST_F(ControlsTest, SubcategoriesAndConnectors) {
     d->Notation = 1;
     TDGPaintList dots;
     relLine->Paint(dots);
-    EXPECT_EQ(dots.OfKind(TDGPaintKind::Polygon).size(), 1u);  // the optional parent
+    EXPECT_EQ(dots.OfKind(TDGPaintKind::Polygon).size(), 1u); // the optional parent
     ASSERT_EQ(dots.OfKind(TDGPaintKind::Ellipse).size(), 1u);
     EXPECT_EQ(dots.OfKind(TDGPaintKind::Ellipse)[0]->Brush.Style, bsSolid);
     relLine->Hidden = true;
@@ -375,9 +381,111 @@ TEST(TextMeasure, FontSizeRule) {
     TDGFont font;
     EXPECT_EQ(m.TextHeight(font), 14);
     EXPECT_EQ(m.TextWidth(font, "abc"), 18);
-    EXPECT_EQ(m.TextWidth(font, "\xC3\xA9t\xC3\xA9"), 18);  // three characters in UTF-8
+    EXPECT_EQ(m.TextWidth(font, "\xC3\xA9t\xC3\xA9"), 18); // three characters in UTF-8
     font.Bold = true;
     font.Size = 9;
     EXPECT_EQ(m.TextHeight(font), 16);
     EXPECT_EQ(m.TextWidth(font, "ab"), 16);
+}
+
+TEST(EntityBoxes, ShowTheEntityAndItsRelationships) {
+    TempDir dir;
+    WriteFile(dir.File("diag.def"), "[general]\r\ndbmsname=Diagram Target\r\n");
+    WriteFile(dir.File("diag.typ"), "LISTNAME;BASE\r\nINTEGER;INTEGER;;;Exact Numeric;0;0;1\r\n"
+                                    "TEXT;TEXT;;;String;0;0;0\r\n");
+    TargetDatabases().Build(dir.Path());
+    TVELDataDictionary dd;
+    dd.SetTarget("diag");
+    TVELDiagrams diagrams(&dd);
+    auto entity = [&](const std::string& name, std::initializer_list<const char*> keys,
+                      std::initializer_list<const char*> others) {
+        auto* e = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
+        e->SetName(name);
+        for (const char* key : keys) {
+            TVELAttribute* a = e->AddAttribute(true);
+            a->SetName(key);
+            a->DataType->DataType = "INTEGER";
+            a->SetPrimaryKey(true);
+        }
+        for (const char* other : others) {
+            TVELAttribute* a = e->AddAttribute(true);
+            a->SetName(other);
+            a->DataType->DataType = "TEXT";
+        }
+        return e;
+    };
+    TVELEntity* customer = entity("Customer", {"CustomerNo"}, {"Name"});
+    TVELEntity* order = entity("Order", {"OrderNo"}, {"Note"});
+    auto* note = static_cast<TVELAttribute*>(order->Attributes.FindByName("Note"));
+    note->SetNotNull(true);
+    auto* places = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
+    places->ParentObjectID = customer->ID;
+    places->ChildObjectID = order->ID;
+    places->RelationshipType = rtIdentifying;
+    places->ParentPhrase = "places";
+    places->ChildPhrase = "is placed by";
+    places->Connect();
+    ASSERT_EQ(order->Attributes.Count(), 3);
+    const TVELAttribute* foreignKey = order->AttributeAt(2);
+    TVELIndex* byNote = order->AddIndex(true);
+    byNote->AddColumn(note);
+    order->CreatePrimaryKeyIndex();
+
+    TVELDiagram* d = diagrams.NewDiagram();
+    d->IndexesToDisplay = 1;
+    d->ShowIndexIndicator = true;
+    diagrams.AddObjectToDiagram(customer, d, 100, 100);
+    auto* box = static_cast<TDGEntityControl*>(diagrams.AddObjectToDiagram(order, d, 400, 100));
+    auto* line = static_cast<TDGRelationshipConnector*>(diagrams.AddObjectToDiagram(places, d));
+    ASSERT_NE(line, nullptr);
+    // Key attributes, the foreign key that joined the key, the required Note; then the indexes.
+    ASSERT_EQ(box->Lines.size(), 5u);
+    EXPECT_EQ(box->Lines[0].Prefix, "P  xxxxxxxx");
+    EXPECT_EQ(box->Lines[1].Prefix, "  Rxxxxxxxx");
+    EXPECT_EQ(box->Lines[2].Prefix, "PFRxxxxxxxx"); // a mandatory parent makes it required
+    EXPECT_EQ(box->Lines[2].Text, foreignKey->GetName());
+    EXPECT_EQ(box->Lines[1].IndexText, "<i1>");
+    EXPECT_EQ(box->Lines[0].IndexText, "<i2>");
+    EXPECT_EQ(box->Lines[3].Prefix + box->Lines[3].Text, "IX" + byNote->GetName());
+    EXPECT_EQ(box->Lines[0].TypeText, order->AttributeAt(0)->GetPropertyValue("DataType"));
+    EXPECT_EQ(box->Lines[1].TypeText, note->GetPropertyValue("DataType"));
+    EXPECT_NE(box->Lines[0].TypeText, box->Lines[1].TypeText);
+    // Leaving out the key indexes keeps the user's index only.
+    d->IndexesToDisplay = 2;
+    d->ApplySettings();
+    ASSERT_EQ(box->Lines.size(), 4u);
+    EXPECT_EQ(box->Lines[1].IndexText, "<i1>");
+
+    // Captions come from the relationship.
+    line->CaptionMode = 1;
+    EXPECT_EQ(line->Captions(), (std::vector<std::string>{"places", "is placed by"}));
+    TDGPaintList solid;
+    line->Paint(solid);
+    EXPECT_EQ(solid.Items[0].Pen.Style, psSolid);
+    places->RelationshipType = rtNonIdentifying;
+    TDGPaintList dashed;
+    line->Paint(dashed);
+    EXPECT_EQ(dashed.Items[0].Pen.Style, psDash);
+
+    // Stored with the model, read back into another model: the same text.
+    box->SetHidden(note->ID, true);
+    box->SetAttributeColor(foreignKey->ID, clAqua);
+    const std::string model = dd.SaveToMarkup();
+    const std::string saved = diagrams.SaveToMarkup();
+    TVELDataDictionary dd2;
+    dd2.LoadFromMarkup(model);
+    TVELDiagrams back(&dd2);
+    back.LoadFromMarkup(saved);
+    EXPECT_EQ(back.SaveToMarkup(), saved);
+    const auto* backBox = static_cast<const TDGEntityControl*>(back.Items(0)->FindControl(order->ID));
+    ASSERT_NE(backBox, nullptr);
+    EXPECT_EQ(backBox->Lines.size(), 3u); // Note is hidden
+
+    // A hidden attribute that is deleted leaves the stored form at the next save.
+    EXPECT_NE(box->SaveToMarkup().find("<HIDDENATTR>" + std::to_string(note->ID) + "</HIDDENATTR>"),
+              std::string::npos);
+    order->DeleteMember(note);
+    EXPECT_NE(box->SaveToMarkup().find("<HIDDENATTR></HIDDENATTR>"), std::string::npos);
+    diagrams.ObjectChanged(order);
+    EXPECT_TRUE(box->HiddenAttributes.empty());
 }

@@ -48,7 +48,7 @@ protected:
     TDGControl* to = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RoutingTest, SelfReferenceShape) {
     d->SetControlBounds(*from, 100, 100, 120, 60);
@@ -113,7 +113,7 @@ TEST_F(RoutingTest, TopBottomRouting) {
     TDGConnector* line = Connect(a, b);
     d->Selection.Add(line);
     EXPECT_TRUE(SetConnectorRouting(*line, drtTopBottom));
-    EXPECT_FALSE(d->Selection.Contains(line));  // taken out of the selection
+    EXPECT_FALSE(d->Selection.Contains(line)); // taken out of the selection
     EXPECT_EQ(Positions(*line), (Points{{150, 159}, {150, 230}, {170, 230}, {170, 300}}));
     EXPECT_FALSE(line->Points[1].Horizontal);
     EXPECT_TRUE(line->Points[2].Horizontal);
@@ -129,7 +129,7 @@ TEST_F(RoutingTest, TopBottomRouting) {
 TEST_F(RoutingTest, EndPointsFromRelativeValues) {
     d->SetControlBounds(*from, 100, 100, 121, 61);
     EXPECT_EQ(RelativePoint(from->BoundsRect(), 3333, 10000), (TDGPos{140, 161}));
-    EXPECT_EQ(RelativePoint(from->BoundsRect(), 5000, 5000), (TDGPos{161, 131}));  // 60.5 rounds up
+    EXPECT_EQ(RelativePoint(from->BoundsRect(), 5000, 5000), (TDGPos{161, 131})); // 60.5 rounds up
     EXPECT_EQ(RelativeFromCoordinate(90, 100, 61), 0);
     EXPECT_EQ(RelativeFromCoordinate(200, 100, 61), 10000);
     EXPECT_EQ(RelativeFromCoordinate(130, 100, 60), 5000);
@@ -155,18 +155,18 @@ TEST(RoutingRules, Straightening) {
 
 TEST_F(RoutingTest, DraggingSegments) {
     TDGConnector* line = Connect(a, b);
-    SetConnectorRouting(*line, drtLeftRight);  // (199,130) (300,130) (300,330) (400,330)
+    SetConnectorRouting(*line, drtLeftRight); // (199,130) (300,130) (300,330) (400,330)
     // The first segment is horizontal: it moves vertically and sets the "from" relative Y.
     EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, 145));
     EXPECT_EQ(line->Points[0].Y, 145);
     EXPECT_EQ(line->Points[1].Y, 145);
     EXPECT_EQ(line->FromRelativeY, 7500);
-    EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, 90));  // above the box top
+    EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, 90)); // above the box top
     EXPECT_EQ(line->FromRelativeY, 0);
-    EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, 200));  // below its bottom
+    EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, 200)); // below its bottom
     EXPECT_EQ(line->FromRelativeY, 10000);
-    EXPECT_FALSE(DragConnectorSegment(*line, 0, 0, 200));  // same coordinate: nothing happens
-    EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, -20));   // never below 0
+    EXPECT_FALSE(DragConnectorSegment(*line, 0, 0, 200)); // same coordinate: nothing happens
+    EXPECT_TRUE(DragConnectorSegment(*line, 0, 0, -20));  // never below 0
     EXPECT_EQ(line->Points[0].Y, 0);
 
     // The middle segment is vertical: it moves horizontally, no relative value changes.
@@ -179,23 +179,23 @@ TEST_F(RoutingTest, DraggingSegments) {
     EXPECT_EQ(line->ToRelativeX, toX);
     // The last segment sets the "to" relative Y; scroll is taken into account.
     d->SetScroll(0, 100);
-    EXPECT_TRUE(DragConnectorSegment(*line, 2, 0, 540));  // (540 + 100) * 100 / 200 = 320
+    EXPECT_TRUE(DragConnectorSegment(*line, 2, 0, 540)); // (540 + 100) * 100 / 200 = 320
     EXPECT_EQ(line->Points[2].Y, 320);
-    EXPECT_FALSE(DragConnectorSegment(*line, 2, 0, 541));  // truncated to 320 again
+    EXPECT_FALSE(DragConnectorSegment(*line, 2, 0, 541)); // truncated to 320 again
     EXPECT_TRUE(DragConnectorSegment(*line, 2, 0, 570));
     EXPECT_EQ(line->Points[3].Y, 335);
     EXPECT_EQ(line->ToRelativeY, 5833);
-    EXPECT_FALSE(DragConnectorSegment(*line, 3, 0, 0));  // no such segment
+    EXPECT_FALSE(DragConnectorSegment(*line, 3, 0, 0)); // no such segment
 }
 
 TEST_F(RoutingTest, LayoutAfterMovesKeepsEndsAndMiddleClear) {
     TDGConnector* line = Connect(a, b);
     SetConnectorRouting(*line, drtLeftRight);
     // The boxes move closer; the middle goes back to the middle between them.
-    d->MoveControls({to}, -150, 0);  // to: 250..350
+    d->MoveControls({to}, -150, 0); // to: 250..350
     EXPECT_EQ(Positions(*line), (Points{{199, 130}, {225, 130}, {225, 330}, {250, 330}}));
     // Overlapping horizontally: the middle would run through a box, so it stops 5 before it.
-    d->MoveControls({to}, -100, 0);  // to: 150..250
+    d->MoveControls({to}, -100, 0); // to: 150..250
     EXPECT_EQ(line->Points[1].X, 95);
     EXPECT_EQ(Positions(*line).front(), (TDGPos{100, 130}));
     EXPECT_EQ(Positions(*line).back(), (TDGPos{150, 330}));
@@ -203,7 +203,7 @@ TEST_F(RoutingTest, LayoutAfterMovesKeepsEndsAndMiddleClear) {
 
     // Automatic routing: the ends face the other end and the inner corners stay.
     SetConnectorRouting(*line, drtAutoRouting);
-    d->MoveControls({to}, 400, 0);  // to: 550..650, right of "from"
+    d->MoveControls({to}, 400, 0); // to: 550..650, right of "from"
     EXPECT_EQ(line->Points.size(), 4u);
     EXPECT_TRUE(Orthogonal(*line));
     EXPECT_TRUE(line->Points.front().Y == from->Bottom() - 1 || line->Points.front().X == from->Right() - 1 ||

@@ -70,4 +70,4 @@ inline TDGControl* PlaceBox(TVELDiagrams& diagrams, TVELDiagram* diagram, TVELNa
     return box;
 }
 
-}  // namespace ardvin::test
+} // namespace ardvin::test
