@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestMessages.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -63,11 +64,7 @@ protected:
         return entity;
     }
     static std::vector<std::string> Collect(TVELNamedObject& object) {
-        std::vector<std::string> messages;
-        object.Validate(true, [&messages](TVELNamedObject*, int level, const std::string& text) {
-            messages.push_back(MessageLevelName(level) + ": " + text);
-        });
-        return messages;
+        return ardvin::test::ValidationMessages(object);
     }
 
     TempDir dir;

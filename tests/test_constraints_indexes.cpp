@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "TestMessages.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -95,11 +96,7 @@ protected:
         return rel;
     }
     std::vector<std::string> Validate(TVELNamedObject& object) {
-        std::vector<std::string> messages;
-        object.Validate(true, [&messages](TVELNamedObject*, int level, const std::string& text) {
-            messages.push_back(MessageLevelName(level) + ": " + text);
-        });
-        return messages;
+        return ardvin::test::ValidationMessages(object);
     }
 
     TempDir dir;
@@ -473,9 +470,7 @@ TEST_F(ConstraintsTest, IndexNamesAreUniqueAcrossTheModel) {
         index->AddColumn(e->AttributeAt(0));
     }
     std::vector<std::string> messages;
-    dd.OnMessage = [&messages](TVELNamedObject*, int level, const std::string& text) {
-        messages.push_back(MessageLevelName(level) + ": " + text);
-    };
+    dd.OnMessage = ardvin::test::MessageCollector(messages);
     dd.CheckModel();
     EXPECT_EQ(messages, (std::vector<std::string>{"Error: Index name \"IX_Same\" is not unique.",
                                                   "Error: Index name \"IX_Same\" is not unique."}));

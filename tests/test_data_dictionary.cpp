@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "TestMessages.h"
 #include "TestSupport.h"
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
@@ -22,14 +23,15 @@ namespace {
 class DictionaryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteFile(dir.File("full.def"), "[general]\r\ndbmsname=Full Target\r\n"
-                                        "reservedwordsfile=full_reserved.txt\r\n"
-                                        "[scriptelements]\r\nDELIMITERDDLBEGIN=[\r\nDELIMITERDDLEND=]\r\n"
-                                        "[namelengths]\r\nmaxviewnamelength=8\r\n"
-                                        "[supported]\r\nenablesequences=1\r\nenableviews=1\r\n"
-                                        "enableprocedures=1\r\nenablerules=1\r\nenableschemas=1\r\n"
-                                        "[sequences]\r\nseqcyclecodes=NOCYCLE;CYCLE\r\nseqordercodes=NOORDER;ORDER\r\n"
-                                        "seqintegertypes=BIGINT;INTEGER\r\n[rules]\r\nruletypes=ON INSERT;ON UPDATE\r\n");
+        WriteFile(dir.File("full.def"),
+                  "[general]\r\ndbmsname=Full Target\r\n"
+                  "reservedwordsfile=full_reserved.txt\r\n"
+                  "[scriptelements]\r\nDELIMITERDDLBEGIN=[\r\nDELIMITERDDLEND=]\r\n"
+                  "[namelengths]\r\nmaxviewnamelength=8\r\n"
+                  "[supported]\r\nenablesequences=1\r\nenableviews=1\r\n"
+                  "enableprocedures=1\r\nenablerules=1\r\nenableschemas=1\r\n"
+                  "[sequences]\r\nseqcyclecodes=NOCYCLE;CYCLE\r\nseqordercodes=NOORDER;ORDER\r\n"
+                  "seqintegertypes=BIGINT;INTEGER\r\n[rules]\r\nruletypes=ON INSERT;ON UPDATE\r\n");
         WriteFile(dir.File("full.typ"), "LISTNAME;BASE\r\nINTEGER;INTEGER;;;Exact Numeric;0;0;1\r\n"
                                         "VARCHAR;VARCHAR(%L);;;String;50;0;0\r\n");
         WriteFile(dir.File("full_reserved.txt"), "SELECT\r\nTABLE\r\nDEFAULT:CURRENT_DATE\r\n");
@@ -40,16 +42,16 @@ protected:
     TempDir dir;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DictionaryTest, EmptyModelSavesAllSectionsAndLoadsBackUnchanged) {
     TVELDataDictionary dd;
     dd.SetTarget("full");
     const std::string saved = dd.SaveToMarkup();
     EXPECT_EQ(saved.rfind("\r\n<DATADICT>\r\n<DBID>full</DBID>\r\n<LASTID>1</LASTID>", 0), 0u) << saved;
-    for (const char* section : {"DOMAINS", "ENTITIES", "SUBCATEGORIES", "TEXTAREAS", "GROUPBOXES", "STAMPS",
-                                "SEQUENCES", "PROCEDURES", "VIEWS", "RELATIONSHIPS", "SUBCATEGORYCONNECTIONS",
-                                "RULES"})
+    for (const char* section :
+         {"DOMAINS", "ENTITIES", "SUBCATEGORIES", "TEXTAREAS", "GROUPBOXES", "STAMPS", "SEQUENCES",
+          "PROCEDURES", "VIEWS", "RELATIONSHIPS", "SUBCATEGORYCONNECTIONS", "RULES"})
         EXPECT_NE(saved.find("\r\n<" + std::string(section) + ">\r\n</" + section + ">"), std::string::npos)
             << section;
     TVELDataDictionary back;
@@ -77,7 +79,7 @@ TEST_F(DictionaryTest, NewObjectsGetNamesIdentifiersAndTargetDefaults) {
     EXPECT_EQ(seq->Cycle, "NOCYCLE");
     EXPECT_EQ(seq->Order, "NOORDER");
     EXPECT_EQ(seq->IntegerType, "BIGINT");
-    EXPECT_EQ(seq->CacheCode, "");  // the target has no cache codes
+    EXPECT_EQ(seq->CacheCode, ""); // the target has no cache codes
     EXPECT_EQ(seq->Seed, 0);
     EXPECT_EQ(seq->Increment, 1);
     EXPECT_EQ(rule->RuleType, "ON INSERT");
@@ -141,16 +143,16 @@ TEST_F(DictionaryTest, EveryKindRoundTripsByteForByteWhateverTheSectionOrder) {
 
 TEST_F(DictionaryTest, LoadingRepairsIdentifiersCaptionsAndTarget) {
     // LASTID below an identifier in use; a group box of an older file without caption.
-    const std::string text =
-        WrapSection("DATADICT", WriteElement("DBID", "full") + WriteElement("LASTID", "3") +
-                                    WrapSection("GROUPBOXES", WrapSection("GROUPBOX", WriteElement("NAME", "Billing") +
-                                                                                          WriteElement("ID", "40"))) +
-                                    WrapSection("VIEWS", WrapSection("VIEW", WriteElement("NAME", "V") +
-                                                                                 WriteElement("ID", "7"))));
+    const std::string text = WrapSection(
+        "DATADICT",
+        WriteElement("DBID", "full") + WriteElement("LASTID", "3") +
+            WrapSection("GROUPBOXES",
+                        WrapSection("GROUPBOX", WriteElement("NAME", "Billing") + WriteElement("ID", "40"))) +
+            WrapSection("VIEWS", WrapSection("VIEW", WriteElement("NAME", "V") + WriteElement("ID", "7"))));
     TVELDataDictionary dd;
     dd.LoadFromMarkup(text);
     ASSERT_EQ(dd.Count(), 2);
-    EXPECT_EQ(dd.Object(0)->ID, 7);  // sorted by identifier
+    EXPECT_EQ(dd.Object(0)->ID, 7); // sorted by identifier
     EXPECT_EQ(dd.LastID, 40);
     EXPECT_EQ(dd.NewID(), 41);
     auto* box = dynamic_cast<TVELGroupbox*>(dd.FindObjectByID(40));
@@ -196,7 +198,7 @@ TEST_F(DictionaryTest, DamagedMarkupLoadsWhatItCan) {
 TEST_F(DictionaryTest, MergeLoadRenamesAndRenumbers) {
     TVELDataDictionary dd;
     dd.SetTarget("full");
-    dd.CreateObject(otView, true);  // View1, id 2
+    dd.CreateObject(otView, true); // View1, id 2
     const std::string saved = dd.SaveToMarkup();
     int merged = 0;
     dd.OnObjectMerged = [&merged](TVELDatabaseObject*) { ++merged; };
@@ -249,13 +251,11 @@ TEST_F(DictionaryTest, CheckModelRemovesWhatTheTargetCannotHold) {
     bare.LoadFromMarkup(ReplaceAll(saved, "<DBID>full</DBID>", "<DBID>bare</DBID>"));
     ASSERT_EQ(bare.Count(), 5);
     std::vector<std::string> messages;
-    bare.OnMessage = [&messages](TVELNamedObject*, int level, const std::string& text) {
-        messages.push_back(MessageLevelName(level) + ": " + text);
-    };
+    bare.OnMessage = ardvin::test::MessageCollector(messages);
     int visited = 0, finished = 0;
     bare.OnCheckProgress = [&](TVELDatabaseObject* o) { o ? ++visited : ++finished; };
     bare.CheckModel();
-    EXPECT_EQ(bare.Count(), 1);  // only the text area stays
+    EXPECT_EQ(bare.Count(), 1); // only the text area stays
     EXPECT_EQ(visited, 5);
     EXPECT_EQ(finished, 1);
     const std::vector<std::string> expected = {
@@ -272,7 +272,9 @@ TEST_F(DictionaryTest, CheckModelRemovesWhatTheTargetCannotHold) {
     dup.CreateObject(otView, true)->SetName("Orders");
     dup.CreateObject(otProcedure, true)->SetName("orders");
     std::vector<std::string> dupMessages;
-    dup.OnMessage = [&dupMessages](TVELNamedObject*, int, const std::string& text) { dupMessages.push_back(text); };
+    dup.OnMessage = [&dupMessages](TVELNamedObject*, int, const std::string& text) {
+        dupMessages.push_back(text);
+    };
     dup.CheckModel();
     EXPECT_EQ(std::count(dupMessages.begin(), dupMessages.end(), "Name \"Orders\" is not unique."), 1);
     EXPECT_EQ(std::count(dupMessages.begin(), dupMessages.end(), "Name \"orders\" is not unique."), 1);
@@ -281,9 +283,10 @@ TEST_F(DictionaryTest, CheckModelRemovesWhatTheTargetCannotHold) {
 TEST(ViewCode, FormatterPutsClausesOnLinesOfTheirOwn) {
     EXPECT_EQ(FormatViewCode("select a, b from t where x=1"), "SELECT a\r\n,b\r\nFROM t\r\nWHERE x=1");
     EXPECT_EQ(FormatViewCode("select a -- the key\r\n/* all */ from t"), "SELECT a\r\nFROM t");
-    EXPECT_EQ(RemoveComments("a\r\n# note\r\n// other\r\nREM x\r\nb -- tail\r\nc '--' d"), "a\r\nb\r\nc '--' d");
-    const std::string longLine =
-        "select a from t where alpha_value = 1 and beta_value = 2 or gamma_value = 3 and delta_value = 4 and x = 5";
+    EXPECT_EQ(RemoveComments("a\r\n# note\r\n// other\r\nREM x\r\nb -- tail\r\nc '--' d"),
+              "a\r\nb\r\nc '--' d");
+    const std::string longLine = "select a from t where alpha_value = 1 and beta_value = 2 or gamma_value = "
+                                 "3 and delta_value = 4 and x = 5";
     const std::string formatted = FormatViewCode(longLine);
     EXPECT_NE(formatted.find("\r\n AND beta_value"), std::string::npos) << formatted;
 }
@@ -293,18 +296,18 @@ TEST_F(DictionaryTest, ObjectsCheckNamesAndQuoteThroughTheirTarget) {
     dd.SetTarget("full");
     auto* view = dd.CreateObject(otView, true);
     std::vector<std::string> messages;
-    const TVELMessageCallback collect = [&messages](TVELNamedObject*, int level, const std::string& text) {
-        messages.push_back(MessageLevelName(level) + ": " + text);
-    };
+    const TVELMessageCallback collect = ardvin::test::MessageCollector(messages);
 
     view->SetName("select");
     view->Validate(false, collect);
-    EXPECT_NE(std::find(messages.begin(), messages.end(), "Warning: Name \"select\" contains a reserved word."),
-              messages.end());
+    EXPECT_NE(
+        std::find(messages.begin(), messages.end(), "Warning: Name \"select\" contains a reserved word."),
+        messages.end());
     messages.clear();
     EXPECT_FALSE(view->ValidatePropertyValue("ObjectName", "Table", collect));
-    EXPECT_NE(std::find(messages.begin(), messages.end(), "Error: View name \"Table\" contains a reserved word."),
-              messages.end());
+    EXPECT_NE(
+        std::find(messages.begin(), messages.end(), "Error: View name \"Table\" contains a reserved word."),
+        messages.end());
     messages.clear();
     // The length limit applies to the part after the schema.
     EXPECT_TRUE(view->ValidatePropertyValue("ObjectName", "sales.Orders12", collect)) << messages.size();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "TestMessages.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDataDictionary.h"
@@ -49,11 +50,7 @@ protected:
         return entity;
     }
     static std::vector<std::string> Collect(TVELNamedObject& object) {
-        std::vector<std::string> messages;
-        object.Validate(true, [&messages](TVELNamedObject*, int level, const std::string& text) {
-            messages.push_back(MessageLevelName(level) + ": " + text);
-        });
-        return messages;
+        return ardvin::test::ValidationMessages(object);
     }
 
     TempDir dir;
