@@ -1,0 +1,54 @@
+#include "zCliCommands.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "zApplication.h"
+#include "zDatabaseSettings.h"
+
+namespace ardvin {
+
+const std::vector<TCliCommand>& CliCommands() {
+    static const std::vector<TCliCommand> commands = {
+        {"targets", "", "list the installed target databases (id, name, type)", CliListTargets},
+    };
+    return commands;
+}
+
+int CliFail(const std::string& message) {
+    std::fprintf(stderr, "ardvin-cli: %s\n", message.c_str());
+    return 2;
+}
+
+bool CliLoadTargets() {
+    const char* overrideFolder = std::getenv("ARDVIN_DEFINITIONS");
+    const std::string folder = overrideFolder && *overrideFolder ? overrideFolder : LocateDefinitionsFolder();
+    if (folder.empty()) {
+        CliFail("definitions folder not found");
+        return false;
+    }
+    TTargetDatabases& targets = TargetDatabases();
+    try {
+        targets.Build(folder);
+    } catch (const EVELError& e) {
+        CliFail(e.what());
+        return false;
+    }
+    if (!targets.LoadWarnings.empty()) {
+        std::string text = targets.LoadWarnings.front();
+        if (const size_t more = targets.LoadWarnings.size() - 1) text += " (and " + std::to_string(more) + " more)";
+        CliFail(text);
+        return false;
+    }
+    return true;
+}
+
+// Lists the installed targets: id, name and target type, tab-separated, one per line.
+int CliListTargets(const TCliArgs&) {
+    if (!CliLoadTargets()) return 2;
+    for (const TTargetEntry& e : TargetDatabases().Entries())
+        std::printf("%s\t%s\t%s\n", e.Id.c_str(), e.Name.c_str(), TargetTypeText(e.TargetType).c_str());
+    return 0;
+}
+
+}  // namespace ardvin
