@@ -256,8 +256,8 @@ std::string MovedControls(std::string_view dictionary, int32_t mainDiagramID) {
 }
 
 std::string ConvertDiagrams(std::string_view content, std::string_view dictionary, int version) {
-    if (version >= 40 || content.find("<ENTC>") != std::string_view::npos) {
-        const std::string_view raw = RawElement(content, "DIAGRAMS");
+    const std::string_view raw = RawElement(content, "DIAGRAMS");
+    if (version >= 40 || raw.find("<ENTC>") != std::string_view::npos) {
         return raw.empty() ? std::string() : std::string(CRLF) + ReplaceAll(raw, "DISPLAYPREFERENCES", "DisplayPreferences");
     }
     std::string diagrams = ReplaceAll(ReadElement("DIAGRAMS", content), "DISPLAYPREFERENCES", "DisplayPreferences");
