@@ -275,7 +275,7 @@ std::string ConvertDiagrams(std::string_view content, std::string_view dictionar
         diagrams.insert(controlsEnd, controls + std::string(CRLF));
     else
         AppendSection(diagrams, "CONTROLS", controls);
-    return WrapSection("DIAGRAMS", diagrams);
+    return WrapSection("DIAGRAMS", std::string(CRLF) + diagrams);
 }
 
 // The scripts that older files kept as elements of their own, spelt in mixed case.
