@@ -346,6 +346,7 @@ TEST(DialectDefinitions, EveryTemplateGivesStatementsOfItsKind) {
         s.DBID = dialect.Id;
         s.Load();
         EXPECT_TRUE(s.LoadWarnings.empty()) << JoinStrings(s.LoadWarnings, "\n");
+        EXPECT_EQ(UnwrittenKeys(DefinitionsDir() + "/" + dialect.Id + ".def"), Strings{});
         const TTemplateValues values = SampleValues(s);
 
         std::vector<TStatement> statements;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "TestSupport.h"
+#include "zDatabaseSettings.h"
 #include "zXMLUtils.h"
 
 namespace ardvin::test {
@@ -96,6 +98,24 @@ std::string CheckOptionalParts(std::string_view tmpl) {
         }
     }
     return open == std::string_view::npos ? "" : "\"{\" without \"}\"";
+}
+
+std::vector<std::string> UnwrittenKeys(const std::string& defFile) {
+    std::vector<std::string> missing;
+    TempDir dir;
+    TVELDatabaseSettings fresh;
+    fresh.SaveToFile(dir.File("all.def"));
+    TIniDocument shipped;
+    if (!shipped.LoadFromFile(defFile, nullptr)) return {"cannot read " + defFile};
+    std::string section;
+    for (const std::string& line : SplitString(ReadFile(dir.File("all.def")), '\n')) {
+        const std::string l = Trim(line);
+        if (l.size() > 2 && l[0] == '[') section = l.substr(1, l.size() - 2);
+        const size_t eq = l.find('=');
+        if (eq != std::string::npos && !shipped.Has(section, l.substr(0, eq)))
+            missing.push_back(section + "/" + l.substr(0, eq));
+    }
+    return missing;
 }
 
 std::string FillTemplate(std::string_view tmpl, const TTemplateValues& values) {

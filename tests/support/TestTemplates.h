@@ -26,6 +26,9 @@ std::vector<std::string> Placeholders(std::string_view tmpl, std::string& proble
 // which the placeholders are filled.
 std::string CheckOptionalParts(std::string_view tmpl);
 
+// The "section/key" of every key of a definition that the file does not write out.
+std::vector<std::string> UnwrittenKeys(const std::string& defFile);
+
 // Fills a statement template: each placeholder, in the order given, is replaced by its value
 // with braces in the value escaped; the optional part around its first occurrence disappears
 // when the value is empty and loses its braces otherwise. Finally "#13#10" becomes a line break
