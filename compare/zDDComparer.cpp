@@ -44,7 +44,7 @@ std::string TVELDiffDetailsItem::SaveToMarkup() const {
     AppendElement(r, "RIGHTSTRING", RightString);
     AppendElement(r, "LEFTSTRING", LeftString);
     AppendElement(r, "STATUS", DiffStatusText(Status));
-    return WriteElement("DIFFITEM", r);
+    return WrapSection("DIFFITEM", r);
 }
 
 void TVELDiffDetailsItem::LoadFromMarkup(std::string_view text) {
@@ -542,8 +542,13 @@ void TVELDDComparer::Compare(TVELDifferences& differences, bool ignoreCase, bool
 
 namespace {
 
+std::string HTMLEscape(std::string_view text) {
+    return ReplaceAll(ReplaceAll(ReplaceAll(text, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
+}
+
+// Detail text: blanks kept as non-breaking spaces, line breaks as breaks, marked words bold.
 std::string HTMLText(std::string_view text) {
-    std::string escaped = ReplaceAll(ReplaceAll(ReplaceAll(text, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
+    std::string escaped = HTMLEscape(text);
     escaped = ReplaceAll(escaped, "&lt;BOLD&gt;", "<B>");
     escaped = ReplaceAll(escaped, "&lt;/BOLD&gt;", "</B>");
     escaped = ReplaceAll(escaped, " ", "&nbsp;");
@@ -576,7 +581,7 @@ std::string DifferencesToHTML(const TVELDifferences& differences, const TVELSett
         const TVELDifference* d = differences.Difference(i);
         std::string name = d->LeftName;
         if (!d->RightName.empty()) name = name.empty() ? d->RightName : name + " - " + d->RightName;
-        h += "<TR><TD COLSPAN=\"2\"><FONT FACE=\"verdana\" size=\"2\"><H3>" + HTMLText(name) + "</H3></FONT></TD></TR>\n";
+        h += "<TR><TD COLSPAN=\"2\"><FONT FACE=\"verdana\" size=\"2\"><H3>" + HTMLEscape(name) + "</H3></FONT></TD></TR>\n";
         for (const TVELDiffDetailsItem& item : d->Details) {
             h += "<TR>";
             for (const std::string* text : {&item.LeftString, &item.RightString})
