@@ -296,7 +296,7 @@ std::string Named(const TVELConstraint* c) {
 }
 
 std::string AttributeLine(const TVELAttribute& a) {
-    std::string line = a.GetName() + " " + a.GetScriptDataType();
+    std::string line = a.GetName() + " " + (a.GetDomain() ? a.GetScriptDataType() : DataTypeText(*a.DataType));
     if (const std::string& def = a.DefaultValue(); !def.empty())
         line += Named(a.ExistingColumnConstraint(2)) + " DEFAULT " + def;
     if (a.IsNotNull()) line += Named(a.ExistingColumnConstraint(1)) + " NOT NULL";
@@ -390,7 +390,7 @@ void PropertyDescription(const TVELDatabaseObject& object, std::vector<std::stri
         EntityDescription(*e, lines);
     } else if (const auto* d = dynamic_cast<const TVELDomain*>(&object)) {
         lines.push_back("Name: " + d->GetNonQuotedQualifiedName());
-        lines.push_back("Data type: " + (d->DataType->TypeText().empty() ? d->DataType->DataType : d->DataType->TypeText()));
+        lines.push_back("Data type: " + DataTypeText(*d->DataType));
         lines.push_back("Check constraint name: " + d->CheckConstraint()->Name);
         lines.push_back("Check constraint: " + d->CheckValue());
         lines.push_back("Default constraint name: " + d->DefaultConstraint()->Name);

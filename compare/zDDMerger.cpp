@@ -28,11 +28,6 @@ bool Applies(int type) {
 // Objects that others refer to are added first and deleted last.
 bool Referenced(int type) { return type == otDomain || type == otSequence; }
 
-std::string TypeTextOf(const TVELDataType& type) {
-    const std::string t = type.TypeText();
-    return t.empty() ? type.DataType : t;
-}
-
 }  // namespace
 
 void TVELDDMerger::AddObject(const TVELDatabaseObject& other) {
@@ -90,7 +85,7 @@ void TVELDDMerger::ChangeObject(TVELDatabaseObject& model, const TVELDatabaseObj
             if (KeepDomains && a->DomainID == -1)
                 if (const auto it = domains.find(a->ID); it != domains.end())
                     if (const auto* domain = dynamic_cast<TVELDomain*>(Model->FindObjectByID(it->second));
-                        domain && SameText(TypeTextOf(*a->DataType), TypeTextOf(*domain->DataType)))
+                        domain && SameText(DataTypeText(*a->DataType), DataTypeText(*domain->DataType)))
                         a->DomainID = domain->ID;
             if (KeepComments && a->Comment.empty())
                 if (const auto it = comments.find(a->ID); it != comments.end()) a->Comment = it->second;

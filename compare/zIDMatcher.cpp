@@ -189,6 +189,11 @@ bool TVELComparisonRule::LoadFromMarkup(std::string_view text) {
     return true;
 }
 
+std::string DataTypeText(const TVELDataType& type) {
+    std::string t = type.TypeText();
+    return t.empty() ? type.DataType : t;
+}
+
 // ---- renumbering ---------------------------------------------------------------------------
 
 namespace {
@@ -210,11 +215,6 @@ void RemapIDs(TVELAttributeIDs& ids, const std::unordered_map<int32_t, int32_t>&
 }
 
 bool IsConnection(const TVELNamedObject* o) { return dynamic_cast<const TVELConnection*>(o) != nullptr; }
-
-std::string DataTypeText(const TVELAttribute& a) {
-    std::string t = a.DataType->TypeText();
-    return t.empty() ? a.DataType->DataType : t;
-}
 
 int32_t MaxID(const TVELNamedObjectsList& list) {
     int32_t m = 0;
@@ -490,7 +490,7 @@ void TVELDataDictionaryIDMatcher::PairAttributes(TVELEntity& ref, TVELEntity& tg
     pass([&](int, const TVELAttribute* r, int, const TVELAttribute* t) { return sameConstraint(r, t, 3); });
     // Pass C: the same named not-null constraint and the same data type.
     pass([&](int, const TVELAttribute* r, int, const TVELAttribute* t) {
-        return sameConstraint(r, t, 1) && SameText(DataTypeText(*r), DataTypeText(*t));
+        return sameConstraint(r, t, 1) && SameText(DataTypeText(*r->DataType), DataTypeText(*t->DataType));
     });
     // Pass D: the same places in relationships of the same names.
     pass([&](int, const TVELAttribute* r, int, const TVELAttribute* t) {
@@ -507,7 +507,7 @@ void TVELDataDictionaryIDMatcher::PairAttributes(TVELEntity& ref, TVELEntity& tg
     });
     // Pass E: the same position and data type, outside every relationship.
     pass([&](int i, const TVELAttribute* r, int k, const TVELAttribute* t) {
-        return i == k && SameText(DataTypeText(*r), DataTypeText(*t)) && Participations(*r, ref, refRels).empty() &&
+        return i == k && SameText(DataTypeText(*r->DataType), DataTypeText(*t->DataType)) && Participations(*r, ref, refRels).empty() &&
                Participations(*t, tgt, tgtRels).empty();
     });
     for (int i = 0; i < tgt.Attributes.Count(); ++i)

@@ -17,6 +17,7 @@
 namespace ardvin {
 
 class TVELAttribute;
+class TVELDataType;
 class TVELDataDictionary;
 class TVELDifferences;
 class TVELEntity;
@@ -120,6 +121,10 @@ private:
     std::unordered_map<int32_t, std::vector<TVELRelationship*>> referenceRelationships_;
     std::unordered_map<int32_t, std::vector<TVELRelationship*>> targetRelationships_;
 };
+
+// The text of a data type as the target writes it; the bare type name when the target's type
+// list does not know it.
+std::string DataTypeText(const TVELDataType& type);
 
 // Renumbers target after reference (see TVELDataDictionaryIDMatcher).
 void MatchIDs(TVELDataDictionary& reference, TVELDataDictionary& target, const TVELStringMappingList* mappings,
