@@ -70,19 +70,24 @@ void CheckCounts(benchmark::State& state, const TVELDifferences& differences) {
     state.counters["Unchanged"] = differences.Unchanged;
 }
 
-void BM_MatchIDs(benchmark::State& state) {
+// One timed round of pairing a fresh copy of the other model, with what follows it on the
+// paired copy.
+template <class Then> void MatchRound(benchmark::State& state, Then&& then) {
     Models& m = TheModels();
-    for (auto _ : state) {
-        state.PauseTiming();
-        TVELDataDictionary target;
-        target.AssignDictionary(m.other);
-        state.ResumeTiming();
-        MatchIDs(m.model, target, nullptr);
-        benchmark::DoNotOptimize(target.LastID);
-        state.PauseTiming();
-        target.Clear();
-        state.ResumeTiming();
-    }
+    state.PauseTiming();
+    TVELDataDictionary target;
+    target.AssignDictionary(m.other);
+    state.ResumeTiming();
+    MatchIDs(m.model, target, nullptr);
+    then(m, target);
+    state.PauseTiming();
+    target.Clear();
+    state.ResumeTiming();
+}
+
+void BM_MatchIDs(benchmark::State& state) {
+    for (auto _ : state)
+        MatchRound(state, [](Models&, TVELDataDictionary& target) { benchmark::DoNotOptimize(target.LastID); });
 }
 
 void BM_CompareDictionaries(benchmark::State& state) {
@@ -97,20 +102,14 @@ void BM_CompareDictionaries(benchmark::State& state) {
 }
 
 void BM_MatchAndCompare(benchmark::State& state) {
-    Models& m = TheModels();
-    for (auto _ : state) {
-        state.PauseTiming();
-        TVELDataDictionary target;
-        target.AssignDictionary(m.other);
-        state.ResumeTiming();
-        MatchIDs(m.model, target, nullptr);
-        TVELDifferences differences;
-        CompareDictionaries(m.model, target, differences, TVELCompareSettings{});
-        state.PauseTiming();
-        CheckCounts(state, differences);
-        target.Clear();
-        state.ResumeTiming();
-    }
+    for (auto _ : state)
+        MatchRound(state, [&](Models& m, TVELDataDictionary& target) {
+            TVELDifferences differences;
+            CompareDictionaries(m.model, target, differences, TVELCompareSettings{});
+            state.PauseTiming();
+            CheckCounts(state, differences);
+            state.ResumeTiming();
+        });
 }
 
 }  // namespace

@@ -102,29 +102,27 @@ TVELDifference* TVELDifferences::AddDifference() {
     return static_cast<TVELDifference*>(Add(std::move(d)));
 }
 
-void TVELDifferences::CountAll() {
-    LeftOnly = Unchanged = Changed = RightOnly = 0;
-    for (int i = 0; i < Count(); ++i) switch (Difference(i)->Status) {
-        case dsLeftOnly: ++LeftOnly; break;
-        case dsUnchanged: ++Unchanged; break;
-        case dsChanged: ++Changed; break;
-        case dsRightOnly: ++RightOnly; break;
-        default: break;
-        }
+namespace {
+
+// Counts the differences by status: LeftOnly, Unchanged, Changed, RightOnly.
+void CountByStatus(const TVELDifferences& list, bool selectedOnly, int& leftOnly, int& unchanged, int& changed,
+                   int& rightOnly) {
+    int counts[5] = {0, 0, 0, 0, 0};
+    for (int i = 0; i < list.Count(); ++i)
+        if (const TVELDifference* d = list.Difference(i); (!selectedOnly || d->Selected) && d->Status <= dsRightOnly)
+            ++counts[d->Status];
+    leftOnly = counts[dsLeftOnly];
+    unchanged = counts[dsUnchanged];
+    changed = counts[dsChanged];
+    rightOnly = counts[dsRightOnly];
 }
 
+}  // namespace
+
+void TVELDifferences::CountAll() { CountByStatus(*this, false, LeftOnly, Unchanged, Changed, RightOnly); }
+
 void TVELDifferences::CountSelected() {
-    SelectedLeftOnly = SelectedUnchanged = SelectedChanged = SelectedRightOnly = 0;
-    for (int i = 0; i < Count(); ++i) {
-        if (!Difference(i)->Selected) continue;
-        switch (Difference(i)->Status) {
-        case dsLeftOnly: ++SelectedLeftOnly; break;
-        case dsUnchanged: ++SelectedUnchanged; break;
-        case dsChanged: ++SelectedChanged; break;
-        case dsRightOnly: ++SelectedRightOnly; break;
-        default: break;
-        }
-    }
+    CountByStatus(*this, true, SelectedLeftOnly, SelectedUnchanged, SelectedChanged, SelectedRightOnly);
 }
 
 void TVELDifferences::SelectChanges() {
@@ -519,6 +517,9 @@ void TVELDDComparer::Compare(TVELDifferences& differences, bool ignoreCase, bool
     DescriptionMode = descriptionMode;
     differences.ClearAndFree();
     if (!Source || !Destination) throw EVELError("Missing source and/or reference data dictionary.");
+    // Entity descriptions ask for the foreign keys into each entity: answered from caches.
+    const TVELDataDictionary::TBulkScope sourceScope(*Source);
+    const TVELDataDictionary::TBulkScope destinationScope(*Destination);
     auto counterpart = [](const TVELDataDictionary& d, const TVELDatabaseObject& o) -> TVELDatabaseObject* {
         TVELDatabaseObject* other = d.FindObjectByID(o.ID);
         return other && typeid(*other) == typeid(o) ? other : nullptr;
