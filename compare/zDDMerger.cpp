@@ -129,7 +129,9 @@ void TVELDDMerger::ConnectEntities() {
         if (!touches(o) || !o->GetConnectionEnds(parent, child)) continue;
         if (!Model->FindObjectByID(parent) || !Model->FindObjectByID(child)) continue;
         if (TVELDatabaseObject* existing = Model->FindObjectByID(o->ID); existing && typeid(*existing) == typeid(*o)) {
+            const std::vector<TDGObject*> links = existing->Links;
             existing->Assign(*o, false);
+            existing->Links = links;
             continue;
         }
         AddObject(*o);

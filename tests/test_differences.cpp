@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "TestCompareModels.h"
 #include "zDDComparer.h"
@@ -395,6 +396,8 @@ TEST_F(DifferencesTest, MergerWithoutKeepingReplacesEverything) {
     customers->Abbreviation = "CUS";
     customers->ToDo = "check";
     CompareModels::Column(customers, "name")->DomainID = domain->ID;
+    CompareModels::Column(customers, "name")->Comment = "model comment";
+    customers->AddAttribute(true)->SetName("legacy");
     TVELEntity* customers2 = static_cast<TVELEntity*>(right.FindByName("customers"));
     customers2->Comment = "from the database";
     auto* domain2 = static_cast<TVELDomain*>(right.CreateObject(otDomain, true));
@@ -408,11 +411,20 @@ TEST_F(DifferencesTest, MergerWithoutKeepingReplacesEverything) {
     TVELDDMerger merger(left, right, differences);
     merger.KeepExtendedProperties = false;
     merger.KeepDomains = false;
+    merger.KeepComments = true;
+    merger.KeepMissingAttributes = true;
     merger.Apply();
     EXPECT_EQ(customers->Abbreviation, "");
     EXPECT_EQ(customers->ToDo, "");
     EXPECT_EQ(customers->Comment, "from the database");
     EXPECT_EQ(CompareModels::Column(customers, "name")->DomainID, -1);
+    // The two further switches: comments the other model lacks and model-only columns stay.
+    EXPECT_EQ(CompareModels::Column(customers, "name")->Comment, "model comment");
+    ASSERT_NE(CompareModels::Column(customers, "legacy"), nullptr);
+    EXPECT_EQ(customers->Attributes.Count(), 3);
+    std::set<int32_t> ids;
+    for (int i = 0; i < customers->Attributes.Count(); ++i) ids.insert(customers->AttributeAt(i)->ID);
+    EXPECT_EQ(ids.size(), 3u);
 }
 
 }  // namespace
