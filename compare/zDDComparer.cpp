@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <typeinfo>
 
 #include "zAttribute.h"
 #include "zConstraint.h"

@@ -1,6 +1,7 @@
 #include "zDDMerger.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "zAttribute.h"

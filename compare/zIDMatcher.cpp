@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <typeinfo>
 
