@@ -511,8 +511,6 @@ void TVELDataDictionaryIDMatcher::PairAttributes(TVELEntity& ref, TVELEntity& tg
         return i == k && SameText(DataTypeText(*r->DataType), DataTypeText(*t->DataType)) && Participations(*r, ref, refRels).empty() &&
                Participations(*t, tgt, tgtRels).empty();
     });
-    for (int i = 0; i < tgt.Attributes.Count(); ++i)
-        if (map.count(tgt.Attributes[i]->ID)) matched_.insert(tgt.Attributes[i]);
     RenumberMembers(tgt, tgt.Attributes, map, tgtRels);
 }
 
@@ -530,7 +528,6 @@ void TVELDataDictionaryIDMatcher::PairByName(TVELNamedObjectsList& ref, TVELName
             if (!inUse.count(r->ID)) {
                 map[t->ID] = r->ID;
                 inUse.insert(r->ID);
-                matched_.insert(t);
                 break;
             }
     }

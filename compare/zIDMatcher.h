@@ -81,7 +81,7 @@ public:
         : Reference(&reference), Target(&target), Mappings(mappings) {}
 
     bool IgnoreCase = false;
-    std::vector<TVELNamedObject*> Matched;  // paired objects of Target, in pairing order
+    std::vector<TVELNamedObject*> Matched;  // paired top-level objects of Target, in pairing order
     TVELDataDictionary* Reference;
     TVELDataDictionary* Target;
     const TVELStringMappingList* Mappings;
@@ -117,7 +117,7 @@ private:
 
     int32_t offset_ = 0;
     std::unordered_set<int32_t> targetIDs_;  // identifiers in use in Target
-    std::unordered_set<const TVELNamedObject*> matched_;
+    std::unordered_set<const TVELNamedObject*> matched_;  // paired top-level objects of Target
     std::unordered_map<int32_t, std::vector<TVELRelationship*>> referenceRelationships_;
     std::unordered_map<int32_t, std::vector<TVELRelationship*>> targetRelationships_;
 };
