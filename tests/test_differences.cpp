@@ -85,7 +85,7 @@ protected:
         differences.CountAll();
         differences.CountSelected();
     }
-    const TVELDifference* Named(const std::string& name) const {
+    TVELDifference* Named(const std::string& name) const {
         for (int i = 0; i < differences.Count(); ++i)
             if (differences.Difference(i)->LeftName == name || differences.Difference(i)->RightName == name)
                 return differences.Difference(i);
@@ -138,7 +138,7 @@ TEST_F(DifferencesTest, IdenticalModelsCountersAndSelection) {
     EXPECT_EQ(differences.Changed, 1);
     EXPECT_EQ(differences.Unchanged, 1);
     differences.SelectChanges();
-    const_cast<TVELDifference*>(Named("right_only"))->SetPropertyValue("Selected", "No");
+    Named("right_only")->SetPropertyValue("Selected", "No");
     differences.CountSelected();
     EXPECT_EQ(differences.SelectedLeftOnly, 1);
     EXPECT_EQ(differences.SelectedRightOnly, 0);
@@ -347,8 +347,8 @@ TEST_F(DifferencesTest, MergerAppliesSelectedDifferences) {
     right.SelectAll();
     Compare();
     differences.SelectChanges();
-    const_cast<TVELDifference*>(Named("unselected"))->Selected = false;
-    const_cast<TVELDifference*>(Named("money"))->Selected = false;  // left only as well: kept
+    Named("unselected")->Selected = false;
+    Named("money")->Selected = false;  // left only as well: kept
 
     TVELDDMerger merger(left, right, differences);
     merger.Apply();

@@ -106,9 +106,9 @@ TEST_F(IDMatcherTest, TablesColumnsAndRelationshipsPairByName) {
     EXPECT_EQ(r2->GetParentEntity(), customers2);
     EXPECT_EQ(r2->GetChildEntity(), orders2);
     for (const char* name : {"cust_id", "order_id", "placed"}) {
-        const TVELEntity* l = EntityNamed(left, name == std::string("cust_id") ? "customers" : "orders");
-        const TVELEntity* r = EntityNamed(right, l->GetName());
-        EXPECT_EQ(Column(const_cast<TVELEntity*>(r), name)->ID, Column(const_cast<TVELEntity*>(l), name)->ID) << name;
+        TVELEntity* l = EntityNamed(left, name == std::string("cust_id") ? "customers" : "orders");
+        TVELEntity* r = EntityNamed(right, l->GetName());
+        EXPECT_EQ(Column(r, name)->ID, Column(l, name)->ID) << name;
     }
     ASSERT_EQ(r2->Pairs.Count(), 1);
     EXPECT_EQ(r2->PairAt(0)->KeyID, Column(customers2, "cust_id")->ID);
