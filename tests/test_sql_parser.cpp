@@ -354,3 +354,363 @@ CREATE TRIGGER orders_touch BEFORE INSERT ON public.orders FOR EACH ROW EXECUTE 
     EXPECT_EQ(orders->TriggerAt(0)->GetName(), "orders_touch");
     EXPECT_EQ(orders->TriggerAt(0)->Code.rfind("CREATE TRIGGER %triggername% BEFORE INSERT ON public.orders", 0), 0u);
 }
+
+TEST_F(SQLParserTest, MySQLTablesWithOptionsCommentsAndAutoIncrement) {
+    Import("mysql8", R"SQL(
+SET NAMES utf8mb4;
+/*!40101 SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT */;
+CREATE TABLE `film` (
+  `film_id` SMALLINT(5) UNSIGNED ZEROFILL NOT NULL AUTO_INCREMENT COMMENT 'the key',
+  `title` VARCHAR(255) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,
+  `rating` ENUM('G','PG','PG-13') DEFAULT 'G',
+  `features` SET('Trailers','Deleted Scenes') DEFAULT NULL,
+  `note` VARCHAR(20) DEFAULT 'it''s',
+  `price` DECIMAL(4,2) NOT NULL DEFAULT 4.99,
+  `last_update` TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP ON UPDATE CURRENT_TIMESTAMP,
+  `language_id` TINYINT UNSIGNED NOT NULL,
+  PRIMARY KEY (`film_id`),
+  UNIQUE KEY `uq_title` (`title`(50)),
+  KEY `idx_language` (`language_id`) USING BTREE,
+  FULLTEXT KEY `ft_title` (`title`),
+  CONSTRAINT `fk_film_language` FOREIGN KEY (`language_id`) REFERENCES `language` (`language_id`) ON UPDATE CASCADE
+) ENGINE=InnoDB AUTO_INCREMENT=1001 DEFAULT CHARSET=utf8mb4 COMMENT='Films; all of them';
+CREATE TABLE `language` (
+  `language_id` TINYINT UNSIGNED NOT NULL AUTO_INCREMENT,
+  `name` CHAR(20) NOT NULL,
+  PRIMARY KEY (`language_id`)
+) ENGINE = MyISAM COMMENT = 'Languages';
+ALTER TABLE `language` ADD UNIQUE INDEX `uq_name` (`name`), ADD KEY `idx_name_desc` (`name` DESC);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELEntity* film = Table("film");
+    ASSERT_NE(film, nullptr);
+    EXPECT_EQ(film->Comment, "Films; all of them");
+    EXPECT_EQ(film->TableOptions, "ENGINE=InnoDB AUTO_INCREMENT=1001 DEFAULT CHARSET=utf8mb4");
+    EXPECT_EQ(Table("language")->Comment, "Languages");
+    EXPECT_EQ(Table("language")->TableOptions, "ENGINE = MyISAM");
+
+    TVELAttribute* id = Column("film", "film_id");
+    EXPECT_EQ(id->DataType->DataType, "SMALLINT");
+    EXPECT_EQ(id->DataType->Length, "5");
+    EXPECT_TRUE(id->DataType->Unsigned);
+    EXPECT_TRUE(id->DataType->ZeroFill);
+    EXPECT_TRUE(id->DataType->AutoNumber);
+    EXPECT_EQ(id->DataType->Seed, 0);
+    EXPECT_EQ(id->DataType->Increment, 1);
+    EXPECT_EQ(id->Comment, "the key");
+    EXPECT_TRUE(id->IsPrimaryKey());
+    TVELAttribute* title = Column("film", "title");
+    EXPECT_EQ(title->DataType->CharacterSet, "utf8mb4");
+    EXPECT_EQ(title->Collate, "utf8mb4_bin");
+    EXPECT_TRUE(title->IsNotNull());
+    TVELAttribute* rating = Column("film", "rating");
+    EXPECT_EQ(rating->DataType->DataType, "ENUM");
+    EXPECT_EQ(rating->DataType->Items, "'G','PG','PG-13'");
+    EXPECT_EQ(rating->DefaultValue(), "'G'");
+    EXPECT_EQ(Column("film", "features")->DataType->Items, "'Trailers','Deleted Scenes'");
+    EXPECT_EQ(Column("film", "features")->DefaultValue(), "") << "a default of NULL is no default";
+    EXPECT_EQ(Column("film", "note")->DefaultValue(), "'it\\'s'") << "MySQL writes the apostrophe escaped";
+    TVELAttribute* price = Column("film", "price");
+    EXPECT_EQ(price->DataType->Length, "4");
+    EXPECT_EQ(price->DataType->Precision, 2);
+    EXPECT_EQ(price->DefaultValue(), "4.99");
+    TVELAttribute* updated = Column("film", "last_update");
+    EXPECT_EQ(updated->DefaultValue(), "CURRENT_TIMESTAMP");
+    EXPECT_EQ(updated->AttributeOptions, "ON UPDATE CURRENT_TIMESTAMP");
+
+    ASSERT_EQ(film->Indexes.Count(), 3);
+    EXPECT_EQ(film->IndexAt(0)->GetName(), "uq_title");
+    EXPECT_EQ(film->IndexAt(0)->IndexType, "UNIQUE");
+    EXPECT_EQ(film->IndexAt(0)->Column(0)->GetAttribute(), title);
+    EXPECT_EQ(film->IndexAt(1)->GetName(), "idx_language");
+    EXPECT_EQ(film->IndexAt(1)->IndexOptions, "USING BTREE");
+    EXPECT_EQ(film->IndexAt(2)->IndexType, "FULLTEXT");
+    EXPECT_EQ(film->Constraints.Count(), 0) << "UNIQUE KEY is an index";
+    TVELEntity* language = Table("language");
+    ASSERT_EQ(language->Indexes.Count(), 2) << "both clauses of the ALTER TABLE";
+    EXPECT_EQ(language->IndexAt(0)->IndexType, "UNIQUE");
+    EXPECT_EQ(language->IndexAt(1)->Column(0)->SortOption, "DESC");
+
+    TVELRelationship* fk = Relationship("fk_film_language");
+    ASSERT_NE(fk, nullptr);
+    EXPECT_EQ(Pairs(*fk), Strings{"language.language_id=film.language_id"});
+    EXPECT_EQ(fk->UpdateRule, raCascade);
+    EXPECT_EQ(fk->DeleteRule, raRestrict) << "MySQL restricts when no rule is given";
+}
+
+TEST_F(SQLParserTest, MySQLDelimitedRoutinesTriggersAndViews) {
+    Import("mariadb10", R"SQL(
+CREATE TABLE t (id INT NOT NULL PRIMARY KEY, qty INT);
+DELIMITER ;;
+CREATE DEFINER=`root`@`localhost` TRIGGER `t_before` BEFORE INSERT ON `t` FOR EACH ROW BEGIN
+  SET NEW.qty = IFNULL(NEW.qty, 0);
+END;;
+DELIMITER ;
+DELIMITER //
+CREATE PROCEDURE `fill`(IN n INT)
+BEGIN
+  DECLARE i INT DEFAULT 0;
+  WHILE i < n DO
+    INSERT INTO t VALUES (i, i); SET i = i + 1;
+  END WHILE;
+END //
+CREATE FUNCTION twice(x INT) RETURNS INT DETERMINISTIC RETURN x * 2 //
+DELIMITER ;
+CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v_t` AS select `t`.`id` AS `id` from `t`;
+CREATE OR REPLACE VIEW v_two AS SELECT twice(qty) FROM t;
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    ASSERT_EQ(Table("t")->Triggers.Count(), 1);
+    EXPECT_EQ(Table("t")->TriggerAt(0)->GetName(), "t_before");
+    EXPECT_NE(Table("t")->TriggerAt(0)->Code.find("SET NEW.qty = IFNULL(NEW.qty, 0);"), std::string::npos);
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 2u);
+    EXPECT_EQ(procedures[0]->GetName(), "fill");
+    EXPECT_NE(procedures[0]->Code.find("END WHILE;"), std::string::npos);
+    EXPECT_EQ(procedures[0]->Code.rfind("CREATE PROCEDURE %procname%(IN n INT)", 0), 0u);
+    EXPECT_EQ(procedures[1]->GetName(), "twice");
+    std::vector<TVELView*> views;
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0]->GetName(), "v_t");
+    EXPECT_EQ(views[1]->Code, "CREATE OR REPLACE VIEW %viewname% AS SELECT twice(qty) FROM t");
+}
+
+TEST_F(SQLParserTest, SQLiteInlineKeysAndAutoIncrement) {
+    Import("sqlite3", R"SQL(
+PRAGMA foreign_keys = ON;
+CREATE TABLE IF NOT EXISTS "Track" (
+    "TrackId" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,
+    "AlbumId" INTEGER REFERENCES "Album" ("AlbumId") ON DELETE SET DEFAULT,
+    "Name" NVARCHAR(200)  NOT NULL,
+    "Kind" TEXT NOT NULL DEFAULT 'audio' CHECK ("Kind" IN ('audio', 'video')),
+    FOREIGN KEY ([Name]) REFERENCES [Names]
+);
+CREATE TABLE [Album] ([AlbumId] INTEGER NOT NULL, [Title] NVARCHAR(160), CONSTRAINT [PK_Album] PRIMARY KEY ([AlbumId]));
+CREATE TABLE [Names] ([Name] NVARCHAR(200) PRIMARY KEY);
+CREATE TEMP TABLE scratch (x);
+CREATE UNIQUE INDEX IF NOT EXISTS "IX_Track_Name" ON "Track" ("Name" COLLATE NOCASE ASC);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otEntity), 3);
+    TVELAttribute* id = Column("Track", "TrackId");
+    EXPECT_TRUE(id->IsPrimaryKey());
+    EXPECT_TRUE(id->DataType->AutoNumber);
+    EXPECT_TRUE(id->IsNotNull());
+    TVELAttribute* name = Column("Track", "Name");
+    EXPECT_TRUE(name->IsNotNull()) << "two blanks before NOT NULL";
+    TVELAttribute* kind = Column("Track", "Kind");
+    EXPECT_EQ(kind->DefaultValue(), "'audio'");
+    EXPECT_EQ(kind->CheckValue(), "\"Kind\" IN ('audio', 'video')");
+    ASSERT_EQ(Relationships().size(), 2u);
+    TVELRelationship* album = Relationships()[0];
+    EXPECT_EQ(Pairs(*album), Strings{"Album.AlbumId=Track.AlbumId"});
+    EXPECT_EQ(album->DeleteRule, raSetDefault);
+    EXPECT_EQ(album->UpdateRule, raNone);
+    EXPECT_EQ(album->FKConstraint->Name, "");
+    EXPECT_TRUE(album->NameFromTemplate) << "an unnamed key takes the name template";
+    EXPECT_EQ(Pairs(*Relationships()[1]), Strings{"Names.Name=Track.Name"})
+        << "without parent columns the parent's key is taken";
+    ASSERT_EQ(Table("Track")->Indexes.Count(), 1);
+    EXPECT_EQ(Table("Track")->IndexAt(0)->Column(0)->SortOption, "ASC");
+}
+
+TEST_F(SQLParserTest, SQLServerBatchesIdentityDefaultsRulesAndExtendedProperties) {
+    Import("testmssql", R"SQL(
+SET ANSI_NULLS ON
+GO
+CREATE RULE [dbo].[r_positive] AS @value > 0
+GO
+CREATE DEFAULT [dbo].[d_zero] AS 0
+GO
+EXEC sp_addtype N'Phone', N'nvarchar(24)', N'NULL'
+GO
+CREATE TYPE [dbo].[Money2] FROM [decimal](10, 2) NOT NULL
+GO
+CREATE TABLE [dbo].[Order Details] (
+    [OrderID] [int] IDENTITY(100,5) NOT NULL,
+    [Seq] INT IDENTITY NOT NULL,
+    [Qty] [int] NOT NULL CONSTRAINT [DF_Qty] DEFAULT ((0)),
+    [Price] [Money2] NULL,
+    [Notes] NVARCHAR(MAX) NULL,
+    [Phone] Phone,
+    [Total] AS ([Qty]*[Price]),
+    CONSTRAINT [PK_Order Details] PRIMARY KEY CLUSTERED ([OrderID] ASC, [Seq] ASC) WITH (PAD_INDEX = OFF) ON [PRIMARY]
+) ON [PRIMARY]
+GO
+ALTER TABLE [dbo].[Order Details] ADD CONSTRAINT [DF_Notes] DEFAULT (N'none') FOR [Notes]
+GO
+ALTER TABLE [dbo].[Order Details] WITH CHECK ADD CONSTRAINT [CK_Qty] CHECK (([Qty]>=(0)))
+GO
+ALTER TABLE [dbo].[Order Details] CHECK CONSTRAINT [CK_Qty]
+GO
+EXEC sp_bindrule N'[dbo].[r_positive]', N'[Order Details].[Qty]'
+GO
+EXEC sp_bindefault 'd_zero', 'Phone'
+GO
+CREATE NONCLUSTERED INDEX [IX_Qty] ON [dbo].[Order Details] ([Qty] DESC) INCLUDE ([Price])
+GO
+EXEC sys.sp_addextendedproperty @name=N'MS_Description', @value=N'Lines of orders' , @level0type=N'SCHEMA',@level0name=N'dbo', @level1type=N'TABLE',@level1name=N'Order Details'
+GO
+EXEC sp_addextendedproperty 'MS_Description', 'How many', 'SCHEMA', 'dbo', 'TABLE', 'Order Details', 'COLUMN', 'Qty'
+GO
+CREATE PROCEDURE [dbo].[usp_Count] @min int AS
+BEGIN
+  SET NOCOUNT ON;
+  SELECT COUNT(*) FROM [dbo].[Order Details] WHERE [Qty] > @min;
+END
+GO
+CREATE TRIGGER [dbo].[trg_Order] ON [dbo].[Order Details] FOR INSERT AS
+BEGIN
+  SET NOCOUNT ON;
+END
+GO
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELEntity* details = Table("dbo.Order Details");
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(details->SchemaName, "dbo");
+    EXPECT_EQ(details->Comment, "Lines of orders");
+    EXPECT_EQ(details->TableOptions, "ON [PRIMARY]");
+    EXPECT_EQ(KeyNames(*details), (Strings{"OrderID", "Seq"}));
+    EXPECT_EQ(details->PrimaryKey->GetName(), "PK_Order Details");
+    EXPECT_EQ(details->PrimaryKey->PKClustering, "CLUSTERED");
+
+    TVELAttribute* order = Column("dbo.Order Details", "OrderID");
+    EXPECT_EQ(order->DataType->DataType, "INT");
+    EXPECT_TRUE(order->DataType->AutoNumber);
+    EXPECT_EQ(order->DataType->Seed, 100);
+    EXPECT_EQ(order->DataType->Increment, 5);
+    TVELAttribute* seq = Column("dbo.Order Details", "Seq");
+    EXPECT_TRUE(seq->DataType->AutoNumber);
+    EXPECT_EQ(seq->DataType->Seed, 0);
+    EXPECT_EQ(seq->DataType->Increment, 1);
+    TVELAttribute* qty = Column("dbo.Order Details", "Qty");
+    EXPECT_EQ(qty->DefaultValue(), "0");
+    EXPECT_EQ(qty->DefaultConstraint()->GetName(), "DF_Qty");
+    EXPECT_TRUE(qty->IsNotNull());
+    EXPECT_EQ(qty->CheckValue(), "@value > 0") << "the bound rule";
+    EXPECT_EQ(qty->Comment, "How many");
+    TVELAttribute* notes = Column("dbo.Order Details", "Notes");
+    EXPECT_EQ(notes->DataType->Length, "MAX");
+    EXPECT_EQ(notes->DefaultValue(), "N'none'");
+    EXPECT_EQ(notes->DefaultConstraint()->GetName(), "DF_Notes");
+    TVELAttribute* total = Column("dbo.Order Details", "Total");
+    EXPECT_EQ(total->DataType->DataType, "COMPUTEDFIELD");
+    EXPECT_EQ(total->DataType->Expression, "([Qty]*[Price])");
+
+    TVELDomain* money = dd->FindDomain("Money2");
+    ASSERT_NE(money, nullptr);
+    EXPECT_EQ(money->DataType->DataType, "DECIMAL");
+    EXPECT_EQ(money->DataType->Length, "10");
+    EXPECT_EQ(money->DataType->Precision, 2);
+    EXPECT_EQ(Column("dbo.Order Details", "Price")->DomainID, money->ID);
+    TVELDomain* phone = dd->FindDomain("Phone");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone->DataType->DataType, "NVARCHAR");
+    EXPECT_EQ(phone->DataType->Length, "24");
+    EXPECT_EQ(phone->DefaultValue(), "0") << "the bound default";
+    EXPECT_EQ(Column("dbo.Order Details", "Phone")->DomainID, phone->ID);
+    EXPECT_EQ(parser->Rules.GetValue("r_positive"), "@value > 0");
+    EXPECT_EQ(parser->Rules.GetValue("d_zero"), "0");
+
+    ASSERT_EQ(details->Constraints.Count(), 1) << "CHECK CONSTRAINT only enables the check";
+    EXPECT_EQ(details->ConstraintAt(0)->GetName(), "CK_Qty");
+    EXPECT_EQ(details->ConstraintAt(0)->Value, "[Qty]>=(0)");
+    ASSERT_EQ(details->Indexes.Count(), 1);
+    const TVELIndex* index = details->IndexAt(0);
+    EXPECT_EQ(index->Clustering, "NONCLUSTERED");
+    EXPECT_EQ(index->IndexOptions, "INCLUDE ([Price])");
+    EXPECT_EQ(index->Column(0)->SortOption, "DESC");
+
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures[0]->GetName(), "usp_Count");
+    EXPECT_EQ(procedures[0]->SchemaName, "dbo");
+    EXPECT_NE(procedures[0]->Code.find("WHERE [Qty] > @min;\r\nEND"), std::string::npos) << procedures[0]->Code;
+    ASSERT_EQ(details->Triggers.Count(), 1);
+    EXPECT_EQ(details->TriggerAt(0)->GetName(), "trg_Order");
+}
+
+TEST_F(SQLParserTest, OracleSequencesTriggersAndComments) {
+    Import("testoracle", R"SQL(
+REM The schema of the test
+PROMPT Creating tables
+CREATE SEQUENCE hr.emp_seq START WITH 1000 INCREMENT BY 10 MINVALUE 1 NOMAXVALUE NOCACHE NOCYCLE ORDER;
+CREATE SEQUENCE hr.dept_seq;
+CREATE TABLE hr.departments (
+    department_id NUMBER(4) DEFAULT hr.dept_seq.NEXTVAL CONSTRAINT dept_id_nn NOT NULL,
+    name VARCHAR2(30 CHAR) CONSTRAINT dept_name_nn NOT NULL,
+    CONSTRAINT dept_pk PRIMARY KEY (department_id)
+);
+CREATE TABLE hr.employees (
+    employee_id NUMBER(6) NOT NULL,
+    department_id NUMBER(4) CONSTRAINT emp_dept_fk REFERENCES hr.departments,
+    salary NUMBER(8,2) CONSTRAINT emp_salary_min CHECK (salary > 0),
+    CONSTRAINT emp_pk PRIMARY KEY (employee_id)
+);
+COMMENT ON TABLE hr.employees IS 'The staff';
+COMMENT ON COLUMN hr.employees.salary IS 'Monthly';
+CREATE OR REPLACE TRIGGER hr.emp_bi
+BEFORE INSERT ON hr.employees
+FOR EACH ROW
+BEGIN
+  IF :new.employee_id IS NULL THEN
+    SELECT hr.emp_seq.NEXTVAL INTO :new.employee_id FROM dual;
+  END IF;
+END;
+/
+CREATE OR REPLACE PROCEDURE hr.raise (p_id NUMBER) IS
+BEGIN
+  UPDATE hr.employees SET salary = salary * 1.1 WHERE employee_id = p_id;
+END;
+/
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 2u);
+    const TVELSequence& emp = *sequences[0];
+    EXPECT_EQ(emp.SchemaName, "hr");
+    EXPECT_EQ(emp.Seed, 1000);
+    EXPECT_EQ(emp.Increment, 10);
+    EXPECT_EQ(emp.Min, "1");
+    EXPECT_EQ(emp.Max, "NOMAXVALUE");
+    EXPECT_EQ(emp.CacheCode, "NOCACHE");
+    EXPECT_EQ(emp.Cycle, "nocycle");
+    EXPECT_EQ(emp.Order, "order");
+    EXPECT_EQ(sequences[1]->Min, "NOMINVALUE");
+
+    TVELAttribute* deptId = Column("hr.departments", "department_id");
+    EXPECT_EQ(deptId->SequenceID, sequences[1]->ID) << "seq.NEXTVAL names the sequence";
+    EXPECT_TRUE(deptId->IsNotNull());
+    EXPECT_EQ(deptId->NotNullConstraint()->GetName(), "dept_id_nn");
+    EXPECT_EQ(deptId->DataType->DataType, "NUMBER");
+    EXPECT_EQ(deptId->DataType->Length, "4");
+    TVELAttribute* name = Column("hr.departments", "name");
+    EXPECT_EQ(name->DataType->DataType, "VARCHAR2");
+    EXPECT_EQ(name->DataType->Length, "30");
+    EXPECT_EQ(name->NotNullConstraint()->GetName(), "dept_name_nn");
+    TVELAttribute* salary = Column("hr.employees", "salary");
+    EXPECT_EQ(salary->DataType->Length, "8");
+    EXPECT_EQ(salary->DataType->Precision, 2);
+    EXPECT_EQ(salary->CheckConstraint()->GetName(), "emp_salary_min");
+    EXPECT_EQ(salary->Comment, "Monthly");
+    EXPECT_EQ(Table("hr.employees")->Comment, "The staff");
+
+    TVELRelationship* fk = Relationship("emp_dept_fk");
+    ASSERT_NE(fk, nullptr);
+    EXPECT_EQ(Pairs(*fk), Strings{"departments.department_id=employees.department_id"});
+
+    TVELEntity* employees = Table("hr.employees");
+    ASSERT_EQ(employees->Triggers.Count(), 1);
+    EXPECT_EQ(employees->TriggerAt(0)->GetName(), "emp_bi");
+    EXPECT_EQ(employees->TriggerAt(0)->Code.rfind("CREATE OR REPLACE TRIGGER %triggername%\r\nBEFORE INSERT", 0), 0u)
+        << employees->TriggerAt(0)->Code;
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures[0]->Code.rfind("CREATE OR REPLACE PROCEDURE %procname% (p_id NUMBER) IS", 0), 0u);
+}
