@@ -714,3 +714,300 @@ END;
     ASSERT_EQ(procedures.size(), 1u);
     EXPECT_EQ(procedures[0]->Code.rfind("CREATE OR REPLACE PROCEDURE %procname% (p_id NUMBER) IS", 0), 0u);
 }
+
+TEST_F(SQLParserTest, BadStatementsAreReportedAndSkipped) {
+    Import("testmssql", R"SQL(
+CREATE TABLE parent (id INT NOT NULL, code INT, CONSTRAINT pk_parent PRIMARY KEY (id))
+GO
+CREATE TABLE child (id INT, pid INT, CONSTRAINT pk_child PRIMARY KEY, CONSTRAINT uq_child UNIQUE)
+GO
+ALTER TABLE child ADD CONSTRAINT fk_nowhere FOREIGN KEY (pid) REFERENCES nowhere (id)
+GO
+ALTER TABLE child ADD CONSTRAINT fk_count FOREIGN KEY (pid) REFERENCES parent (id, code)
+GO
+ALTER TABLE missing ADD CONSTRAINT pk_missing PRIMARY KEY (id)
+GO
+CREATE INDEX ix_no_table (id)
+GO
+CREATE INDEX ix_bad_table ON [dbo].[nowhere] (id)
+GO
+CREATE INDEX ix_no_columns ON child (nosuchcolumn)
+GO
+CREATE TRIGGER tr_bad ON nowhere FOR INSERT AS SELECT 1
+GO
+CREATE RULE r_bad
+GO
+CREATE DEFAULT d_bad
+GO
+CREATE DOMAIN
+GO
+CREATE DOMAIN d_untyped
+GO
+EXEC sp_addtype
+GO
+EXEC sp_addtype N'NoType'
+GO
+CREATE TABLE after_errors (id INT)
+GO
+)SQL");
+    EXPECT_EQ(problems, (Strings{
+                            "Error: Primary Key columns not found for Primary Key constraint \"pk_child\".",
+                            "Error: Invalid UNIQUE table constraint (\"uq_child\"). Constraint contains no columns.",
+                            "Error: Invalid relationship \"fk_count\" between \"child\" and \"parent\". Number of "
+                            "parent columns and child columns differ.",
+                            "Error: Unable to add constraint defined in alter table statement because table "
+                            "\"missing\" can't be found.",
+                            "Error: Table in index \"ix_no_table\" not defined.",
+                            "Error: Invalid index \"ix_bad_table\". Table \"dbo.nowhere\" not found in list of tables.",
+                            "Error: Index columns for index \"ix_no_columns\" not found.",
+                            "Error: Invalid trigger \"tr_bad\". Table \"nowhere\" not found in list of tables.",
+                            "Error: Invalid CREATE RULE statement found.",
+                            "Error: Invalid CREATE DEFAULT statement found.",
+                            "Error: Invalid CREATE DOMAIN statement found.",
+                            "Error: Invalid CREATE DOMAIN statement for domain \"d_untyped\".",
+                            "Error: Invalid CREATE TYPE statement found.",
+                            "Error: Invalid CREATE DOMAIN statement for domain \"NoType\".",
+                            "Error: Invalid relationship \"fk_nowhere\". Parent entity (\"nowhere\") not found.",
+                        }));
+    EXPECT_EQ(parser->ErrorCount(), 15);
+    EXPECT_TRUE(HasMessage("Error : child : Primary Key columns not found for Primary Key constraint \"pk_child\"."))
+        << "a message about a table names it";
+    EXPECT_TRUE(HasMessage("Error : Table in index \"ix_no_table\" not defined."));
+    EXPECT_NE(Table("after_errors"), nullptr) << "the import goes on after bad statements";
+    EXPECT_TRUE(Relationships().empty());
+    EXPECT_EQ(Table("child")->Indexes.Count(), 0);
+}
+
+TEST_F(SQLParserTest, MessagesGoToTheEventAndTheLines) {
+    TVELDataDictionary model;
+    model.SetTarget("postgresql15");
+    TVELSQLParser p(&model);
+    std::vector<std::pair<int, TVELNamedObject*>> seen;
+    p.OnMessage = [&](TVELSQLParser* sender, int level, const std::string&, TVELNamedObject* object) {
+        EXPECT_EQ(sender, &p);
+        seen.emplace_back(level, object);
+    };
+    TVELEntity* table = static_cast<TVELEntity*>(NewImportedObject(model, otEntity, "s", "t"));
+    p.Message(mlWarning, "first\r\nsecond", table);
+    p.Message(mlError, "bad", nullptr);
+    EXPECT_EQ(p.Messages, (Strings{"s.t : first\r\nsecond", "", "Error : bad"}));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].first, mlWarning);
+    EXPECT_EQ(seen[0].second, table);
+    EXPECT_EQ(p.ErrorCount(), 1);
+
+    model.SetTarget("testnodriver");
+    p.Script = "CREATE TABLE t (a INT);";
+    try {
+        p.Import();
+        ADD_FAILURE() << "an unknown driver ends the import";
+    } catch (const EVELError& e) {
+        EXPECT_STREQ(e.what(), "Invalid database driver. Database driver \"nosuchdriver\" not found.");
+    }
+    EXPECT_EQ(model.Count(), 1) << "nothing was read";
+}
+
+TEST_F(SQLParserTest, EdgeCasesOfColumnsAndStatements) {
+    const std::string padding(2100, ' ');
+    Import("testmssql", "CREATE TABLE t (\r\n"
+                        "  a INT CONSTRAINT nn_a NOT NULL,\r\n"
+                        "  b INT CONSTRAINT nn_b  NOT NULL,\r\n"
+                        "  c DOUBLE PRECISION,\r\n"
+                        "  d DECIMAL(10, 2) DEFAULT NULL,\r\n"
+                        "  e NVARCHAR(10) DEFAULT '',\r\n"
+                        "  f INT NULL DEFAULT (((1)))\r\n"
+                        ")\r\nGO\r\n"
+                        "EXEC sp_addextendedproperty 'MS_Description', 'long'," + padding +
+                            "'SCHEMA', 'dbo', 'TABLE', 't'\r\nGO\r\n"
+                            "INSERT INTO t (a) VALUES (1)" + padding + "\r\nGO\r\n");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Column("t", "a")->NotNullConstraint()->GetName(), "nn_a");
+    EXPECT_TRUE(Column("t", "b")->IsNotNull());
+    EXPECT_TRUE(Column("t", "b")->NotNullConstraint()->NameFromTemplate)
+        << "the name is taken only when single blanks separate the words";
+    EXPECT_EQ(Column("t", "c")->DataType->DataType, "DOUBLE") << "the target knows no DOUBLE PRECISION";
+    EXPECT_EQ(Column("t", "d")->DataType->Length, "10");
+    EXPECT_EQ(Column("t", "d")->DataType->Precision, 2);
+    EXPECT_EQ(Column("t", "d")->DefaultValue(), "");
+    EXPECT_EQ(Column("t", "e")->DefaultValue(), "''");
+    EXPECT_EQ(Column("t", "f")->DefaultValue(), "(1)") << "two pairs of parentheses at most";
+    EXPECT_FALSE(Column("t", "f")->IsNotNull());
+    EXPECT_EQ(Table("t")->Comment, "") << "a long statement without CREATE or ALTER is not read";
+}
+
+TEST_F(SQLParserTest, OptionsSwitchFeaturesOff) {
+    const std::string script = R"SQL(
+CREATE TABLE p (id INT PRIMARY KEY, code INT UNIQUE, CHECK (code > 0));
+CREATE TABLE c (id INT PRIMARY KEY, pid INT REFERENCES p (id));
+CREATE INDEX ix_c ON c (pid);
+CREATE VIEW v AS SELECT * FROM c;
+CREATE FUNCTION f() RETURNS int AS $$ SELECT 1 $$ LANGUAGE sql;
+CREATE TRIGGER tr AFTER INSERT ON c FOR EACH ROW EXECUTE FUNCTION f();
+CREATE SEQUENCE s;
+)SQL";
+    Import("postgresql15", script);
+    EXPECT_EQ(Count(otRelationship) + Count(otView) + Count(otProcedure) + Count(otSequence), 4);
+    EXPECT_EQ(Table("c")->Indexes.Count() + Table("c")->Triggers.Count() + Table("p")->Constraints.Count(), 4);
+    TVELSettingsList off;
+    for (const char* option : {"RevEngRelationships", "RevEngUniqueConstraints", "RevEngCheckConstraints",
+                               "RevEngIndexes", "RevEngProcedures", "RevEngViews", "RevEngTriggers", "RevEngSequences"})
+        off.SetValue(option, "0");
+    Import("postgresql15", script, off);
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otEntity), 2);
+    EXPECT_EQ(Count(otRelationship) + Count(otView) + Count(otProcedure) + Count(otSequence), 0);
+    EXPECT_EQ(Table("c")->Indexes.Count() + Table("c")->Triggers.Count() + Table("p")->Constraints.Count(), 0);
+}
+
+TEST_F(SQLParserTest, CompletionOrdersKeysDropsCoveringIndexesAndKeepsNamesWhenAsked) {
+    const std::string script = R"SQL(
+CREATE TABLE p (a INT, b INT, u INT, CONSTRAINT pk PRIMARY KEY (b, a), CONSTRAINT uq UNIQUE (u));
+CREATE TABLE c (id INT PRIMARY KEY, pa INT, pb INT, FOREIGN KEY (pb, pa) REFERENCES p (b, a));
+CREATE INDEX ix_pk ON p (a, b);
+CREATE INDEX ix_uq ON p (u);
+CREATE INDEX ix_other ON p (u, a);
+CREATE INDEX ix_fk ON c (pa, pb);
+CREATE VIEW v AS SELECT v FROM p;
+CREATE TRIGGER tr AFTER INSERT ON p FOR EACH ROW EXECUTE FUNCTION fn();
+CREATE FUNCTION fn() RETURNS trigger AS $$ BEGIN RETURN NEW; END $$ LANGUAGE plpgsql;
+CREATE DOMAIN counter AS integer(5);
+)SQL";
+    Import("postgresql15", script);
+    TVELEntity* p = Table("p");
+    EXPECT_EQ(KeyNames(*p), (Strings{"a", "b"})) << "key columns in the order of the columns";
+    EXPECT_EQ(p->Indexes.Count(), 3);
+    EXPECT_EQ(Table("c")->Indexes.Count(), 1);
+    EXPECT_EQ(dd->FindDomain("counter")->DataType->Length, "0") << "INTEGER takes no length";
+    std::vector<TVELView*> views;
+    dd->Views(views);
+    EXPECT_EQ(views[0]->Code, "CREATE VIEW %viewname% AS SELECT v FROM p");
+
+    TVELSettingsList options;
+    options.SetValue("RevEngIndexesOnPK", "0");
+    options.SetValue("RevEngIndexesOnAK", "0");
+    options.SetValue("RevEngIndexesOnFK", "0");
+    options.SetValue("DoNotReplaceNamesByParams", "1");
+    Import("postgresql15", script, options);
+    ASSERT_EQ(Table("p")->Indexes.Count(), 1);
+    EXPECT_EQ(Table("p")->IndexAt(0)->GetName(), "ix_other");
+    EXPECT_EQ(Table("c")->Indexes.Count(), 0);
+    dd->Views(views);
+    EXPECT_EQ(views[0]->Code, "CREATE VIEW v AS SELECT v FROM p");
+    EXPECT_EQ(Table("p")->TriggerAt(0)->Code.rfind("CREATE TRIGGER tr ", 0), 0u);
+}
+
+namespace {
+
+std::string Corpus(const std::string& path) {
+    return test::ReadFile(test::SourceDir() + "/../shared/corpus/" + path);
+}
+
+struct TCorpusCase {
+    const char* File;
+    const char* Target;
+    int Indexes;     // CREATE INDEX statements of the script
+    int AutoNumbers; // identity, auto-increment and serial columns
+};
+
+} // namespace
+
+// Every Chinook script: eleven tables with 64 columns, eleven primary keys (one of two columns)
+// and eleven foreign keys, read without an error.
+TEST_F(SQLParserTest, ChinookInEveryDialect) {
+    const TCorpusCase cases[] = {
+        {"chinook/Chinook_Db2.sql", "testdb2", 11, 0},
+        {"chinook/Chinook_MySql.sql", "mysql8", 11, 0},
+        {"chinook/Chinook_MySql_AutoIncrementPKs.sql", "mariadb10", 11, 10},
+        {"chinook/Chinook_Oracle.sql", "testoracle", 0, 0},
+        {"chinook/Chinook_PostgreSql.sql", "postgresql15", 11, 0},
+        {"chinook/Chinook_PostgreSql_AutoIncrementPKs.sql", "postgresql15", 11, 10},
+        {"chinook/Chinook_PostgreSql_SerialPKs.sql", "postgresql15", 11, 10},
+        {"chinook/Chinook_SqlServer.sql", "testmssql", 11, 0},
+        {"chinook/Chinook_SqlServer_AutoIncrementPKs.sql", "testmssql", 11, 10},
+        {"chinook/Chinook_Sqlite.sql", "sqlite3", 11, 0},
+        {"chinook/Chinook_Sqlite_AutoIncrementPKs.sql", "sqlite3", 11, 10},
+    };
+    for (const TCorpusCase& c : cases) {
+        SCOPED_TRACE(c.File);
+        Import(c.Target, Corpus(c.File));
+        EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
+        std::vector<TVELEntity*> entities;
+        dd->Entities(entities);
+        ASSERT_EQ(entities.size(), 11u);
+        int columns = 0, keys = 0, compositeKeys = 0, indexes = 0, autoNumbers = 0;
+        for (const TVELEntity* e : entities) {
+            columns += e->Attributes.Count();
+            keys += e->PrimaryKey->AttributeIDs.Count() > 0;
+            compositeKeys += e->PrimaryKey->AttributeIDs.Count() == 2;
+            indexes += e->Indexes.Count();
+            for (int i = 0; i < e->Attributes.Count(); ++i) {
+                const TVELAttribute* a = e->AttributeAt(i);
+                autoNumbers += a->DataType->AutoNumber || a->DataType->DataType == "SERIAL";
+            }
+        }
+        EXPECT_EQ(columns, 64);
+        EXPECT_EQ(keys, 11);
+        EXPECT_EQ(compositeKeys, 1);
+        EXPECT_EQ(indexes, c.Indexes);
+        EXPECT_EQ(autoNumbers, c.AutoNumbers);
+        const std::vector<TVELRelationship*> relationships = Relationships();
+        ASSERT_EQ(relationships.size(), 11u);
+        int identifying = 0;
+        for (const TVELRelationship* r : relationships) {
+            EXPECT_EQ(r->Pairs.Count(), 1) << r->GetName();
+            identifying += r->RelationshipType == rtIdentifying;
+        }
+        EXPECT_EQ(identifying, 2) << "the two keys of the playlist tracks";
+        // Track references Album by the album's key
+        TVELEntity* track = nullptr;
+        for (TVELEntity* e : entities)
+            if (SameText(e->GetName(), "Track")) track = e;
+        ASSERT_NE(track, nullptr);
+        std::vector<const TVELForeignKeySource*> sources;
+        track->ForeignKeySources(sources);
+        EXPECT_EQ(sources.size(), 3u);
+    }
+}
+
+TEST_F(SQLParserTest, SakilaForMySQLAndSQLite) {
+    Import("mysql8", Corpus("sakila/mysql-sakila-schema.sql"));
+    EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
+    std::vector<TVELEntity*> entities;
+    dd->Entities(entities);
+    EXPECT_EQ(entities.size(), 16u);
+    int columns = 0, indexes = 0, triggers = 0;
+    for (const TVELEntity* e : entities) {
+        columns += e->Attributes.Count();
+        indexes += e->Indexes.Count();
+        triggers += e->Triggers.Count();
+    }
+    EXPECT_EQ(columns, 89);
+    EXPECT_EQ(indexes, 23);
+    EXPECT_EQ(triggers, 3);
+    EXPECT_EQ(Relationships().size(), 22u);
+    EXPECT_EQ(Count(otView), 7);
+    EXPECT_EQ(Count(otProcedure), 6);
+    EXPECT_EQ(Table("film")->TableOptions, "ENGINE=InnoDB DEFAULT CHARSET=utf8");
+    EXPECT_EQ(Column("film", "special_features")->DataType->Items,
+              "'Trailers','Commentaries','Deleted Scenes','Behind the Scenes'");
+    TVELRelationship* payment = Relationship("fk_payment_rental");
+    ASSERT_NE(payment, nullptr) << "the rental table comes after the payment table";
+    EXPECT_EQ(payment->DeleteRule, raSetNull);
+    EXPECT_EQ(payment->UpdateRule, raCascade);
+
+    Import("sqlite3", Corpus("sakila/sqlite-sakila-schema.sql"));
+    EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
+    dd->Entities(entities);
+    EXPECT_EQ(entities.size(), 16u);
+    columns = indexes = triggers = 0;
+    for (const TVELEntity* e : entities) {
+        columns += e->Attributes.Count();
+        indexes += e->Indexes.Count();
+        triggers += e->Triggers.Count();
+    }
+    EXPECT_EQ(columns, 89);
+    EXPECT_EQ(indexes, 24);
+    EXPECT_EQ(triggers, 30);
+    EXPECT_EQ(Relationships().size(), 22u);
+    EXPECT_EQ(Count(otView), 5) << "the sixth view is commented out";
+}
