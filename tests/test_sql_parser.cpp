@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 
+#include "TestImportTargets.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -23,7 +23,6 @@
 
 using namespace ardvin;
 using ardvin::test::TempDir;
-using ardvin::test::WriteFile;
 
 namespace {
 
@@ -34,22 +33,7 @@ class SQLParserTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = std::make_unique<TempDir>();
-        for (const auto& entry : std::filesystem::directory_iterator(test::DefinitionsDir()))
-            std::filesystem::copy_file(entry.path(), dir_->File(entry.path().filename().string()));
-        auto target = [](const std::string& id, const std::string& name, const std::string& driver) {
-            WriteFile(dir_->File(id + ".def"),
-                      "[general]\r\ndbmsname=" + name + "\r\ndrivername=" + driver +
-                          "\r\n[supported]\r\nenablesequences=1\r\nenableviews=1\r\nenableprocedures=1\r\n"
-                          "enabletriggers=1\r\nenableschemas=1\r\n");
-        };
-        target("testmssql", "SQL Server Test", "mssqlserver");
-        target("testoracle", "Oracle Test", "oracle");
-        target("testdb2", "DB2 Test", "db2");
-        target("testnodriver", "Driverless", "nosuchdriver");
-        WriteFile(dir_->File("testmssql.typ"), "LISTNAME;BASE\r\nINT;INT;;[IDENTITY(%S,%I)];Exact Numeric;0;0;1;1\r\n"
-                                                "NVARCHAR;NVARCHAR(%L);;;String;50;0;0\r\n"
-                                                "DECIMAL;DECIMAL(%L,%P);;;Exact Numeric;18;2;0\r\n");
-        TargetDatabases().Build(dir_->Path());
+        test::BuildImportTargets(*dir_);
     }
     static void TearDownTestSuite() { dir_.reset(); }
 
