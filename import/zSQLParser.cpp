@@ -766,7 +766,11 @@ bool TVELSQLParser::ColumnDefinition(TVELEntity* entity, const TWords& w) {
     TVELAttribute* attribute = entity->AddAttribute(false);
     attribute->SetName(NameText(w[first]));
     Added(attribute);
-    const int type = w.NextSignificant(first);
+    // SQLite columns may have no type: the constraints follow the name directly.
+    int type = w.NextSignificant(first);
+    if (IsOneOf(w[type], {"PRIMARY", "NOT", "NULL", "DEFAULT", "CONSTRAINT", "REFERENCES", "UNIQUE", "CHECK",
+                          "COLLATE", "GENERATED", "AUTOINCREMENT", "AUTO_INCREMENT"}))
+        type = -1;
     const int last = type >= 0 ? DataType(attribute, w, type) : first;
     const int depth = w.Depth(first);
 
@@ -915,7 +919,8 @@ void TVELSQLParser::DefaultClause(TVELDatabaseObject* object, const TWords& w, i
     // Defaults drawn from a sequence: nextval('seq'), seq.NEXTVAL, NEXT VALUE FOR seq.
     std::string_view sequence;
     if (w.Is(first, "NEXTVAL")) {
-        sequence = first + 2 < w.Count() ? w[first + 2] : std::string_view();
+        const int open = w.NextSignificant(first);
+        sequence = w.Is(open, "(") ? w[w.NextSignificant(open)] : w[first + 2];
     } else if (first >= 0 && EndsText(".NEXTVAL", w[first])) {
         sequence = w[first].substr(0, w[first].size() - 8);
     } else if (w.Is(first, "NEXT") && w.Is(w.NextSignificant(first), "VALUE") &&
@@ -931,7 +936,7 @@ void TVELSQLParser::DefaultClause(TVELDatabaseObject* object, const TWords& w, i
 
     const int depth = w.Depth(defaultIndex);
     int end = w.Count();
-    for (int i = w.NextSignificant(first); i >= 0; i = w.NextSignificant(i)) {
+    for (int i = first < 0 ? -1 : w.NextSignificant(first); i >= 0; i = w.NextSignificant(i)) {
         if (w.Depth(i) != depth) continue;
         const std::string_view word = w[i];
         const bool stop =

@@ -249,7 +249,7 @@ CREATE SEQUENCE public.orders_id_seq
     MAXVALUE 99999
     CACHE 5;
 ALTER SEQUENCE public.orders_id_seq OWNED BY public.orders.id;
-ALTER TABLE ONLY public.orders ALTER COLUMN id SET DEFAULT nextval('public.orders_id_seq'::regclass);
+ALTER TABLE ONLY public.orders ALTER COLUMN id SET DEFAULT nextval ( 'public.orders_id_seq'::regclass);
 ALTER TABLE ONLY public.orders ADD CONSTRAINT orders_pkey PRIMARY KEY (id);
 ALTER TABLE ONLY public.orders
     ADD CONSTRAINT orders_customer_fkey FOREIGN KEY (customer_id) REFERENCES public.customers(id) ON DELETE CASCADE ON UPDATE SET NULL;
@@ -475,9 +475,14 @@ CREATE TABLE [Album] ([AlbumId] INTEGER NOT NULL, [Title] NVARCHAR(160), CONSTRA
 CREATE TABLE [Names] ([Name] NVARCHAR(200) PRIMARY KEY);
 CREATE TEMP TABLE scratch (x);
 CREATE UNIQUE INDEX IF NOT EXISTS "IX_Track_Name" ON "Track" ("Name" COLLATE NOCASE ASC);
+CREATE TABLE kv (k PRIMARY KEY NOT NULL, v);
 )SQL");
     EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
-    EXPECT_EQ(Count(otEntity), 3);
+    EXPECT_EQ(Count(otEntity), 4);
+    EXPECT_EQ(Names(*Table("kv")), (Strings{"k", "v"}));
+    EXPECT_EQ(KeyNames(*Table("kv")), Strings{"k"}) << "a column without a type";
+    EXPECT_NE(Column("kv", "k")->DataType->DataType, "PRIMARY");
+    EXPECT_TRUE(Column("kv", "k")->IsNotNull());
     TVELAttribute* id = Column("Track", "TrackId");
     EXPECT_TRUE(id->IsPrimaryKey());
     EXPECT_TRUE(id->DataType->AutoNumber);
