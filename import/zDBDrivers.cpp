@@ -227,9 +227,18 @@ bool TDBConnection::MergeDomainCheck(TVELDataDictionary& dictionary, std::string
     return true;
 }
 
+TVELSQLParser& TDBConnection::TypeReader(TVELDataDictionary* dictionary) {
+    if (!typeReader_ || typeReader_->Dictionary != dictionary) {
+        typeReader_ = std::make_unique<TVELSQLParser>(dictionary);
+        typeReader_->IndexDictionary();
+    }
+    return *typeReader_;
+}
+
 void TDBConnection::ReverseEngineer(TVELDataDictionary& dictionary) {
     if (DBID.empty()) throw EVELError("Please set DBID first before calling this procedure.");
     if (!Target) Target = dictionary.GetDatabaseSettings();
+    typeReader_.reset();
     Initialize();
     Log(mlInfo, "Reverse engineer/import " + Target->DBMSName + " database.");
     Log(mlInfo, "Date/time: " + Now());
@@ -314,7 +323,7 @@ void TDBConnection::SetDataType(TVELDatabaseObject* object, std::string_view typ
     TVELDataDictionary* dictionary = object->RootDictionary();
     auto* attribute = dynamic_cast<TVELAttribute*>(object);
     if (attribute && dictionary)
-        if (TVELDomain* domain = dictionary->FindDomain(typeName)) {
+        if (TVELDomain* domain = TypeReader(dictionary).FindDomain(typeName)) {
             attribute->SetDomainID(domain->ID);
             return;
         }
@@ -339,8 +348,7 @@ void TDBConnection::SetDataType(TVELDatabaseObject* object, std::string_view typ
 }
 
 void TDBConnection::SetScriptDataType(TVELDatabaseObject* object, std::string_view text) {
-    TVELSQLParser parser(object->RootDictionary());
-    parser.SetScriptDataType(object, text);
+    TypeReader(object->RootDictionary()).SetScriptDataType(object, text);
 }
 
 void TDBConnection::ReverseEngineerPrimaryKey(TVELEntity* entity) {
@@ -424,10 +432,19 @@ void TDBConnection::ReverseEngineerIndexes(TVELEntity* entity) {
 }
 
 void TDBConnection::ReverseEngineerRelationships(TVELDataDictionary& dictionary) {
+    std::unordered_map<std::string, TVELEntity*> entities;
+    std::vector<TVELEntity*> all;
+    dictionary.CollectOfClass(all);
+    for (TVELEntity* entity : all)
+        entities.emplace(UpperCase(Qualified(entity->SchemaName, entity->GetName())), entity);
+    auto find = [&](const std::string& schema, const std::string& name) {
+        const auto it = entities.find(UpperCase(Qualified(schema, name)));
+        return it == entities.end() ? nullptr : it->second;
+    };
     std::map<std::string, TVELRelationship*> relationships;
     ForEachRow(qkRelationships, nullptr, [&](const TDBQuery& row) {
-        TVELEntity* parent = dictionary.FindEntity(Qualified(Text(row, "RE_PARENTSCHEMA"), Text(row, "RE_PARENT")));
-        TVELEntity* child = dictionary.FindEntity(Qualified(Text(row, "RE_CHILDSCHEMA"), Text(row, "RE_CHILD")));
+        TVELEntity* parent = find(Text(row, "RE_PARENTSCHEMA"), Text(row, "RE_PARENT"));
+        TVELEntity* child = find(Text(row, "RE_CHILDSCHEMA"), Text(row, "RE_CHILD"));
         if (!parent || !child) return;
         auto* parentColumn = dynamic_cast<TVELAttribute*>(parent->Attributes.FindByName(Text(row, "RE_PARENTCOLUMN")));
         auto* childColumn = dynamic_cast<TVELAttribute*>(child->Attributes.FindByName(Text(row, "RE_CHILDCOLUMN")));
@@ -470,50 +487,56 @@ void TDBConnection::ReverseEngineerDomains(TVELDataDictionary& dictionary) {
         Log(mlInfo, "Adding domain " + Q(name) + ".");
         Added(domain);
     });
+    typeReader_.reset(); // the columns will find the new domains
 }
 
-void TDBConnection::AddCodeObject(TVELDataDictionary& dictionary, int type, std::string_view nameColumn,
-                                  const TDBQuery& row) {
-    const std::string name = Text(row, nameColumn);
-    const std::string schema = Text(row, "RE_SCHEMANAME");
-    if (name.empty()) return;
-    const std::string body = NormalizeLineBreaks(Text(row, "RE_BODY"));
-    const std::string qualified = Qualified(schema, name);
-    if (auto* existing = dynamic_cast<TVELCodeObject*>(dictionary.FindOfTypeByQualifiedName(type, qualified))) {
-        existing->Code += body; // catalogues deliver long bodies in several rows
-        return;
-    }
-    if (!IncludeObject(qualified)) return;
-    auto* object = static_cast<TVELCodeObject*>(NewImportedObject(dictionary, type, schema, name));
-    object->Code = body;
-    object->Comment = Text(row, "RE_COMMENT");
-    const char* what = "procedure";
-    if (type == otView) {
-        what = "view";
-    } else if (type == otRule) {
-        what = "rule";
-        static_cast<TVELRule*>(object)->RuleType = Text(row, "RE_RULETYPE");
-    }
-    Log(mlInfo, std::string("Adding ") + what + " " + Q(name) + ".");
-    Added(object);
+void TDBConnection::ReadCodeObjects(TVELDataDictionary& dictionary, int kind, int type,
+                                    std::string_view nameColumn) {
+    std::unordered_map<std::string, TVELCodeObject*> known;
+    for (int i = 0; i < dictionary.Count(); ++i)
+        if (TVELDatabaseObject* object = dictionary.Object(i); object->ObjectType == type)
+            known.emplace(UpperCase(object->GetNonQuotedQualifiedName()), static_cast<TVELCodeObject*>(object));
+    ForEachRow(kind, nullptr, [&](const TDBQuery& row) {
+        const std::string name = Text(row, nameColumn);
+        const std::string schema = Text(row, "RE_SCHEMANAME");
+        if (name.empty()) return;
+        const std::string body = NormalizeLineBreaks(Text(row, "RE_BODY"));
+        const std::string qualified = Qualified(schema, name);
+        TVELCodeObject*& object = known[UpperCase(qualified)];
+        if (object) {
+            object->Code += body; // catalogues deliver long bodies in several rows
+            return;
+        }
+        if (!IncludeObject(qualified)) return;
+        object = static_cast<TVELCodeObject*>(NewImportedObject(dictionary, type, schema, name));
+        object->Code = body;
+        object->Comment = Text(row, "RE_COMMENT");
+        const char* what = "procedure";
+        if (type == otView) {
+            what = "view";
+        } else if (type == otRule) {
+            what = "rule";
+            static_cast<TVELRule*>(object)->RuleType = Text(row, "RE_RULETYPE");
+        }
+        Log(mlInfo, std::string("Adding ") + what + " " + Q(name) + ".");
+        Added(object);
+    });
 }
 
 void TDBConnection::ReverseEngineerProcedures(TVELDataDictionary& dictionary) {
-    ForEachRow(qkProcedures, nullptr,
-               [&](const TDBQuery& row) { AddCodeObject(dictionary, otProcedure, "RE_PROCNAME", row); });
+    ReadCodeObjects(dictionary, qkProcedures, otProcedure, "RE_PROCNAME");
 }
 
 void TDBConnection::ReverseEngineerFunctions(TVELDataDictionary& dictionary) {
-    ForEachRow(qkFunctions, nullptr,
-               [&](const TDBQuery& row) { AddCodeObject(dictionary, otProcedure, "RE_PROCNAME", row); });
+    ReadCodeObjects(dictionary, qkFunctions, otProcedure, "RE_PROCNAME");
 }
 
 void TDBConnection::ReverseEngineerViews(TVELDataDictionary& dictionary) {
-    ForEachRow(qkViews, nullptr, [&](const TDBQuery& row) { AddCodeObject(dictionary, otView, "RE_VIEWNAME", row); });
+    ReadCodeObjects(dictionary, qkViews, otView, "RE_VIEWNAME");
 }
 
 void TDBConnection::ReverseEngineerRules(TVELDataDictionary& dictionary) {
-    ForEachRow(qkRules, nullptr, [&](const TDBQuery& row) { AddCodeObject(dictionary, otRule, "RE_RULENAME", row); });
+    ReadCodeObjects(dictionary, qkRules, otRule, "RE_RULENAME");
 }
 
 uint8_t TDBConnection::RuleFromText(std::string_view text) const {

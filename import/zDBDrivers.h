@@ -61,6 +61,7 @@ class TVELDatabaseObject;
 class TVELDatabaseSettings;
 class TVELEntity;
 class TVELLogger;
+class TVELSQLParser;
 
 // Receives each logged line: sender, level (TVELMessageLevel), text, the object it concerns.
 using TVELLogEvent = std::function<void(TVELLogger* sender, int level, const std::string& text, TVELNamedObject* object)>;
@@ -295,15 +296,19 @@ protected:
     // no such query or no query object.
     void ForEachRow(int kind, const TVELEntity* table, const std::function<void(const TDBQuery&)>& row);
     void Added(TVELNamedObject* object);
+    // A parser that reads type texts and finds domains by name in the dictionary; made once
+    // per dictionary and renewed when the domain phase has added domains.
+    TVELSQLParser& TypeReader(TVELDataDictionary* dictionary);
 
 private:
     bool Enabled(std::string_view option) const;
     void RunStatement(const std::string& sql);
     // The names of a query, qualified with RE_SCHEMANAME when it is set.
     void ListNames(int kind, std::string_view nameColumn, std::vector<std::string>& list);
-    // Adds a procedure, view or rule, or appends the body to the one of that name.
-    void AddCodeObject(TVELDataDictionary& dictionary, int type, std::string_view nameColumn,
-                       const TDBQuery& row);
+    // The procedure, view or rule phase: each row adds an object of the type, or appends its
+    // body to the one of that name.
+    void ReadCodeObjects(TVELDataDictionary& dictionary, int kind, int type, std::string_view nameColumn);
+    std::unique_ptr<TVELSQLParser> typeReader_;
 };
 
 // ---- the driver factory ---------------------------------------------------------------------

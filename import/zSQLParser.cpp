@@ -499,6 +499,7 @@ void TVELSQLParser::IndexDictionary() {
     sequencesByQualifiedName_.clear();
     sequencesByName_.clear();
     relationshipNames_.clear();
+    indexed_ = true;
     if (!Dictionary) return;
     for (int i = 0; i < Dictionary->Count(); ++i) {
         TVELDatabaseObject* object = Dictionary->Object(i);
@@ -1638,7 +1639,7 @@ void TVELSQLParser::ResolveDeferred() {
 // ---- type texts ----------------------------------------------------------------------------------
 
 void TVELSQLParser::SetScriptDataType(TVELDatabaseObject* object, std::string_view text) {
-    if (domainsByName_.empty() && tablesByName_.empty()) IndexDictionary();
+    if (!indexed_) IndexDictionary();
     // The literals of the text (ENUM items) become placeholders, as in a prepared script.
     std::string prepared;
     prepared.reserve(text.size());

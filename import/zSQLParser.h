@@ -143,6 +143,12 @@ public:
     // The text with every placeholder replaced by its strings table entry; for targets of the
     // MySQL family a doubled apostrophe inside a longer result becomes "\'".
     std::string RestoreLiterals(std::string_view text) const;
+    // Fills the parser's look-ups (tables, domains, sequences by name) from the objects the
+    // dictionary holds. Import does it itself; a parser kept for SetScriptDataType does it once.
+    void IndexDictionary();
+    // The domain of that name (a schema before it is ignored) among the indexed objects and
+    // those the parser made.
+    TVELDomain* FindDomain(std::string_view name) const;
 
 private:
     using TWords = TVELWordList;
@@ -154,14 +160,11 @@ private:
     // The value of a string literal ('text', N'text', "text"), or the restored word.
     std::string LiteralText(std::string_view word) const;
     TVELEntity* FindTable(std::string_view rawName) const;
-    TVELDomain* FindDomain(std::string_view name) const;
     // The sequence of nextval('name'::regclass), 'name' or name.
     TVELSequence* FindSequence(std::string_view text) const;
     void Added(TVELNamedObject* object);
     TVELEntity* NewEntity(const std::string& schema, const std::string& name);
     TVELDomain* NewDomain(const std::string& qualifiedName);
-    // Fills the look-ups from the objects the dictionary already holds.
-    void IndexDictionary();
     void IndexEntity(TVELEntity* entity);
     void IndexSequence(TVELSequence* sequence);
 
@@ -219,6 +222,7 @@ private:
     std::unordered_map<std::string, TVELSequence*> sequencesByName_;
     std::unordered_set<std::string> relationshipNames_;
     int errorCount_ = 0;
+    bool indexed_ = false;
 };
 
 } // namespace ardvin
