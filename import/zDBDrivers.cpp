@@ -300,20 +300,28 @@ TVELAttribute* TDBConnection::AddColumn(TVELEntity* entity, const TDBQuery& row)
     attribute->Comment = Text(row, "RE_COMMENT");
     attribute->Collate = Text(row, "RE_COLLATION");
     attribute->AttributeOptions = Text(row, "RE_COLUMNOPTIONS");
-    if (const std::string script = Text(row, "RE_SCRIPTDATATYPE"); !script.empty()) {
-        SetScriptDataType(attribute, script);
-    } else {
-        const std::string length =
-            Present(row, "RE_CHAR_LENGTH") ? Text(row, "RE_CHAR_LENGTH") : Text(row, "RE_LENGTH");
-        SetDataType(attribute, Text(row, "RE_DATATYPE"), Integer(row, "RE_INCREMENT", 1), Integer(row, "RE_SEED", 1),
-                    TruthValue(Text(row, "RE_AUTONUMBER")), Integer(row, "RE_SCALE", 0),
-                    Integer(row, "RE_PRECISION", 0), Trim(length));
-    }
-    if (Present(row, "RE_CHARACTERSET")) attribute->DataType->CharacterSet = Text(row, "RE_CHARACTERSET");
+    ReadDataType(attribute, row);
     if (TruthValue(Text(row, "RE_ISCOMPUTED"))) ComputedColumn(attribute);
     Log(mlInfo, "Adding column " + Q(entity->GetName() + "." + attribute->GetName()) + ".");
     Added(attribute);
     return attribute;
+}
+
+void TDBConnection::ReadDataType(TVELDatabaseObject* object, const TDBQuery& row) {
+    if (const std::string script = Text(row, "RE_SCRIPTDATATYPE"); !script.empty()) {
+        SetScriptDataType(object, script);
+    } else {
+        const std::string length =
+            Present(row, "RE_CHAR_LENGTH") ? Text(row, "RE_CHAR_LENGTH") : Text(row, "RE_LENGTH");
+        SetDataType(object, Text(row, "RE_DATATYPE"), Integer(row, "RE_INCREMENT", 1), Integer(row, "RE_SEED", 1),
+                    TruthValue(Text(row, "RE_AUTONUMBER")), Integer(row, "RE_SCALE", 0),
+                    Integer(row, "RE_PRECISION", 0), Trim(length));
+    }
+    if (!Present(row, "RE_CHARACTERSET")) return;
+    if (const auto* attribute = dynamic_cast<TVELAttribute*>(object))
+        attribute->DataType->CharacterSet = Text(row, "RE_CHARACTERSET");
+    else if (const auto* domain = dynamic_cast<TVELDomain*>(object))
+        domain->DataType->CharacterSet = Text(row, "RE_CHARACTERSET");
 }
 
 void TDBConnection::SetDataType(TVELDatabaseObject* object, std::string_view typeName, int32_t increment,
@@ -468,16 +476,7 @@ void TDBConnection::ReverseEngineerDomains(TVELDataDictionary& dictionary) {
         const std::string schema = Text(row, "RE_SCHEMANAME");
         if (name.empty() || !IncludeObject(Qualified(schema, name))) return;
         auto* domain = static_cast<TVELDomain*>(NewImportedObject(dictionary, otDomain, schema, name));
-        if (const std::string script = Text(row, "RE_SCRIPTDATATYPE"); !script.empty()) {
-            SetScriptDataType(domain, script);
-        } else {
-            const std::string length =
-                Present(row, "RE_CHAR_LENGTH") ? Text(row, "RE_CHAR_LENGTH") : Text(row, "RE_LENGTH");
-            SetDataType(domain, Text(row, "RE_DATATYPE"), Integer(row, "RE_INCREMENT", 1), Integer(row, "RE_SEED", 1),
-                        TruthValue(Text(row, "RE_AUTONUMBER")), Integer(row, "RE_SCALE", 0),
-                        Integer(row, "RE_PRECISION", 0), Trim(length));
-        }
-        if (Present(row, "RE_CHARACTERSET")) domain->DataType->CharacterSet = Text(row, "RE_CHARACTERSET");
+        ReadDataType(domain, row);
         domain->DefaultConstraint()->Value = StripEnclosingParentheses(Text(row, "RE_DEFAULTVALUE"), 1);
         SetImportedName(*domain->DefaultConstraint(), Text(row, "RE_DEFAULTCONNAME"));
         domain->CheckConstraint()->Value = StripEnclosingParentheses(Text(row, "RE_CHECKCONSTRAINT"), 1);

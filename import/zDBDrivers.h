@@ -303,6 +303,8 @@ protected:
 private:
     bool Enabled(std::string_view option) const;
     void RunStatement(const std::string& sql);
+    // The data type of a column or domain row: RE_SCRIPTDATATYPE when given, else the parts.
+    void ReadDataType(TVELDatabaseObject* object, const TDBQuery& row);
     // The names of a query, qualified with RE_SCHEMANAME when it is set.
     void ListNames(int kind, std::string_view nameColumn, std::vector<std::string>& list);
     // The procedure, view or rule phase: each row adds an object of the type, or appends its

@@ -363,34 +363,31 @@ void CompleteImportedModel(TVELDataDictionary& dictionary, const TVELSettingsLis
     const bool dropFK = disabled("RevEngIndexesOnFK");
     const bool dropAK = disabled("RevEngIndexesOnAK");
     if (dropPK || dropFK || dropAK) {
+        // The keys of every entity whose covering indexes go.
+        std::unordered_map<TVELEntity*, std::vector<std::vector<TVELAttribute*>>> keys;
         for (TVELEntity* entity : entities) {
-            std::vector<std::vector<TVELAttribute*>> keys;
             if (dropPK) {
-                keys.emplace_back();
-                entity->PrimaryKeyAttributes(keys.back());
+                keys[entity].emplace_back();
+                entity->PrimaryKeyAttributes(keys[entity].back());
             }
-            if (dropFK) {
-                std::vector<const TVELForeignKeySource*> sources;
-                entity->ForeignKeySources(sources);
-                std::vector<std::pair<int32_t, int32_t>> pairs;
-                for (const TVELForeignKeySource* source : sources) {
-                    pairs.clear();
-                    source->ForeignKeyPairs(pairs);
-                    keys.emplace_back();
-                    for (const auto& pair : pairs)
-                        keys.back().push_back(entity->FindAttribute(pair.second));
-                }
-            }
-            if (dropAK) {
-                for (int i = 0; i < entity->Constraints.Count(); ++i) {
-                    const TVELConstraint* constraint = entity->ConstraintAt(i);
-                    if (constraint->ConstraintType != ctUnique) continue;
-                    keys.emplace_back();
-                    constraint->AttributeIDs.GetAttributes(keys.back());
-                }
-            }
-            DeleteCoveringIndexes(*entity, keys);
+            if (dropAK)
+                for (int i = 0; i < entity->Constraints.Count(); ++i)
+                    if (const TVELConstraint* constraint = entity->ConstraintAt(i); constraint->ConstraintType == ctUnique) {
+                        keys[entity].emplace_back();
+                        constraint->AttributeIDs.GetAttributes(keys[entity].back());
+                    }
         }
+        if (dropFK) {
+            std::vector<TVELRelationship*> relationships;
+            dictionary.CollectOfClass(relationships);
+            for (const TVELRelationship* relationship : relationships)
+                if (TVELEntity* child = relationship->GetChildEntity()) {
+                    keys[child].emplace_back();
+                    relationship->ForeignKeyAttributes(keys[child].back());
+                }
+        }
+        for (auto& [entity, entityKeys] : keys)
+            DeleteCoveringIndexes(*entity, entityKeys);
     }
 
     if (options.GetValue("DoNotReplaceNamesByParams") != "1") {
@@ -1431,18 +1428,22 @@ void TVELSQLParser::AddType(const TWords& w) {
     SetScriptDataType(NewDomain(name), type);
 }
 
+void TVELSQLParser::CodeObject(const TWords& w, int nameIndex, int type, const char* caption) {
+    std::string schema, name;
+    SplitQualifiedName(RestorePlaceholders(w[nameIndex], StringsTable), schema, name);
+    auto* object = static_cast<TVELCodeObject*>(NewImportedObject(*Dictionary, type, schema, name));
+    object->Code = RestoreLiterals(w.Text(0, w.Count()));
+    Message(mlInfo, std::string(caption) + " " + Q(name) + " successfully imported.");
+    Added(object);
+}
+
 void TVELSQLParser::Procedure(const TWords& w) {
     std::string_view verb;
     const int head = HeadKeyword(w, &verb);
     if (head < 0 || SameText(verb, "RECREATE") || !IsOneOf(w[head], {"PROCEDURE", "PROC", "FUNCTION"})) return;
     const int n = NameAfter(w, head);
     if (n < 0) return;
-    std::string schema, name;
-    SplitQualifiedName(RestorePlaceholders(w[n], StringsTable), schema, name);
-    auto* procedure = static_cast<TVELProcedure*>(NewImportedObject(*Dictionary, otProcedure, schema, name));
-    procedure->Code = RestoreLiterals(w.Text(0, w.Count()));
-    Message(mlInfo, "Procedure " + Q(name) + " successfully imported.");
-    Added(procedure);
+    CodeObject(w, n, otProcedure, "Procedure");
 }
 
 void TVELSQLParser::View(const TWords& w) {
@@ -1451,12 +1452,7 @@ void TVELSQLParser::View(const TWords& w) {
     if (head < 0 || !SameText(verb, "CREATE") || !w.Is(head, "VIEW") || !Enabled("RevEngViews")) return;
     const int n = NameAfter(w, head);
     if (n < 0 || w.FindWord("AS", n + 1) < 0) return;
-    std::string schema, name;
-    SplitQualifiedName(RestorePlaceholders(w[n], StringsTable), schema, name);
-    auto* view = static_cast<TVELView*>(NewImportedObject(*Dictionary, otView, schema, name));
-    view->Code = RestoreLiterals(w.Text(0, w.Count()));
-    Message(mlInfo, "View " + Q(name) + " successfully imported.");
-    Added(view);
+    CodeObject(w, n, otView, "View");
 }
 
 void TVELSQLParser::Sequence(const TWords& w) {

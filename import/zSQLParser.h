@@ -197,6 +197,8 @@ private:
     void BindRule(const TWords& w, bool isDefault);
     void CreateDomain(const TWords& w);
     void AddType(const TWords& w);
+    // A procedure or view named at nameIndex whose code is the whole statement.
+    void CodeObject(const TWords& w, int nameIndex, int type, const char* caption);
     void Procedure(const TWords& w);
     void View(const TWords& w);
     void Sequence(const TWords& w);
