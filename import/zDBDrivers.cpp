@@ -102,7 +102,7 @@ void TDBMemoryQuery::Close() {
 namespace {
 
 std::string Q(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return DoubleQuoted(text);
 }
 
 // The text of a column; empty when the column is missing or null.
@@ -242,14 +242,17 @@ void TDBConnection::ReverseEngineer(TVELDataDictionary& dictionary) {
     Initialize();
     Log(mlInfo, "Reverse engineer/import " + Target->DBMSName + " database.");
     Log(mlInfo, "Date/time: " + Now());
-    if (Enabled("RevEngRules")) ReverseEngineerRules(dictionary);
-    if (Enabled("RevEngSequences")) ReverseEngineerSequences(dictionary);
-    ReverseEngineerDomains(dictionary);
-    ReverseEngineerTables(dictionary);
-    if (Enabled("RevEngTriggers")) ReverseEngineerDatabaseTriggers(dictionary);
-    if (Enabled("RevEngProcedures")) ReverseEngineerProcedures(dictionary);
-    if (Enabled("RevEngViews")) ReverseEngineerViews(dictionary);
-    if (Enabled("RevEngRelationships")) ReverseEngineerRelationships(dictionary);
+    {
+        const TVELImportScope scope(dictionary);
+        if (Enabled("RevEngRules")) ReverseEngineerRules(dictionary);
+        if (Enabled("RevEngSequences")) ReverseEngineerSequences(dictionary);
+        ReverseEngineerDomains(dictionary);
+        ReverseEngineerTables(dictionary);
+        if (Enabled("RevEngTriggers")) ReverseEngineerDatabaseTriggers(dictionary);
+        if (Enabled("RevEngProcedures")) ReverseEngineerProcedures(dictionary);
+        if (Enabled("RevEngViews")) ReverseEngineerViews(dictionary);
+        if (Enabled("RevEngRelationships")) ReverseEngineerRelationships(dictionary);
+    }
     CompleteImportedModel(dictionary, Options);
 }
 

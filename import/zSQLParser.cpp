@@ -28,14 +28,8 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-// Q(x) of the messages: the value in double quotes.
 std::string Q(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    out += '"';
-    out += text;
-    out += '"';
-    return out;
+    return DoubleQuoted(text);
 }
 
 bool IsOneOf(std::string_view word, std::initializer_list<std::string_view> words) {
@@ -270,6 +264,15 @@ std::string_view TVELWordList::Text(int from, int to) const {
     return text_.substr(begin, end - begin);
 }
 
+std::string DoubleQuoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    out += text;
+    out += '"';
+    return out;
+}
+
 // ---- names ---------------------------------------------------------------------------------------
 
 std::string Unquote(std::string_view name) {
@@ -322,6 +325,14 @@ TVELDatabaseObject* NewImportedObject(TVELDataDictionary& dictionary, int type, 
     // Keys are read, not edited: relationships must not follow them until the import is done.
     if (auto* entity = dynamic_cast<TVELEntity*>(object)) entity->SetTrackKeyChanges(false);
     return object;
+}
+
+TVELImportScope::TVELImportScope(TVELDataDictionary& dictionary) : dictionary_(dictionary), loading_(dictionary.Loading) {
+    dictionary.Loading = true;
+}
+
+TVELImportScope::~TVELImportScope() {
+    dictionary_.Loading = loading_;
 }
 
 void SetImportedName(TVELNamedObject& object, const std::string& name) {
@@ -638,13 +649,14 @@ void TVELSQLParser::Import() {
     script->Prepare();
     StringsTable = script->StringsTable;
     IndexDictionary();
-
-    for (const auto& statement : script->Statements)
-        ParseStatement(statement->Text);
-    script.reset();
-
-    ResolveSequences();
-    ResolveDeferred();
+    {
+        const TVELImportScope scope(*Dictionary);
+        for (const auto& statement : script->Statements)
+            ParseStatement(statement->Text);
+        script.reset();
+        ResolveSequences();
+        ResolveDeferred();
+    }
     std::vector<TVELEntity*> entities;
     Dictionary->CollectOfClass(entities);
     for (TVELEntity* entity : entities)

@@ -60,6 +60,9 @@ private:
     std::vector<int> depth_;
 };
 
+// The text in double quotes, as messages name objects.
+std::string DoubleQuoted(std::string_view text);
+
 // Removes one pair of enclosing double quotes, apostrophes, back quotes or square brackets and
 // un-doubles that quote character inside.
 std::string Unquote(std::string_view name);
@@ -86,6 +89,21 @@ class TVELRelationship* NewImportedRelationship(TVELDataDictionary& dictionary, 
 // One column pair of a relationship, the child column given: unlike propagation, the import
 // never makes columns of its own.
 void AddImportedPair(TVELRelationship& relationship, const TVELAttribute* parent, const TVELAttribute* child);
+
+// While an import reads objects into a dictionary, the dictionary treats it as a load: new
+// relationships do not propagate keys and renamed entities tell no relationships (the objects
+// are complete only at the end, and the reactions would search the whole model each time).
+class TVELImportScope {
+public:
+    explicit TVELImportScope(TVELDataDictionary& dictionary);
+    ~TVELImportScope();
+    TVELImportScope(const TVELImportScope&) = delete;
+    TVELImportScope& operator=(const TVELImportScope&) = delete;
+
+private:
+    TVELDataDictionary& dictionary_;
+    bool loading_;
+};
 
 // The steps that complete a model read from a script or from a database catalogue: primary-key
 // columns in attribute order, deletion of the indexes that cover keys when the options ask
