@@ -841,7 +841,9 @@ int TVELSQLParser::DataType(TVELDatabaseObject* object, const TWords& w, int pos
 
     TDataTypeValues values;
     values.ArrayOptions = arrayOptions;
-    std::string upper = UpperCase(name);
+    const std::string upper = UpperCase(name);
+    const int listIndex = types ? types->IndexOf(name) : -1;
+    const bool computedBy = listIndex >= 0 && types->Record(listIndex).Group == tgComputedBy;
     const int open = w.NextSignificant(end);
     if (w.Is(open, "(")) {
         int close = w.MatchingClose(open);
@@ -851,11 +853,18 @@ int TVELSQLParser::DataType(TVELDatabaseObject* object, const TWords& w, int pos
             for (int i = open + 1; i < close; ++i)
                 if (w.Significant(i) && w[i] != ",") items.push_back(RestoreLiterals(w[i]));
             values.Items = JoinStrings(items, ",");
-        } else if (upper == "XML") {
+        } else if (upper == "XML" || computedBy) {
             values.Expression = InnerText(w, open);
         } else if (upper == "AS") {
+            // a computed column: the target's computed type, with the expression as written
             values.Expression = Trim(RestoreLiterals(w.Text(open, std::min(close + 1, w.Count()))));
             name = "COMPUTEDFIELD";
+            if (types)
+                for (int i = 0; i < types->Count(); ++i)
+                    if (types->Record(i).Group == tgComputedBy) {
+                        name = types->Record(i).ListName;
+                        break;
+                    }
         } else {
             const int first = w.NextSignificant(open);
             if (first >= 0 && first < close) values.Length = RestoreLiterals(w[first]);
@@ -863,6 +872,13 @@ int TVELSQLParser::DataType(TVELDatabaseObject* object, const TWords& w, int pos
             if (comma >= 0 && comma < close) {
                 const int second = w.NextSignificant(comma);
                 if (second >= 0 && second < close) values.Precision = StrToIntDef(w[second], 0);
+            } else if (types) {
+                // types of their own for a length word: NVARCHAR(MAX)
+                const int whole = types->IndexByNameOrSynonym(upper + "(" + UpperCase(values.Length) + ")");
+                if (whole >= 0) {
+                    name = types->ListNames()[whole];
+                    values.Length = "0";
+                }
             }
         }
         end = close;

@@ -531,12 +531,12 @@ TEST_F(ImportFrameworkTest, ImportCheckHintsPerDriver) {
     const std::string typo = found + " This is often caused by a \"typo\" in one of the connection parameters:";
     const std::string schema = "* Owner/Schema name\nSuggestion, use an empty Owner/Schema name field to see which "
                                "schemas can be imported with your user name/password.";
-    EXPECT_EQ(hint("testoracle"), typo +
+    EXPECT_EQ(hint("oracle19"), typo +
                                       "\n* Case sensitive\nAll fields (database name, schema/owner etc) are case "
                                       "sensitive when connecting to an Oracle database. Please be sure you use the "
                                       "correct casing.\n\n" +
                                       schema);
-    EXPECT_EQ(hint("testmssql"), typo + "\n\n" + schema);
+    EXPECT_EQ(hint("mssqlserver2019"), typo + "\n\n" + schema);
     EXPECT_EQ(hint("postgresql15"),
               found + " Please try it again without an Owner/schema name.\n\n" + schema);
     EXPECT_EQ(hint("mysql8"), "(none)");

@@ -506,7 +506,7 @@ CREATE TABLE kv (k PRIMARY KEY NOT NULL, v);
 }
 
 TEST_F(SQLParserTest, SQLServerBatchesIdentityDefaultsRulesAndExtendedProperties) {
-    Import("testmssql", R"SQL(
+    Import("mssqlserver2019", R"SQL(
 SET ANSI_NULLS ON
 GO
 CREATE RULE [dbo].[r_positive] AS @value > 0
@@ -582,11 +582,12 @@ GO
     EXPECT_EQ(qty->CheckValue(), "@value > 0") << "the bound rule";
     EXPECT_EQ(qty->Comment, "How many");
     TVELAttribute* notes = Column("dbo.Order Details", "Notes");
-    EXPECT_EQ(notes->DataType->Length, "MAX");
+    EXPECT_EQ(notes->DataType->DataType, "NVARCHAR(MAX)") << "a type of the target's own";
+    EXPECT_EQ(notes->DataType->Length, "0");
     EXPECT_EQ(notes->DefaultValue(), "N'none'");
     EXPECT_EQ(notes->DefaultConstraint()->GetName(), "DF_Notes");
     TVELAttribute* total = Column("dbo.Order Details", "Total");
-    EXPECT_EQ(total->DataType->DataType, "COMPUTEDFIELD");
+    EXPECT_EQ(total->DataType->DataType, "COMPUTED") << "the target's computed type";
     EXPECT_EQ(total->DataType->Expression, "([Qty]*[Price])");
 
     TVELDomain* money = dd->FindDomain("Money2");
@@ -624,7 +625,7 @@ GO
 }
 
 TEST_F(SQLParserTest, OracleSequencesTriggersAndComments) {
-    Import("testoracle", R"SQL(
+    Import("oracle19", R"SQL(
 REM The schema of the test
 PROMPT Creating tables
 CREATE SEQUENCE hr.emp_seq START WITH 1000 INCREMENT BY 10 MINVALUE 1 NOMAXVALUE NOCACHE NOCYCLE ORDER;
@@ -675,13 +676,13 @@ END;
     TVELAttribute* deptId = Column("hr.departments", "department_id");
     EXPECT_EQ(deptId->SequenceID, sequences[1]->ID) << "seq.NEXTVAL names the sequence";
     EXPECT_TRUE(deptId->IsNotNull());
-    EXPECT_EQ(deptId->NotNullConstraint()->GetName(), "dept_id_nn");
+    EXPECT_EQ(deptId->NotNullConstraint()->Name, "dept_id_nn");
     EXPECT_EQ(deptId->DataType->DataType, "NUMBER");
     EXPECT_EQ(deptId->DataType->Length, "4");
     TVELAttribute* name = Column("hr.departments", "name");
     EXPECT_EQ(name->DataType->DataType, "VARCHAR2");
     EXPECT_EQ(name->DataType->Length, "30");
-    EXPECT_EQ(name->NotNullConstraint()->GetName(), "dept_name_nn");
+    EXPECT_EQ(name->NotNullConstraint()->Name, "dept_name_nn");
     TVELAttribute* salary = Column("hr.employees", "salary");
     EXPECT_EQ(salary->DataType->Length, "8");
     EXPECT_EQ(salary->DataType->Precision, 2);
@@ -705,7 +706,7 @@ END;
 }
 
 TEST_F(SQLParserTest, BadStatementsAreReportedAndSkipped) {
-    Import("testmssql", R"SQL(
+    Import("mssqlserver2019", R"SQL(
 CREATE TABLE parent (id INT NOT NULL, code INT, CONSTRAINT pk_parent PRIMARY KEY (id))
 GO
 CREATE TABLE child (id INT, pid INT, CONSTRAINT pk_child PRIMARY KEY, CONSTRAINT uq_child UNIQUE)
@@ -798,10 +799,11 @@ TEST_F(SQLParserTest, MessagesGoToTheEventAndTheLines) {
 
 TEST_F(SQLParserTest, EdgeCasesOfColumnsAndStatements) {
     const std::string padding(2100, ' ');
-    Import("testmssql", "CREATE TABLE t (\r\n"
+    Import("mssqlserver2019", "CREATE TABLE t (\r\n"
                         "  a INT CONSTRAINT nn_a NOT NULL,\r\n"
                         "  b INT CONSTRAINT nn_b  NOT NULL,\r\n"
                         "  c DOUBLE PRECISION,\r\n"
+                        "  g MONEY SPARSE,\r\n"
                         "  d DECIMAL(10, 2) DEFAULT NULL,\r\n"
                         "  e NVARCHAR(10) DEFAULT '',\r\n"
                         "  f INT NULL DEFAULT (((1)))\r\n"
@@ -810,11 +812,12 @@ TEST_F(SQLParserTest, EdgeCasesOfColumnsAndStatements) {
                             "'SCHEMA', 'dbo', 'TABLE', 't'\r\nGO\r\n"
                             "INSERT INTO t (a) VALUES (1)" + padding + "\r\nGO\r\n");
     EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
-    EXPECT_EQ(Column("t", "a")->NotNullConstraint()->GetName(), "nn_a");
+    EXPECT_EQ(Column("t", "a")->NotNullConstraint()->Name, "nn_a");
     EXPECT_TRUE(Column("t", "b")->IsNotNull());
     EXPECT_TRUE(Column("t", "b")->NotNullConstraint()->NameFromTemplate)
         << "the name is taken only when single blanks separate the words";
-    EXPECT_EQ(Column("t", "c")->DataType->DataType, "DOUBLE") << "the target knows no DOUBLE PRECISION";
+    EXPECT_EQ(Column("t", "c")->DataType->DataType, "FLOAT") << "a synonym of two words";
+    EXPECT_EQ(Column("t", "g")->DataType->DataType, "MONEY") << "the target knows no MONEY SPARSE";
     EXPECT_EQ(Column("t", "d")->DataType->Length, "10");
     EXPECT_EQ(Column("t", "d")->DataType->Precision, 2);
     EXPECT_EQ(Column("t", "d")->DefaultValue(), "");
@@ -904,15 +907,15 @@ struct TCorpusCase {
 // and eleven foreign keys, read without an error.
 TEST_F(SQLParserTest, ChinookInEveryDialect) {
     const TCorpusCase cases[] = {
-        {"chinook/Chinook_Db2.sql", "testdb2", 11, 0},
+        {"chinook/Chinook_Db2.sql", "db2luw11", 11, 0},
         {"chinook/Chinook_MySql.sql", "mysql8", 11, 0},
         {"chinook/Chinook_MySql_AutoIncrementPKs.sql", "mariadb10", 11, 10},
-        {"chinook/Chinook_Oracle.sql", "testoracle", 0, 0},
+        {"chinook/Chinook_Oracle.sql", "oracle19", 0, 0},
         {"chinook/Chinook_PostgreSql.sql", "postgresql15", 11, 0},
         {"chinook/Chinook_PostgreSql_AutoIncrementPKs.sql", "postgresql15", 11, 10},
         {"chinook/Chinook_PostgreSql_SerialPKs.sql", "postgresql15", 11, 10},
-        {"chinook/Chinook_SqlServer.sql", "testmssql", 11, 0},
-        {"chinook/Chinook_SqlServer_AutoIncrementPKs.sql", "testmssql", 11, 10},
+        {"chinook/Chinook_SqlServer.sql", "mssqlserver2019", 11, 0},
+        {"chinook/Chinook_SqlServer_AutoIncrementPKs.sql", "mssqlserver2019", 11, 10},
         {"chinook/Chinook_Sqlite.sql", "sqlite3", 11, 0},
         {"chinook/Chinook_Sqlite_AutoIncrementPKs.sql", "sqlite3", 11, 10},
     };
@@ -999,4 +1002,45 @@ TEST_F(SQLParserTest, SakilaForMySQLAndSQLite) {
     EXPECT_EQ(triggers, 30);
     EXPECT_EQ(Relationships().size(), 22u);
     EXPECT_EQ(Count(otView), 5) << "the sixth view is commented out";
+}
+
+TEST_F(SQLParserTest, FirebirdGeneratorsDomainsComputedColumnsAndTerminators) {
+    Import("firebird3", R"SQL(
+CREATE DOMAIN D_AMOUNT AS NUMERIC(15,2) DEFAULT 0 NOT NULL CHECK (VALUE >= 0);
+CREATE GENERATOR GEN_INVOICE_ID;
+RECREATE TABLE INVOICE (
+    ID INTEGER NOT NULL,
+    NET D_AMOUNT,
+    TAX D_AMOUNT,
+    GROSS COMPUTED BY (NET + TAX),
+    CONSTRAINT PK_INVOICE PRIMARY KEY (ID)
+);
+SET TERM ^ ;
+CREATE TRIGGER INVOICE_BI FOR INVOICE ACTIVE BEFORE INSERT POSITION 0 AS
+BEGIN
+  IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_INVOICE_ID, 1);
+END^
+SET TERM ; ^
+CREATE INDEX IX_INVOICE_NET ON INVOICE (NET);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELDomain* amount = dd->FindDomain("D_AMOUNT");
+    ASSERT_NE(amount, nullptr);
+    EXPECT_EQ(amount->DataType->DataType, "NUMERIC");
+    EXPECT_EQ(amount->DefaultValue(), "0");
+    EXPECT_EQ(amount->CheckValue(), "VALUE >= 0");
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 1u);
+    EXPECT_EQ(sequences[0]->GetName(), "GEN_INVOICE_ID");
+    TVELEntity* invoice = Table("INVOICE");
+    ASSERT_NE(invoice, nullptr) << "RECREATE TABLE";
+    EXPECT_EQ(Column("INVOICE", "NET")->DomainID, amount->ID);
+    TVELAttribute* gross = Column("INVOICE", "GROSS");
+    EXPECT_EQ(gross->DataType->DataType, "COMPUTED BY");
+    EXPECT_EQ(gross->DataType->Expression, "NET + TAX");
+    ASSERT_EQ(invoice->Triggers.Count(), 1) << "the table after FOR";
+    EXPECT_NE(invoice->TriggerAt(0)->Code.find("GEN_ID(GEN_INVOICE_ID, 1);\r\nEND"), std::string::npos)
+        << invoice->TriggerAt(0)->Code;
+    EXPECT_EQ(invoice->Indexes.Count(), 1) << "the terminator is \";\" again";
 }
