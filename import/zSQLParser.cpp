@@ -59,9 +59,6 @@ std::string QualifiedKey(std::string_view schema, std::string_view name) {
     return key;
 }
 
-std::string JoinQualified(const std::string& schema, const std::string& name) {
-    return schema.empty() ? name : schema + "." + name;
-}
 
 char CloserOf(char open) {
     switch (open) {
@@ -480,6 +477,12 @@ std::string TVELSQLParser::RestoreLiterals(std::string_view text) const {
 
 std::string TVELSQLParser::NameText(std::string_view word) const {
     return Unquote(RestorePlaceholders(word, StringsTable));
+}
+
+std::string TVELSQLParser::PlainName(std::string_view word) const {
+    std::string schema, name;
+    SplitQualifiedName(RestorePlaceholders(word, StringsTable), schema, name);
+    return schema.empty() ? name : schema + "." + name;
 }
 
 std::string TVELSQLParser::LiteralText(std::string_view word) const {
@@ -1084,11 +1087,8 @@ void TVELSQLParser::ForeignKey(TVELEntity* entity, TVELAttribute* attribute, con
             Deferred.push_back({entity->GetNonQuotedQualifiedName(), attribute ? attribute->GetName() : std::string(),
                                 std::string(w.Text(0, w.Count()))});
         } else {
-            std::string schema, parentName;
-            SplitQualifiedName(RestorePlaceholders(w[parentWord], StringsTable), schema, parentName);
-            Message(mlError,
-                    "Invalid relationship " + Q(name) + ". Parent entity (" + Q(JoinQualified(schema, parentName)) +
-                        ") not found.",
+            Message(mlError, "Invalid relationship " + Q(name) + ". Parent entity (" + Q(PlainName(w[parentWord])) +
+                                 ") not found.",
                     entity);
         }
         return;
@@ -1180,10 +1180,8 @@ void TVELSQLParser::Index(TVELEntity* entity, const TWords& w) {
         }
         entity = FindTable(w[table]);
         if (!entity) {
-            std::string schema, bare;
-            SplitQualifiedName(RestorePlaceholders(w[table], StringsTable), schema, bare);
-            Message(mlError, "Invalid index " + Q(name) + ". Table " + Q(JoinQualified(schema, bare)) +
-                                 " not found in list of tables.");
+            Message(mlError,
+                    "Invalid index " + Q(name) + ". Table " + Q(PlainName(w[table])) + " not found in list of tables.");
             return;
         }
         n = table;
@@ -1547,10 +1545,8 @@ void TVELSQLParser::AlterTable(const TWords& w) {
     if (n < 0) return;
     TVELEntity* entity = FindTable(w[n]);
     if (!entity) {
-        std::string schema, name;
-        SplitQualifiedName(RestorePlaceholders(w[n], StringsTable), schema, name);
         Message(mlError, "Unable to add constraint defined in alter table statement because table " +
-                             Q(JoinQualified(schema, name)) + " can't be found.");
+                             Q(PlainName(w[n])) + " can't be found.");
         return;
     }
     // One statement may hold several clauses: ADD ..., ADD ..., ALTER COLUMN ...
@@ -1611,9 +1607,7 @@ void TVELSQLParser::Trigger(const TWords& w) {
     const int table = keyword < 0 ? -1 : w.NextSignificant(keyword);
     TVELEntity* entity = table < 0 ? nullptr : FindTable(w[table]);
     if (!entity) {
-        std::string tableSchema, tableName;
-        if (table >= 0) SplitQualifiedName(RestorePlaceholders(w[table], StringsTable), tableSchema, tableName);
-        Message(mlError, "Invalid trigger " + Q(name) + ". Table " + Q(JoinQualified(tableSchema, tableName)) +
+        Message(mlError, "Invalid trigger " + Q(name) + ". Table " + Q(table < 0 ? std::string() : PlainName(w[table])) +
                              " not found in list of tables.");
         return;
     }

@@ -175,6 +175,8 @@ private:
     bool IsMySQL() const;
     // Restored and unquoted: the form of every name, type name and comment read.
     std::string NameText(std::string_view word) const;
+    // The name as the script writes it, without quotes: schema, point and name.
+    std::string PlainName(std::string_view word) const;
     // The value of a string literal ('text', N'text', "text"), or the restored word.
     std::string LiteralText(std::string_view word) const;
     TVELEntity* FindTable(std::string_view rawName) const;

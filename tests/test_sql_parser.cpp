@@ -52,6 +52,14 @@ protected:
     }
 
     TVELEntity* Table(const std::string& name) const { return dd->FindEntity(name); }
+    // The table of that name in any schema, without regard to case.
+    TVELEntity* TableNamed(const std::string& name) const {
+        std::vector<TVELEntity*> entities;
+        dd->Entities(entities);
+        for (TVELEntity* e : entities)
+            if (SameText(e->GetName(), name)) return e;
+        return nullptr;
+    }
     TVELAttribute* Column(const std::string& table, const std::string& column) const {
         TVELEntity* entity = Table(table);
         return entity ? dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(column)) : nullptr;
@@ -89,6 +97,28 @@ protected:
         std::vector<TVELDatabaseObject*> objects;
         dd->CollectOfType(type, objects);
         return static_cast<int>(objects.size());
+    }
+    // Sums over all tables of the model.
+    struct TTotals {
+        int Tables = 0, Columns = 0, Keys = 0, CompositeKeys = 0, Indexes = 0, Triggers = 0, AutoNumbers = 0;
+    };
+    TTotals Totals() const {
+        std::vector<TVELEntity*> entities;
+        dd->Entities(entities);
+        TTotals t;
+        t.Tables = static_cast<int>(entities.size());
+        for (const TVELEntity* e : entities) {
+            t.Columns += e->Attributes.Count();
+            t.Keys += e->PrimaryKey->AttributeIDs.Count() > 0;
+            t.CompositeKeys += e->PrimaryKey->AttributeIDs.Count() > 1;
+            t.Indexes += e->Indexes.Count();
+            t.Triggers += e->Triggers.Count();
+            for (int i = 0; i < e->Attributes.Count(); ++i) {
+                const TVELAttribute* a = e->AttributeAt(i);
+                t.AutoNumbers += a->DataType->AutoNumber || a->DataType->DataType == "SERIAL";
+            }
+        }
+        return t;
     }
     bool HasMessage(const std::string& text) const {
         return std::find(parser->Messages.begin(), parser->Messages.end(), text) != parser->Messages.end();
@@ -923,25 +953,13 @@ TEST_F(SQLParserTest, ChinookInEveryDialect) {
         SCOPED_TRACE(c.File);
         Import(c.Target, Corpus(c.File));
         EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
-        std::vector<TVELEntity*> entities;
-        dd->Entities(entities);
-        ASSERT_EQ(entities.size(), 11u);
-        int columns = 0, keys = 0, compositeKeys = 0, indexes = 0, autoNumbers = 0;
-        for (const TVELEntity* e : entities) {
-            columns += e->Attributes.Count();
-            keys += e->PrimaryKey->AttributeIDs.Count() > 0;
-            compositeKeys += e->PrimaryKey->AttributeIDs.Count() == 2;
-            indexes += e->Indexes.Count();
-            for (int i = 0; i < e->Attributes.Count(); ++i) {
-                const TVELAttribute* a = e->AttributeAt(i);
-                autoNumbers += a->DataType->AutoNumber || a->DataType->DataType == "SERIAL";
-            }
-        }
-        EXPECT_EQ(columns, 64);
-        EXPECT_EQ(keys, 11);
-        EXPECT_EQ(compositeKeys, 1);
-        EXPECT_EQ(indexes, c.Indexes);
-        EXPECT_EQ(autoNumbers, c.AutoNumbers);
+        const TTotals totals = Totals();
+        ASSERT_EQ(totals.Tables, 11);
+        EXPECT_EQ(totals.Columns, 64);
+        EXPECT_EQ(totals.Keys, 11);
+        EXPECT_EQ(totals.CompositeKeys, 1);
+        EXPECT_EQ(totals.Indexes, c.Indexes);
+        EXPECT_EQ(totals.AutoNumbers, c.AutoNumbers);
         const std::vector<TVELRelationship*> relationships = Relationships();
         ASSERT_EQ(relationships.size(), 11u);
         int identifying = 0;
@@ -951,9 +969,7 @@ TEST_F(SQLParserTest, ChinookInEveryDialect) {
         }
         EXPECT_EQ(identifying, 2) << "the two keys of the playlist tracks";
         // Track references Album by the album's key
-        TVELEntity* track = nullptr;
-        for (TVELEntity* e : entities)
-            if (SameText(e->GetName(), "Track")) track = e;
+        TVELEntity* track = TableNamed("Track");
         ASSERT_NE(track, nullptr);
         std::vector<const TVELForeignKeySource*> sources;
         track->ForeignKeySources(sources);
@@ -964,18 +980,12 @@ TEST_F(SQLParserTest, ChinookInEveryDialect) {
 TEST_F(SQLParserTest, SakilaForMySQLAndSQLite) {
     Import("mysql8", Corpus("sakila/mysql-sakila-schema.sql"));
     EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
-    std::vector<TVELEntity*> entities;
-    dd->Entities(entities);
-    EXPECT_EQ(entities.size(), 16u);
-    int columns = 0, indexes = 0, triggers = 0;
-    for (const TVELEntity* e : entities) {
-        columns += e->Attributes.Count();
-        indexes += e->Indexes.Count();
-        triggers += e->Triggers.Count();
-    }
-    EXPECT_EQ(columns, 89);
-    EXPECT_EQ(indexes, 23);
-    EXPECT_EQ(triggers, 3);
+    TTotals totals = Totals();
+    EXPECT_EQ(totals.Tables, 16);
+    EXPECT_EQ(totals.Columns, 89);
+    EXPECT_EQ(totals.Keys, 16);
+    EXPECT_EQ(totals.Indexes, 23);
+    EXPECT_EQ(totals.Triggers, 3);
     EXPECT_EQ(Relationships().size(), 22u);
     EXPECT_EQ(Count(otView), 7);
     EXPECT_EQ(Count(otProcedure), 6);
@@ -989,17 +999,12 @@ TEST_F(SQLParserTest, SakilaForMySQLAndSQLite) {
 
     Import("sqlite3", Corpus("sakila/sqlite-sakila-schema.sql"));
     EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
-    dd->Entities(entities);
-    EXPECT_EQ(entities.size(), 16u);
-    columns = indexes = triggers = 0;
-    for (const TVELEntity* e : entities) {
-        columns += e->Attributes.Count();
-        indexes += e->Indexes.Count();
-        triggers += e->Triggers.Count();
-    }
-    EXPECT_EQ(columns, 89);
-    EXPECT_EQ(indexes, 24);
-    EXPECT_EQ(triggers, 30);
+    totals = Totals();
+    EXPECT_EQ(totals.Tables, 16);
+    EXPECT_EQ(totals.Columns, 89);
+    EXPECT_EQ(totals.Keys, 16);
+    EXPECT_EQ(totals.Indexes, 24);
+    EXPECT_EQ(totals.Triggers, 30);
     EXPECT_EQ(Relationships().size(), 22u);
     EXPECT_EQ(Count(otView), 5) << "the sixth view is commented out";
 }
