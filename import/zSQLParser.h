@@ -22,6 +22,7 @@ class TVELAttribute;
 class TVELDataDictionary;
 class TVELDomain;
 class TVELEntity;
+class TVELRelationship;
 class TVELSequence;
 
 // The word list of a statement: the text cut at blanks, "(", ")", "," and ";" and at line
@@ -84,8 +85,8 @@ TVELDatabaseObject* NewImportedObject(TVELDataDictionary& dictionary, int type, 
 void SetImportedName(TVELNamedObject& object, const std::string& name);
 // A relationship between two entities with the name as its own and as its foreign-key
 // constraint's name, and no pairs.
-class TVELRelationship* NewImportedRelationship(TVELDataDictionary& dictionary, TVELEntity* parent, TVELEntity* child,
-                                                const std::string& name, const std::string& constraintName);
+TVELRelationship* NewImportedRelationship(TVELDataDictionary& dictionary, TVELEntity* parent, TVELEntity* child,
+                                          const std::string& name, const std::string& constraintName);
 // One column pair of a relationship, the child column given: unlike propagation, the import
 // never makes columns of its own.
 void AddImportedPair(TVELRelationship& relationship, const TVELAttribute* parent, const TVELAttribute* child);

@@ -825,6 +825,22 @@ TEST_F(SQLParserTest, MessagesGoToTheEventAndTheLines) {
         EXPECT_STREQ(e.what(), "Invalid database driver. Database driver \"nosuchdriver\" not found.");
     }
     EXPECT_EQ(model.Count(), 1) << "nothing was read";
+
+    model.SetTarget("postgresql15");
+    p.Script = "CREATE TABLE u (a INT PRIMARY KEY, b INT REFERENCES w);\nCREATE INDEX ix ON u (b);\n"
+               "CREATE TABLE w (id INT PRIMARY KEY);";
+    Strings added;
+    p.OnObjectAdded = [&](TVELSQLParser*, TVELNamedObject* object) {
+        added.push_back(ObjectTypeInfo(static_cast<TVELDatabaseObject*>(object)->ObjectType).Element +
+                        std::string(" ") + object->GetName());
+    };
+    p.Import();
+    ASSERT_EQ(added.size(), 7u);
+    EXPECT_EQ(Strings(added.begin(), added.end() - 1),
+              (Strings{"ENT u", "ATTR a", "ATTR b", "INDEX ix", "ENT w", "ATTR id"}));
+    EXPECT_EQ(added.back().substr(0, 4), "REL ") << "the deferred key comes last";
+    EXPECT_FALSE(model.Loading) << "the model is no longer treated as loading";
+    EXPECT_EQ(p.ErrorCount(), 0) << "counted anew";
 }
 
 TEST_F(SQLParserTest, EdgeCasesOfColumnsAndStatements) {
