@@ -669,7 +669,7 @@ std::string TVELTemplateFiller::Run(std::string_view tmpl, TContext& context) {
         for (const auto& [name, value] : *context.Extra)
             if (!Placeholders().Find(LowerCase(name))) {
                 if (substituted.empty()) substituted.assign(tmpl);
-                substituted = ReplaceAllText(substituted, "%" + name + "%", value);
+                substituted = ReplacePlaceholder(substituted, "%" + name + "%", EscapeValue(value));
             }
     if (!substituted.empty()) tmpl = substituted;
     return Expand(Parse(tmpl), context);
