@@ -3,10 +3,15 @@
 // definitions give for one model.
 #include <gtest/gtest.h>
 
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "TestServers.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -630,6 +635,387 @@ TEST_F(FillerTest, ExtraValuesAndTheTemplateCache) {
     EXPECT_EQ(f.CachedTemplateCount(), before + 2);
     EXPECT_EQ(f.Template("SQLCreatePKConstraint"), "{CONSTRAINT %constraintname% }PRIMARY KEY (%constraintcolumns%)");
     EXPECT_EQ(f.Template("NoSuchTemplate"), "");
+}
+
+} // namespace
+
+namespace {
+
+// ---- the shipped definitions ---------------------------------------------------------------------
+
+// One small shop model on a target: Customer (identity key, not-null name with a comment,
+// unique e-mail with a table check, credit with a default and a column check, a table comment,
+// an index on the name) and Orders (identity key, foreign key to Customer deleting in
+// cascade), a sequence, a domain, a view, a trigger and a procedure.
+struct TShop {
+    TVELDataDictionary dd;
+    TVELEntity* customer = nullptr;
+    TVELEntity* orders = nullptr;
+    TVELIndex* index = nullptr;
+    TVELConstraint* unique = nullptr;
+    TVELConstraint* check = nullptr;
+    TVELRelationship* relationship = nullptr;
+    TVELSequence* sequence = nullptr;
+    TVELDomain* domain = nullptr;
+    TVELView* view = nullptr;
+    TVELTrigger* trigger = nullptr;
+    TVELProcedure* procedure = nullptr;
+
+    TShop(const std::string& target, const std::string& integer, const std::string& decimal) {
+        dd.SetTarget(target);
+        auto table = [&](const std::string& name) {
+            auto* t = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
+            t->SetName(name);
+            return t;
+        };
+        auto column = [](TVELEntity* t, const std::string& name, const std::string& type, const std::string& length) {
+            TVELAttribute* c = t->AddAttribute();
+            c->SetName(name);
+            c->DataType->DataType = type;
+            c->DataType->Length = length;
+            return c;
+        };
+        auto fixedName = [](TVELDatabaseObject* o, const std::string& name) {
+            o->NameFromTemplate = false;
+            o->SetName(name);
+        };
+        customer = table("Customer");
+        customer->Comment = "All customers";
+        TVELAttribute* id = column(customer, "CustomerId", integer, "0");
+        id->DataType->AutoNumber = true;
+        id->SetPrimaryKey(true);
+        id->SetNotNull(true);
+        fixedName(customer->PrimaryKey.get(), "PK_Customer");
+        TVELAttribute* name = column(customer, "Name", "VARCHAR", "50");
+        name->SetNotNull(true);
+        name->Comment = "Customer's name";
+        TVELAttribute* email = column(customer, "Email", "VARCHAR", "100");
+        TVELAttribute* credit = column(customer, "Credit", decimal, "10");
+        credit->DataType->Precision = 2;
+        credit->SetDefaultValue("0");
+        credit->SetCheckValue("\"Credit\" >= 0");
+        fixedName(credit->CheckConstraint(), "CK_Credit");
+        unique = customer->AddConstraint(ctUnique, clTable);
+        fixedName(unique, "AK_Customer_Email");
+        unique->AttributeIDs.Add(email);
+        check = customer->AddConstraint(ctCheck, clTable);
+        fixedName(check, "CK_Customer_Email");
+        check->Value = "\"Email\" LIKE '%@%'";
+        check->AttributeIDs.Add(email);
+        index = customer->AddIndex();
+        fixedName(index, "IX_Customer_Name");
+        index->AddColumn(name);
+
+        orders = table("Orders");
+        TVELAttribute* orderId = column(orders, "OrderId", integer, "0");
+        orderId->DataType->AutoNumber = true;
+        orderId->SetPrimaryKey(true);
+        orderId->SetNotNull(true);
+        fixedName(orders->PrimaryKey.get(), "PK_Orders");
+        relationship = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
+        relationship->ParentObjectID = customer->ID;
+        relationship->ChildObjectID = orders->ID;
+        relationship->RelationshipType = rtNonIdentifying;
+        relationship->DeleteRule = raCascade;
+        relationship->Connect();
+        fixedName(relationship->FKConstraint.get(), "FK_Orders_Customer");
+
+        sequence = static_cast<TVELSequence*>(dd.CreateObject(otSequence, true));
+        sequence->SetName("OrderNumbers");
+        sequence->Seed = 1000;
+        sequence->Increment = 10;
+        sequence->Min = "1000";
+        sequence->Max = "";
+        sequence->Cache = "";
+        sequence->CacheCode = "";
+        sequence->Cycle = "";
+        sequence->IntegerType = "";
+        domain = static_cast<TVELDomain*>(dd.CreateObject(otDomain, true));
+        domain->SetName("Code");
+        domain->DataType->DataType = "VARCHAR";
+        domain->DataType->Length = "10";
+        domain->CheckConstraint()->Value = "VALUE <> ''";
+        view = static_cast<TVELView*>(dd.CreateObject(otView, true));
+        view->SetName("CustomerNames");
+        view->Code = "CREATE VIEW %viewname% AS SELECT \"Name\" FROM \"Customer\"";
+        trigger = orders->AddTrigger();
+        trigger->SetName("Trg_Orders");
+        trigger->Code = "CREATE TRIGGER %triggername% AFTER DELETE ON %tablename% FOR EACH ROW BEGIN SELECT 1; END";
+        procedure = static_cast<TVELProcedure*>(dd.CreateObject(otProcedure, true));
+        procedure->SetName("CountOrders");
+        procedure->Code = "CREATE FUNCTION %procname%(customer integer) RETURNS bigint AS "
+                          "'SELECT count(*) FROM \"Orders\" WHERE \"CustomerId\" = customer' LANGUAGE sql";
+    }
+
+    // The statements of a create script in the order script generation writes them; constraints
+    // and comments already written inline are left out, as are empty statements.
+    std::vector<std::string> CreateScript() {
+        TVELTemplateFiller f(*dd.GetDatabaseSettings());
+        std::vector<std::string> script;
+        auto add = [&](const std::string& text) {
+            if (!text.empty()) script.push_back(text);
+        };
+        auto separate = [&](const TVELConstraint* c, const char* tmpl) {
+            if (c->GenerationMark != gmWrittenInline) add(f.FillConstraint(*c, f.Template(tmpl)));
+        };
+        add(f.FillSequence(*sequence, f.Template("SQLCreateSequence")));
+        add(f.FillDomain(*domain, f.Template("SQLCreateDomain")));
+        for (TVELEntity* t : {customer, orders}) {
+            add(f.FillTable(*t, f.Template("SQLCreateTable")));
+            for (int i = 0; i < t->Indexes.Count(); ++i)
+                add(f.FillIndex(*static_cast<TVELIndex*>(t->Indexes.Object(i)), f.Template("SQLCreateIndex")));
+            if (t == customer) {
+                separate(unique, "SQLCreateUniqueConstraint");
+                separate(check, "SQLCreateCheckConstraint");
+                separate(customer->AttributeAt(3)->CheckConstraint(), "SQLCreateCheckConstraint");
+                if (customer->GenerationMark != gmWrittenInline)
+                    add(f.FillTable(*customer, f.Template("SQLAddTableComment")));
+                const TVELAttribute* name = customer->AttributeAt(1);
+                if (name->GenerationMark != gmWrittenInline)
+                    add(f.FillColumn(*name, f.Template("SQLAddColumnComment")));
+            }
+        }
+        separate(relationship->FKConstraint.get(), "SQLCreateFKConstraint");
+        add(f.FillView(*view, f.Template("SQLCreateView")));
+        add(f.FillProcedure(*procedure, f.Template("SQLCreateProcedure")));
+        add(f.FillTrigger(*trigger, f.Template("SQLCreateTrigger")));
+        return script;
+    }
+    // Drop statements of a few kinds.
+    std::vector<std::string> DropScript() {
+        TVELTemplateFiller f(*dd.GetDatabaseSettings());
+        std::vector<std::string> script;
+        auto add = [&](const std::string& text) {
+            if (!text.empty()) script.push_back(text);
+        };
+        add(f.FillTrigger(*trigger, f.Template("SQLDropTrigger")));
+        add(f.FillProcedure(*procedure, f.Template("SQLDropProcedure")));
+        add(f.FillView(*view, f.Template("SQLDropView")));
+        add(f.FillConstraint(*relationship->FKConstraint, f.Template("SQLDropFKConstraint")));
+        add(f.FillIndex(*index, f.Template("SQLDropIndex")));
+        add(f.FillTable(*orders, f.Template("SQLDropTable")));
+        add(f.FillDomain(*domain, f.Template("SQLDropDomain")));
+        add(f.FillSequence(*sequence, f.Template("SQLDropSequence")));
+        return script;
+    }
+};
+
+const std::vector<std::string> PostgreSQLScript = {
+    "CREATE SEQUENCE \"OrderNumbers\" INCREMENT BY 10 MINVALUE 1000 START WITH 1000;",
+    "CREATE DOMAIN \"Code\" AS VARCHAR(10) CHECK (VALUE <> '');",
+    "CREATE TABLE \"Customer\" (\r\n"
+    "  \"CustomerId\" INTEGER GENERATED BY DEFAULT AS IDENTITY (START WITH 1 INCREMENT BY 1) NOT NULL,\r\n"
+    "  \"Name\" VARCHAR(50) NOT NULL,\r\n"
+    "  \"Email\" VARCHAR(100),\r\n"
+    "  \"Credit\" NUMERIC(10,2) DEFAULT 0,\r\n"
+    "  CONSTRAINT \"PK_Customer\" PRIMARY KEY (\"CustomerId\")\r\n"
+    ");",
+    "CREATE INDEX \"IX_Customer_Name\" ON \"Customer\" (\"Name\");",
+    "ALTER TABLE \"Customer\" ADD CONSTRAINT \"AK_Customer_Email\" UNIQUE (\"Email\");",
+    "ALTER TABLE \"Customer\" ADD CONSTRAINT \"CK_Customer_Email\" CHECK (\"Email\" LIKE '%@%');",
+    "ALTER TABLE \"Customer\" ADD CONSTRAINT \"CK_Credit\" CHECK (\"Credit\" >= 0);",
+    "COMMENT ON TABLE \"Customer\" IS 'All customers';",
+    "COMMENT ON COLUMN \"Customer\".\"Name\" IS 'Customer''s name';",
+    "CREATE TABLE \"Orders\" (\r\n"
+    "  \"OrderId\" INTEGER GENERATED BY DEFAULT AS IDENTITY (START WITH 1 INCREMENT BY 1) NOT NULL,\r\n"
+    "  \"CustomerId\" INTEGER,\r\n"
+    "  CONSTRAINT \"PK_Orders\" PRIMARY KEY (\"OrderId\")\r\n"
+    ");",
+    "ALTER TABLE \"Orders\" ADD CONSTRAINT \"FK_Orders_Customer\" FOREIGN KEY (\"CustomerId\") "
+    "REFERENCES \"Customer\" (\"CustomerId\") ON DELETE CASCADE;",
+    "CREATE VIEW \"CustomerNames\" AS SELECT \"Name\" FROM \"Customer\";",
+    "CREATE FUNCTION \"CountOrders\"(customer integer) RETURNS bigint AS "
+    "'SELECT count(*) FROM \"Orders\" WHERE \"CustomerId\" = customer' LANGUAGE sql;",
+    "CREATE TRIGGER \"Trg_Orders\" BEFORE UPDATE ON \"Orders\" FOR EACH ROW "
+    "EXECUTE FUNCTION suppress_redundant_updates_trigger();"};
+const std::vector<std::string> PostgreSQLDrops = {
+    "DROP TRIGGER \"Trg_Orders\" ON \"Orders\";", "DROP ROUTINE \"CountOrders\"(customer integer);",
+    "DROP VIEW \"CustomerNames\";",
+    "ALTER TABLE \"Orders\" DROP CONSTRAINT \"FK_Orders_Customer\";", "DROP INDEX \"IX_Customer_Name\";",
+    "DROP TABLE \"Orders\";", "DROP DOMAIN \"Code\";", "DROP SEQUENCE \"OrderNumbers\";"};
+
+// The MySQL family writes comments and (MariaDB) column checks with the table; its blocks are
+// framed by client delimiter commands.
+std::vector<std::string> MySQLScript(bool mariadb) {
+    std::vector<std::string> script;
+    if (mariadb)
+        script.push_back("CREATE SEQUENCE `OrderNumbers` START WITH 1000 INCREMENT BY 10 MINVALUE 1000 NOMAXVALUE;");
+    script.push_back("CREATE TABLE `Customer` (\r\n"
+                     "  `CustomerId` INT AUTO_INCREMENT NOT NULL,\r\n"
+                     "  `Name` VARCHAR(50) NOT NULL COMMENT 'Customer''s name',\r\n"
+                     "  `Email` VARCHAR(100),\r\n" +
+                     std::string(mariadb ? "  `Credit` DECIMAL(10,2) DEFAULT 0 CHECK (\"Credit\" >= 0),\r\n"
+                                         : "  `Credit` DECIMAL(10,2) DEFAULT 0,\r\n") +
+                     "  PRIMARY KEY (`CustomerId`)\r\n"
+                     ") COMMENT = 'All customers';");
+    script.push_back("CREATE INDEX `IX_Customer_Name` ON `Customer` (`Name`);");
+    script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `AK_Customer_Email` UNIQUE (`Email`);");
+    script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `CK_Customer_Email` CHECK (\"Email\" LIKE '%@%');");
+    if (!mariadb) script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `CK_Credit` CHECK (\"Credit\" >= 0);");
+    script.push_back("CREATE TABLE `Orders` (\r\n"
+                     "  `OrderId` INT AUTO_INCREMENT NOT NULL,\r\n"
+                     "  `CustomerId` INT,\r\n"
+                     "  PRIMARY KEY (`OrderId`)\r\n"
+                     ");");
+    script.push_back("ALTER TABLE `Orders` ADD CONSTRAINT `FK_Orders_Customer` FOREIGN KEY (`CustomerId`) "
+                     "REFERENCES `Customer` (`CustomerId`) ON DELETE CASCADE;");
+    script.push_back("CREATE VIEW `CustomerNames` AS SELECT \"Name\" FROM \"Customer\";");
+    script.push_back("DELIMITER //\r\n"
+                     "CREATE FUNCTION `CountOrders`(customer integer) RETURNS bigint AS "
+                     "'SELECT count(*) FROM \"Orders\" WHERE \"CustomerId\" = customer' LANGUAGE sql\r\n"
+                     "//\r\n"
+                     "DELIMITER ;");
+    script.push_back("DELIMITER //\r\n"
+                     "CREATE TRIGGER `Trg_Orders` AFTER DELETE ON `Orders` FOR EACH ROW BEGIN SELECT 1; END\r\n"
+                     "//\r\n"
+                     "DELIMITER ;");
+    return script;
+}
+std::vector<std::string> MySQLDrops(bool mariadb) {
+    std::vector<std::string> drops = {"DROP TRIGGER `Trg_Orders`;",
+                                      "DROP FUNCTION `CountOrders`;", // the procedure is a function
+                                      "DROP VIEW `CustomerNames`;",
+                                      "ALTER TABLE `Orders` DROP FOREIGN KEY `FK_Orders_Customer`;",
+                                      "DROP INDEX `IX_Customer_Name` ON `Customer`;",
+                                      "DROP TABLE `Orders`;"};
+    if (mariadb) drops.push_back("DROP SEQUENCE `OrderNumbers`;");
+    return drops;
+}
+
+// SQLite writes every constraint inside the table, the key with its autonumber column.
+const std::vector<std::string> SQLiteScript = {
+    "CREATE TABLE \"Customer\" (\r\n"
+    "  \"CustomerId\" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,\r\n"
+    "  \"Name\" VARCHAR(50) NOT NULL,\r\n"
+    "  \"Email\" VARCHAR(100),\r\n"
+    "  \"Credit\" NUMERIC(10,2) DEFAULT 0 CHECK (\"Credit\" >= 0),\r\n"
+    "  CONSTRAINT \"AK_Customer_Email\" UNIQUE (\"Email\"),\r\n"
+    "  CONSTRAINT \"CK_Customer_Email\" CHECK (\"Email\" LIKE '%@%')\r\n"
+    ");",
+    "CREATE INDEX \"IX_Customer_Name\" ON \"Customer\" (\"Name\");",
+    "CREATE TABLE \"Orders\" (\r\n"
+    "  \"OrderId\" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,\r\n"
+    "  \"CustomerId\" INTEGER,\r\n"
+    "  CONSTRAINT \"FK_Orders_Customer\" FOREIGN KEY (\"CustomerId\") REFERENCES \"Customer\" (\"CustomerId\") "
+    "ON DELETE CASCADE\r\n"
+    ");",
+    "CREATE VIEW \"CustomerNames\" AS SELECT \"Name\" FROM \"Customer\";",
+    "CREATE TRIGGER \"Trg_Orders\" AFTER DELETE ON \"Orders\" FOR EACH ROW BEGIN SELECT 1; END;"};
+const std::vector<std::string> SQLiteDrops = {"DROP TRIGGER \"Trg_Orders\";", "DROP VIEW \"CustomerNames\";",
+                                              "DROP INDEX \"IX_Customer_Name\";", "DROP TABLE \"Orders\";"};
+
+// PostgreSQL triggers call a function.
+void UsePostgreSQLTrigger(TShop& shop) {
+    shop.trigger->Code = "CREATE TRIGGER %triggername% BEFORE UPDATE ON %tablename% FOR EACH ROW "
+                         "EXECUTE FUNCTION suppress_redundant_updates_trigger()";
+}
+
+TEST_F(FillerTest, ShippedDefinitionsGiveTheExpectedScripts) {
+    {
+        TShop shop("postgresql15", "INTEGER", "NUMERIC");
+        UsePostgreSQLTrigger(shop);
+        EXPECT_EQ(shop.CreateScript(), PostgreSQLScript);
+        EXPECT_EQ(shop.DropScript(), PostgreSQLDrops);
+        // Domains of a type written as a type.
+        TVELTemplateFiller f(*shop.dd.GetDatabaseSettings());
+        shop.domain->DataType->DataType = "ENUM";
+        shop.domain->DataType->Items = "'a','b'";
+        EXPECT_EQ(f.FillDomain(*shop.domain, f.Template("SQLCreateType")), "CREATE TYPE \"Code\" AS ENUM ('a','b');");
+    }
+    for (bool mariadb : {false, true}) {
+        TShop shop(mariadb ? "mariadb10" : "mysql8", "INT", "DECIMAL");
+        EXPECT_EQ(shop.CreateScript(), MySQLScript(mariadb)) << mariadb;
+        EXPECT_EQ(shop.DropScript(), MySQLDrops(mariadb)) << mariadb;
+    }
+    {
+        TShop shop("sqlite3", "INTEGER", "NUMERIC");
+        EXPECT_EQ(shop.CreateScript(), SQLiteScript);
+        EXPECT_EQ(shop.DropScript(), SQLiteDrops);
+    }
+    {
+        // The independent target has no statements at all.
+        TShop shop("dbindependent", "INTEGER", "DECIMAL");
+        EXPECT_EQ(shop.CreateScript(), std::vector<std::string>());
+        EXPECT_EQ(shop.DropScript(), std::vector<std::string>());
+    }
+}
+
+// Old names in the alter templates of a shipped definition.
+TEST_F(FillerTest, ShippedAlterTemplatesUseTheOldNames) {
+    TShop old("postgresql15", "INTEGER", "NUMERIC");
+    TVELDataDictionary dd;
+    dd.AssignDictionary(old.dd);
+    auto* customer = static_cast<TVELEntity*>(dd.FindEntity("Customer"));
+    ASSERT_NE(customer, nullptr);
+    customer->SetName("Client");
+    TVELAttribute* name = customer->AttributeAt(1);
+    name->SetName("FullName");
+    TVELTemplateFiller f(*dd.GetDatabaseSettings());
+    TVELDictionaryOldModel oldModel(old.dd);
+    f.OldModel = &oldModel;
+    EXPECT_EQ(f.FillTable(*customer, f.Template("SQLRenameTable")), "ALTER TABLE \"Customer\" RENAME TO \"Client\";");
+    EXPECT_EQ(f.FillColumn(*name, f.Template("SQLRenameColumn")),
+              "ALTER TABLE \"Client\" RENAME COLUMN \"Name\" TO \"FullName\";");
+    const TVELFillValues copy = {{"intofields", "\"CustomerId\",\"FullName\""},
+                                 {"selectfields", "\"CustomerId\",\"Name\""}};
+    EXPECT_EQ(f.FillTable(*customer, f.Template("SQLCopyData"), &copy),
+              "INSERT INTO \"Client\" (\"CustomerId\",\"FullName\") SELECT \"CustomerId\",\"Name\" FROM \"Customer\";");
+    EXPECT_EQ(f.FillColumn(*name, f.Template("SQLModifyColumnDataType")),
+              "ALTER TABLE \"Client\" ALTER COLUMN \"FullName\" TYPE VARCHAR(50);");
+}
+
+// The scripts run on the servers: SQLite in memory, PostgreSQL on the test server.
+TEST_F(FillerTest, SQLiteRunsTheScript) {
+    TShop shop("sqlite3", "INTEGER", "NUMERIC");
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(nullptr, &sqlite3_close);
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &handle), SQLITE_OK);
+    db.reset(handle);
+    auto run = [&](const std::vector<std::string>& script) {
+        for (const std::string& sql : script) {
+            char* error = nullptr;
+            EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+                << sql << "\n" << (error ? error : "");
+            sqlite3_free(error);
+        }
+    };
+    run(shop.CreateScript());
+    run({"INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('a', 'a@b')",
+         "INSERT INTO \"Orders\" (\"CustomerId\") VALUES (1)"});
+    char* error = nullptr;
+    EXPECT_NE(sqlite3_exec(handle, "INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('b', 'nomail')", nullptr,
+                           nullptr, &error),
+              SQLITE_OK); // the table check holds
+    sqlite3_free(error);
+    run(shop.DropScript());
+}
+
+TEST_F(FillerTest, PostgreSQLRunsTheScript) {
+    TShop shop("postgresql15", "INTEGER", "NUMERIC");
+    UsePostgreSQLTrigger(shop);
+    const std::string database = ardvin::test::CreatePostgresDatabase("filler");
+    {
+        std::unique_ptr<PGconn, decltype(&PQfinish)> conn(
+            PQconnectdb(ardvin::test::PostgresConnInfo(database).c_str()), &PQfinish);
+        ASSERT_EQ(PQstatus(conn.get()), CONNECTION_OK) << PQerrorMessage(conn.get());
+        auto run = [&](const std::string& sql) {
+            std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn.get(), sql.c_str()), &PQclear);
+            const ExecStatusType status = PQresultStatus(res.get());
+            return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? std::string()
+                                                                            : std::string(PQerrorMessage(conn.get()));
+        };
+        for (const std::string& sql : shop.CreateScript()) EXPECT_EQ(run(sql), "") << sql;
+        EXPECT_EQ(run("INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('a', 'a@b')"), "");
+        EXPECT_NE(run("INSERT INTO \"Customer\" (\"Name\", \"Email\", \"Credit\") VALUES ('b', 'b@c', -1)"), "");
+        std::unique_ptr<PGresult, decltype(&PQclear)> comments(
+            PQexec(conn.get(), "SELECT count(*) FROM pg_description WHERE description IN "
+                               "('All customers', 'Customer''s name')"),
+            &PQclear);
+        ASSERT_EQ(PQresultStatus(comments.get()), PGRES_TUPLES_OK);
+        EXPECT_STREQ(PQgetvalue(comments.get(), 0, 0), "2");
+        for (const std::string& sql : shop.DropScript()) EXPECT_EQ(run(sql), "") << sql;
+    }
+    ardvin::test::DropPostgresDatabase(database);
 }
 
 } // namespace
