@@ -351,31 +351,32 @@ std::string LineBreaksToBlanks(std::string_view text) {
     return r;
 }
 
-// The finishing replacements, in place: "#13#10" -> CR LF, "<#" -> "{", "#>" -> "}".
-void FinishInPlace(std::string& text) {
+// Appends text with the finishing replacements made: "#13#10" -> CR LF, "<#" -> "{",
+// "#>" -> "}".
+void AppendFinished(std::string& out, std::string_view text) {
     size_t i = text.find_first_of("#<");
-    if (i == std::string::npos) return;
-    std::string r;
-    r.reserve(text.size());
-    r.append(text, 0, i);
+    if (i == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    out.append(text.substr(0, i));
     const size_t n = text.size();
     while (i < n) {
         const char c = text[i];
-        if (c == '#' && text.compare(i, 6, "#13#10") == 0) {
-            r += "\r\n";
+        if (c == '#' && text.substr(i, 6) == "#13#10") {
+            out += "\r\n";
             i += 6;
         } else if (c == '<' && i + 1 < n && text[i + 1] == '#') {
-            r += '{';
+            out += '{';
             i += 2;
         } else if (c == '#' && i + 1 < n && text[i + 1] == '>') {
-            r += '}';
+            out += '}';
             i += 2;
         } else {
-            r += c;
+            out += c;
             ++i;
         }
     }
-    text = std::move(r);
 }
 
 void Mark(const TVELDatabaseObject* object) {
@@ -451,8 +452,13 @@ struct TVELTemplateFiller::TParsedTemplate {
         uint32_t Start; // literal or placeholder (with its "%" characters): slice of Text
         uint32_t Length;
         uint32_t Match; // group open: index of its group close
+        // A literal of a template: its slice of Finished, the literal with the finishing
+        // replacements made.
+        uint32_t FinishedStart = 0;
+        uint32_t FinishedLength = 0;
     };
     std::string Text; // the template without its star
+    std::string Finished;
     bool Starred = false;
     std::vector<Token> Tokens;
     std::vector<int> Ids; // the distinct placeholders, in order of first appearance
@@ -523,6 +529,13 @@ struct TVELTemplateFiller::TParsedTemplate {
         }
         flushLiteral(n);
         if (openGroup >= 0) Tokens[openGroup].Type = Literal;
+        if (!isTemplate) return;
+        for (Token& t : Tokens)
+            if (t.Type == Literal) {
+                t.FinishedStart = uint32_t(Finished.size());
+                AppendFinished(Finished, std::string_view(Text).substr(t.Start, t.Length));
+                t.FinishedLength = uint32_t(Finished.size() - t.FinishedStart);
+            }
     }
 };
 
@@ -676,29 +689,40 @@ std::string TVELTemplateFiller::Run(std::string_view tmpl, TContext& context) {
 }
 
 std::string TVELTemplateFiller::Expand(const TParsedTemplate& parsed, TContext& context) {
+    // Fills nest (a table fills its columns, a column its constraints): one buffer of values
+    // per depth, kept from fill to fill.
+    if (depth_ == values_.size()) values_.push_back(std::make_unique<std::vector<TValue>>());
+    std::vector<TValue>& values = *values_[depth_];
+    ++depth_;
+    struct Leave {
+        size_t& Depth;
+        ~Leave() { --Depth; }
+    } leave{depth_};
     const size_t slots = parsed.Ids.size();
-    std::vector<std::string> values(slots);
-    std::vector<char> known(slots, 0);
+    if (values.size() < slots) values.resize(slots);
     // The column lists first: what they write inline (a primary key through
     // %sqliteautoincpk%) must be known to the placeholders that follow.
     for (size_t s = 0; s < slots; ++s)
         if (parsed.Ids[s] == pTableColumns || parsed.Ids[s] == pTempTableColumns)
-            known[s] = Resolve(parsed.Ids[s], context, values[s]);
+            values[s].Known = Resolve(parsed.Ids[s], context, values[s].Text);
     for (size_t s = 0; s < slots; ++s)
         if (parsed.Ids[s] != pTableColumns && parsed.Ids[s] != pTempTableColumns)
-            known[s] = Resolve(parsed.Ids[s], context, values[s]);
+            values[s].Known = Resolve(parsed.Ids[s], context, values[s].Text);
 
-    const std::string& text = parsed.Text;
+    const std::string_view text = parsed.Text;
+    const std::string_view finished = parsed.Finished;
     const auto& tokens = parsed.Tokens;
     std::string out;
-    out.reserve(text.size() + 64);
+    out.reserve(finished.size() + 64);
     auto emit = [&](size_t from, size_t to) {
         for (size_t k = from; k < to; ++k) {
             const auto& t = tokens[k];
-            if (t.Type == TParsedTemplate::Placeholder && known[t.Slot])
-                out += values[t.Slot];
+            if (t.Type == TParsedTemplate::Literal)
+                out.append(finished.substr(t.FinishedStart, t.FinishedLength));
+            else if (t.Type == TParsedTemplate::Placeholder && values[t.Slot].Known)
+                AppendFinished(out, values[t.Slot].Text);
             else
-                out.append(text, t.Start, t.Length);
+                out.append(text.substr(t.Start, t.Length));
         }
     };
     size_t k = 0;
@@ -713,15 +737,15 @@ std::string TVELTemplateFiller::Expand(const TParsedTemplate& parsed, TContext& 
         // The first placeholder of the part that the object knows decides.
         int decider = -1;
         for (size_t m = k + 1; m < close && decider < 0; ++m)
-            if (tokens[m].Type == TParsedTemplate::Placeholder && known[tokens[m].Slot]) decider = tokens[m].Slot;
+            if (tokens[m].Type == TParsedTemplate::Placeholder && values[tokens[m].Slot].Known)
+                decider = tokens[m].Slot;
         if (decider < 0) {
             emit(k, close + 1); // braces and all, as written
-        } else if (!values[decider].empty()) {
+        } else if (!values[decider].Text.empty()) {
             emit(k + 1, close);
         }
         k = close + 1;
     }
-    FinishInPlace(out);
     return out;
 }
 
@@ -733,12 +757,12 @@ std::string TVELTemplateFiller::ExpandCode(std::string_view code, TContext& cont
     context.ExpandingCode = true;
     std::string out;
     out.reserve(parsed.Text.size() + 32);
-    std::vector<std::string> values(parsed.Ids.size());
-    std::vector<char> known(parsed.Ids.size(), 0);
-    for (size_t s = 0; s < parsed.Ids.size(); ++s) known[s] = Resolve(parsed.Ids[s], context, values[s]);
+    std::vector<TValue> values(parsed.Ids.size());
+    for (size_t s = 0; s < parsed.Ids.size(); ++s)
+        values[s].Known = Resolve(parsed.Ids[s], context, values[s].Text);
     for (const auto& t : parsed.Tokens) {
-        if (t.Type == TParsedTemplate::Placeholder && known[t.Slot])
-            out += values[t.Slot];
+        if (t.Type == TParsedTemplate::Placeholder && values[t.Slot].Known)
+            out += values[t.Slot].Text;
         else
             out.append(parsed.Text, t.Start, t.Length);
     }
@@ -1600,26 +1624,28 @@ std::string TVELTemplateFiller::EscapeValue(std::string_view value) {
 }
 
 std::string TVELTemplateFiller::FinishText(std::string_view text) {
-    std::string r(text);
-    FinishInPlace(r);
+    std::string r;
+    r.reserve(text.size());
+    AppendFinished(r, text);
     return r;
 }
 
 bool TVELTemplateFiller::IsFunctionCode(std::string_view code) {
     const std::string upper = UpperCase(code);
     if (upper.find("CREATE FUNCTION %") != std::string::npos) return true;
-    size_t pos = upper.find("REPLACE");
-    if (pos != std::string::npos) {
-        pos += 7;
-    } else {
-        pos = upper.find("CREATE");
-        if (pos == std::string::npos) return false;
-        pos += 6;
-    }
-    while (pos < upper.size() && static_cast<unsigned char>(upper[pos]) <= ' ') ++pos;
-    size_t end = pos;
-    while (end < upper.size() && IsWordChar(upper[end])) ++end;
-    return upper.compare(pos, end - pos, "FUNCTION") == 0 && end - pos == 8;
+    size_t pos = upper.find("CREATE");
+    if (pos == std::string::npos) return false;
+    pos += 6;
+    auto nextWord = [&]() {
+        while (pos < upper.size() && static_cast<unsigned char>(upper[pos]) <= ' ') ++pos;
+        const size_t start = pos;
+        while (pos < upper.size() && IsWordChar(upper[pos])) ++pos;
+        return std::string_view(upper).substr(start, pos - start);
+    };
+    std::string_view word = nextWord();
+    // CREATE OR REPLACE FUNCTION
+    if (word == "OR" && nextWord() == "REPLACE") word = nextWord();
+    return word == "FUNCTION";
 }
 
 bool TVELTemplateFiller::CodeParameters(std::string_view code, std::string& params) {

@@ -168,8 +168,8 @@ public:
     // "#13#10" -> CR LF, "<#" -> "{", "#>" -> "}".
     static std::string FinishText(std::string_view text);
     // Whether procedure code defines a function: the upper-cased code holds
-    // "CREATE FUNCTION %", or the word after "CREATE" (after "REPLACE" when that occurs) is
-    // "FUNCTION".
+    // "CREATE FUNCTION %", or the word after its first "CREATE" (after "CREATE OR REPLACE")
+    // is "FUNCTION".
     static bool IsFunctionCode(std::string_view code);
     // The text between the first "(" and the first ")" after it; false when there is none.
     static bool CodeParameters(std::string_view code, std::string& params);
@@ -181,6 +181,10 @@ private:
     struct TParsedTemplate;
     struct TContext;
     class TTemplateCache;
+    struct TValue {
+        std::string Text;
+        bool Known = false; // the object has the placeholder
+    };
 
     const TParsedTemplate& Parse(std::string_view tmpl);
     std::string Run(std::string_view tmpl, TContext& context);
@@ -203,6 +207,9 @@ private:
 
     const TVELDatabaseSettings& settings_;
     std::unique_ptr<TTemplateCache> cache_;
+    // The values of the fills in progress, one buffer per nesting depth.
+    std::vector<std::unique_ptr<std::vector<TValue>>> values_;
+    size_t depth_ = 0;
 };
 
 } // namespace ardvin

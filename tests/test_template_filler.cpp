@@ -523,6 +523,8 @@ TEST_F(FillerTest, CodeObjectsExpandTheirOwnPlaceholders) {
     EXPECT_FALSE(TVELTemplateFiller::IsFunctionCode("CREATE PROCEDURE f() -- no function"));
     EXPECT_FALSE(TVELTemplateFiller::IsFunctionCode("CREATE OR REPLACE FUNCTIONS f()"));
     EXPECT_FALSE(TVELTemplateFiller::IsFunctionCode("SELECT 1"));
+    EXPECT_TRUE(TVELTemplateFiller::IsFunctionCode("CREATE FUNCTION f() AS SELECT replace(a, b, c)"));
+    EXPECT_FALSE(TVELTemplateFiller::IsFunctionCode("CREATE PROCEDURE p() AS CREATE OR REPLACE FUNCTION"));
     std::string params;
     EXPECT_FALSE(TVELTemplateFiller::CodeParameters("x) y (", params));
     EXPECT_TRUE(TVELTemplateFiller::CodeParameters("f(a) (b)", params));
