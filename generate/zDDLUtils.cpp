@@ -1434,6 +1434,13 @@ std::string TVELTemplateFiller::FillDomain(const TVELDomain& domain, std::string
     return Run(tmpl, c);
 }
 
+std::string TVELTemplateFiller::FillDomainStatement(const TVELDomain& domain, bool drop) {
+    const TSLDatatypes* list = domain.GetDataTypes();
+    const bool asType = list && list->DomainAsType(domain.DataType->DataType);
+    const char* name = asType ? (drop ? "SQLDropType" : "SQLCreateType") : (drop ? "SQLDropDomain" : "SQLCreateDomain");
+    return FillDomain(domain, Template(name));
+}
+
 std::string TVELTemplateFiller::FillTrigger(const TVELTrigger& trigger, std::string_view tmpl,
                                             const TVELFillValues* extra) {
     TContext c;

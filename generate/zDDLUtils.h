@@ -127,6 +127,9 @@ public:
     std::string FillSequence(const TVELSequence& sequence, std::string_view tmpl,
                              const TVELFillValues* extra = nullptr);
     std::string FillDomain(const TVELDomain& domain, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    // The create (or drop) statement of a domain: SQLCreateType (SQLDropType) when the data type
+    // list writes domains of its type as types, else SQLCreateDomain (SQLDropDomain).
+    std::string FillDomainStatement(const TVELDomain& domain, bool drop);
     std::string FillTrigger(const TVELTrigger& trigger, std::string_view tmpl, const TVELFillValues* extra = nullptr);
     std::string FillView(const TVELView& view, std::string_view tmpl, const TVELFillValues* extra = nullptr);
     // A filled text that begins with "DROP PROCEDURE" has every "DROP PROCEDURE" turned into

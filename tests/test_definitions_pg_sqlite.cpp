@@ -19,6 +19,7 @@
 
 #include "TestServers.h"
 #include "TestSupport.h"
+#include "zDDLUtils.h"
 #include "zDatabaseSettings.h"
 #include "zDatatype.h"
 #include "zSLDatatypes.h"
@@ -621,46 +622,15 @@ TEST(PgSqliteDefinitions, DataTypesLoadRenderAndValidate) {
 
 using TValues = std::vector<std::pair<std::string, std::string>>;
 
-// Fills a statement template as script generation does: each placeholder, in the order given,
-// is replaced by its value with braces in the value escaped; the optional part around its first
-// occurrence disappears when the value is empty and loses its braces otherwise. Finally "#13#10"
-// becomes a line break and "<#", "#>" literal braces.
+// Fills a statement template with given values through the filler's replacement primitive:
+// each placeholder, in the order given, is replaced by its value with braces in the value
+// escaped; the optional part around its first occurrence disappears when the value is empty and
+// loses its braces otherwise. Finally "#13#10" becomes a line break and "<#", "#>" literal braces.
 std::string Fill(std::string_view tmpl, const TValues& values) {
     std::string text(tmpl);
-    const std::string marker = "&^";
-    for (const auto& [name, rawValue] : values) {
-        const std::string placeholder = "%" + name + "%";
-        if (text.find(placeholder) == std::string::npos) continue;
-        const std::string value = ReplaceAll(ReplaceAll(rawValue, "{", "<#"), "}", "#>");
-        text = ReplaceAll(text, placeholder, marker + value);
-        const size_t at = text.find(marker);
-        size_t open = std::string::npos;
-        for (size_t i = at; i-- > 0;) {
-            if (text[i] == '}') break;
-            if (text[i] == '{') {
-                open = i;
-                break;
-            }
-        }
-        size_t close = std::string::npos;
-        for (size_t i = at + marker.size(); i < text.size(); ++i) {
-            if (text[i] == '{') break;
-            if (text[i] == '}') {
-                close = i;
-                break;
-            }
-        }
-        if (open != std::string::npos && close != std::string::npos) {
-            if (value.empty()) {
-                text.erase(open, close - open + 1);
-            } else {
-                text.erase(close, 1);
-                text.erase(open, 1);
-            }
-        }
-        text = ReplaceAll(text, marker, "");
-    }
-    return ReplaceAll(ReplaceAll(ReplaceAll(text, "#13#10", CRLF), "<#", "{"), "#>", "}");
+    for (const auto& [name, value] : values)
+        text = TVELTemplateFiller::ReplacePlaceholder(text, "%" + name + "%", TVELTemplateFiller::EscapeValue(value));
+    return TVELTemplateFiller::FinishText(text);
 }
 
 TEST(PgSqliteDefinitions, FillKeepsOrDropsOptionalParts) {

@@ -922,7 +922,10 @@ TEST_F(FillerTest, ShippedDefinitionsGiveTheExpectedScripts) {
         TVELTemplateFiller f(*shop.dd.GetDatabaseSettings());
         shop.domain->DataType->DataType = "ENUM";
         shop.domain->DataType->Items = "'a','b'";
-        EXPECT_EQ(f.FillDomain(*shop.domain, f.Template("SQLCreateType")), "CREATE TYPE \"Code\" AS ENUM ('a','b');");
+        EXPECT_EQ(f.FillDomainStatement(*shop.domain, false), "CREATE TYPE \"Code\" AS ENUM ('a','b');");
+        EXPECT_EQ(f.FillDomainStatement(*shop.domain, true), "DROP TYPE \"Code\";");
+        shop.domain->DataType->DataType = "VARCHAR";
+        EXPECT_EQ(f.FillDomainStatement(*shop.domain, true), "DROP DOMAIN \"Code\";");
     }
     for (bool mariadb : {false, true}) {
         TShop shop(mariadb ? "mariadb10" : "mysql8", "INT", "DECIMAL");
