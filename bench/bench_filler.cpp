@@ -52,8 +52,8 @@ std::unique_ptr<TVELDataDictionary> BuildModel(const std::string& target) {
         int32_t Precision;
     };
     // Types both targets know.
-    static const Column Columns[] = {{"VARCHAR", "50", 0}, {"NUMERIC", "12", 2}, {"DATE", "0", 0},
-                                     {"TEXT", "0", 0},     {"BIGINT", "0", 0},   {"NUMERIC", "5", 0},
+    static const Column Columns[] = {{"VARCHAR", "50", 0},  {"NUMERIC", "12", 2}, {"DATE", "0", 0},
+                                     {"TEXT", "0", 0},      {"BIGINT", "0", 0},   {"NUMERIC", "5", 0},
                                      {"VARCHAR", "200", 0}, {"INTEGER", "0", 0}};
     TVELEntity* previous = nullptr;
     for (int t = 0; t < TableCount; ++t) {
@@ -117,8 +117,8 @@ size_t FillCreateScript(TVELDataDictionary& dd) {
             add(f.FillIndex(*static_cast<const TVELIndex*>(table->Indexes.Object(i)), createIndex));
         for (int i = 0; i < table->Attributes.Count(); ++i) {
             const TVELAttribute* column = table->AttributeAt(i);
-            if (const TVELConstraint* c = column->ExistingColumnConstraint(2); c && c->IsInUse() &&
-                                                                               c->GenerationMark != gmWrittenInline)
+            if (const TVELConstraint* c = column->ExistingColumnConstraint(2);
+                c && c->IsInUse() && c->GenerationMark != gmWrittenInline)
                 add(f.FillConstraint(*c, defaultConstraint));
             if (!column->Comment.empty() && column->GenerationMark != gmWrittenInline)
                 add(f.FillColumn(*column, columnComment));
@@ -142,7 +142,9 @@ void BM_CreateScript(benchmark::State& state, const char* target) {
     }
     state.counters["MiB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
-BENCHMARK_CAPTURE(BM_CreateScript, postgresql15, "postgresql15")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_CreateScript, postgresql15, "postgresql15")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK_CAPTURE(BM_CreateScript, sqlite3, "sqlite3")->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -144,7 +144,7 @@ enum TPlaceholder : int {
 struct TPlaceholderName {
     const char* Name;
     int Id;
-    bool OnDemand;  // recognised in lower case only
+    bool OnDemand; // recognised in lower case only
 };
 
 constexpr TPlaceholderName PlainPlaceholders[] = {
@@ -270,7 +270,15 @@ constexpr const char* RoleWords[RoleCount] = {"table", "parenttable", "childtabl
                                               "index", "constraint",  "domain",     "seq",
                                               "view",  "proc",        "rule",       "trigger"};
 
-enum TNameForm : int { fQuotedQualified, fNonQuotedQualified, fQuotedSimple, fNonQuotedSimple, fName, fNonFixed, FormCount };
+enum TNameForm : int {
+    fQuotedQualified,
+    fNonQuotedQualified,
+    fQuotedSimple,
+    fNonQuotedSimple,
+    fName,
+    fNonFixed,
+    FormCount
+};
 
 constexpr int NameId(bool old, int role, int form) {
     return pNameBase + ((old ? RoleCount : 0) + role) * FormCount + form;
@@ -290,11 +298,12 @@ TNameInfo DecodeName(int id) {
 }
 
 struct TPlaceholderTable {
-    std::unordered_map<std::string, TPlaceholderName> ByName;  // lower-case name -> entry
-    std::array<std::string, PlaceholderCount> Names;           // id -> lower-case name
+    std::unordered_map<std::string, TPlaceholderName> ByName; // lower-case name -> entry
+    std::array<std::string, PlaceholderCount> Names;          // id -> lower-case name
 
     TPlaceholderTable() {
-        for (const TPlaceholderName& p : PlainPlaceholders) Add(p.Name, p.Id, p.OnDemand);
+        for (const TPlaceholderName& p : PlainPlaceholders)
+            Add(p.Name, p.Id, p.OnDemand);
         // [old][parent|child]{quotedqualified|nonquotedqualified|quotedsimple|nonquotedsimple|}
         // <kind>name, and <kind>name_nonfixed for tables, columns and domains.
         constexpr const char* Prefixes[] = {"quotedqualified", "nonquotedqualified", "quotedsimple",
@@ -486,7 +495,8 @@ struct TVELTemplateFiller::TParsedTemplate {
             const char c = Text[i];
             if (c == '%') {
                 size_t j = i + 1;
-                while (j < n && IsWordChar(Text[j])) ++j;
+                while (j < n && IsWordChar(Text[j]))
+                    ++j;
                 if (j < n && Text[j] == '%' && j > i + 1) {
                     const std::string_view word(Text.data() + i + 1, j - i - 1);
                     lower = LowerCase(word);
@@ -494,7 +504,8 @@ struct TVELTemplateFiller::TParsedTemplate {
                     if (p && (!p->OnDemand || lower == word)) {
                         flushLiteral(i);
                         int slot = 0;
-                        while (slot < int(Ids.size()) && Ids[slot] != p->Id) ++slot;
+                        while (slot < int(Ids.size()) && Ids[slot] != p->Id)
+                            ++slot;
                         if (slot == int(Ids.size())) Ids.push_back(p->Id);
                         Tokens.push_back({Placeholder, slot, uint32_t(i), uint32_t(j + 1 - i), 0});
                         i = j + 1;
@@ -555,7 +566,8 @@ public:
 
     // The definition's templates that list builders fill over and over.
     std::string CreateColumn, CreateTempTableColumn, CreatePKConstraint, CreateCheckConstraint,
-        CreateUniqueConstraint, CreateFKConstraint, CreateDefaultConstraint, CreateNotNullConstraint, IndexColumn;
+        CreateUniqueConstraint, CreateFKConstraint, CreateDefaultConstraint, CreateNotNullConstraint,
+        IndexColumn;
 };
 
 // What one fill works on: the object and the objects around it whose placeholders apply.
@@ -591,9 +603,23 @@ struct TVELTemplateFiller::TContext {
     int ColumnPosition = -1; // known when the column list fills the column
     bool ExpandingCode = false;
 
+    // A fill of the object with the given families whose own names are those of the role (none
+    // when negative).
+    TContext(const TVELDatabaseObject& self, const TVELFillValues* extra, uint32_t families, int role)
+        : Families(families), Self(&self), Extra(extra) {
+        if (role >= 0) SetRole(role, &self);
+    }
     void SetRole(int role, const TVELDatabaseObject* object) {
         Roles |= 1u << role;
         RoleObjects[role] = object;
+    }
+    // The placeholders of a column: its own, its data type's and its domain's names.
+    void SetColumn(const TVELAttribute& column) {
+        Families |= famColumn | famDataType;
+        Column = &column;
+        DataType = column.DataType.get();
+        SetRole(rColumn, &column);
+        SetRole(rDomain, column.GetDomain());
     }
 };
 
@@ -617,12 +643,14 @@ void ClearGenerationMarks(const TVELDataDictionary& dictionary) {
                 const TVELAttribute* attribute = entity->AttributeAt(a);
                 attribute->GenerationMark = gmNone;
                 for (int32_t id = 1; id <= 3; ++id)
-                    if (const TVELConstraint* c = attribute->ExistingColumnConstraint(id)) c->GenerationMark = gmNone;
+                    if (const TVELConstraint* c = attribute->ExistingColumnConstraint(id))
+                        c->GenerationMark = gmNone;
             }
             for (const TVELEntityMemberList* list :
                  {static_cast<const TVELEntityMemberList*>(&entity->Indexes), &entity->Triggers,
                   static_cast<const TVELEntityMemberList*>(&entity->Constraints)})
-                for (int m = 0; m < list->Count(); ++m) list->Object(m)->GenerationMark = gmNone;
+                for (int m = 0; m < list->Count(); ++m)
+                    list->Object(m)->GenerationMark = gmNone;
         } else if (const auto* relationship = dynamic_cast<const TVELRelationship*>(object)) {
             relationship->FKConstraint->GenerationMark = gmNone;
         } else if (const auto* domain = dynamic_cast<const TVELDomain*>(object)) {
@@ -799,6 +827,7 @@ bool TVELTemplateFiller::Resolve(int id, TContext& context, std::string& value) 
     default:
         break;
     }
+    if (ResolveField(id, context, value)) return true;
     const uint32_t f = context.Families;
     return ((f & TContext::famTable) && ResolveTable(id, context, value)) ||
            ((f & TContext::famColumn) && ResolveColumn(id, context, value)) ||
@@ -844,6 +873,106 @@ bool TVELTemplateFiller::ResolveName(int id, TContext& context, std::string& val
     return true;
 }
 
+bool TVELTemplateFiller::ResolveField(int id, const TContext& context, std::string& value) const {
+    using C = TContext;
+    // Text fields inserted as they stand.
+    struct TField {
+        int Id;
+        uint32_t Family; // the fill family whose object has the field
+        const std::string& (*Text)(const C&);
+    };
+    static constexpr TField Fields[] = {
+        {pTableAbbreviation, C::famTable,
+         [](const C& c) -> const std::string& { return c.Table->Abbreviation; }},
+        {pAttributeOptions, C::famColumn,
+         [](const C& c) -> const std::string& { return c.Column->AttributeOptions; }},
+        {pCollate, C::famColumn, [](const C& c) -> const std::string& { return c.Column->Collate; }},
+        {pCollate, C::famDomain, [](const C& c) -> const std::string& { return c.Domain->Collate; }},
+        {pLength, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->Length; }},
+        {pItems, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->Items; }},
+        {pExpression, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->Expression; }},
+        {pCharacterSet, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->CharacterSet; }},
+        {pCollation, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->Collation; }},
+        {pSubType, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->SubType; }},
+        {pSegmentSize, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->SegmentSize; }},
+        {pArrayOptions, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->ArrayOptions; }},
+        {pConstraintOptions, C::famConstraint,
+         [](const C& c) -> const std::string& { return c.Constraint->ConstraintOptions; }},
+        {pPKClustering, C::famConstraint,
+         [](const C& c) -> const std::string& { return c.Constraint->PKClustering; }},
+        {pIndexSortOption, C::famIndex,
+         [](const C& c) -> const std::string& { return c.Index->IndexSortOption; }},
+        {pIndexType, C::famIndex, [](const C& c) -> const std::string& { return c.Index->IndexType; }},
+        {pIndexCompression, C::famIndex,
+         [](const C& c) -> const std::string& { return c.Index->Compression; }},
+        {pIndexClustering, C::famIndex, [](const C& c) -> const std::string& { return c.Index->Clustering; }},
+        {pIndexCase, C::famIndex, [](const C& c) -> const std::string& { return c.Index->CaseProp; }},
+        {pIndexOptions, C::famIndex, [](const C& c) -> const std::string& { return c.Index->IndexOptions; }},
+        {pIndexColumnSortOption, C::famIndexColumn,
+         [](const C& c) -> const std::string& { return c.IndexColumn->SortOption; }},
+        {pSeqMin, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Min; }},
+        {pSeqMax, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Max; }},
+        {pSeqIntegerType, C::famSequence,
+         [](const C& c) -> const std::string& { return c.Sequence->IntegerType; }},
+        {pSeqCycle, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Cycle; }},
+        {pSeqCache, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Cache; }},
+        {pSeqCacheCode, C::famSequence,
+         [](const C& c) -> const std::string& { return c.Sequence->CacheCode; }},
+        {pSeqOrder, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Order; }},
+        {pRuleType, C::famRule,
+         [](const C& c) -> const std::string& { return static_cast<const TVELRule*>(c.Code)->RuleType; }},
+    };
+    // Comments, written as string literals; each marks its object.
+    struct TComment {
+        int Id;
+        uint32_t Family;
+        const TVELDatabaseObject* (*Object)(const C&);
+    };
+    static constexpr TComment Comments[] = {
+        {pTableComment, C::famTable, [](const C& c) -> const TVELDatabaseObject* { return c.Table; }},
+        {pColumnComment, C::famColumn, [](const C& c) -> const TVELDatabaseObject* { return c.Column; }},
+        {pIndexComment, C::famIndex, [](const C& c) -> const TVELDatabaseObject* { return c.Index; }},
+        {pSeqComment, C::famSequence, [](const C& c) -> const TVELDatabaseObject* { return c.Sequence; }},
+        {pDomainComment, C::famDomain, [](const C& c) -> const TVELDatabaseObject* { return c.Domain; }},
+        {pViewComment, C::famView, [](const C& c) -> const TVELDatabaseObject* { return c.Code; }},
+        {pProcComment, C::famProcedure, [](const C& c) -> const TVELDatabaseObject* { return c.Code; }},
+        {pRuleComment, C::famRule, [](const C& c) -> const TVELDatabaseObject* { return c.Code; }},
+    };
+    // Placeholder -> position of its first entry in each table (the entries of one placeholder
+    // stand together); -1 when it has none.
+    using TFirst = std::array<int8_t, pNameBase>;
+    static const std::pair<TFirst, TFirst> First = [] {
+        std::pair<TFirst, TFirst> first;
+        first.first.fill(-1);
+        first.second.fill(-1);
+        for (int i = int(std::size(Fields)); i-- > 0;)
+            first.first[Fields[i].Id] = int8_t(i);
+        for (int i = int(std::size(Comments)); i-- > 0;)
+            first.second[Comments[i].Id] = int8_t(i);
+        return first;
+    }();
+    if (id >= pNameBase) return false;
+    if (First.first[id] >= 0)
+        for (size_t i = size_t(First.first[id]); i < std::size(Fields) && Fields[i].Id == id; ++i)
+            if (context.Families & Fields[i].Family) {
+                value = Fields[i].Text(context);
+                return true;
+            }
+    if (First.second[id] >= 0)
+        for (size_t i = size_t(First.second[id]); i < std::size(Comments) && Comments[i].Id == id; ++i)
+            if (context.Families & Comments[i].Family) {
+                const TVELDatabaseObject* object = Comments[i].Object(context);
+                Mark(object);
+                value = CommentLiteral(object->Comment);
+                return true;
+            }
+    return false;
+}
+
 std::string TVELTemplateFiller::CommentLiteral(std::string_view comment) const {
     return LineBreaksToBlanks(settings_.StringLiteral(Trim(comment)));
 }
@@ -851,10 +980,6 @@ std::string TVELTemplateFiller::CommentLiteral(std::string_view comment) const {
 bool TVELTemplateFiller::ResolveTable(int id, TContext& context, std::string& value) {
     const TVELEntity& table = *context.Table;
     switch (id) {
-    case pTableComment:
-        Mark(&table);
-        value = CommentLiteral(table.Comment);
-        return true;
     case pTableColumns:
         value = TableColumns(table);
         return true;
@@ -866,9 +991,6 @@ bool TVELTemplateFiller::ResolveTable(int id, TContext& context, std::string& va
         return true;
     case pTableConstraints:
         value = TableConstraints(table);
-        return true;
-    case pTableAbbreviation:
-        value = table.Abbreviation;
         return true;
     case pTableOptions:
         value = context.ExpandingCode ? table.TableOptions : ExpandCode(table.TableOptions, context);
@@ -891,7 +1013,8 @@ static std::string ColumnTypeText(const TVELAttribute& column, const TVELDatabas
     if (const TVELDomain* domain = column.GetDomain()) {
         std::string r = settings.QuoteDDL(domain->GetNonQuotedQualifiedName());
         if (column.IsIdentity())
-            if (const std::string identity = column.DataType->AutoNumberText(); !identity.empty()) r += " " + identity;
+            if (const std::string identity = column.DataType->AutoNumberText(); !identity.empty())
+                r += " " + identity;
         return r;
     }
     return column.DataType->TypeText();
@@ -914,18 +1037,8 @@ bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& v
         return true;
     };
     switch (id) {
-    case pColumnComment:
-        Mark(&column);
-        value = CommentLiteral(column.Comment);
-        return true;
     case pPosition:
         value = IntToStr(position());
-        return true;
-    case pAttributeOptions:
-        value = column.AttributeOptions;
-        return true;
-    case pCollate:
-        value = column.Collate;
         return true;
     case pPrevColumnName: {
         const int p = position();
@@ -967,8 +1080,9 @@ bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& v
         }
         return true;
     case pDB2AutoInc:
-        value = IsAutonumberColumn(column) ? "generated always as identity (start with 0, increment by 1, no cache)"
-                                           : "";
+        value = IsAutonumberColumn(column)
+                    ? "generated always as identity (start with 0, increment by 1, no cache)"
+                    : "";
         return true;
     case pDefaultConstraint:
         return inlineConstraint(column.DefaultValue().empty() ? nullptr : column.DefaultConstraint(),
@@ -993,32 +1107,8 @@ bool TVELTemplateFiller::ResolveDataType(int id, TContext& context, std::string&
     case pPhysicalDataType:
         value = type.BaseText();
         return true;
-    case pLength:
-        value = type.Length;
-        return true;
     case pPrecision:
         value = IntToStr(type.Precision);
-        return true;
-    case pItems:
-        value = type.Items;
-        return true;
-    case pExpression:
-        value = type.Expression;
-        return true;
-    case pCharacterSet:
-        value = type.CharacterSet;
-        return true;
-    case pCollation:
-        value = type.Collation;
-        return true;
-    case pSubType:
-        value = type.SubType;
-        return true;
-    case pSegmentSize:
-        value = type.SegmentSize;
-        return true;
-    case pArrayOptions:
-        value = type.ArrayOptions;
         return true;
     case pUnsigned:
         value = type.Unsigned ? "UNSIGNED" : "";
@@ -1038,7 +1128,8 @@ bool TVELTemplateFiller::ResolveDataType(int id, TContext& context, std::string&
 }
 
 // Quoted attribute names joined by ",".
-static std::string QuotedNames(const std::vector<TVELAttribute*>& attributes, const TVELDatabaseSettings& settings) {
+static std::string QuotedNames(const std::vector<TVELAttribute*>& attributes,
+                               const TVELDatabaseSettings& settings) {
     std::string r;
     for (const TVELAttribute* a : attributes) {
         if (!a) continue;
@@ -1080,14 +1171,8 @@ bool TVELTemplateFiller::ResolveConstraint(int id, TContext& context, std::strin
     case pChildColumns:
         value = id == pChildColumns && !relationship ? std::string() : columns();
         return true;
-    case pConstraintOptions:
-        value = c.ConstraintOptions;
-        return true;
     case pDefaultValue:
         value = c.ConstraintType == ctDefault ? c.Value : column ? column->DefaultValue() : std::string();
-        return true;
-    case pPKClustering:
-        value = c.PKClustering;
         return true;
     case pNotNull:
         value = "NOT NULL";
@@ -1115,25 +1200,6 @@ bool TVELTemplateFiller::ResolveConstraint(int id, TContext& context, std::strin
 bool TVELTemplateFiller::ResolveIndex(int id, TContext& context, std::string& value) {
     const TVELIndex& index = *context.Index;
     switch (id) {
-    case pIndexComment:
-        Mark(&index);
-        value = CommentLiteral(index.Comment);
-        return true;
-    case pIndexSortOption:
-        value = index.IndexSortOption;
-        return true;
-    case pIndexType:
-        value = index.IndexType;
-        return true;
-    case pIndexCompression:
-        value = index.Compression;
-        return true;
-    case pIndexClustering:
-        value = index.Clustering;
-        return true;
-    case pIndexCase:
-        value = index.CaseProp;
-        return true;
     case pIBFBIdxPrefix:
         value.clear();
         for (int i = 0; i < index.Columns.Count(); ++i)
@@ -1141,9 +1207,6 @@ bool TVELTemplateFiller::ResolveIndex(int id, TContext& context, std::string& va
         return true;
     case pIndexColumns:
         value = IndexColumns(index);
-        return true;
-    case pIndexOptions:
-        value = index.IndexOptions;
         return true;
     default:
         return false;
@@ -1163,9 +1226,6 @@ bool TVELTemplateFiller::ResolveIndexColumn(int id, TContext& context, std::stri
     case pIndexColumnNonFixed:
         value = column.ColumnText();
         return true;
-    case pIndexColumnSortOption:
-        value = column.SortOption;
-        return true;
     case pIndexSortOption: {
         const TVELIndex* index = column.GetIndex();
         value = index ? index->IndexSortOption : std::string();
@@ -1179,24 +1239,11 @@ bool TVELTemplateFiller::ResolveIndexColumn(int id, TContext& context, std::stri
 bool TVELTemplateFiller::ResolveSequence(int id, TContext& context, std::string& value) {
     const TVELSequence& s = *context.Sequence;
     switch (id) {
-    case pSeqComment:
-        Mark(&s);
-        value = CommentLiteral(s.Comment);
-        return true;
     case pSeqSeed:
         value = IntToStr(s.Seed);
         return true;
     case pSeqIncrement:
         value = IntToStr(s.Increment);
-        return true;
-    case pSeqMin:
-        value = s.Min;
-        return true;
-    case pSeqMax:
-        value = s.Max;
-        return true;
-    case pSeqIntegerType:
-        value = s.IntegerType;
         return true;
     case pOraSeqMax:
         value = SequenceLimit(s.Max, "MAX");
@@ -1207,18 +1254,6 @@ bool TVELTemplateFiller::ResolveSequence(int id, TContext& context, std::string&
     case pOraSeqCache:
     case pMSSQLServerSeqCache:
         value = SequenceCache(s);
-        return true;
-    case pSeqCycle:
-        value = s.Cycle;
-        return true;
-    case pSeqCache:
-        value = s.Cache;
-        return true;
-    case pSeqCacheCode:
-        value = s.CacheCode;
-        return true;
-    case pSeqOrder:
-        value = s.Order;
         return true;
     default:
         return false;
@@ -1232,10 +1267,6 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
     auto name = [&]() { return d.GetName(); };
     auto qualified = [&]() { return settings_.StripQuotes(d.GetNonQuotedQualifiedName()); };
     switch (id) {
-    case pDomainComment:
-        Mark(&d);
-        value = CommentLiteral(d.Comment);
-        return true;
     case pDataType:
         value = d.DataType->TypeText();
         return true;
@@ -1245,12 +1276,10 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
     case pCheckConstraint:
         value = check;
         return true;
-    case pCollate:
-        value = d.Collate;
-        return true;
     case pMSSQLRule:
-        value = check.empty() ? std::string()
-                              : "CREATE RULE " + name() + "_RULE AS " + ReplaceAllText(check, "value", "@value");
+        value = check.empty()
+                    ? std::string()
+                    : "CREATE RULE " + name() + "_RULE AS " + ReplaceAllText(check, "value", "@value");
         return true;
     case pMSSQLDropRule:
         value = check.empty() ? std::string() : "DROP RULE " + name() + "_RULE";
@@ -1271,13 +1300,15 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
         value = "EXEC sp_droptype " + name();
         return true;
     case pMSSQLBindRule:
-        value = check.empty() ? std::string() : "EXEC sp_bindrule '" + name() + "_RULE', '" + qualified() + "'";
+        value =
+            check.empty() ? std::string() : "EXEC sp_bindrule '" + name() + "_RULE', '" + qualified() + "'";
         return true;
     case pMSSQLUnbindRule:
         value = check.empty() ? std::string() : "EXEC sp_unbindrule " + qualified();
         return true;
     case pMSSQLBinDefault:
-        value = def.empty() ? std::string() : "EXEC sp_bindefault '" + name() + "_DFT', '" + qualified() + "'";
+        value =
+            def.empty() ? std::string() : "EXEC sp_bindefault '" + name() + "_DFT', '" + qualified() + "'";
         return true;
     case pMSSQLUnbinDefault:
         value = def.empty() ? std::string() : "EXEC sp_unbindefault " + qualified();
@@ -1290,93 +1321,50 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
 bool TVELTemplateFiller::ResolveCode(int id, TContext& context, std::string& value) {
     const TVELCodeObject& o = *context.Code;
     const uint32_t f = context.Families;
-    auto code = [&]() { return context.ExpandingCode ? o.GetCode() : ExpandCode(o.GetCode(), context); };
-    auto comment = [&]() {
-        Mark(&o);
-        value = CommentLiteral(o.Comment);
-        return true;
-    };
-    if (f & TContext::famTrigger) {
-        if (id != pTriggerCode) return false;
-        value = code();
+    const int codeId = f & TContext::famTrigger     ? pTriggerCode
+                       : f & TContext::famView      ? pViewCode
+                       : f & TContext::famProcedure ? pProcCode
+                                                    : pRuleCode;
+    if (id == codeId) {
+        value = context.ExpandingCode ? o.GetCode() : ExpandCode(o.GetCode(), context);
         return true;
     }
-    if (f & TContext::famView) {
-        if (id == pViewComment) return comment();
-        if (id != pViewCode) return false;
-        value = code();
-        return true;
-    }
-    if (f & TContext::famProcedure) {
-        if (id == pProcComment) return comment();
-        if (id == pProcCode) {
-            value = code();
-            return true;
-        }
-        return id == pProcParams && CodeParameters(o.GetCode(), value);
-    }
-    // rule
-    switch (id) {
-    case pRuleComment:
-        return comment();
-    case pRuleCode:
-        value = code();
-        return true;
-    case pRuleType:
-        value = static_cast<const TVELRule&>(o).RuleType;
-        return true;
-    case pRuleParams:
+    // The parameters of procedures and rules, only when the code has them.
+    if ((id == pProcParams && (f & TContext::famProcedure)) || (id == pRuleParams && (f & TContext::famRule)))
         return CodeParameters(o.GetCode(), value);
-    default:
-        return false;
-    }
+    return false;
 }
 
 // ---- fill operations --------------------------------------------------------------------------------
 
-std::string TVELTemplateFiller::FillTable(const TVELEntity& table, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Families = TContext::famTable;
-    c.Self = c.Table = &table;
-    c.SetRole(rTable, &table);
-    c.Extra = extra;
+std::string TVELTemplateFiller::FillTable(const TVELEntity& table, std::string_view tmpl,
+                                          const TVELFillValues* extra) {
+    TContext c(table, extra, TContext::famTable, rTable);
+    c.Table = &table;
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillColumn(const TVELAttribute& column, std::string_view tmpl,
                                            const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &column;
-    c.Extra = extra;
-    c.Families = TContext::famColumn | TContext::famDataType;
-    c.Column = &column;
-    c.DataType = column.DataType.get();
+    TContext c(column, extra, 0, -1);
+    c.SetColumn(column);
     c.Table = column.GetEntity();
-    c.SetRole(rColumn, &column);
     c.SetRole(rTable, c.Table);
-    c.SetRole(rDomain, column.GetDomain());
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillDataType(const TVELDataType& dataType, std::string_view tmpl,
                                              const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &dataType;
-    c.Extra = extra;
-    c.Families = TContext::famDataType;
+    TContext c(dataType, extra, TContext::famDataType, -1);
     c.DataType = &dataType;
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillConstraint(const TVELConstraint& constraint, std::string_view tmpl,
                                                const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &constraint;
-    c.Extra = extra;
-    c.Families = TContext::famConstraint;
+    TContext c(constraint, extra, TContext::famConstraint, rConstraint);
     c.Constraint = &constraint;
     c.Table = constraint.GetEntity();
-    c.SetRole(rConstraint, &constraint);
     c.SetRole(rTable, c.Table);
     const TVELRelationship* relationship = RelationshipOf(constraint);
     c.SetRole(rParentTable, relationship ? relationship->GetParentEntity() : nullptr);
@@ -1385,24 +1373,18 @@ std::string TVELTemplateFiller::FillConstraint(const TVELConstraint& constraint,
     return Run(tmpl, c);
 }
 
-std::string TVELTemplateFiller::FillIndex(const TVELIndex& index, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &index;
-    c.Extra = extra;
-    c.Families = TContext::famIndex;
+std::string TVELTemplateFiller::FillIndex(const TVELIndex& index, std::string_view tmpl,
+                                          const TVELFillValues* extra) {
+    TContext c(index, extra, TContext::famIndex, rIndex);
     c.Index = &index;
     c.Table = index.GetEntity();
-    c.SetRole(rIndex, &index);
     c.SetRole(rTable, c.Table);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillIndexColumn(const TVELIndexColumn& column, std::string_view tmpl,
                                                 const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &column;
-    c.Extra = extra;
-    c.Families = TContext::famIndexColumn;
+    TContext c(column, extra, TContext::famIndexColumn, -1);
     c.IndexColumn = &column;
     const TVELIndex* index = column.GetIndex();
     c.Table = index ? index->GetEntity() : nullptr;
@@ -1413,51 +1395,36 @@ std::string TVELTemplateFiller::FillIndexColumn(const TVELIndexColumn& column, s
 
 std::string TVELTemplateFiller::FillSequence(const TVELSequence& sequence, std::string_view tmpl,
                                              const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &sequence;
-    c.Extra = extra;
-    c.Families = TContext::famSequence;
+    TContext c(sequence, extra, TContext::famSequence, rSeq);
     c.Sequence = &sequence;
-    c.SetRole(rSeq, &sequence);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillDomain(const TVELDomain& domain, std::string_view tmpl,
                                            const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &domain;
-    c.Extra = extra;
-    c.Families = TContext::famDomain | TContext::famDataType;
+    TContext c(domain, extra, TContext::famDomain | TContext::famDataType, rDomain);
     c.Domain = &domain;
     c.DataType = domain.DataType.get();
-    c.SetRole(rDomain, &domain);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillDomainStatement(const TVELDomain& domain, bool drop) {
     const TSLDatatypes* list = domain.GetDataTypes();
     const bool asType = list && list->DomainAsType(domain.DataType->DataType);
-    const char* name = asType ? (drop ? "SQLDropType" : "SQLCreateType") : (drop ? "SQLDropDomain" : "SQLCreateDomain");
+    const char* name =
+        asType ? (drop ? "SQLDropType" : "SQLCreateType") : (drop ? "SQLDropDomain" : "SQLCreateDomain");
     return FillDomain(domain, Template(name));
 }
 
 std::string TVELTemplateFiller::FillTrigger(const TVELTrigger& trigger, std::string_view tmpl,
                                             const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &trigger;
-    c.Extra = extra;
-    c.Families = TContext::famTrigger;
+    TContext c(trigger, extra, TContext::famTrigger, rTrigger);
     c.Code = &trigger;
     c.Table = trigger.GetEntity();
-    c.SetRole(rTrigger, &trigger);
     c.SetRole(rTable, c.Table);
     // The trigger of an autonumber column knows the column and its sequence.
     if (const TVELAttribute* column = AutonumberColumnOf(trigger)) {
-        c.Families |= TContext::famColumn | TContext::famDataType;
-        c.Column = column;
-        c.DataType = column->DataType.get();
-        c.SetRole(rColumn, column);
-        c.SetRole(rDomain, column->GetDomain());
+        c.SetColumn(*column);
         if (const TVELSequence* sequence = column->GetSequence()) {
             c.Families |= TContext::famSequence;
             c.Sequence = sequence;
@@ -1467,37 +1434,27 @@ std::string TVELTemplateFiller::FillTrigger(const TVELTrigger& trigger, std::str
     return Run(tmpl, c);
 }
 
-std::string TVELTemplateFiller::FillView(const TVELView& view, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &view;
-    c.Extra = extra;
-    c.Families = TContext::famView;
+std::string TVELTemplateFiller::FillView(const TVELView& view, std::string_view tmpl,
+                                         const TVELFillValues* extra) {
+    TContext c(view, extra, TContext::famView, rView);
     c.Code = &view;
-    c.SetRole(rView, &view);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillProcedure(const TVELProcedure& procedure, std::string_view tmpl,
                                               const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &procedure;
-    c.Extra = extra;
-    c.Families = TContext::famProcedure;
+    TContext c(procedure, extra, TContext::famProcedure, rProc);
     c.Code = &procedure;
-    c.SetRole(rProc, &procedure);
     std::string text = Run(tmpl, c);
     if (StartsText("DROP PROCEDURE", text) && IsFunctionCode(procedure.GetCode()))
         text = ReplaceAllText(text, "DROP PROCEDURE", "DROP FUNCTION");
     return text;
 }
 
-std::string TVELTemplateFiller::FillRule(const TVELRule& rule, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &rule;
-    c.Extra = extra;
-    c.Families = TContext::famRule;
+std::string TVELTemplateFiller::FillRule(const TVELRule& rule, std::string_view tmpl,
+                                         const TVELFillValues* extra) {
+    TContext c(rule, extra, TContext::famRule, rRule);
     c.Code = &rule;
-    c.SetRole(rRule, &rule);
     return Run(tmpl, c);
 }
 
@@ -1507,22 +1464,18 @@ std::string TVELTemplateFiller::ColumnList(const TVELEntity& table, const std::s
     std::string r;
     bool first = true;
     if (tmpl.empty() || (SkipStarredTemplates && tmpl.front() == '*')) {
-        for (int i = 0; i < table.Attributes.Count(); ++i) r += "\r\n";
+        for (int i = 0; i < table.Attributes.Count(); ++i)
+            r += "\r\n";
         return r;
     }
     const TParsedTemplate& parsed = Parse(tmpl);
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         const TVELAttribute& column = *table.AttributeAt(i);
-        TContext c;
-        c.Self = &column;
-        c.Families = TContext::famColumn | TContext::famDataType;
-        c.Column = &column;
-        c.DataType = column.DataType.get();
+        TContext c(column, nullptr, 0, -1);
+        c.SetColumn(column);
         c.Table = &table;
-        c.ColumnPosition = i;
-        c.SetRole(rColumn, &column);
         c.SetRole(rTable, &table);
-        c.SetRole(rDomain, column.GetDomain());
+        c.ColumnPosition = i;
         const std::string text = Expand(parsed, c);
         if (text.empty()) {
             r += "\r\n";
@@ -1568,7 +1521,8 @@ std::string TVELTemplateFiller::TableConstraints(const TVELEntity& table) {
         else if (c->ConstraintType == ctUnique)
             add(c, cache_->CreateUniqueConstraint);
     }
-    for (const TVELConstraint* c : table.ForeignKeyConstraints()) add(c, cache_->CreateFKConstraint);
+    for (const TVELConstraint* c : table.ForeignKeyConstraints())
+        add(c, cache_->CreateFKConstraint);
     return r;
 }
 
@@ -1644,9 +1598,11 @@ bool TVELTemplateFiller::IsFunctionCode(std::string_view code) {
     if (pos == std::string::npos) return false;
     pos += 6;
     auto nextWord = [&]() {
-        while (pos < upper.size() && static_cast<unsigned char>(upper[pos]) <= ' ') ++pos;
+        while (pos < upper.size() && static_cast<unsigned char>(upper[pos]) <= ' ')
+            ++pos;
         const size_t start = pos;
-        while (pos < upper.size() && IsWordChar(upper[pos])) ++pos;
+        while (pos < upper.size() && IsWordChar(upper[pos]))
+            ++pos;
         return std::string_view(upper).substr(start, pos - start);
     };
     std::string_view word = nextWord();

@@ -112,8 +112,10 @@ public:
     std::string Template(std::string_view name) const;
 
     // ---- fill operations: template + object -> statement text -------------------------------
-    std::string FillTable(const TVELEntity& table, std::string_view tmpl, const TVELFillValues* extra = nullptr);
-    std::string FillColumn(const TVELAttribute& column, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillTable(const TVELEntity& table, std::string_view tmpl,
+                          const TVELFillValues* extra = nullptr);
+    std::string FillColumn(const TVELAttribute& column, std::string_view tmpl,
+                           const TVELFillValues* extra = nullptr);
     // The data type placeholders of a column's or domain's data type value, and %datatype%.
     std::string FillDataType(const TVELDataType& dataType, std::string_view tmpl,
                              const TVELFillValues* extra = nullptr);
@@ -121,16 +123,19 @@ public:
     // or the foreign key of a relationship.
     std::string FillConstraint(const TVELConstraint& constraint, std::string_view tmpl,
                                const TVELFillValues* extra = nullptr);
-    std::string FillIndex(const TVELIndex& index, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillIndex(const TVELIndex& index, std::string_view tmpl,
+                          const TVELFillValues* extra = nullptr);
     std::string FillIndexColumn(const TVELIndexColumn& column, std::string_view tmpl,
                                 const TVELFillValues* extra = nullptr);
     std::string FillSequence(const TVELSequence& sequence, std::string_view tmpl,
                              const TVELFillValues* extra = nullptr);
-    std::string FillDomain(const TVELDomain& domain, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillDomain(const TVELDomain& domain, std::string_view tmpl,
+                           const TVELFillValues* extra = nullptr);
     // The create (or drop) statement of a domain: SQLCreateType (SQLDropType) when the data type
     // list writes domains of its type as types, else SQLCreateDomain (SQLDropDomain).
     std::string FillDomainStatement(const TVELDomain& domain, bool drop);
-    std::string FillTrigger(const TVELTrigger& trigger, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillTrigger(const TVELTrigger& trigger, std::string_view tmpl,
+                            const TVELFillValues* extra = nullptr);
     std::string FillView(const TVELView& view, std::string_view tmpl, const TVELFillValues* extra = nullptr);
     // A filled text that begins with "DROP PROCEDURE" has every "DROP PROCEDURE" turned into
     // "DROP FUNCTION" when the procedure is a function (IsFunctionCode).
@@ -196,6 +201,8 @@ private:
     std::string ExpandCode(std::string_view code, TContext& context);
     bool Resolve(int id, TContext& context, std::string& value);
     bool ResolveName(int id, TContext& context, std::string& value);
+    // Text fields of the objects and comments, the placeholders that need nothing else.
+    bool ResolveField(int id, const TContext& context, std::string& value) const;
     bool ResolveTable(int id, TContext& context, std::string& value);
     bool ResolveColumn(int id, TContext& context, std::string& value);
     bool ResolveDataType(int id, TContext& context, std::string& value);

@@ -56,13 +56,12 @@ const char* const LangDef =
     "SQLCreateDefaultConstraint=DEFAULT %constraint%\r\n"
     "SQLCreateNotNullConstraint=NOT NULL\r\n"
     "SQLIndexColumn=%indexcolumn%{ %indexcolumnsortoption%}\r\n";
-const char* const LangTyp =
-    "LISTNAME;BASE;ADDITIONAL;AUTONUMBER;GROUP\r\n"
-    "INTEGER;INTEGER;[ %UNSIGNED];;Exact Numeric;0;0;1;1;0\r\n"
-    "VARCHAR;VARCHAR[(%L)];[ %COLLATION];;String;50;0;0;0\r\n"
-    "NUMERIC;NUMERIC[(%L[,%P])];;;Exact Numeric;10;2;0;0\r\n"
-    "ENUM;ENUM(%ITEMS);;;Set;0;0;0;0;0;;0;;0;0;1\r\n"
-    "COUNTER;INTEGER;; IDENTITY[(%S,%I)];Autonumber;0;0;0;1;1\r\n";
+const char* const LangTyp = "LISTNAME;BASE;ADDITIONAL;AUTONUMBER;GROUP\r\n"
+                            "INTEGER;INTEGER;[ %UNSIGNED];;Exact Numeric;0;0;1;1;0\r\n"
+                            "VARCHAR;VARCHAR[(%L)];[ %COLLATION];;String;50;0;0;0\r\n"
+                            "NUMERIC;NUMERIC[(%L[,%P])];;;Exact Numeric;10;2;0;0\r\n"
+                            "ENUM;ENUM(%ITEMS);;;Set;0;0;0;0;0;;0;;0;0;1\r\n"
+                            "COUNTER;INTEGER;; IDENTITY[(%S,%I)];Autonumber;0;0;0;1;1\r\n";
 // The same with a starred column template.
 const char* const StarredDef = "[general]\r\ndbmsname=Starred\r\n"
                                "[scriptelements]\r\nDELIMITERDDLBEGIN=\"\r\nDELIMITERDDLEND=\"\r\n"
@@ -95,11 +94,13 @@ protected:
     }
     // A named constraint of the table, its name fixed rather than computed.
     static TVELConstraint* NewConstraint(TVELEntity* table, uint8_t type, const std::string& name,
-                                         const std::vector<TVELAttribute*>& columns, const std::string& value = {}) {
+                                         const std::vector<TVELAttribute*>& columns,
+                                         const std::string& value = {}) {
         TVELConstraint* c = table->AddConstraint(type, clTable);
         c->NameFromTemplate = false;
         c->SetName(name);
-        for (const TVELAttribute* a : columns) c->AttributeIDs.Add(a);
+        for (const TVELAttribute* a : columns)
+            c->AttributeIDs.Add(a);
         c->Value = value;
         return c;
     }
@@ -194,9 +195,10 @@ TEST_F(FillerTest, NameFormsQuoteEveryName) {
     t->SchemaName = "sales";
     TVELAttribute* c = NewColumn(t, "Id", "INTEGER");
     TVELTemplateFiller f(*dd.GetDatabaseSettings());
-    EXPECT_EQ(f.FillTable(*t, "%quotedqualifiedtablename%|%nonquotedqualifiedtablename%|%quotedsimpletablename%|"
-                              "%nonquotedsimpletablename%|%tablename%|%tablename_nonfixed%|%tableschema%|"
-                              "%mssqltableschema%"),
+    EXPECT_EQ(f.FillTable(*t,
+                          "%quotedqualifiedtablename%|%nonquotedqualifiedtablename%|%quotedsimpletablename%|"
+                          "%nonquotedsimpletablename%|%tablename%|%tablename_nonfixed%|%tableschema%|"
+                          "%mssqltableschema%"),
               "[sales].[Order Items]|sales.Order Items|[Order Items]|Order Items|[sales].[Order Items]|"
               "Order Items|sales|sales");
     EXPECT_EQ(f.FillColumn(*c, "%columnname% %quotedsimplecolumnname% %columnname_nonfixed% in %tablename% "
@@ -284,8 +286,12 @@ TEST_F(FillerTest, ColumnsDataTypesAndGenerationMarks) {
     EXPECT_EQ(f.FillTable(*t, "%tablecomment%"), "");
     EXPECT_EQ(t->GenerationMark, gmWrittenInline);
     ClearGenerationMarks(dd);
-    const std::vector<const TVELDatabaseObject*> written = {t, t->PrimaryKey.get(), name, name->CheckConstraint(),
-                                                            name->DefaultConstraint(), id->NotNullConstraint(),
+    const std::vector<const TVELDatabaseObject*> written = {t,
+                                                            t->PrimaryKey.get(),
+                                                            name,
+                                                            name->CheckConstraint(),
+                                                            name->DefaultConstraint(),
+                                                            id->NotNullConstraint(),
                                                             unique};
     for (const TVELDatabaseObject* o : written)
         EXPECT_EQ(o->GenerationMark, gmNone) << o->GetName();
@@ -311,9 +317,10 @@ TEST_F(FillerTest, ColumnsDataTypesAndGenerationMarks) {
               "NUMERIC(10,2) 10 2 []");
     id->DataType->Unsigned = true;
     id->DataType->AutoNumber = true;
-    EXPECT_EQ(f.FillColumn(*id, "%datatype%|%unsigned%|%zerofill%|%auto_increment%|%autoincrement%|%db2autoinc%"),
-              "INTEGER UNSIGNED|UNSIGNED||AUTO_INCREMENT|AUTOINCREMENT|"
-              "generated always as identity (start with 0, increment by 1, no cache)");
+    EXPECT_EQ(
+        f.FillColumn(*id, "%datatype%|%unsigned%|%zerofill%|%auto_increment%|%autoincrement%|%db2autoinc%"),
+        "INTEGER UNSIGNED|UNSIGNED||AUTO_INCREMENT|AUTOINCREMENT|"
+        "generated always as identity (start with 0, increment by 1, no cache)");
     // The primary key of one autonumber column is written with the column.
     EXPECT_EQ(f.FillColumn(*id, "%sqliteautoincpk%"), "PRIMARY KEY AUTOINCREMENT");
     EXPECT_EQ(t->PrimaryKey->GenerationMark, gmWrittenInline);
@@ -383,9 +390,10 @@ TEST_F(FillerTest, SequencesAndTheirLimitForms) {
     s->Max = "nomaxvalue";
     s->Comment = "numbers";
     TVELTemplateFiller f(*dd.GetDatabaseSettings());
-    EXPECT_EQ(f.FillSequence(*s, "CREATE SEQUENCE %seqname% START WITH %seqseed% INCREMENT BY %seqincrement% "
-                                 "%oraseqmin% %oraseqmax%{ %oraseqcache%}{ COMMENT %seqcomment%};"),
-              "CREATE SEQUENCE [app].[Seq] START WITH 5 INCREMENT BY 2 NOMINVALUE NOMAXVALUE COMMENT 'numbers';");
+    EXPECT_EQ(
+        f.FillSequence(*s, "CREATE SEQUENCE %seqname% START WITH %seqseed% INCREMENT BY %seqincrement% "
+                           "%oraseqmin% %oraseqmax%{ %oraseqcache%}{ COMMENT %seqcomment%};"),
+        "CREATE SEQUENCE [app].[Seq] START WITH 5 INCREMENT BY 2 NOMINVALUE NOMAXVALUE COMMENT 'numbers';");
     EXPECT_EQ(s->GenerationMark, gmWrittenInline);
     s->Min = "1";
     s->Max = "500";
@@ -394,8 +402,9 @@ TEST_F(FillerTest, SequencesAndTheirLimitForms) {
     s->Cycle = "CYCLE";
     s->Order = "ORDER";
     s->IntegerType = "BIGINT";
-    EXPECT_EQ(f.FillSequence(*s, "%oraseqmin%|%oraseqmax%|%oraseqcache%|%mssqlserverseqcache%|%seqmin%|%seqmax%|"
-                                 "%seqcycle%|%seqcache%|%seqcachecode%|%seqorder%|%seqintegertype%|%ORASEQMAX%"),
+    EXPECT_EQ(f.FillSequence(*s,
+                             "%oraseqmin%|%oraseqmax%|%oraseqcache%|%mssqlserverseqcache%|%seqmin%|%seqmax%|"
+                             "%seqcycle%|%seqcache%|%seqcachecode%|%seqorder%|%seqintegertype%|%ORASEQMAX%"),
               "MINVALUE 1|MAXVALUE 500|nocache|nocache|1|500|CYCLE|20|nocache|ORDER|BIGINT|%ORASEQMAX%");
     s->CacheCode = "CACHE";
     s->Max = "  ";
@@ -418,11 +427,13 @@ TEST_F(FillerTest, ConstraintsAndReferentialActions) {
     const TVELConstraint& fk = *r->FKConstraint;
     TVELTemplateFiller f(*dd.GetDatabaseSettings());
     const std::string add = f.Template("SQLCreateFKConstraint");
-    EXPECT_EQ(f.FillConstraint(fk, add), "CONSTRAINT [FK_Child] FOREIGN KEY ([A],[B]) REFERENCES [Parent] ([A],[B])");
+    EXPECT_EQ(f.FillConstraint(fk, add),
+              "CONSTRAINT [FK_Child] FOREIGN KEY ([A],[B]) REFERENCES [Parent] ([A],[B])");
     r->DeleteRule = raCascade;
     r->UpdateRule = raSetNull;
-    EXPECT_EQ(f.FillConstraint(fk, add), "CONSTRAINT [FK_Child] FOREIGN KEY ([A],[B]) REFERENCES [Parent] ([A],[B]) "
-                                         "ON DELETE CASCADE ON UPDATE SET NULL");
+    EXPECT_EQ(f.FillConstraint(fk, add),
+              "CONSTRAINT [FK_Child] FOREIGN KEY ([A],[B]) REFERENCES [Parent] ([A],[B]) "
+              "ON DELETE CASCADE ON UPDATE SET NULL");
     EXPECT_EQ(f.FillConstraint(fk, "%tablename%|%childtablename%|%childnonquotedsimpletablename%|"
                                    "%parentquotedqualifiedtablename%|%constraintcolumns%|%constraint%"),
               "[s].[Child]|[s].[Child]|Child|[Parent]|[A],[B]|[A],[B]");
@@ -446,14 +457,18 @@ TEST_F(FillerTest, ConstraintsAndReferentialActions) {
     b->SetCheckValue("B > 0");
     b->DataType->DataType = "NUMERIC";
     b->DataType->Length = "5";
-    const std::string columnForms = "%constraint%|%constraintcolumn%|%columndatatype%|%defaultvalue%|%notnull%|"
-                                    "%tablename%|%columnname%|%constraintname%";
+    const std::string columnForms =
+        "%constraint%|%constraintcolumn%|%columndatatype%|%defaultvalue%|%notnull%|"
+        "%tablename%|%columnname%|%constraintname%";
     // Column constraints of this target are unnamed.
-    EXPECT_EQ(f.FillConstraint(*b->DefaultConstraint(), columnForms), "7|[B]|NUMERIC(5)|7|NOT NULL|[Parent]|[B]|");
-    EXPECT_EQ(f.FillConstraint(*b->CheckConstraint(), columnForms), "B > 0|[B]|NUMERIC(5)|7|NOT NULL|[Parent]|[B]|");
+    EXPECT_EQ(f.FillConstraint(*b->DefaultConstraint(), columnForms),
+              "7|[B]|NUMERIC(5)|7|NOT NULL|[Parent]|[B]|");
+    EXPECT_EQ(f.FillConstraint(*b->CheckConstraint(), columnForms),
+              "B > 0|[B]|NUMERIC(5)|7|NOT NULL|[Parent]|[B]|");
     EXPECT_EQ(f.FillConstraint(*b->NotNullConstraint(), columnForms),
               "NOT NULL|[B]|NUMERIC(5)|7|NOT NULL|[Parent]|[B]|");
-    TVELConstraint* unique = NewConstraint(child, ctUnique, "AK", {child->AttributeAt(1), child->AttributeAt(0)});
+    TVELConstraint* unique =
+        NewConstraint(child, ctUnique, "AK", {child->AttributeAt(1), child->AttributeAt(0)});
     EXPECT_EQ(f.FillConstraint(*unique, "%constraint% %childcolumns%|%parentcolumns%"), "[B],[A] |");
 }
 
@@ -535,8 +550,9 @@ TEST_F(FillerTest, CodeObjectsExpandTheirOwnPlaceholders) {
     rule->RuleType = "INSTEAD";
     rule->Code = "CREATE RULE %rulename% AS ON INSERT TO t(x) DO NOTHING";
     rule->Comment = "no inserts";
-    EXPECT_EQ(f.FillRule(*rule, "%rulecode%;|%ruletype%|%ruleparams%|%rulecomment%|%nonquotedsimplerulename%"),
-              "CREATE RULE [R] AS ON INSERT TO t(x) DO NOTHING;|INSTEAD|x|'no inserts'|R");
+    EXPECT_EQ(
+        f.FillRule(*rule, "%rulecode%;|%ruletype%|%ruleparams%|%rulecomment%|%nonquotedsimplerulename%"),
+        "CREATE RULE [R] AS ON INSERT TO t(x) DO NOTHING;|INSTEAD|x|'no inserts'|R");
 }
 
 TEST_F(FillerTest, TriggersKnowTheirTableColumnAndSequence) {
@@ -553,8 +569,9 @@ TEST_F(FillerTest, TriggersKnowTheirTableColumnAndSequence) {
     TVELTemplateFiller f(*dd.GetDatabaseSettings());
     EXPECT_EQ(f.FillTrigger(*generated, "%triggercode%%terminator%"),
               "CREATE TRIGGER [app].[Trg_T1] ON [app].[T]\r\nSET NEW.[Id] = NEXT VALUE FOR [SeqId];");
-    EXPECT_EQ(f.FillTrigger(*generated, "DROP TRIGGER %quotedsimpletriggername% ON %tablename% -- %tableschema% "
-                                        "%datatype% %seqincrement%"),
+    EXPECT_EQ(f.FillTrigger(*generated,
+                            "DROP TRIGGER %quotedsimpletriggername% ON %tablename% -- %tableschema% "
+                            "%datatype% %seqincrement%"),
               "DROP TRIGGER [Trg_T1] ON [app].[T] -- app INTEGER 1");
     // A trigger of its own knows no column or sequence.
     TVELTrigger* own = t->AddTrigger();
@@ -581,13 +598,14 @@ TEST_F(FillerTest, DomainsAndTheirComposedStatements) {
     const std::string create = "CREATE DOMAIN %domainname% AS %datatype%{ COLLATE %collate%}"
                                "{ DEFAULT %defaultvalue%}{ CHECK (%checkconstraint%)}%terminator%";
     EXPECT_EQ(f.FillDomain(*d, create), "CREATE DOMAIN [fin].[Money] AS NUMERIC(12,2) COLLATE C;");
-    EXPECT_EQ(f.FillDomain(*d, "[%mssqlrule%][%mssqldroprule%][%mssqldefault%][%mssqldropdefault%]"
-                               "[%mssqlbindrule%][%mssqlunbindrule%][%mssqlbindefault%][%mssqlunbindefault%]"),
+    EXPECT_EQ(f.FillDomain(*d,
+                           "[%mssqlrule%][%mssqldroprule%][%mssqldefault%][%mssqldropdefault%]"
+                           "[%mssqlbindrule%][%mssqlunbindrule%][%mssqlbindefault%][%mssqlunbindefault%]"),
               "[][][][][][][][]");
     d->CheckConstraint()->Value = "VALUE >= 0 AND value < 1000";
     d->DefaultConstraint()->Value = "0";
-    EXPECT_EQ(f.FillDomain(*d, create),
-              "CREATE DOMAIN [fin].[Money] AS NUMERIC(12,2) COLLATE C DEFAULT 0 CHECK (VALUE >= 0 AND value < 1000);");
+    EXPECT_EQ(f.FillDomain(*d, create), "CREATE DOMAIN [fin].[Money] AS NUMERIC(12,2) COLLATE C DEFAULT 0 "
+                                        "CHECK (VALUE >= 0 AND value < 1000);");
     EXPECT_EQ(f.FillDomain(*d, "%mssqlrule%|%mssqldroprule%|%mssqldefault%|%mssqldropdefault%"),
               "CREATE RULE Money_RULE AS @value >= 0 AND @value < 1000|DROP RULE Money_RULE|"
               "CREATE DEFAULT Money_DFT AS 0|DROP DEFAULT Money_DFT");
@@ -603,7 +621,8 @@ TEST_F(FillerTest, DomainsAndTheirComposedStatements) {
     EXPECT_EQ(d->GenerationMark, gmWrittenInline);
     d->DataType->DataType = "ENUM";
     d->DataType->Items = "'a','b'";
-    EXPECT_EQ(f.FillDomain(*d, "CREATE TYPE %domainname% AS ENUM (%items%)"), "CREATE TYPE [fin].[Money] AS ENUM ('a','b')");
+    EXPECT_EQ(f.FillDomain(*d, "CREATE TYPE %domainname% AS ENUM (%items%)"),
+              "CREATE TYPE [fin].[Money] AS ENUM ('a','b')");
 
     // A column of the domain refers to it by name; its default is the domain's.
     TVELEntity* t = NewTable(dd, "T");
@@ -620,22 +639,25 @@ TEST_F(FillerTest, ExtraValuesAndTheTemplateCache) {
     dd.SetTarget("lang");
     TVELEntity* t = NewTable(dd, "T");
     TVELTemplateFiller f(*dd.GetDatabaseSettings());
-    const std::string copy = "INSERT INTO %tablename% (%intofields%) SELECT %selectfields% FROM %quotedsimpletablename%"
-                             "{ -- %custom%}";
-    EXPECT_EQ(f.FillTable(*t, copy), "INSERT INTO [T] (%intofields%) SELECT %selectfields% FROM [T]{ -- %custom%}");
-    const TVELFillValues values = {{"intofields", "[A],[B]"},
-                                   {"SelectFields", "[A],[C]"},
-                                   {"tablename", "[T_TMP]"},
-                                   {"custom", "note"}};
-    EXPECT_EQ(f.FillTable(*t, copy, &values), "INSERT INTO [T_TMP] ([A],[B]) SELECT [A],[C] FROM [T] -- note");
+    const std::string copy =
+        "INSERT INTO %tablename% (%intofields%) SELECT %selectfields% FROM %quotedsimpletablename%"
+        "{ -- %custom%}";
+    EXPECT_EQ(f.FillTable(*t, copy),
+              "INSERT INTO [T] (%intofields%) SELECT %selectfields% FROM [T]{ -- %custom%}");
+    const TVELFillValues values = {
+        {"intofields", "[A],[B]"}, {"SelectFields", "[A],[C]"}, {"tablename", "[T_TMP]"}, {"custom", "note"}};
+    EXPECT_EQ(f.FillTable(*t, copy, &values),
+              "INSERT INTO [T_TMP] ([A],[B]) SELECT [A],[C] FROM [T] -- note");
 
     // A template is parsed once, however often it is filled.
     const size_t before = f.CachedTemplateCount();
-    for (int i = 0; i < 3; ++i) f.FillTable(*t, "DROP TABLE %tablename%");
+    for (int i = 0; i < 3; ++i)
+        f.FillTable(*t, "DROP TABLE %tablename%");
     EXPECT_EQ(f.CachedTemplateCount(), before + 1);
     f.FillTable(*t, "DROP TABLE %tablename%;");
     EXPECT_EQ(f.CachedTemplateCount(), before + 2);
-    EXPECT_EQ(f.Template("SQLCreatePKConstraint"), "{CONSTRAINT %constraintname% }PRIMARY KEY (%constraintcolumns%)");
+    EXPECT_EQ(f.Template("SQLCreatePKConstraint"),
+              "{CONSTRAINT %constraintname% }PRIMARY KEY (%constraintcolumns%)");
     EXPECT_EQ(f.Template("NoSuchTemplate"), "");
 }
 
@@ -670,7 +692,8 @@ struct TShop {
             t->SetName(name);
             return t;
         };
-        auto column = [](TVELEntity* t, const std::string& name, const std::string& type, const std::string& length) {
+        auto column = [](TVELEntity* t, const std::string& name, const std::string& type,
+                         const std::string& length) {
             TVELAttribute* c = t->AddAttribute();
             c->SetName(name);
             c->DataType->DataType = type;
@@ -742,7 +765,8 @@ struct TShop {
         view->Code = "CREATE VIEW %viewname% AS SELECT \"Name\" FROM \"Customer\"";
         trigger = orders->AddTrigger();
         trigger->SetName("Trg_Orders");
-        trigger->Code = "CREATE TRIGGER %triggername% AFTER DELETE ON %tablename% FOR EACH ROW BEGIN SELECT 1; END";
+        trigger->Code =
+            "CREATE TRIGGER %triggername% AFTER DELETE ON %tablename% FOR EACH ROW BEGIN SELECT 1; END";
         procedure = static_cast<TVELProcedure*>(dd.CreateObject(otProcedure, true));
         procedure->SetName("CountOrders");
         procedure->Code = "CREATE FUNCTION %procname%(customer integer) RETURNS bigint AS "
@@ -765,7 +789,8 @@ struct TShop {
         for (TVELEntity* t : {customer, orders}) {
             add(f.FillTable(*t, f.Template("SQLCreateTable")));
             for (int i = 0; i < t->Indexes.Count(); ++i)
-                add(f.FillIndex(*static_cast<TVELIndex*>(t->Indexes.Object(i)), f.Template("SQLCreateIndex")));
+                add(f.FillIndex(*static_cast<TVELIndex*>(t->Indexes.Object(i)),
+                                f.Template("SQLCreateIndex")));
             if (t == customer) {
                 separate(unique, "SQLCreateUniqueConstraint");
                 separate(check, "SQLCreateCheckConstraint");
@@ -831,17 +856,22 @@ const std::vector<std::string> PostgreSQLScript = {
     "CREATE TRIGGER \"Trg_Orders\" BEFORE UPDATE ON \"Orders\" FOR EACH ROW "
     "EXECUTE FUNCTION suppress_redundant_updates_trigger();"};
 const std::vector<std::string> PostgreSQLDrops = {
-    "DROP TRIGGER \"Trg_Orders\" ON \"Orders\";", "DROP ROUTINE \"CountOrders\"(customer integer);",
+    "DROP TRIGGER \"Trg_Orders\" ON \"Orders\";",
+    "DROP ROUTINE \"CountOrders\"(customer integer);",
     "DROP VIEW \"CustomerNames\";",
-    "ALTER TABLE \"Orders\" DROP CONSTRAINT \"FK_Orders_Customer\";", "DROP INDEX \"IX_Customer_Name\";",
-    "DROP TABLE \"Orders\";", "DROP DOMAIN \"Code\";", "DROP SEQUENCE \"OrderNumbers\";"};
+    "ALTER TABLE \"Orders\" DROP CONSTRAINT \"FK_Orders_Customer\";",
+    "DROP INDEX \"IX_Customer_Name\";",
+    "DROP TABLE \"Orders\";",
+    "DROP DOMAIN \"Code\";",
+    "DROP SEQUENCE \"OrderNumbers\";"};
 
 // The MySQL family writes comments and (MariaDB) column checks with the table; its blocks are
 // framed by client delimiter commands.
 std::vector<std::string> MySQLScript(bool mariadb) {
     std::vector<std::string> script;
     if (mariadb)
-        script.push_back("CREATE SEQUENCE `OrderNumbers` START WITH 1000 INCREMENT BY 10 MINVALUE 1000 NOMAXVALUE;");
+        script.push_back(
+            "CREATE SEQUENCE `OrderNumbers` START WITH 1000 INCREMENT BY 10 MINVALUE 1000 NOMAXVALUE;");
     script.push_back("CREATE TABLE `Customer` (\r\n"
                      "  `CustomerId` INT AUTO_INCREMENT NOT NULL,\r\n"
                      "  `Name` VARCHAR(50) NOT NULL COMMENT 'Customer''s name',\r\n"
@@ -852,8 +882,10 @@ std::vector<std::string> MySQLScript(bool mariadb) {
                      ") COMMENT = 'All customers';");
     script.push_back("CREATE INDEX `IX_Customer_Name` ON `Customer` (`Name`);");
     script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `AK_Customer_Email` UNIQUE (`Email`);");
-    script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `CK_Customer_Email` CHECK (\"Email\" LIKE '%@%');");
-    if (!mariadb) script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `CK_Credit` CHECK (\"Credit\" >= 0);");
+    script.push_back(
+        "ALTER TABLE `Customer` ADD CONSTRAINT `CK_Customer_Email` CHECK (\"Email\" LIKE '%@%');");
+    if (!mariadb)
+        script.push_back("ALTER TABLE `Customer` ADD CONSTRAINT `CK_Credit` CHECK (\"Credit\" >= 0);");
     script.push_back("CREATE TABLE `Orders` (\r\n"
                      "  `OrderId` INT AUTO_INCREMENT NOT NULL,\r\n"
                      "  `CustomerId` INT,\r\n"
@@ -867,10 +899,11 @@ std::vector<std::string> MySQLScript(bool mariadb) {
                      "'SELECT count(*) FROM \"Orders\" WHERE \"CustomerId\" = customer' LANGUAGE sql\r\n"
                      "//\r\n"
                      "DELIMITER ;");
-    script.push_back("DELIMITER //\r\n"
-                     "CREATE TRIGGER `Trg_Orders` AFTER DELETE ON `Orders` FOR EACH ROW BEGIN SELECT 1; END\r\n"
-                     "//\r\n"
-                     "DELIMITER ;");
+    script.push_back(
+        "DELIMITER //\r\n"
+        "CREATE TRIGGER `Trg_Orders` AFTER DELETE ON `Orders` FOR EACH ROW BEGIN SELECT 1; END\r\n"
+        "//\r\n"
+        "DELIMITER ;");
     return script;
 }
 std::vector<std::string> MySQLDrops(bool mariadb) {
@@ -898,7 +931,8 @@ const std::vector<std::string> SQLiteScript = {
     "CREATE TABLE \"Orders\" (\r\n"
     "  \"OrderId\" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,\r\n"
     "  \"CustomerId\" INTEGER,\r\n"
-    "  CONSTRAINT \"FK_Orders_Customer\" FOREIGN KEY (\"CustomerId\") REFERENCES \"Customer\" (\"CustomerId\") "
+    "  CONSTRAINT \"FK_Orders_Customer\" FOREIGN KEY (\"CustomerId\") REFERENCES \"Customer\" "
+    "(\"CustomerId\") "
     "ON DELETE CASCADE\r\n"
     ");",
     "CREATE VIEW \"CustomerNames\" AS SELECT \"Name\" FROM \"Customer\";",
@@ -958,13 +992,15 @@ TEST_F(FillerTest, ShippedAlterTemplatesUseTheOldNames) {
     TVELTemplateFiller f(*dd.GetDatabaseSettings());
     TVELDictionaryOldModel oldModel(old.dd);
     f.OldModel = &oldModel;
-    EXPECT_EQ(f.FillTable(*customer, f.Template("SQLRenameTable")), "ALTER TABLE \"Customer\" RENAME TO \"Client\";");
+    EXPECT_EQ(f.FillTable(*customer, f.Template("SQLRenameTable")),
+              "ALTER TABLE \"Customer\" RENAME TO \"Client\";");
     EXPECT_EQ(f.FillColumn(*name, f.Template("SQLRenameColumn")),
               "ALTER TABLE \"Client\" RENAME COLUMN \"Name\" TO \"FullName\";");
     const TVELFillValues copy = {{"intofields", "\"CustomerId\",\"FullName\""},
                                  {"selectfields", "\"CustomerId\",\"Name\""}};
     EXPECT_EQ(f.FillTable(*customer, f.Template("SQLCopyData"), &copy),
-              "INSERT INTO \"Client\" (\"CustomerId\",\"FullName\") SELECT \"CustomerId\",\"Name\" FROM \"Customer\";");
+              "INSERT INTO \"Client\" (\"CustomerId\",\"FullName\") SELECT \"CustomerId\",\"Name\" FROM "
+              "\"Customer\";");
     EXPECT_EQ(f.FillColumn(*name, f.Template("SQLModifyColumnDataType")),
               "ALTER TABLE \"Client\" ALTER COLUMN \"FullName\" TYPE VARCHAR(50);");
 }
@@ -980,7 +1016,8 @@ TEST_F(FillerTest, SQLiteRunsTheScript) {
         for (const std::string& sql : script) {
             char* error = nullptr;
             EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-                << sql << "\n" << (error ? error : "");
+                << sql << "\n"
+                << (error ? error : "");
             sqlite3_free(error);
         }
     };
@@ -988,8 +1025,8 @@ TEST_F(FillerTest, SQLiteRunsTheScript) {
     run({"INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('a', 'a@b')",
          "INSERT INTO \"Orders\" (\"CustomerId\") VALUES (1)"});
     char* error = nullptr;
-    EXPECT_NE(sqlite3_exec(handle, "INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('b', 'nomail')", nullptr,
-                           nullptr, &error),
+    EXPECT_NE(sqlite3_exec(handle, "INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('b', 'nomail')",
+                           nullptr, nullptr, &error),
               SQLITE_OK); // the table check holds
     sqlite3_free(error);
     run(shop.DropScript());
@@ -1006,19 +1043,23 @@ TEST_F(FillerTest, PostgreSQLRunsTheScript) {
         auto run = [&](const std::string& sql) {
             std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn.get(), sql.c_str()), &PQclear);
             const ExecStatusType status = PQresultStatus(res.get());
-            return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? std::string()
-                                                                            : std::string(PQerrorMessage(conn.get()));
+            return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK
+                       ? std::string()
+                       : std::string(PQerrorMessage(conn.get()));
         };
-        for (const std::string& sql : shop.CreateScript()) EXPECT_EQ(run(sql), "") << sql;
+        for (const std::string& sql : shop.CreateScript())
+            EXPECT_EQ(run(sql), "") << sql;
         EXPECT_EQ(run("INSERT INTO \"Customer\" (\"Name\", \"Email\") VALUES ('a', 'a@b')"), "");
-        EXPECT_NE(run("INSERT INTO \"Customer\" (\"Name\", \"Email\", \"Credit\") VALUES ('b', 'b@c', -1)"), "");
+        EXPECT_NE(run("INSERT INTO \"Customer\" (\"Name\", \"Email\", \"Credit\") VALUES ('b', 'b@c', -1)"),
+                  "");
         std::unique_ptr<PGresult, decltype(&PQclear)> comments(
             PQexec(conn.get(), "SELECT count(*) FROM pg_description WHERE description IN "
                                "('All customers', 'Customer''s name')"),
             &PQclear);
         ASSERT_EQ(PQresultStatus(comments.get()), PGRES_TUPLES_OK);
         EXPECT_STREQ(PQgetvalue(comments.get(), 0, 0), "2");
-        for (const std::string& sql : shop.DropScript()) EXPECT_EQ(run(sql), "") << sql;
+        for (const std::string& sql : shop.DropScript())
+            EXPECT_EQ(run(sql), "") << sql;
     }
     ardvin::test::DropPostgresDatabase(database);
 }
