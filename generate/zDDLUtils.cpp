@@ -4,6 +4,7 @@
 #include "zDDLUtils.h"
 
 #include <array>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "zAttribute.h"
@@ -563,6 +564,9 @@ public:
         bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
     };
     std::unordered_map<std::string, std::unique_ptr<TParsedTemplate>, Hash, Equal> Parsed;
+    // Type texts by type list, type name and value fields (TypeText), and the key being built.
+    std::unordered_map<std::string, std::string> TypeTexts;
+    std::string TypeKey;
 
     // The definition's templates that list builders fill over and over.
     std::string CreateColumn, CreateTempTableColumn, CreatePKConstraint, CreateCheckConstraint,
@@ -600,6 +604,8 @@ struct TVELTemplateFiller::TContext {
     const TVELDomain* Domain = nullptr;
     const TVELCodeObject* Code = nullptr; // trigger, view, procedure or rule
     const TVELFillValues* Extra = nullptr;
+    // The type list of the model, when the fill already knows it (the column list of a table).
+    const TSLDatatypes* Types = nullptr;
     int ColumnPosition = -1; // known when the column list fills the column
     bool ExpandingCode = false;
 
@@ -1006,18 +1012,39 @@ bool TVELTemplateFiller::ResolveTable(int id, TContext& context, std::string& va
     }
 }
 
+std::string TVELTemplateFiller::TypeText(const TVELDataType& type, const TSLDatatypes* list) {
+    // A value that reaches its type list the usual way, when the caller already knows the list:
+    // the text depends on nothing but the list, the type name and the value's fields, and most
+    // columns of a model share a few of them.
+    if (!list || typeid(type) != typeid(TVELDataType)) return type.TypeText();
+    std::string& key = cache_->TypeKey;
+    key.assign(reinterpret_cast<const char*>(&list), sizeof list);
+    key.append(type.DataType).append(1, '\0').append(type.Length).append(1, '\0');
+    for (int32_t n : {type.Precision, type.Seed, type.Increment})
+        key.append(reinterpret_cast<const char*>(&n), sizeof n);
+    key.append(1,
+               char(type.Unsigned | type.ZeroFill << 1 | type.AllowZeroLength << 2 | type.AutoNumber << 3));
+    for (const std::string* text : {&type.Items, &type.Expression, &type.CharacterSet, &type.Collation,
+                                    &type.SubType, &type.SegmentSize, &type.DTOptions, &type.ArrayOptions})
+        key.append(*text).append(1, '\0');
+    auto it = cache_->TypeTexts.find(key);
+    if (it == cache_->TypeTexts.end())
+        it = cache_->TypeTexts.emplace(key, list->TypeText(type.DataType, type.Values(), true)).first;
+    return it->second;
+}
+
 // The type text of a column: the quoted domain name (with the autonumber part of an identity
 // column) when the column uses a domain, so that the column refers to the domain the script
 // creates; else the full type text.
-static std::string ColumnTypeText(const TVELAttribute& column, const TVELDatabaseSettings& settings) {
+std::string TVELTemplateFiller::ColumnTypeText(const TVELAttribute& column, const TSLDatatypes* list) {
     if (const TVELDomain* domain = column.GetDomain()) {
-        std::string r = settings.QuoteDDL(domain->GetNonQuotedQualifiedName());
+        std::string r = settings_.QuoteDDL(domain->GetNonQuotedQualifiedName());
         if (column.IsIdentity())
             if (const std::string identity = column.DataType->AutoNumberText(); !identity.empty())
                 r += " " + identity;
         return r;
     }
-    return column.DataType->TypeText();
+    return TypeText(*column.DataType, list);
 }
 
 bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& value) {
@@ -1047,7 +1074,7 @@ bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& v
         return true;
     }
     case pDataType:
-        value = ColumnTypeText(column, settings_);
+        value = ColumnTypeText(column, context.Types);
         return true;
     case pDefaultValue:
         value.clear();
@@ -1178,7 +1205,7 @@ bool TVELTemplateFiller::ResolveConstraint(int id, TContext& context, std::strin
         value = "NOT NULL";
         return true;
     case pColumnDataType:
-        value = column && c.Level == clColumn ? ColumnTypeText(*column, settings_) : std::string();
+        value = column && c.Level == clColumn ? ColumnTypeText(*column, nullptr) : std::string();
         return true;
     case pParentColumns: {
         std::vector<TVELAttribute*> attributes;
@@ -1469,6 +1496,7 @@ std::string TVELTemplateFiller::ColumnList(const TVELEntity& table, const std::s
         return r;
     }
     const TParsedTemplate& parsed = Parse(tmpl);
+    const TSLDatatypes* types = table.GetDataTypes();
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         const TVELAttribute& column = *table.AttributeAt(i);
         TContext c(column, nullptr, 0, -1);
@@ -1476,6 +1504,7 @@ std::string TVELTemplateFiller::ColumnList(const TVELEntity& table, const std::s
         c.Table = &table;
         c.SetRole(rTable, &table);
         c.ColumnPosition = i;
+        c.Types = types;
         const std::string text = Expand(parsed, c);
         if (text.empty()) {
             r += "\r\n";

@@ -44,6 +44,7 @@ class TVELIndex;
 class TVELIndexColumn;
 class TVELProcedure;
 class TVELRule;
+class TSLDatatypes;
 class TVELSequence;
 class TVELTrigger;
 class TVELView;
@@ -152,7 +153,8 @@ public:
     // %tableconstraints%: the table's check and unique constraints in use (SQLCreateCheck-
     // Constraint, SQLCreateUniqueConstraint), then its foreign keys (SQLCreateFKConstraint),
     // joined by ","; constraints already written and those whose text comes out empty are left
-    // out; every one written is marked.
+    // out; every one written is marked. The foreign keys into a table are a whole-model look-up:
+    // callers that fill many tables keep a TVELDataDictionary::TBulkScope open.
     std::string TableConstraints(const TVELEntity& table);
     // %pkconstraint%: the primary key filled with SQLCreatePKConstraint and marked; empty when
     // the key has no attribute or was already written (by %sqliteautoincpk%).
@@ -213,6 +215,9 @@ private:
     bool ResolveDomain(int id, TContext& context, std::string& value);
     bool ResolveCode(int id, TContext& context, std::string& value);
     std::string ColumnList(const TVELEntity& table, const std::string& tmpl);
+    // The full type text of a value; list: its model's type list when the caller knows it.
+    std::string TypeText(const TVELDataType& type, const TSLDatatypes* list);
+    std::string ColumnTypeText(const TVELAttribute& column, const TSLDatatypes* list);
     std::string NameForm(const TVELDatabaseObject* object, int form, int role) const;
 
     const TVELDatabaseSettings& settings_;

@@ -268,6 +268,14 @@ TEST_F(FillerTest, ColumnsDataTypesAndGenerationMarks) {
               "  CONSTRAINT [PK_T] PRIMARY KEY ([Id]),\r\n"
               "  CONSTRAINT [AK_Name] UNIQUE ([Name]),CONSTRAINT [CK_Amount] CHECK (Amount >= 0)\r\n"
               ");");
+    // Type texts follow every change of the value.
+    name->DataType->Length = "41";
+    amount->DataType->Precision = 3;
+    EXPECT_EQ(f.FillTable(*t, "%tablecolumns%"),
+              "\r\n  [Id] INTEGER NOT NULL,\r\n  [Name] VARCHAR(41) DEFAULT 'x',\r\n"
+              "  [Amount] NUMERIC(10,3) NULL");
+    name->DataType->Length = "40";
+    amount->DataType->Precision = 2;
     // What was written inline is marked; what was not stays unmarked.
     EXPECT_EQ(id->NotNullConstraint()->GenerationMark, gmWrittenInline);
     EXPECT_EQ(name->DefaultConstraint()->GenerationMark, gmWrittenInline);
