@@ -3,6 +3,7 @@
 // the object and the objects around it, and writes the text in one pass.
 #include "zDDLUtils.h"
 
+#include <algorithm>
 #include <array>
 #include <typeinfo>
 #include <unordered_map>
@@ -364,7 +365,8 @@ std::string LineBreaksToBlanks(std::string_view text) {
 // Appends text with the finishing replacements made: "#13#10" -> CR LF, "<#" -> "{",
 // "#>" -> "}".
 void AppendFinished(std::string& out, std::string_view text) {
-    size_t i = text.find_first_of("#<");
+    // Two searches for one character each are much faster than one for either of two.
+    size_t i = std::min(text.find('#'), text.find('<'));
     if (i == std::string_view::npos) {
         out.append(text);
         return;
@@ -1049,7 +1051,7 @@ std::string TVELTemplateFiller::ColumnTypeText(const TVELAttribute& column, cons
 
 bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& value) {
     const TVELAttribute& column = *context.Column;
-    const TVELEntity* table = column.GetEntity();
+    const TVELEntity* table = context.Table; // the column's
     auto position = [&]() {
         if (context.ColumnPosition >= 0 || !table) return context.ColumnPosition;
         return table->Attributes.IndexOf(&column);
