@@ -149,6 +149,14 @@ public:
     void ClearComments();
     void ClearSchemas();
 
+    // Fills options with the prepare options a target needs: "CHANGETEXTFORMAT" always, and
+    // the "DONOTUSE..." (or "CONVERTDOMAINS") switch of every capability the target lacks.
+    static void DefaultPrepareOptions(TVELSettingsList& options, const TVELDatabaseSettings& target);
+    // Applies the generation options (an option is in force when its value is "1") to a copy
+    // of a model that is about to be generated: removes and empties what the options leave
+    // out, applies the global prefix and the target's text format. Without options it raises.
+    void Prepare(const TVELSettingsList* options);
+
     // Sends a message of the whole-model check.
     void Message(TVELNamedObject* object, int level, const std::string& text) {
         if (OnMessage) OnMessage(object, level, text);
