@@ -962,7 +962,13 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
         } else if (object->ObjectType == otView || object->ObjectType == otProcedure || object->ObjectType == otRule) {
             editCode(*static_cast<TVELCodeObject*>(object), object->ObjectType == otView && on("FORMATCODEFORVIEWS"));
         } else if (auto* sequence = dynamic_cast<TVELSequence*>(object); sequence && on("DONOTUSESEQUENCESEED")) {
-            sequence->Seed = 0;
+            // The start a server takes when none is given: the lower limit of an ascending
+            // sequence, the upper limit of a descending one.
+            int32_t limit = 0;
+            if (sequence->Increment < 0)
+                sequence->Seed = TryStrToInt(sequence->Max, limit) ? limit : -1;
+            else
+                sequence->Seed = TryStrToInt(sequence->Min, limit) ? limit : 1;
         }
     }
 

@@ -141,13 +141,21 @@ TEST_F(PrepareTest, KindsOfObjectsAndCodeObjectsWithoutCode) {
     dd.CreateObject(otRule, true);
     auto* sequence = static_cast<TVELSequence*>(dd.CreateObject(otSequence, true));
     sequence->Seed = 100;
+    auto* down = static_cast<TVELSequence*>(dd.CreateObject(otSequence, true));
+    down->Seed = 100;
+    down->Increment = -2;
+    down->Max = "50";
     AddColumn(child, "Number")->SequenceID = sequence->ID;
     Prepare({{"DONOTUSECOMMENTSINCODE", "1"}, {"DONOTUSEEMPTYLINES", "1"}, {"DONOTUSESEQUENCESEED", "1"}});
     EXPECT_EQ(dd.CountOfClass<TVELView>(), 1);
     EXPECT_EQ(kept->Code.find("all parents"), std::string::npos) << kept->Code;
     EXPECT_EQ(kept->Code.find("plain"), std::string::npos) << kept->Code;
     EXPECT_EQ(proc->Code, "CREATE PROCEDURE p AS\r\n  SELECT 1");
-    EXPECT_EQ(sequence->Seed, 0);
+    EXPECT_EQ(sequence->Seed, 1) << "an ascending sequence starts at its minimum";
+    EXPECT_EQ(down->Seed, 50) << "a descending one at its maximum";
+    sequence->Min = "10";
+    Prepare({{"DONOTUSESEQUENCESEED", "1"}});
+    EXPECT_EQ(sequence->Seed, 10);
     Prepare({{"DONOTUSEVIEWS", "1"}, {"DONOTUSEPROCEDURES", "1"}, {"DONOTUSERULES", "1"}, {"DONOTUSESEQUENCES", "1"}});
     EXPECT_EQ(dd.CountOfClass<TVELView>() + dd.CountOfClass<TVELProcedure>() + dd.CountOfClass<TVELRule>() +
                   dd.CountOfClass<TVELSequence>(),
