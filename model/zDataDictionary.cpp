@@ -1012,6 +1012,9 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
             entity->Triggers.ChangeTextFormat(mode);
             entity->Constraints.ChangeTextFormat(mode);
             ConvertName(*entity->PrimaryKey, mode);
+            for (int k = 0; k < entity->Attributes.Count(); ++k)
+                for (int32_t id = 1; id <= 3; ++id)
+                    if (TVELConstraint* c = entity->AttributeAt(k)->ExistingColumnConstraint(id)) ConvertName(*c, mode);
         }
         relationships.clear();
         CollectOfClass(relationships);
