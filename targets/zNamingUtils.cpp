@@ -15,15 +15,37 @@ namespace ardvin {
 
 namespace {
 
-// The name of an object that takes part in an expansion. An object named by a template gives
-// its stored name, so that a template naming the object after itself cannot recurse.
-std::string PlainName(const TVELNamedObject& object) {
-    return object.NameFromTemplate ? object.Name : object.GetName();
-}
+// The object whose template is being expanded. Templates refer to the object itself and to the
+// objects it belongs to, never to the objects that belong to it, so only a template naming
+// its own object after itself could recurse: that object gives its stored name.
+class TExpansion {
+public:
+    explicit TExpansion(const TVELNamedObject& named) : named_(named) {}
+    bool Resolve(std::string_view key, std::string& value) const;
 
+private:
+    std::string PlainName(const TVELNamedObject& object) const {
+        return &object == &named_ && object.NameFromTemplate ? object.Name : object.GetName();
+    }
+    std::string NameFormValue(const TVELDatabaseObject& object, int form) const;
+    bool NameForm(const TVELDatabaseObject& object, std::string_view word, std::string_view key,
+                  std::string& value) const;
+    bool TableValue(const TVELEntity* table, std::string_view key, bool stripQuotes, std::string& value) const;
+    bool ColumnValue(const TVELAttribute& column, std::string_view key, std::string& value) const;
+    bool IndexValue(const TVELIndex& index, std::string_view key, std::string& value) const;
+    bool RelationshipValue(const TVELDatabaseObject* relationship, const TVELForeignKeySource& source,
+                           std::string_view key, std::string& value) const;
+
+    const TVELNamedObject& named_;
+};
+
+// The quote characters every target strips from names.
 std::string StripQuoteChars(const TVELDatabaseObject& object, std::string_view name) {
-    const TVELDatabaseSettings* settings = object.GetDatabaseSettings();
-    return settings ? settings->StripQuotes(name) : TVELDatabaseSettings().StripQuotes(name);
+    if (const TVELDatabaseSettings* settings = object.GetDatabaseSettings()) return settings->StripQuotes(name);
+    std::string r;
+    for (char c : name)
+        if (c != '[' && c != ']' && c != '"' && c != '\'' && c != '`') r += c;
+    return r;
 }
 
 std::string QuoteName(const TVELDatabaseObject& object, std::string_view name) {
@@ -47,13 +69,14 @@ int NameFormOf(std::string_view word, std::string_view key) {
 
 // Forms 0 and 2 are quoted with the target's delimiters, 1 and 3 have quote characters
 // removed; 0 and 1 carry the schema when there is one.
-std::string NameFormValue(const TVELDatabaseObject& object, int form) {
+std::string TExpansion::NameFormValue(const TVELDatabaseObject& object, int form) const {
     const std::string name = PlainName(object);
     const std::string raw = form < 2 && !object.SchemaName.empty() ? object.SchemaName + "." + name : name;
     return form % 2 == 0 ? QuoteName(object, raw) : StripQuoteChars(object, raw);
 }
 
-bool NameForm(const TVELDatabaseObject& object, std::string_view word, std::string_view key, std::string& value) {
+bool TExpansion::NameForm(const TVELDatabaseObject& object, std::string_view word, std::string_view key,
+                          std::string& value) const {
     const int form = NameFormOf(word, key);
     if (form < 0) return false;
     value = NameFormValue(object, form);
@@ -62,7 +85,8 @@ bool NameForm(const TVELDatabaseObject& object, std::string_view word, std::stri
 
 // The table placeholders of a table (nullptr: all known, all empty); stripQuotes removes quote
 // characters from %table% and %tablename%.
-bool TableValue(const TVELEntity* table, std::string_view key, bool stripQuotes, std::string& value) {
+bool TExpansion::TableValue(const TVELEntity* table, std::string_view key, bool stripQuotes,
+                            std::string& value) const {
     if (SameText(key, "table") || SameText(key, "tablename")) {
         value = table ? PlainName(*table) : std::string();
         if (stripQuotes && table) value = StripQuoteChars(*table, value);
@@ -80,7 +104,7 @@ bool TableValue(const TVELEntity* table, std::string_view key, bool stripQuotes,
 
 std::string Counter(int position) { return IntToStr(position + 1); }
 
-bool ColumnValue(const TVELAttribute& column, std::string_view key, std::string& value) {
+bool TExpansion::ColumnValue(const TVELAttribute& column, std::string_view key, std::string& value) const {
     if (SameText(key, "column") || SameText(key, "columnname")) {
         value = PlainName(column);
         return true;
@@ -93,7 +117,7 @@ bool ColumnValue(const TVELAttribute& column, std::string_view key, std::string&
     return TableValue(table, key, false, value);
 }
 
-bool IndexValue(const TVELIndex& index, std::string_view key, std::string& value) {
+bool TExpansion::IndexValue(const TVELIndex& index, std::string_view key, std::string& value) const {
     const TVELEntity* table = index.GetEntity();
     if (SameText(key, "counter")) {
         value = table ? Counter(table->Indexes.IndexOf(&index)) : std::string("1");
@@ -108,8 +132,8 @@ bool IndexValue(const TVELIndex& index, std::string_view key, std::string& value
 }
 
 // The relationship placeholders, for the relationship itself (owner) or its foreign key.
-bool RelationshipValue(const TVELDatabaseObject* relationship, const TVELForeignKeySource& source,
-                       std::string_view key, std::string& value) {
+bool TExpansion::RelationshipValue(const TVELDatabaseObject* relationship, const TVELForeignKeySource& source,
+                                   std::string_view key, std::string& value) const {
     if (relationship) {
         if (SameText(key, "relname") || SameText(key, "relationshipname")) {
             value = StripQuoteChars(*relationship, PlainName(*relationship));
@@ -152,7 +176,8 @@ bool RelationshipValue(const TVELDatabaseObject* relationship, const TVELForeign
     return false;
 }
 
-bool ResolvePlaceholder(const TVELNamedObject& object, std::string_view key, std::string& value) {
+bool TExpansion::Resolve(std::string_view key, std::string& value) const {
+    const TVELNamedObject& object = named_;
     if (SameText(key, "parent") || SameText(key, "child")) {
         const TVELForeignKeySource* source = dynamic_cast<const TVELForeignKeySource*>(&object);
         if (!source)
@@ -220,13 +245,14 @@ std::string ExpandNameTemplate(std::string_view tmpl, const TVELNamedObject& obj
     size_t pos = tmpl.find('%');
     if (pos == std::string_view::npos) return std::string(tmpl);
     // One pass from left to right: a placeholder's value is never searched for placeholders.
+    const TExpansion expansion(object);
     std::string r(tmpl.substr(0, pos));
     std::string value;
     while (pos < tmpl.size()) {
         const size_t close = tmpl.find('%', pos + 1);
         if (close == std::string_view::npos) break;
         value.clear();
-        if (ResolvePlaceholder(object, tmpl.substr(pos + 1, close - pos - 1), value)) {
+        if (expansion.Resolve(tmpl.substr(pos + 1, close - pos - 1), value)) {
             r += value;
             pos = close + 1;
         } else {
