@@ -13,7 +13,9 @@
 #endif
 
 #include "zAttribute.h"
+#include "zDCR.h"
 #include "zDatabaseSettings.h"
+#include "zDatatype.h"
 #include "zDiagramOnly.h"
 #include "zDomain.h"
 #include "zEntity.h"
@@ -613,10 +615,9 @@ TVELMessageCallback TVELDataDictionary::MessageCallback() {
 void TVELDataDictionary::CheckModel() {
     const TBulkScope bulk(*this);
     const TVELMessageCallback callback = MessageCallback();
-    // 1. (The data type conversion without a new target follows here.)
-    ForEachEntity(*this, [&](TVELEntity& entity) {
-        for (int k = 0; k < entity.Attributes.Count(); ++k) entity.AttributeAt(k)->CheckDataType(callback);
-    });
+    // 1. The conversion without a new target replaces types the list lacks by their best match;
+    // the values are validated with their objects below.
+    ConvertDataTypes(TVELDataTypeConverter(*dataTypes_, GetTarget()), false);
     CheckPackages();
     // 2.
     std::vector<TVELDatabaseObject*> indexes;
@@ -661,6 +662,99 @@ void TVELDataDictionary::CheckModel() {
         }
     }
     if (OnCheckProgress) OnCheckProgress(nullptr);
+}
+
+// ---- switching the target ------------------------------------------------------------------
+
+namespace {
+
+bool IsIndependent(const TVELDatabaseSettings& settings) {
+    return settings.GetTargetType() == TTargetType::DatabaseIndependent || SameText(settings.DBID, "dbindependent");
+}
+
+}  // namespace
+
+void TVELDataDictionary::ConvertDataTypes(const TVELDataTypeConverter& converter, bool validate) {
+    if (dataTypes_->Count() == 0) return;
+    // Validation reports on the domain or column, not on its data type value; a column that
+    // takes its type from a domain is repaired silently, the domain reporting for it.
+    const TVELMessageCallback silent = [](TVELNamedObject*, int, const std::string&) {};
+    auto convert = [&](TVELDatabaseObject& owner, TVELDataType& value, bool column, TVELConstraint* defaultValue,
+                       bool report) {
+        std::string* text = defaultValue && !defaultValue->Value.empty() ? &defaultValue->Value : nullptr;
+        const std::string warning = converter.Convert(value, column, text);
+        if (!warning.empty()) Message(&owner, mlWarning, warning);
+        if (!validate) return;
+        value.Validate(true, report ? TVELMessageCallback([this, &owner](TVELNamedObject*, int level,
+                                                                         const std::string& message) {
+                           Message(&owner, level, message);
+                       })
+                                    : silent);
+    };
+    for (int i = 0; i < Count(); ++i)
+        if (auto* domain = dynamic_cast<TVELDomain*>(Items(i)))
+            convert(*domain, *domain->DataType, false, domain->DefaultConstraint(), true);
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        for (int k = 0; k < entity.Attributes.Count(); ++k) {
+            TVELAttribute* a = entity.AttributeAt(k);
+            convert(*a, *a->DataType, true, a->ExistingColumnConstraint(2), a->DomainID == -1);
+        }
+    });
+}
+
+void TVELDataDictionary::ChangeTarget(std::string_view dbid) {
+    const std::string oldID = GetTarget();
+    const std::string oldDriver = settings_->DriverName;
+    const bool fromIndependent = IsIndependent(*settings_);
+    SetTarget(dbid);
+    {
+        TVELDataTypeConverter converter(*dataTypes_, GetTarget());
+        converter.LoadSource(oldID, TargetDatabases().DefinitionsFolder);
+        ConvertDataTypes(converter, true);
+    }
+    if (SameText(oldDriver, settings_->DriverName)) return;
+    ClearTargetSpecifics(fromIndependent);
+}
+
+void TVELDataDictionary::ClearTargetSpecifics(bool fromIndependent) {
+    const TVELDatabaseSettings& s = *settings_;
+    const bool toIndependent = IsIndependent(s);
+    // A model designed for no target keeps what the new target supports, and the independent
+    // target keeps what a model brings along; type and column options are kept only there.
+    const bool independent = fromIndependent || toIndependent;
+    const bool keepCollations = independent && s.EnableColumnCollate;
+    const bool keepTableOptions = independent && s.EnableTableOptions;
+    const bool keepIndexOptions = independent && s.EnableIndexOptions;
+    if (!s.EnableSchemas) ClearSchemas();
+    auto clearType = [&](TVELDataType& type) {
+        if (!keepCollations) type.Collation.clear();
+        if (toIndependent) return;
+        type.CharacterSet.clear();
+        type.SubType.clear();
+        type.SegmentSize.clear();
+        type.DTOptions.clear();
+        type.ArrayOptions.clear();
+    };
+    for (int i = 0; i < Count(); ++i)
+        if (auto* domain = dynamic_cast<TVELDomain*>(Items(i))) {
+            if (!keepCollations) domain->Collate.clear();
+            clearType(*domain->DataType);
+        }
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        if (!keepTableOptions) entity.TableOptions.clear();
+        for (int k = 0; k < entity.Attributes.Count(); ++k) {
+            TVELAttribute* a = entity.AttributeAt(k);
+            if (!keepCollations) a->Collate.clear();
+            if (!toIndependent) a->AttributeOptions.clear();
+            clearType(*a->DataType);
+        }
+        for (int k = 0; k < entity.Indexes.Count(); ++k) {
+            TVELIndex* index = entity.IndexAt(k);
+            if (!keepIndexOptions) index->IndexOptions.clear();
+            for (int c = index->Columns.Count() - 1; c >= 0; --c)
+                if (index->Column(c)->AttributeID == -1) index->Columns.DeleteObject(index->Column(c));
+        }
+    });
 }
 
 // Brings the attributes made from packages in line with the packages: an attribute of an

@@ -13,6 +13,7 @@
 namespace ardvin {
 
 class TVELDatabaseSettings;
+class TVELDataTypeConverter;
 class TSLDatatypes;
 class TVELAttribute;
 class TVELConstraint;
@@ -145,6 +146,13 @@ public:
     // relationships until a pass changes nothing.
     void RepairRelationships();
     void CheckModel();
+    // Switches the model to another target: loads its definition and types, converts the data
+    // type and default value of every domain and column from the old target (messages go to
+    // OnMessage), and, unless both targets share a driver, clears what belonged to the old
+    // target (schemas the new one lacks, collations, type and column options, table and index
+    // options, index expressions). Raises EVELError when the definition is missing; nothing
+    // changes then. The check against the new target (CheckModel) is the caller's.
+    void ChangeTarget(std::string_view dbid);
     void ClearStateFlags();
     void ClearComments();
     void ClearSchemas();
@@ -182,6 +190,10 @@ private:
     // Tells the relationships attached to a renamed entity, whose computed names follow it.
     void EntityRenamed(const TVELNamedObject* entity);
     void CheckPackages();
+    // Converts every domain and then every column; validate checks each value afterwards.
+    void ConvertDataTypes(const TVELDataTypeConverter& converter, bool validate);
+    // Clears what belongs to the old target after a switch between targets of different drivers.
+    void ClearTargetSpecifics(bool fromIndependent);
     mutable std::unique_ptr<TBulkCaches> bulk_;
     mutable int bulkScopes_ = 0;
     mutable size_t lastSaveSize_ = 0;  // of the last SaveToMarkup, to size the next one
