@@ -669,4 +669,33 @@ std::unique_ptr<TDBRestructure> CreateRestructure(TVELDataDictionary& model) {
     return std::make_unique<TDBRestructure>(model);
 }
 
+std::unique_ptr<TVELDataDictionary> PrepareForGeneration(
+    const TVELDataDictionary& model, const TVELSettingsList& options, TVELSettingsList& used,
+    const std::function<void(TVELNamedObject* object, int level, const std::string& text)>& messages) {
+    auto copy = std::make_unique<TVELDataDictionary>();
+    copy->OnMessage = messages;
+    copy->AssignDictionary(model);
+    if (model.GetDatabaseSettings()->GetTargetType() == TTargetType::DatabaseIndependent) {
+        const std::string target = Trim(options.GetValue("DBID"));
+        if (target.empty() || SameText(target, model.GetTarget()))
+            throw EVELError("Select the target DBMS for which the database-independent model is generated.");
+        copy->ChangeTarget(target);
+    }
+    used.Clear();
+    TVELDataDictionary::DefaultPrepareOptions(used, *copy->GetDatabaseSettings());
+    for (int i = 0; i < options.Count(); ++i) used.SetValue(options.NameAt(i), options.ValueAt(i));
+    copy->Prepare(&used);
+    if (used.GetValue("CHECKMODEL") == "1") {
+        int errors = 0;
+        copy->OnMessage = [&errors, &messages](TVELNamedObject* object, int level, const std::string& text) {
+            if (level == mlError) ++errors;
+            if (messages) messages(object, level, text);
+        };
+        copy->CheckModel();
+        copy->OnMessage = messages;
+        if (errors > 0) throw EVELError("Model contains error(s). Please correct the errors first.");
+    }
+    return copy;
+}
+
 }  // namespace ardvin

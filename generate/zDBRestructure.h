@@ -4,6 +4,7 @@
 // executor, to a live database. Target subclasses override single steps.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -195,5 +196,15 @@ protected:
 
 // The restructure object of the model's target, chosen by the definition's driver name.
 std::unique_ptr<TDBRestructure> CreateRestructure(TVELDataDictionary& model);
+
+// The model a create script is generated from: a copy of the model, switched to the target
+// named by the option DBID when the model is database-independent, and prepared with the
+// options (the prepare options the target needs fill in what the options do not set). With
+// CHECKMODEL "1" the prepared copy is checked, and an error ends the command with "Model
+// contains error(s). Please correct the errors first.". The options used are returned in used.
+// Messages of the switch and the check go to messages.
+std::unique_ptr<TVELDataDictionary> PrepareForGeneration(
+    const TVELDataDictionary& model, const TVELSettingsList& options, TVELSettingsList& used,
+    const std::function<void(TVELNamedObject* object, int level, const std::string& text)>& messages = {});
 
 }  // namespace ardvin

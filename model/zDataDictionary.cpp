@@ -1027,12 +1027,16 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
         }
         for (int k = 0; k < entity->Indexes.Count(); ++k)
             if (on("DONOTUSEINDEXOPTIONS")) entity->IndexAt(k)->IndexOptions.clear();
-        for (int k = 0; k < entity->Triggers.Count(); ++k) {
-            TVELTrigger* trigger = entity->TriggerAt(k);
-            if (trigger->Code.empty()) continue;
-            if (on("DONOTUSETRIGGERS")) trigger->Code.clear();
-            editCode(*trigger, false);
+        // Triggers left out go with their code; auto-number columns forget theirs first.
+        if (on("DONOTUSETRIGGERS")) {
+            for (int k = 0; k < entity->Attributes.Count(); ++k) {
+                entity->AttributeAt(k)->AutoNumberTrigger = false;
+                entity->AttributeAt(k)->TriggerID = -1;
+            }
+            for (int k = entity->Triggers.Count() - 1; k >= 0; --k) entity->DeleteMember(entity->TriggerAt(k));
         }
+        for (int k = 0; k < entity->Triggers.Count(); ++k)
+            if (!entity->TriggerAt(k)->Code.empty()) editCode(*entity->TriggerAt(k), false);
         prepareConstraint(*entity->PrimaryKey);
         for (int k = entity->Constraints.Count() - 1; k >= 0; --k)
             if (prepareConstraint(*entity->ConstraintAt(k))) entity->DeleteMember(entity->ConstraintAt(k));

@@ -552,26 +552,46 @@ struct TGenerated {
     std::string DropScript;
 };
 
-// Copies the model, prepares the copy with the options its target needs (and the extra ones),
-// and writes its create and drop scripts.
-TGenerated Generate(const TVELDataDictionary& model, const std::vector<std::pair<std::string, std::string>>& extra = {}) {
+using TOptions = std::vector<std::pair<std::string, std::string>>;
+
+// Prepares a copy of the model for generation as the generate command does (with the options
+// its target needs and the given ones) and writes its create and drop scripts.
+TGenerated Generate(const TVELDataDictionary& model, const TOptions& extra = {}) {
     TGenerated g;
-    g.Model = std::make_unique<TVELDataDictionary>();
-    g.Model->AssignDictionary(model);
-    TVELSettingsList options;
-    TVELDataDictionary::DefaultPrepareOptions(options, *g.Model->GetDatabaseSettings());
+    TVELSettingsList options, used;
     for (const auto& [key, value] : extra) options.SetValue(key, value);
-    g.Model->Prepare(&options);
+    std::string messages;
+    try {
+        g.Model = PrepareForGeneration(model, options, used,
+                                       [&messages](TVELNamedObject* object, int level, const std::string& text) {
+                                           messages += MessageLevelName(level) + ": " +
+                                                       (object ? object->GetName() + ": " : "") + text + "\n";
+                                       });
+    } catch (const EVELError& e) {
+        ADD_FAILURE() << e.what() << "\n" << messages;
+        throw;
+    }
     std::unique_ptr<TDBRestructure> create = CreateRestructure(*g.Model);
-    create->Options = options;
+    create->Options = used;
     create->ProductLine = "Ardvin test";
     EXPECT_TRUE(create->GenerateCreateScript()) << JoinStrings(create->Lines, "\n");
     g.CreateScript = create->ScriptText();
     std::unique_ptr<TDBRestructure> drop = CreateRestructure(*g.Model);
-    drop->Options = options;
+    drop->Options = used;
     EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
     g.DropScript = drop->ScriptText();
     return g;
+}
+
+// InnoDB refuses SET DEFAULT: the user of a database-independent model replaces it before
+// generating for MySQL or MariaDB (the model check reports it).
+void WithoutSetDefault(TVELDataDictionary& model) {
+    std::vector<TVELRelationship*> relationships;
+    model.CollectOfClass(relationships);
+    for (TVELRelationship* r : relationships) {
+        if (r->DeleteRule == raSetDefault) r->DeleteRule = raNone;
+        if (r->UpdateRule == raSetDefault) r->UpdateRule = raNone;
+    }
 }
 
 std::unique_ptr<TVELDataDictionary> FullModel(const std::string& target, const TFullFeatureSetup& setup) {
@@ -583,8 +603,8 @@ std::unique_ptr<TVELDataDictionary> FullModel(const std::string& target, const T
 }
 
 // Runs both scripts of a model on PostgreSQL and compares the catalogue after each.
-void RunOnPostgres(const TVELDataDictionary& model, const std::string& what) {
-    const TGenerated g = Generate(model);
+void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, const TOptions& options = {}) {
+    const TGenerated g = Generate(model, options);
     const std::string database = CreatePostgresDatabase("ardvin_gen");
     {
         TPostgres server(database);
@@ -597,15 +617,19 @@ void RunOnPostgres(const TVELDataDictionary& model, const std::string& what) {
     DropPostgresDatabase(database);
 }
 
-void RunOnMariaDB(const std::string& target, const std::string& what) {
+// Runs both scripts of the full model of a target (or, with independent, of the
+// database-independent model switched to that target) on MariaDB.
+void RunOnMariaDB(const std::string& target, const std::string& what, const TOptions& options = {},
+                  bool independent = false) {
     const std::string database = CreateMariaDBDatabase("ardvin_gen");
     const std::string other = CreateMariaDBDatabase("ardvin_gen_other");
     {
         TFullFeatureSetup setup;
         setup.OtherSchema = other;
         setup.RunsOnMariaDB = true;
-        const auto model = FullModel(target, setup);
-        const TGenerated g = Generate(*model);
+        const auto model = FullModel(independent ? "dbindependent" : target, setup);
+        if (independent) WithoutSetDefault(*model);
+        const TGenerated g = Generate(*model, options);
         TMariaDB server({database, other});
         EXPECT_EQ(server.Run(g.CreateScript), "") << what << "\n" << g.CreateScript;
         ExpectSameCatalogue(ExpectedCatalogue(*g.Model, MariaDBRules(database)), server.Catalogue(),
@@ -642,4 +666,37 @@ TEST(CreateScriptServers, SQLite3) {
     ExpectSameCatalogue(ExpectedCatalogue(*g.Model, SQLiteRules()), created, "sqlite3 after the create script");
     EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;
     ExpectSameCatalogue({}, db.Catalogue(), "sqlite3 after the drop script");
+}
+
+// The database-independent model, switched to each real target with the options of the
+// generate command. Its procedure and trigger code is in no dialect: they are left out.
+TOptions IndependentOptions(const std::string& target) {
+    return {{"DBID", target}, {"DONOTUSETRIGGERS", "1"}, {"DONOTUSEPROCEDURES", "1"}};
+}
+
+TEST(CreateScriptServers, IndependentOnPostgreSQL15) {
+    TFullFeatureSetup setup;
+    setup.OtherSchema = "sales";
+    const auto model = FullModel("dbindependent", setup);
+    RunOnPostgres(*model, "dbindependent on postgresql15", IndependentOptions("postgresql15"));
+}
+
+TEST(CreateScriptServers, IndependentOnMySQL8) {
+    RunOnMariaDB("mysql8", "dbindependent on mysql8", IndependentOptions("mysql8"), true);
+}
+
+TEST(CreateScriptServers, IndependentOnMariaDB10) {
+    RunOnMariaDB("mariadb10", "dbindependent on mariadb10", IndependentOptions("mariadb10"), true);
+}
+
+TEST(CreateScriptServers, IndependentOnSQLite3) {
+    const auto model = FullModel("dbindependent", {});
+    const TGenerated g = Generate(*model, IndependentOptions("sqlite3"));
+    EXPECT_EQ(g.Model->GetTarget(), "sqlite3");
+    const TempDir dir;
+    TSQLite db(dir.File("model.db"));
+    EXPECT_EQ(db.Run(g.CreateScript), "") << g.CreateScript;
+    ExpectSameCatalogue(ExpectedCatalogue(*g.Model, SQLiteRules()), db.Catalogue(), "dbindependent on sqlite3");
+    EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;
+    ExpectSameCatalogue({}, db.Catalogue(), "dbindependent on sqlite3 after the drop script");
 }

@@ -500,3 +500,54 @@ TEST_F(RestructureTest, TargetSubclasses) {
     EXPECT_EQ(drop->ScriptText().find("FOREIGN KEY"), std::string::npos);
     EXPECT_EQ(drop->ScriptText().find("Drop foreign key constraints"), std::string::npos);
 }
+
+TEST_F(RestructureTest, PreparingForGeneration) {
+    TargetDatabases().Build(test::DefinitionsDir());
+    TVELDataDictionary independent;
+    independent.SetTarget("dbindependent");
+    auto* t = static_cast<TVELEntity*>(independent.CreateObject(otEntity, true));
+    t->SetName("Orders");
+    TVELAttribute* a = t->AddAttribute();
+    a->SetName("Id");
+    a->DataType->DataType = "INTEGER";
+    a->SetPrimaryKey(true);
+    auto* view = static_cast<TVELView*>(independent.CreateObject(otView, true));
+    view->Code = "CREATE VIEW %viewname% AS SELECT Id FROM Orders";
+
+    TVELSettingsList options, used;
+    try {
+        PrepareForGeneration(independent, options, used);
+        FAIL() << "no exception";
+    } catch (const EVELError& e) {
+        EXPECT_STREQ(e.what(), "Select the target DBMS for which the database-independent model is generated.");
+    }
+
+    // Switched to the target and prepared with its options; the user's model stays as it was.
+    options.SetValue("DBID", "sqlite3");
+    options.SetValue("CHECKMODEL", "1");
+    options.SetValue("DONOTUSEVIEWS", "1");
+    auto copy = PrepareForGeneration(independent, options, used);
+    EXPECT_EQ(copy->GetTarget(), "sqlite3");
+    EXPECT_EQ(independent.GetTarget(), "dbindependent");
+    EXPECT_EQ(copy->CountOfClass<TVELView>(), 0);
+    EXPECT_EQ(independent.CountOfClass<TVELView>(), 1);
+    EXPECT_EQ(used.GetValue("DONOTUSESEQUENCES"), "1") << "the target has no sequences";
+    EXPECT_EQ(used.GetValue("DONOTUSEVIEWS"), "1");
+    EXPECT_EQ(used.GetValue("DBID"), "sqlite3");
+
+    // The check stops generation when the model has errors.
+    t->SetName("Select");
+    std::vector<std::string> messages;
+    try {
+        PrepareForGeneration(independent, options, used,
+                             [&messages](TVELNamedObject*, int level, const std::string& text) {
+                                 if (level == mlError) messages.push_back(text);
+                             });
+        FAIL() << "no exception";
+    } catch (const EVELError& e) {
+        EXPECT_STREQ(e.what(), "Model contains error(s). Please correct the errors first.");
+    }
+    EXPECT_FALSE(messages.empty());
+    options.SetValue("CHECKMODEL", "0");
+    EXPECT_EQ(PrepareForGeneration(independent, options, used)->FindEntity("Select")->GetName(), "Select");
+}

@@ -107,6 +107,7 @@ private:
                              uint8_t onUpdate, const std::string& name, bool mandatory = false) {
         auto* r = static_cast<TVELRelationship*>(dd_.CreateObject(otRelationship, false));
         r->SetID(dd_.NewID());
+        r->NameFromTemplate = false;
         r->SetName(name);
         r->ParentObjectID = parent->ID;
         r->ChildObjectID = child->ID;
@@ -369,8 +370,13 @@ void TBuilder::ActionTables() {
     TVELEntity* child = Table("Action Child");
     Key(child, "ChildKey");
     const size_t count = std::max(deleteActions_.size(), updateActions_.size());
-    for (size_t i = 0; i < count; ++i)
-        Relate(parent, child, false, DeleteAction(i), UpdateAction(i + 1), "FK_Action_" + std::to_string(i + 1));
+    for (size_t i = 0; i < count; ++i) {
+        TVELRelationship* r =
+            Relate(parent, child, false, DeleteAction(i), UpdateAction(i + 1), "FK_Action_" + std::to_string(i + 1));
+        // Setting the default needs one.
+        if (r->DeleteRule == raSetDefault || r->UpdateRule == raSetDefault)
+            child->FindAttribute(r->PairAt(0)->ForeignKeyID)->SetDefaultValue("0");
+    }
 }
 
 // Names with quotes: the quote characters cannot be written in a quoted name and are left out.
