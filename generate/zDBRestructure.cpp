@@ -111,7 +111,10 @@ TDBRestructure::TDBRestructure(TVELDataDictionary& model)
 TDBRestructure::~TDBRestructure() = default;
 
 std::string TDBRestructure::ScriptText() const {
+    size_t size = 0;
+    for (const std::string& line : Script) size += line.size() + CRLF.size();
     std::string text;
+    text.reserve(size);
     for (const std::string& line : Script) text.append(line).append(CRLF);
     return text;
 }
@@ -127,26 +130,46 @@ std::string TDBRestructure::ObjectCaption(std::string_view key, const TVELDataba
 
 // ---- writing ----------------------------------------------------------------------------------------
 
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// The text without the bytes <= ' ' at both ends, as a view into it.
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
 void TDBRestructure::WriteStatement(std::string_view text) {
     if (!text.empty() && text[0] == '*') return;
-    std::string statement(text);
+    std::string_view statement = text;
     if (StripTerminators) {
-        statement = TrimRight(statement);
+        while (!statement.empty() && IsBlank(statement.back())) statement.remove_suffix(1);
         const std::string terminator = ReplaceAll(Settings.Terminator, "#13#10", "");
         if (!terminator.empty() && statement.size() >= terminator.size() &&
-            SameText(std::string_view(statement).substr(statement.size() - terminator.size()), terminator))
-            statement.resize(statement.size() - terminator.size());
+            SameText(statement.substr(statement.size() - terminator.size()), terminator))
+            statement.remove_suffix(terminator.size());
     }
-    statement = Trim(statement);
+    statement = TrimView(statement);
     if (statement.empty()) return;
     if (WriteToScript) {
+        // An empty line, then the statement line by line (at LF, CR LF or CR).
         Script.emplace_back();
-        for (std::string& line : TextLines(statement)) Script.push_back(std::move(line));
+        size_t start = 0;
+        for (size_t i = 0; i <= statement.size(); ++i) {
+            if (i < statement.size() && statement[i] != '\r' && statement[i] != '\n') continue;
+            Script.emplace_back(statement.substr(start, i - start));
+            if (i + 1 < statement.size() && statement[i] == '\r' && statement[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
         return;
     }
     if (!Executor) throw EVELError("No database connection to execute the statement.");
     Executor->Execute(ForExecution(statement));
-    Log(mlInfo, "SQL executed: " + std::string(CRLF) + statement);
+    Log(mlInfo, "SQL executed: " + std::string(CRLF) + std::string(statement));
 }
 
 void TDBRestructure::WriteCommentLine(std::string_view line) {
@@ -269,23 +292,24 @@ template <class F> void TDBRestructure::ObjectStep(const TVELDatabaseObject& obj
         Fail(object, drop, e.what());
         return;
     }
-    if (written_ != before)
+    // (The line is not even made when nobody keeps or hears it.)
+    if (written_ != before && (Collect || OnLog))
         Log(mlInfo, KindText(object) + " " + LogName(object) + (drop ? " dropped." : " added."),
             const_cast<TVELDatabaseObject*>(&object));
 }
 
 void TDBRestructure::CommentStep(const TVELDatabaseObject& object, const std::string& statement) {
     const int before = written_;
-    const std::string name = "\"" + LogName(object) + "\"";
+    auto name = [&object] { return "\"" + LogName(object) + "\""; };
     try {
         Write(statement);
     } catch (const EVELError& e) {
-        Log(mlError, "Problem adding/modifying comment for object " + name + ": " + e.what(),
+        Log(mlError, "Problem adding/modifying comment for object " + name() + ": " + e.what(),
             const_cast<TVELDatabaseObject*>(&object));
         return;
     }
-    if (written_ != before)
-        Log(mlInfo, "Added/modified comment for object " + name + ".", const_cast<TVELDatabaseObject*>(&object));
+    if (written_ != before && (Collect || OnLog))
+        Log(mlInfo, "Added/modified comment for object " + name() + ".", const_cast<TVELDatabaseObject*>(&object));
 }
 
 // ---- selection and order ------------------------------------------------------------------------
@@ -350,6 +374,8 @@ std::vector<TVELEntity*> TDBRestructure::TablesInDependencyOrder() const {
 // ---- the create pass ------------------------------------------------------------------------------
 
 bool TDBRestructure::GenerateCreateScript() {
+    // Generation changes no object: the whole-model look-ups may be cached throughout.
+    const TVELDataDictionary::TBulkScope bulk(Model);
     const int errorsBefore = ErrorCount;
     written_ = 0;
     pendingHeading_.clear();
@@ -465,6 +491,7 @@ void TDBRestructure::TableStep(TVELEntity& table) {
 // ---- the drop script ------------------------------------------------------------------------------
 
 bool TDBRestructure::GenerateDropScript() {
+    const TVELDataDictionary::TBulkScope bulk(Model);
     const int errorsBefore = ErrorCount;
     written_ = 0;
     pendingHeading_.clear();

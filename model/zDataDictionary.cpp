@@ -212,7 +212,8 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 }
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
-    if (Loading) return;
+    // Preparing renames every entity; the relationships are told once at its end.
+    if (Loading || Preparing) return;
     for (const auto& item : items_) {
         if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
         auto* relationship = static_cast<TVELRelationship*>(item.get());
@@ -1075,7 +1076,8 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
     if (on("DONOTUSECOMMENTS")) ClearComments();
     if (on("DONOTUSESCHEMANAMES")) ClearSchemas();
 
-    // 8. Names made from the relationships' templates follow the prepared model.
+    // 8. Names made from the relationships' templates follow the prepared model (and are told
+    // again below, after the prefix and the text format have renamed the entities).
     relationships.clear();
     CollectOfClass(relationships);
     for (TVELRelationship* relationship : relationships) relationship->DoNameChanged();
@@ -1118,6 +1120,7 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
         CollectOfClass(relationships);
         for (TVELRelationship* relationship : relationships) ConvertName(*relationship->FKConstraint, mode);
     }
+    for (TVELRelationship* relationship : relationships) relationship->DoNameChanged();
 }
 
 }  // namespace ardvin
