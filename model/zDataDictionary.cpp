@@ -148,7 +148,14 @@ TVELDataDictionary::TVELDataDictionary()
     : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()),
       packages_(std::make_unique<TVELPackages>(this)) {}
 
-TVELDataDictionary::~TVELDataDictionary() { ClearAndFree(); }
+TVELDataDictionary::~TVELDataDictionary() { FreeAllObjects(); }
+
+void TVELDataDictionary::FreeAllObjects() {
+    freeingAll_ = true;
+    ClearAndFree();
+    freeingAll_ = false;
+    relationshipCount_ = 0;
+}
 
 std::unique_ptr<TVELDatabaseObject> TVELDataDictionary::NewObjectOfType(int type, TVELPersistent* owner) {
     switch (type) {
@@ -213,7 +220,7 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
     // Preparing renames every entity; the relationships are told once at its end.
-    if (Loading || Preparing) return;
+    if (Loading || Preparing || relationshipCount_ == 0) return;
     for (const auto& item : items_) {
         if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
         auto* relationship = static_cast<TVELRelationship*>(item.get());
@@ -227,7 +234,9 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
     // Entities record their key changes, so that relationships can follow them.
     if (auto* entity = dynamic_cast<TVELEntity*>(item)) entity->TrackKeyChanges = true;
     auto* relationship = dynamic_cast<TVELRelationship*>(item);
-    if (!relationship || Preparing) return;
+    if (!relationship) return;
+    ++relationshipCount_;
+    if (Preparing) return;
     ConnectRelationship(relationship);
     if (!Loading) {
         std::vector<TVELNamedObject*> changed;
@@ -237,8 +246,11 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
 
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
     DropCaches();
+    auto* relationship = dynamic_cast<TVELRelationship*>(item);
+    if (!relationship) return;
+    --relationshipCount_;
     // A deleted relationship takes the foreign-key attributes with it that may go.
-    if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
+    if (!Preparing && !freeingAll_) {
         ConnectRelationship(relationship);
         relationship->RemoveAllPairs();
     }
@@ -282,7 +294,7 @@ TVELDatabaseObject* TVELDataDictionary::AddCopy(const TVELDatabaseObject& object
 
 void TVELDataDictionary::AssignDictionary(const TVELDataDictionary& source) {
     if (&source == this) return;
-    ClearAndFree();
+    FreeAllObjects();
     SetTarget(source.GetTarget());
     items_.reserve(source.items_.size());
     for (const auto& item : source.items_) AddCopy(*static_cast<const TVELDatabaseObject*>(item.get()));
@@ -290,7 +302,7 @@ void TVELDataDictionary::AssignDictionary(const TVELDataDictionary& source) {
 }
 
 void TVELDataDictionary::Clear() {
-    ClearAndFree();
+    FreeAllObjects();
     SetTarget("");
 }
 
