@@ -3,7 +3,9 @@
 // the object and the objects around it, and writes the text in one pass.
 #include "zDDLUtils.h"
 
+#include <algorithm>
 #include <array>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "zAttribute.h"
@@ -144,7 +146,7 @@ enum TPlaceholder : int {
 struct TPlaceholderName {
     const char* Name;
     int Id;
-    bool OnDemand;  // recognised in lower case only
+    bool OnDemand; // recognised in lower case only
 };
 
 constexpr TPlaceholderName PlainPlaceholders[] = {
@@ -270,7 +272,15 @@ constexpr const char* RoleWords[RoleCount] = {"table", "parenttable", "childtabl
                                               "index", "constraint",  "domain",     "seq",
                                               "view",  "proc",        "rule",       "trigger"};
 
-enum TNameForm : int { fQuotedQualified, fNonQuotedQualified, fQuotedSimple, fNonQuotedSimple, fName, fNonFixed, FormCount };
+enum TNameForm : int {
+    fQuotedQualified,
+    fNonQuotedQualified,
+    fQuotedSimple,
+    fNonQuotedSimple,
+    fName,
+    fNonFixed,
+    FormCount
+};
 
 constexpr int NameId(bool old, int role, int form) {
     return pNameBase + ((old ? RoleCount : 0) + role) * FormCount + form;
@@ -290,11 +300,12 @@ TNameInfo DecodeName(int id) {
 }
 
 struct TPlaceholderTable {
-    std::unordered_map<std::string, TPlaceholderName> ByName;  // lower-case name -> entry
-    std::array<std::string, PlaceholderCount> Names;           // id -> lower-case name
+    std::unordered_map<std::string, TPlaceholderName> ByName; // lower-case name -> entry
+    std::array<std::string, PlaceholderCount> Names;          // id -> lower-case name
 
     TPlaceholderTable() {
-        for (const TPlaceholderName& p : PlainPlaceholders) Add(p.Name, p.Id, p.OnDemand);
+        for (const TPlaceholderName& p : PlainPlaceholders)
+            Add(p.Name, p.Id, p.OnDemand);
         // [old][parent|child]{quotedqualified|nonquotedqualified|quotedsimple|nonquotedsimple|}
         // <kind>name, and <kind>name_nonfixed for tables, columns and domains.
         constexpr const char* Prefixes[] = {"quotedqualified", "nonquotedqualified", "quotedsimple",
@@ -351,31 +362,33 @@ std::string LineBreaksToBlanks(std::string_view text) {
     return r;
 }
 
-// The finishing replacements, in place: "#13#10" -> CR LF, "<#" -> "{", "#>" -> "}".
-void FinishInPlace(std::string& text) {
-    size_t i = text.find_first_of("#<");
-    if (i == std::string::npos) return;
-    std::string r;
-    r.reserve(text.size());
-    r.append(text, 0, i);
+// Appends text with the finishing replacements made: "#13#10" -> CR LF, "<#" -> "{",
+// "#>" -> "}".
+void AppendFinished(std::string& out, std::string_view text) {
+    // Two searches for one character each are much faster than one for either of two.
+    size_t i = std::min(text.find('#'), text.find('<'));
+    if (i == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    out.append(text.substr(0, i));
     const size_t n = text.size();
     while (i < n) {
         const char c = text[i];
-        if (c == '#' && text.compare(i, 6, "#13#10") == 0) {
-            r += "\r\n";
+        if (c == '#' && text.substr(i, 6) == "#13#10") {
+            out += "\r\n";
             i += 6;
         } else if (c == '<' && i + 1 < n && text[i + 1] == '#') {
-            r += '{';
+            out += '{';
             i += 2;
         } else if (c == '#' && i + 1 < n && text[i + 1] == '>') {
-            r += '}';
+            out += '}';
             i += 2;
         } else {
-            r += c;
+            out += c;
             ++i;
         }
     }
-    text = std::move(r);
 }
 
 void Mark(const TVELDatabaseObject* object) {
@@ -451,8 +464,13 @@ struct TVELTemplateFiller::TParsedTemplate {
         uint32_t Start; // literal or placeholder (with its "%" characters): slice of Text
         uint32_t Length;
         uint32_t Match; // group open: index of its group close
+        // A literal of a template: its slice of Finished, the literal with the finishing
+        // replacements made.
+        uint32_t FinishedStart = 0;
+        uint32_t FinishedLength = 0;
     };
     std::string Text; // the template without its star
+    std::string Finished;
     bool Starred = false;
     std::vector<Token> Tokens;
     std::vector<int> Ids; // the distinct placeholders, in order of first appearance
@@ -480,7 +498,8 @@ struct TVELTemplateFiller::TParsedTemplate {
             const char c = Text[i];
             if (c == '%') {
                 size_t j = i + 1;
-                while (j < n && IsWordChar(Text[j])) ++j;
+                while (j < n && IsWordChar(Text[j]))
+                    ++j;
                 if (j < n && Text[j] == '%' && j > i + 1) {
                     const std::string_view word(Text.data() + i + 1, j - i - 1);
                     lower = LowerCase(word);
@@ -488,7 +507,8 @@ struct TVELTemplateFiller::TParsedTemplate {
                     if (p && (!p->OnDemand || lower == word)) {
                         flushLiteral(i);
                         int slot = 0;
-                        while (slot < int(Ids.size()) && Ids[slot] != p->Id) ++slot;
+                        while (slot < int(Ids.size()) && Ids[slot] != p->Id)
+                            ++slot;
                         if (slot == int(Ids.size())) Ids.push_back(p->Id);
                         Tokens.push_back({Placeholder, slot, uint32_t(i), uint32_t(j + 1 - i), 0});
                         i = j + 1;
@@ -523,6 +543,13 @@ struct TVELTemplateFiller::TParsedTemplate {
         }
         flushLiteral(n);
         if (openGroup >= 0) Tokens[openGroup].Type = Literal;
+        if (!isTemplate) return;
+        for (Token& t : Tokens)
+            if (t.Type == Literal) {
+                t.FinishedStart = uint32_t(Finished.size());
+                AppendFinished(Finished, std::string_view(Text).substr(t.Start, t.Length));
+                t.FinishedLength = uint32_t(Finished.size() - t.FinishedStart);
+            }
     }
 };
 
@@ -539,10 +566,14 @@ public:
         bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
     };
     std::unordered_map<std::string, std::unique_ptr<TParsedTemplate>, Hash, Equal> Parsed;
+    // Type texts by type list, type name and value fields (TypeText), and the key being built.
+    std::unordered_map<std::string, std::string> TypeTexts;
+    std::string TypeKey;
 
     // The definition's templates that list builders fill over and over.
     std::string CreateColumn, CreateTempTableColumn, CreatePKConstraint, CreateCheckConstraint,
-        CreateUniqueConstraint, CreateFKConstraint, CreateDefaultConstraint, CreateNotNullConstraint, IndexColumn;
+        CreateUniqueConstraint, CreateFKConstraint, CreateDefaultConstraint, CreateNotNullConstraint,
+        IndexColumn;
 };
 
 // What one fill works on: the object and the objects around it whose placeholders apply.
@@ -575,12 +606,28 @@ struct TVELTemplateFiller::TContext {
     const TVELDomain* Domain = nullptr;
     const TVELCodeObject* Code = nullptr; // trigger, view, procedure or rule
     const TVELFillValues* Extra = nullptr;
+    // The type list of the model, when the fill already knows it (the column list of a table).
+    const TSLDatatypes* Types = nullptr;
     int ColumnPosition = -1; // known when the column list fills the column
     bool ExpandingCode = false;
 
+    // A fill of the object with the given families whose own names are those of the role (none
+    // when negative).
+    TContext(const TVELDatabaseObject& self, const TVELFillValues* extra, uint32_t families, int role)
+        : Families(families), Self(&self), Extra(extra) {
+        if (role >= 0) SetRole(role, &self);
+    }
     void SetRole(int role, const TVELDatabaseObject* object) {
         Roles |= 1u << role;
         RoleObjects[role] = object;
+    }
+    // The placeholders of a column: its own, its data type's and its domain's names.
+    void SetColumn(const TVELAttribute& column) {
+        Families |= famColumn | famDataType;
+        Column = &column;
+        DataType = column.DataType.get();
+        SetRole(rColumn, &column);
+        SetRole(rDomain, column.GetDomain());
     }
 };
 
@@ -604,12 +651,14 @@ void ClearGenerationMarks(const TVELDataDictionary& dictionary) {
                 const TVELAttribute* attribute = entity->AttributeAt(a);
                 attribute->GenerationMark = gmNone;
                 for (int32_t id = 1; id <= 3; ++id)
-                    if (const TVELConstraint* c = attribute->ExistingColumnConstraint(id)) c->GenerationMark = gmNone;
+                    if (const TVELConstraint* c = attribute->ExistingColumnConstraint(id))
+                        c->GenerationMark = gmNone;
             }
             for (const TVELEntityMemberList* list :
                  {static_cast<const TVELEntityMemberList*>(&entity->Indexes), &entity->Triggers,
                   static_cast<const TVELEntityMemberList*>(&entity->Constraints)})
-                for (int m = 0; m < list->Count(); ++m) list->Object(m)->GenerationMark = gmNone;
+                for (int m = 0; m < list->Count(); ++m)
+                    list->Object(m)->GenerationMark = gmNone;
         } else if (const auto* relationship = dynamic_cast<const TVELRelationship*>(object)) {
             relationship->FKConstraint->GenerationMark = gmNone;
         } else if (const auto* domain = dynamic_cast<const TVELDomain*>(object)) {
@@ -669,36 +718,47 @@ std::string TVELTemplateFiller::Run(std::string_view tmpl, TContext& context) {
         for (const auto& [name, value] : *context.Extra)
             if (!Placeholders().Find(LowerCase(name))) {
                 if (substituted.empty()) substituted.assign(tmpl);
-                substituted = ReplaceAllText(substituted, "%" + name + "%", value);
+                substituted = ReplacePlaceholder(substituted, "%" + name + "%", EscapeValue(value));
             }
     if (!substituted.empty()) tmpl = substituted;
     return Expand(Parse(tmpl), context);
 }
 
 std::string TVELTemplateFiller::Expand(const TParsedTemplate& parsed, TContext& context) {
+    // Fills nest (a table fills its columns, a column its constraints): one buffer of values
+    // per depth, kept from fill to fill.
+    if (depth_ == values_.size()) values_.push_back(std::make_unique<std::vector<TValue>>());
+    std::vector<TValue>& values = *values_[depth_];
+    ++depth_;
+    struct Leave {
+        size_t& Depth;
+        ~Leave() { --Depth; }
+    } leave{depth_};
     const size_t slots = parsed.Ids.size();
-    std::vector<std::string> values(slots);
-    std::vector<char> known(slots, 0);
+    if (values.size() < slots) values.resize(slots);
     // The column lists first: what they write inline (a primary key through
     // %sqliteautoincpk%) must be known to the placeholders that follow.
     for (size_t s = 0; s < slots; ++s)
         if (parsed.Ids[s] == pTableColumns || parsed.Ids[s] == pTempTableColumns)
-            known[s] = Resolve(parsed.Ids[s], context, values[s]);
+            values[s].Known = Resolve(parsed.Ids[s], context, values[s].Text);
     for (size_t s = 0; s < slots; ++s)
         if (parsed.Ids[s] != pTableColumns && parsed.Ids[s] != pTempTableColumns)
-            known[s] = Resolve(parsed.Ids[s], context, values[s]);
+            values[s].Known = Resolve(parsed.Ids[s], context, values[s].Text);
 
-    const std::string& text = parsed.Text;
+    const std::string_view text = parsed.Text;
+    const std::string_view finished = parsed.Finished;
     const auto& tokens = parsed.Tokens;
     std::string out;
-    out.reserve(text.size() + 64);
+    out.reserve(finished.size() + 64);
     auto emit = [&](size_t from, size_t to) {
         for (size_t k = from; k < to; ++k) {
             const auto& t = tokens[k];
-            if (t.Type == TParsedTemplate::Placeholder && known[t.Slot])
-                out += values[t.Slot];
+            if (t.Type == TParsedTemplate::Literal)
+                out.append(finished.substr(t.FinishedStart, t.FinishedLength));
+            else if (t.Type == TParsedTemplate::Placeholder && values[t.Slot].Known)
+                AppendFinished(out, values[t.Slot].Text);
             else
-                out.append(text, t.Start, t.Length);
+                out.append(text.substr(t.Start, t.Length));
         }
     };
     size_t k = 0;
@@ -713,15 +773,15 @@ std::string TVELTemplateFiller::Expand(const TParsedTemplate& parsed, TContext& 
         // The first placeholder of the part that the object knows decides.
         int decider = -1;
         for (size_t m = k + 1; m < close && decider < 0; ++m)
-            if (tokens[m].Type == TParsedTemplate::Placeholder && known[tokens[m].Slot]) decider = tokens[m].Slot;
+            if (tokens[m].Type == TParsedTemplate::Placeholder && values[tokens[m].Slot].Known)
+                decider = tokens[m].Slot;
         if (decider < 0) {
             emit(k, close + 1); // braces and all, as written
-        } else if (!values[decider].empty()) {
+        } else if (!values[decider].Text.empty()) {
             emit(k + 1, close);
         }
         k = close + 1;
     }
-    FinishInPlace(out);
     return out;
 }
 
@@ -733,12 +793,12 @@ std::string TVELTemplateFiller::ExpandCode(std::string_view code, TContext& cont
     context.ExpandingCode = true;
     std::string out;
     out.reserve(parsed.Text.size() + 32);
-    std::vector<std::string> values(parsed.Ids.size());
-    std::vector<char> known(parsed.Ids.size(), 0);
-    for (size_t s = 0; s < parsed.Ids.size(); ++s) known[s] = Resolve(parsed.Ids[s], context, values[s]);
+    std::vector<TValue> values(parsed.Ids.size());
+    for (size_t s = 0; s < parsed.Ids.size(); ++s)
+        values[s].Known = Resolve(parsed.Ids[s], context, values[s].Text);
     for (const auto& t : parsed.Tokens) {
-        if (t.Type == TParsedTemplate::Placeholder && known[t.Slot])
-            out += values[t.Slot];
+        if (t.Type == TParsedTemplate::Placeholder && values[t.Slot].Known)
+            out += values[t.Slot].Text;
         else
             out.append(parsed.Text, t.Start, t.Length);
     }
@@ -775,6 +835,7 @@ bool TVELTemplateFiller::Resolve(int id, TContext& context, std::string& value) 
     default:
         break;
     }
+    if (ResolveField(id, context, value)) return true;
     const uint32_t f = context.Families;
     return ((f & TContext::famTable) && ResolveTable(id, context, value)) ||
            ((f & TContext::famColumn) && ResolveColumn(id, context, value)) ||
@@ -820,6 +881,106 @@ bool TVELTemplateFiller::ResolveName(int id, TContext& context, std::string& val
     return true;
 }
 
+bool TVELTemplateFiller::ResolveField(int id, const TContext& context, std::string& value) const {
+    using C = TContext;
+    // Text fields inserted as they stand.
+    struct TField {
+        int Id;
+        uint32_t Family; // the fill family whose object has the field
+        const std::string& (*Text)(const C&);
+    };
+    static constexpr TField Fields[] = {
+        {pTableAbbreviation, C::famTable,
+         [](const C& c) -> const std::string& { return c.Table->Abbreviation; }},
+        {pAttributeOptions, C::famColumn,
+         [](const C& c) -> const std::string& { return c.Column->AttributeOptions; }},
+        {pCollate, C::famColumn, [](const C& c) -> const std::string& { return c.Column->Collate; }},
+        {pCollate, C::famDomain, [](const C& c) -> const std::string& { return c.Domain->Collate; }},
+        {pLength, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->Length; }},
+        {pItems, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->Items; }},
+        {pExpression, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->Expression; }},
+        {pCharacterSet, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->CharacterSet; }},
+        {pCollation, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->Collation; }},
+        {pSubType, C::famDataType, [](const C& c) -> const std::string& { return c.DataType->SubType; }},
+        {pSegmentSize, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->SegmentSize; }},
+        {pArrayOptions, C::famDataType,
+         [](const C& c) -> const std::string& { return c.DataType->ArrayOptions; }},
+        {pConstraintOptions, C::famConstraint,
+         [](const C& c) -> const std::string& { return c.Constraint->ConstraintOptions; }},
+        {pPKClustering, C::famConstraint,
+         [](const C& c) -> const std::string& { return c.Constraint->PKClustering; }},
+        {pIndexSortOption, C::famIndex,
+         [](const C& c) -> const std::string& { return c.Index->IndexSortOption; }},
+        {pIndexType, C::famIndex, [](const C& c) -> const std::string& { return c.Index->IndexType; }},
+        {pIndexCompression, C::famIndex,
+         [](const C& c) -> const std::string& { return c.Index->Compression; }},
+        {pIndexClustering, C::famIndex, [](const C& c) -> const std::string& { return c.Index->Clustering; }},
+        {pIndexCase, C::famIndex, [](const C& c) -> const std::string& { return c.Index->CaseProp; }},
+        {pIndexOptions, C::famIndex, [](const C& c) -> const std::string& { return c.Index->IndexOptions; }},
+        {pIndexColumnSortOption, C::famIndexColumn,
+         [](const C& c) -> const std::string& { return c.IndexColumn->SortOption; }},
+        {pSeqMin, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Min; }},
+        {pSeqMax, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Max; }},
+        {pSeqIntegerType, C::famSequence,
+         [](const C& c) -> const std::string& { return c.Sequence->IntegerType; }},
+        {pSeqCycle, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Cycle; }},
+        {pSeqCache, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Cache; }},
+        {pSeqCacheCode, C::famSequence,
+         [](const C& c) -> const std::string& { return c.Sequence->CacheCode; }},
+        {pSeqOrder, C::famSequence, [](const C& c) -> const std::string& { return c.Sequence->Order; }},
+        {pRuleType, C::famRule,
+         [](const C& c) -> const std::string& { return static_cast<const TVELRule*>(c.Code)->RuleType; }},
+    };
+    // Comments, written as string literals; each marks its object.
+    struct TComment {
+        int Id;
+        uint32_t Family;
+        const TVELDatabaseObject* (*Object)(const C&);
+    };
+    static constexpr TComment Comments[] = {
+        {pTableComment, C::famTable, [](const C& c) -> const TVELDatabaseObject* { return c.Table; }},
+        {pColumnComment, C::famColumn, [](const C& c) -> const TVELDatabaseObject* { return c.Column; }},
+        {pIndexComment, C::famIndex, [](const C& c) -> const TVELDatabaseObject* { return c.Index; }},
+        {pSeqComment, C::famSequence, [](const C& c) -> const TVELDatabaseObject* { return c.Sequence; }},
+        {pDomainComment, C::famDomain, [](const C& c) -> const TVELDatabaseObject* { return c.Domain; }},
+        {pViewComment, C::famView, [](const C& c) -> const TVELDatabaseObject* { return c.Code; }},
+        {pProcComment, C::famProcedure, [](const C& c) -> const TVELDatabaseObject* { return c.Code; }},
+        {pRuleComment, C::famRule, [](const C& c) -> const TVELDatabaseObject* { return c.Code; }},
+    };
+    // Placeholder -> position of its first entry in each table (the entries of one placeholder
+    // stand together); -1 when it has none.
+    using TFirst = std::array<int8_t, pNameBase>;
+    static const std::pair<TFirst, TFirst> First = [] {
+        std::pair<TFirst, TFirst> first;
+        first.first.fill(-1);
+        first.second.fill(-1);
+        for (int i = int(std::size(Fields)); i-- > 0;)
+            first.first[Fields[i].Id] = int8_t(i);
+        for (int i = int(std::size(Comments)); i-- > 0;)
+            first.second[Comments[i].Id] = int8_t(i);
+        return first;
+    }();
+    if (id >= pNameBase) return false;
+    if (First.first[id] >= 0)
+        for (size_t i = size_t(First.first[id]); i < std::size(Fields) && Fields[i].Id == id; ++i)
+            if (context.Families & Fields[i].Family) {
+                value = Fields[i].Text(context);
+                return true;
+            }
+    if (First.second[id] >= 0)
+        for (size_t i = size_t(First.second[id]); i < std::size(Comments) && Comments[i].Id == id; ++i)
+            if (context.Families & Comments[i].Family) {
+                const TVELDatabaseObject* object = Comments[i].Object(context);
+                Mark(object);
+                value = CommentLiteral(object->Comment);
+                return true;
+            }
+    return false;
+}
+
 std::string TVELTemplateFiller::CommentLiteral(std::string_view comment) const {
     return LineBreaksToBlanks(settings_.StringLiteral(Trim(comment)));
 }
@@ -827,10 +988,6 @@ std::string TVELTemplateFiller::CommentLiteral(std::string_view comment) const {
 bool TVELTemplateFiller::ResolveTable(int id, TContext& context, std::string& value) {
     const TVELEntity& table = *context.Table;
     switch (id) {
-    case pTableComment:
-        Mark(&table);
-        value = CommentLiteral(table.Comment);
-        return true;
     case pTableColumns:
         value = TableColumns(table);
         return true;
@@ -842,9 +999,6 @@ bool TVELTemplateFiller::ResolveTable(int id, TContext& context, std::string& va
         return true;
     case pTableConstraints:
         value = TableConstraints(table);
-        return true;
-    case pTableAbbreviation:
-        value = table.Abbreviation;
         return true;
     case pTableOptions:
         value = context.ExpandingCode ? table.TableOptions : ExpandCode(table.TableOptions, context);
@@ -860,22 +1014,44 @@ bool TVELTemplateFiller::ResolveTable(int id, TContext& context, std::string& va
     }
 }
 
+std::string TVELTemplateFiller::TypeText(const TVELDataType& type, const TSLDatatypes* list) {
+    // A value that reaches its type list the usual way, when the caller already knows the list:
+    // the text depends on nothing but the list, the type name and the value's fields, and most
+    // columns of a model share a few of them.
+    if (!list || typeid(type) != typeid(TVELDataType)) return type.TypeText();
+    std::string& key = cache_->TypeKey;
+    key.assign(reinterpret_cast<const char*>(&list), sizeof list);
+    key.append(type.DataType).append(1, '\0').append(type.Length).append(1, '\0');
+    for (int32_t n : {type.Precision, type.Seed, type.Increment})
+        key.append(reinterpret_cast<const char*>(&n), sizeof n);
+    key.append(1,
+               char(type.Unsigned | type.ZeroFill << 1 | type.AllowZeroLength << 2 | type.AutoNumber << 3));
+    for (const std::string* text : {&type.Items, &type.Expression, &type.CharacterSet, &type.Collation,
+                                    &type.SubType, &type.SegmentSize, &type.DTOptions, &type.ArrayOptions})
+        key.append(*text).append(1, '\0');
+    auto it = cache_->TypeTexts.find(key);
+    if (it == cache_->TypeTexts.end())
+        it = cache_->TypeTexts.emplace(key, list->TypeText(type.DataType, type.Values(), true)).first;
+    return it->second;
+}
+
 // The type text of a column: the quoted domain name (with the autonumber part of an identity
 // column) when the column uses a domain, so that the column refers to the domain the script
 // creates; else the full type text.
-static std::string ColumnTypeText(const TVELAttribute& column, const TVELDatabaseSettings& settings) {
+std::string TVELTemplateFiller::ColumnTypeText(const TVELAttribute& column, const TSLDatatypes* list) {
     if (const TVELDomain* domain = column.GetDomain()) {
-        std::string r = settings.QuoteDDL(domain->GetNonQuotedQualifiedName());
+        std::string r = settings_.QuoteDDL(domain->GetNonQuotedQualifiedName());
         if (column.IsIdentity())
-            if (const std::string identity = column.DataType->AutoNumberText(); !identity.empty()) r += " " + identity;
+            if (const std::string identity = column.DataType->AutoNumberText(); !identity.empty())
+                r += " " + identity;
         return r;
     }
-    return column.DataType->TypeText();
+    return TypeText(*column.DataType, list);
 }
 
 bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& value) {
     const TVELAttribute& column = *context.Column;
-    const TVELEntity* table = column.GetEntity();
+    const TVELEntity* table = context.Table; // the column's
     auto position = [&]() {
         if (context.ColumnPosition >= 0 || !table) return context.ColumnPosition;
         return table->Attributes.IndexOf(&column);
@@ -890,18 +1066,8 @@ bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& v
         return true;
     };
     switch (id) {
-    case pColumnComment:
-        Mark(&column);
-        value = CommentLiteral(column.Comment);
-        return true;
     case pPosition:
         value = IntToStr(position());
-        return true;
-    case pAttributeOptions:
-        value = column.AttributeOptions;
-        return true;
-    case pCollate:
-        value = column.Collate;
         return true;
     case pPrevColumnName: {
         const int p = position();
@@ -910,7 +1076,7 @@ bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& v
         return true;
     }
     case pDataType:
-        value = ColumnTypeText(column, settings_);
+        value = ColumnTypeText(column, context.Types);
         return true;
     case pDefaultValue:
         value.clear();
@@ -943,8 +1109,9 @@ bool TVELTemplateFiller::ResolveColumn(int id, TContext& context, std::string& v
         }
         return true;
     case pDB2AutoInc:
-        value = IsAutonumberColumn(column) ? "generated always as identity (start with 0, increment by 1, no cache)"
-                                           : "";
+        value = IsAutonumberColumn(column)
+                    ? "generated always as identity (start with 0, increment by 1, no cache)"
+                    : "";
         return true;
     case pDefaultConstraint:
         return inlineConstraint(column.DefaultValue().empty() ? nullptr : column.DefaultConstraint(),
@@ -969,32 +1136,8 @@ bool TVELTemplateFiller::ResolveDataType(int id, TContext& context, std::string&
     case pPhysicalDataType:
         value = type.BaseText();
         return true;
-    case pLength:
-        value = type.Length;
-        return true;
     case pPrecision:
         value = IntToStr(type.Precision);
-        return true;
-    case pItems:
-        value = type.Items;
-        return true;
-    case pExpression:
-        value = type.Expression;
-        return true;
-    case pCharacterSet:
-        value = type.CharacterSet;
-        return true;
-    case pCollation:
-        value = type.Collation;
-        return true;
-    case pSubType:
-        value = type.SubType;
-        return true;
-    case pSegmentSize:
-        value = type.SegmentSize;
-        return true;
-    case pArrayOptions:
-        value = type.ArrayOptions;
         return true;
     case pUnsigned:
         value = type.Unsigned ? "UNSIGNED" : "";
@@ -1014,7 +1157,8 @@ bool TVELTemplateFiller::ResolveDataType(int id, TContext& context, std::string&
 }
 
 // Quoted attribute names joined by ",".
-static std::string QuotedNames(const std::vector<TVELAttribute*>& attributes, const TVELDatabaseSettings& settings) {
+static std::string QuotedNames(const std::vector<TVELAttribute*>& attributes,
+                               const TVELDatabaseSettings& settings) {
     std::string r;
     for (const TVELAttribute* a : attributes) {
         if (!a) continue;
@@ -1056,20 +1200,14 @@ bool TVELTemplateFiller::ResolveConstraint(int id, TContext& context, std::strin
     case pChildColumns:
         value = id == pChildColumns && !relationship ? std::string() : columns();
         return true;
-    case pConstraintOptions:
-        value = c.ConstraintOptions;
-        return true;
     case pDefaultValue:
         value = c.ConstraintType == ctDefault ? c.Value : column ? column->DefaultValue() : std::string();
-        return true;
-    case pPKClustering:
-        value = c.PKClustering;
         return true;
     case pNotNull:
         value = "NOT NULL";
         return true;
     case pColumnDataType:
-        value = column && c.Level == clColumn ? ColumnTypeText(*column, settings_) : std::string();
+        value = column && c.Level == clColumn ? ColumnTypeText(*column, nullptr) : std::string();
         return true;
     case pParentColumns: {
         std::vector<TVELAttribute*> attributes;
@@ -1091,25 +1229,6 @@ bool TVELTemplateFiller::ResolveConstraint(int id, TContext& context, std::strin
 bool TVELTemplateFiller::ResolveIndex(int id, TContext& context, std::string& value) {
     const TVELIndex& index = *context.Index;
     switch (id) {
-    case pIndexComment:
-        Mark(&index);
-        value = CommentLiteral(index.Comment);
-        return true;
-    case pIndexSortOption:
-        value = index.IndexSortOption;
-        return true;
-    case pIndexType:
-        value = index.IndexType;
-        return true;
-    case pIndexCompression:
-        value = index.Compression;
-        return true;
-    case pIndexClustering:
-        value = index.Clustering;
-        return true;
-    case pIndexCase:
-        value = index.CaseProp;
-        return true;
     case pIBFBIdxPrefix:
         value.clear();
         for (int i = 0; i < index.Columns.Count(); ++i)
@@ -1117,9 +1236,6 @@ bool TVELTemplateFiller::ResolveIndex(int id, TContext& context, std::string& va
         return true;
     case pIndexColumns:
         value = IndexColumns(index);
-        return true;
-    case pIndexOptions:
-        value = index.IndexOptions;
         return true;
     default:
         return false;
@@ -1139,9 +1255,6 @@ bool TVELTemplateFiller::ResolveIndexColumn(int id, TContext& context, std::stri
     case pIndexColumnNonFixed:
         value = column.ColumnText();
         return true;
-    case pIndexColumnSortOption:
-        value = column.SortOption;
-        return true;
     case pIndexSortOption: {
         const TVELIndex* index = column.GetIndex();
         value = index ? index->IndexSortOption : std::string();
@@ -1155,24 +1268,11 @@ bool TVELTemplateFiller::ResolveIndexColumn(int id, TContext& context, std::stri
 bool TVELTemplateFiller::ResolveSequence(int id, TContext& context, std::string& value) {
     const TVELSequence& s = *context.Sequence;
     switch (id) {
-    case pSeqComment:
-        Mark(&s);
-        value = CommentLiteral(s.Comment);
-        return true;
     case pSeqSeed:
         value = IntToStr(s.Seed);
         return true;
     case pSeqIncrement:
         value = IntToStr(s.Increment);
-        return true;
-    case pSeqMin:
-        value = s.Min;
-        return true;
-    case pSeqMax:
-        value = s.Max;
-        return true;
-    case pSeqIntegerType:
-        value = s.IntegerType;
         return true;
     case pOraSeqMax:
         value = SequenceLimit(s.Max, "MAX");
@@ -1183,18 +1283,6 @@ bool TVELTemplateFiller::ResolveSequence(int id, TContext& context, std::string&
     case pOraSeqCache:
     case pMSSQLServerSeqCache:
         value = SequenceCache(s);
-        return true;
-    case pSeqCycle:
-        value = s.Cycle;
-        return true;
-    case pSeqCache:
-        value = s.Cache;
-        return true;
-    case pSeqCacheCode:
-        value = s.CacheCode;
-        return true;
-    case pSeqOrder:
-        value = s.Order;
         return true;
     default:
         return false;
@@ -1208,10 +1296,6 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
     auto name = [&]() { return d.GetName(); };
     auto qualified = [&]() { return settings_.StripQuotes(d.GetNonQuotedQualifiedName()); };
     switch (id) {
-    case pDomainComment:
-        Mark(&d);
-        value = CommentLiteral(d.Comment);
-        return true;
     case pDataType:
         value = d.DataType->TypeText();
         return true;
@@ -1221,12 +1305,10 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
     case pCheckConstraint:
         value = check;
         return true;
-    case pCollate:
-        value = d.Collate;
-        return true;
     case pMSSQLRule:
-        value = check.empty() ? std::string()
-                              : "CREATE RULE " + name() + "_RULE AS " + ReplaceAllText(check, "value", "@value");
+        value = check.empty()
+                    ? std::string()
+                    : "CREATE RULE " + name() + "_RULE AS " + ReplaceAllText(check, "value", "@value");
         return true;
     case pMSSQLDropRule:
         value = check.empty() ? std::string() : "DROP RULE " + name() + "_RULE";
@@ -1247,13 +1329,15 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
         value = "EXEC sp_droptype " + name();
         return true;
     case pMSSQLBindRule:
-        value = check.empty() ? std::string() : "EXEC sp_bindrule '" + name() + "_RULE', '" + qualified() + "'";
+        value =
+            check.empty() ? std::string() : "EXEC sp_bindrule '" + name() + "_RULE', '" + qualified() + "'";
         return true;
     case pMSSQLUnbindRule:
         value = check.empty() ? std::string() : "EXEC sp_unbindrule " + qualified();
         return true;
     case pMSSQLBinDefault:
-        value = def.empty() ? std::string() : "EXEC sp_bindefault '" + name() + "_DFT', '" + qualified() + "'";
+        value =
+            def.empty() ? std::string() : "EXEC sp_bindefault '" + name() + "_DFT', '" + qualified() + "'";
         return true;
     case pMSSQLUnbinDefault:
         value = def.empty() ? std::string() : "EXEC sp_unbindefault " + qualified();
@@ -1266,93 +1350,50 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
 bool TVELTemplateFiller::ResolveCode(int id, TContext& context, std::string& value) {
     const TVELCodeObject& o = *context.Code;
     const uint32_t f = context.Families;
-    auto code = [&]() { return context.ExpandingCode ? o.GetCode() : ExpandCode(o.GetCode(), context); };
-    auto comment = [&]() {
-        Mark(&o);
-        value = CommentLiteral(o.Comment);
-        return true;
-    };
-    if (f & TContext::famTrigger) {
-        if (id != pTriggerCode) return false;
-        value = code();
+    const int codeId = f & TContext::famTrigger     ? pTriggerCode
+                       : f & TContext::famView      ? pViewCode
+                       : f & TContext::famProcedure ? pProcCode
+                                                    : pRuleCode;
+    if (id == codeId) {
+        value = context.ExpandingCode ? o.GetCode() : ExpandCode(o.GetCode(), context);
         return true;
     }
-    if (f & TContext::famView) {
-        if (id == pViewComment) return comment();
-        if (id != pViewCode) return false;
-        value = code();
-        return true;
-    }
-    if (f & TContext::famProcedure) {
-        if (id == pProcComment) return comment();
-        if (id == pProcCode) {
-            value = code();
-            return true;
-        }
-        return id == pProcParams && CodeParameters(o.GetCode(), value);
-    }
-    // rule
-    switch (id) {
-    case pRuleComment:
-        return comment();
-    case pRuleCode:
-        value = code();
-        return true;
-    case pRuleType:
-        value = static_cast<const TVELRule&>(o).RuleType;
-        return true;
-    case pRuleParams:
+    // The parameters of procedures and rules, only when the code has them.
+    if ((id == pProcParams && (f & TContext::famProcedure)) || (id == pRuleParams && (f & TContext::famRule)))
         return CodeParameters(o.GetCode(), value);
-    default:
-        return false;
-    }
+    return false;
 }
 
 // ---- fill operations --------------------------------------------------------------------------------
 
-std::string TVELTemplateFiller::FillTable(const TVELEntity& table, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Families = TContext::famTable;
-    c.Self = c.Table = &table;
-    c.SetRole(rTable, &table);
-    c.Extra = extra;
+std::string TVELTemplateFiller::FillTable(const TVELEntity& table, std::string_view tmpl,
+                                          const TVELFillValues* extra) {
+    TContext c(table, extra, TContext::famTable, rTable);
+    c.Table = &table;
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillColumn(const TVELAttribute& column, std::string_view tmpl,
                                            const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &column;
-    c.Extra = extra;
-    c.Families = TContext::famColumn | TContext::famDataType;
-    c.Column = &column;
-    c.DataType = column.DataType.get();
+    TContext c(column, extra, 0, -1);
+    c.SetColumn(column);
     c.Table = column.GetEntity();
-    c.SetRole(rColumn, &column);
     c.SetRole(rTable, c.Table);
-    c.SetRole(rDomain, column.GetDomain());
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillDataType(const TVELDataType& dataType, std::string_view tmpl,
                                              const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &dataType;
-    c.Extra = extra;
-    c.Families = TContext::famDataType;
+    TContext c(dataType, extra, TContext::famDataType, -1);
     c.DataType = &dataType;
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillConstraint(const TVELConstraint& constraint, std::string_view tmpl,
                                                const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &constraint;
-    c.Extra = extra;
-    c.Families = TContext::famConstraint;
+    TContext c(constraint, extra, TContext::famConstraint, rConstraint);
     c.Constraint = &constraint;
     c.Table = constraint.GetEntity();
-    c.SetRole(rConstraint, &constraint);
     c.SetRole(rTable, c.Table);
     const TVELRelationship* relationship = RelationshipOf(constraint);
     c.SetRole(rParentTable, relationship ? relationship->GetParentEntity() : nullptr);
@@ -1361,24 +1402,18 @@ std::string TVELTemplateFiller::FillConstraint(const TVELConstraint& constraint,
     return Run(tmpl, c);
 }
 
-std::string TVELTemplateFiller::FillIndex(const TVELIndex& index, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &index;
-    c.Extra = extra;
-    c.Families = TContext::famIndex;
+std::string TVELTemplateFiller::FillIndex(const TVELIndex& index, std::string_view tmpl,
+                                          const TVELFillValues* extra) {
+    TContext c(index, extra, TContext::famIndex, rIndex);
     c.Index = &index;
     c.Table = index.GetEntity();
-    c.SetRole(rIndex, &index);
     c.SetRole(rTable, c.Table);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillIndexColumn(const TVELIndexColumn& column, std::string_view tmpl,
                                                 const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &column;
-    c.Extra = extra;
-    c.Families = TContext::famIndexColumn;
+    TContext c(column, extra, TContext::famIndexColumn, -1);
     c.IndexColumn = &column;
     const TVELIndex* index = column.GetIndex();
     c.Table = index ? index->GetEntity() : nullptr;
@@ -1389,44 +1424,36 @@ std::string TVELTemplateFiller::FillIndexColumn(const TVELIndexColumn& column, s
 
 std::string TVELTemplateFiller::FillSequence(const TVELSequence& sequence, std::string_view tmpl,
                                              const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &sequence;
-    c.Extra = extra;
-    c.Families = TContext::famSequence;
+    TContext c(sequence, extra, TContext::famSequence, rSeq);
     c.Sequence = &sequence;
-    c.SetRole(rSeq, &sequence);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillDomain(const TVELDomain& domain, std::string_view tmpl,
                                            const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &domain;
-    c.Extra = extra;
-    c.Families = TContext::famDomain | TContext::famDataType;
+    TContext c(domain, extra, TContext::famDomain | TContext::famDataType, rDomain);
     c.Domain = &domain;
     c.DataType = domain.DataType.get();
-    c.SetRole(rDomain, &domain);
     return Run(tmpl, c);
+}
+
+std::string TVELTemplateFiller::FillDomainStatement(const TVELDomain& domain, bool drop) {
+    const TSLDatatypes* list = domain.GetDataTypes();
+    const bool asType = list && list->DomainAsType(domain.DataType->DataType);
+    const char* name =
+        asType ? (drop ? "SQLDropType" : "SQLCreateType") : (drop ? "SQLDropDomain" : "SQLCreateDomain");
+    return FillDomain(domain, Template(name));
 }
 
 std::string TVELTemplateFiller::FillTrigger(const TVELTrigger& trigger, std::string_view tmpl,
                                             const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &trigger;
-    c.Extra = extra;
-    c.Families = TContext::famTrigger;
+    TContext c(trigger, extra, TContext::famTrigger, rTrigger);
     c.Code = &trigger;
     c.Table = trigger.GetEntity();
-    c.SetRole(rTrigger, &trigger);
     c.SetRole(rTable, c.Table);
     // The trigger of an autonumber column knows the column and its sequence.
     if (const TVELAttribute* column = AutonumberColumnOf(trigger)) {
-        c.Families |= TContext::famColumn | TContext::famDataType;
-        c.Column = column;
-        c.DataType = column->DataType.get();
-        c.SetRole(rColumn, column);
-        c.SetRole(rDomain, column->GetDomain());
+        c.SetColumn(*column);
         if (const TVELSequence* sequence = column->GetSequence()) {
             c.Families |= TContext::famSequence;
             c.Sequence = sequence;
@@ -1436,37 +1463,27 @@ std::string TVELTemplateFiller::FillTrigger(const TVELTrigger& trigger, std::str
     return Run(tmpl, c);
 }
 
-std::string TVELTemplateFiller::FillView(const TVELView& view, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &view;
-    c.Extra = extra;
-    c.Families = TContext::famView;
+std::string TVELTemplateFiller::FillView(const TVELView& view, std::string_view tmpl,
+                                         const TVELFillValues* extra) {
+    TContext c(view, extra, TContext::famView, rView);
     c.Code = &view;
-    c.SetRole(rView, &view);
     return Run(tmpl, c);
 }
 
 std::string TVELTemplateFiller::FillProcedure(const TVELProcedure& procedure, std::string_view tmpl,
                                               const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &procedure;
-    c.Extra = extra;
-    c.Families = TContext::famProcedure;
+    TContext c(procedure, extra, TContext::famProcedure, rProc);
     c.Code = &procedure;
-    c.SetRole(rProc, &procedure);
     std::string text = Run(tmpl, c);
     if (StartsText("DROP PROCEDURE", text) && IsFunctionCode(procedure.GetCode()))
         text = ReplaceAllText(text, "DROP PROCEDURE", "DROP FUNCTION");
     return text;
 }
 
-std::string TVELTemplateFiller::FillRule(const TVELRule& rule, std::string_view tmpl, const TVELFillValues* extra) {
-    TContext c;
-    c.Self = &rule;
-    c.Extra = extra;
-    c.Families = TContext::famRule;
+std::string TVELTemplateFiller::FillRule(const TVELRule& rule, std::string_view tmpl,
+                                         const TVELFillValues* extra) {
+    TContext c(rule, extra, TContext::famRule, rRule);
     c.Code = &rule;
-    c.SetRole(rRule, &rule);
     return Run(tmpl, c);
 }
 
@@ -1476,22 +1493,20 @@ std::string TVELTemplateFiller::ColumnList(const TVELEntity& table, const std::s
     std::string r;
     bool first = true;
     if (tmpl.empty() || (SkipStarredTemplates && tmpl.front() == '*')) {
-        for (int i = 0; i < table.Attributes.Count(); ++i) r += "\r\n";
+        for (int i = 0; i < table.Attributes.Count(); ++i)
+            r += "\r\n";
         return r;
     }
     const TParsedTemplate& parsed = Parse(tmpl);
+    const TSLDatatypes* types = table.GetDataTypes();
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         const TVELAttribute& column = *table.AttributeAt(i);
-        TContext c;
-        c.Self = &column;
-        c.Families = TContext::famColumn | TContext::famDataType;
-        c.Column = &column;
-        c.DataType = column.DataType.get();
+        TContext c(column, nullptr, 0, -1);
+        c.SetColumn(column);
         c.Table = &table;
-        c.ColumnPosition = i;
-        c.SetRole(rColumn, &column);
         c.SetRole(rTable, &table);
-        c.SetRole(rDomain, column.GetDomain());
+        c.ColumnPosition = i;
+        c.Types = types;
         const std::string text = Expand(parsed, c);
         if (text.empty()) {
             r += "\r\n";
@@ -1537,7 +1552,8 @@ std::string TVELTemplateFiller::TableConstraints(const TVELEntity& table) {
         else if (c->ConstraintType == ctUnique)
             add(c, cache_->CreateUniqueConstraint);
     }
-    for (const TVELConstraint* c : table.ForeignKeyConstraints()) add(c, cache_->CreateFKConstraint);
+    for (const TVELConstraint* c : table.ForeignKeyConstraints())
+        add(c, cache_->CreateFKConstraint);
     return r;
 }
 
@@ -1600,26 +1616,30 @@ std::string TVELTemplateFiller::EscapeValue(std::string_view value) {
 }
 
 std::string TVELTemplateFiller::FinishText(std::string_view text) {
-    std::string r(text);
-    FinishInPlace(r);
+    std::string r;
+    r.reserve(text.size());
+    AppendFinished(r, text);
     return r;
 }
 
 bool TVELTemplateFiller::IsFunctionCode(std::string_view code) {
     const std::string upper = UpperCase(code);
     if (upper.find("CREATE FUNCTION %") != std::string::npos) return true;
-    size_t pos = upper.find("REPLACE");
-    if (pos != std::string::npos) {
-        pos += 7;
-    } else {
-        pos = upper.find("CREATE");
-        if (pos == std::string::npos) return false;
-        pos += 6;
-    }
-    while (pos < upper.size() && static_cast<unsigned char>(upper[pos]) <= ' ') ++pos;
-    size_t end = pos;
-    while (end < upper.size() && IsWordChar(upper[end])) ++end;
-    return upper.compare(pos, end - pos, "FUNCTION") == 0 && end - pos == 8;
+    size_t pos = upper.find("CREATE");
+    if (pos == std::string::npos) return false;
+    pos += 6;
+    auto nextWord = [&]() {
+        while (pos < upper.size() && static_cast<unsigned char>(upper[pos]) <= ' ')
+            ++pos;
+        const size_t start = pos;
+        while (pos < upper.size() && IsWordChar(upper[pos]))
+            ++pos;
+        return std::string_view(upper).substr(start, pos - start);
+    };
+    std::string_view word = nextWord();
+    // CREATE OR REPLACE FUNCTION
+    if (word == "OR" && nextWord() == "REPLACE") word = nextWord();
+    return word == "FUNCTION";
 }
 
 bool TVELTemplateFiller::CodeParameters(std::string_view code, std::string& params) {

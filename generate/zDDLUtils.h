@@ -44,6 +44,7 @@ class TVELIndex;
 class TVELIndexColumn;
 class TVELProcedure;
 class TVELRule;
+class TSLDatatypes;
 class TVELSequence;
 class TVELTrigger;
 class TVELView;
@@ -112,8 +113,10 @@ public:
     std::string Template(std::string_view name) const;
 
     // ---- fill operations: template + object -> statement text -------------------------------
-    std::string FillTable(const TVELEntity& table, std::string_view tmpl, const TVELFillValues* extra = nullptr);
-    std::string FillColumn(const TVELAttribute& column, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillTable(const TVELEntity& table, std::string_view tmpl,
+                          const TVELFillValues* extra = nullptr);
+    std::string FillColumn(const TVELAttribute& column, std::string_view tmpl,
+                           const TVELFillValues* extra = nullptr);
     // The data type placeholders of a column's or domain's data type value, and %datatype%.
     std::string FillDataType(const TVELDataType& dataType, std::string_view tmpl,
                              const TVELFillValues* extra = nullptr);
@@ -121,13 +124,19 @@ public:
     // or the foreign key of a relationship.
     std::string FillConstraint(const TVELConstraint& constraint, std::string_view tmpl,
                                const TVELFillValues* extra = nullptr);
-    std::string FillIndex(const TVELIndex& index, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillIndex(const TVELIndex& index, std::string_view tmpl,
+                          const TVELFillValues* extra = nullptr);
     std::string FillIndexColumn(const TVELIndexColumn& column, std::string_view tmpl,
                                 const TVELFillValues* extra = nullptr);
     std::string FillSequence(const TVELSequence& sequence, std::string_view tmpl,
                              const TVELFillValues* extra = nullptr);
-    std::string FillDomain(const TVELDomain& domain, std::string_view tmpl, const TVELFillValues* extra = nullptr);
-    std::string FillTrigger(const TVELTrigger& trigger, std::string_view tmpl, const TVELFillValues* extra = nullptr);
+    std::string FillDomain(const TVELDomain& domain, std::string_view tmpl,
+                           const TVELFillValues* extra = nullptr);
+    // The create (or drop) statement of a domain: SQLCreateType (SQLDropType) when the data type
+    // list writes domains of its type as types, else SQLCreateDomain (SQLDropDomain).
+    std::string FillDomainStatement(const TVELDomain& domain, bool drop);
+    std::string FillTrigger(const TVELTrigger& trigger, std::string_view tmpl,
+                            const TVELFillValues* extra = nullptr);
     std::string FillView(const TVELView& view, std::string_view tmpl, const TVELFillValues* extra = nullptr);
     // A filled text that begins with "DROP PROCEDURE" has every "DROP PROCEDURE" turned into
     // "DROP FUNCTION" when the procedure is a function (IsFunctionCode).
@@ -144,7 +153,8 @@ public:
     // %tableconstraints%: the table's check and unique constraints in use (SQLCreateCheck-
     // Constraint, SQLCreateUniqueConstraint), then its foreign keys (SQLCreateFKConstraint),
     // joined by ","; constraints already written and those whose text comes out empty are left
-    // out; every one written is marked.
+    // out; every one written is marked. The foreign keys into a table are a whole-model look-up:
+    // callers that fill many tables keep a TVELDataDictionary::TBulkScope open.
     std::string TableConstraints(const TVELEntity& table);
     // %pkconstraint%: the primary key filled with SQLCreatePKConstraint and marked; empty when
     // the key has no attribute or was already written (by %sqliteautoincpk%).
@@ -168,8 +178,8 @@ public:
     // "#13#10" -> CR LF, "<#" -> "{", "#>" -> "}".
     static std::string FinishText(std::string_view text);
     // Whether procedure code defines a function: the upper-cased code holds
-    // "CREATE FUNCTION %", or the word after "CREATE" (after "REPLACE" when that occurs) is
-    // "FUNCTION".
+    // "CREATE FUNCTION %", or the word after its first "CREATE" (after "CREATE OR REPLACE")
+    // is "FUNCTION".
     static bool IsFunctionCode(std::string_view code);
     // The text between the first "(" and the first ")" after it; false when there is none.
     static bool CodeParameters(std::string_view code, std::string& params);
@@ -181,6 +191,10 @@ private:
     struct TParsedTemplate;
     struct TContext;
     class TTemplateCache;
+    struct TValue {
+        std::string Text;
+        bool Known = false; // the object has the placeholder
+    };
 
     const TParsedTemplate& Parse(std::string_view tmpl);
     std::string Run(std::string_view tmpl, TContext& context);
@@ -189,6 +203,8 @@ private:
     std::string ExpandCode(std::string_view code, TContext& context);
     bool Resolve(int id, TContext& context, std::string& value);
     bool ResolveName(int id, TContext& context, std::string& value);
+    // Text fields of the objects and comments, the placeholders that need nothing else.
+    bool ResolveField(int id, const TContext& context, std::string& value) const;
     bool ResolveTable(int id, TContext& context, std::string& value);
     bool ResolveColumn(int id, TContext& context, std::string& value);
     bool ResolveDataType(int id, TContext& context, std::string& value);
@@ -199,10 +215,16 @@ private:
     bool ResolveDomain(int id, TContext& context, std::string& value);
     bool ResolveCode(int id, TContext& context, std::string& value);
     std::string ColumnList(const TVELEntity& table, const std::string& tmpl);
+    // The full type text of a value; list: its model's type list when the caller knows it.
+    std::string TypeText(const TVELDataType& type, const TSLDatatypes* list);
+    std::string ColumnTypeText(const TVELAttribute& column, const TSLDatatypes* list);
     std::string NameForm(const TVELDatabaseObject* object, int form, int role) const;
 
     const TVELDatabaseSettings& settings_;
     std::unique_ptr<TTemplateCache> cache_;
+    // The values of the fills in progress, one buffer per nesting depth.
+    std::vector<std::unique_ptr<std::vector<TValue>>> values_;
+    size_t depth_ = 0;
 };
 
 } // namespace ardvin
