@@ -235,6 +235,7 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
 
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
     DropCaches();
+    if (OnObjectDeleted) OnObjectDeleted(item);
     // A deleted relationship takes the foreign-key attributes with it that may go.
     if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
         ConnectRelationship(relationship);
