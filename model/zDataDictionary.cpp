@@ -147,7 +147,14 @@ TVELDataDictionary::TVELDataDictionary()
     : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()),
       packages_(std::make_unique<TVELPackages>(this)) {}
 
-TVELDataDictionary::~TVELDataDictionary() { ClearAndFree(); }
+TVELDataDictionary::~TVELDataDictionary() { FreeAllObjects(); }
+
+void TVELDataDictionary::FreeAllObjects() {
+    freeingAll_ = true;
+    ClearAndFree();
+    freeingAll_ = false;
+    relationshipCount_ = 0;
+}
 
 std::unique_ptr<TVELDatabaseObject> TVELDataDictionary::NewObjectOfType(int type, TVELPersistent* owner) {
     switch (type) {
@@ -211,7 +218,7 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 }
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
-    if (Loading) return;
+    if (Loading || relationshipCount_ == 0) return;
     for (const auto& item : items_) {
         if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
         auto* relationship = static_cast<TVELRelationship*>(item.get());
@@ -225,7 +232,9 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
     // Entities record their key changes, so that relationships can follow them.
     if (auto* entity = dynamic_cast<TVELEntity*>(item)) entity->TrackKeyChanges = true;
     auto* relationship = dynamic_cast<TVELRelationship*>(item);
-    if (!relationship || Preparing) return;
+    if (!relationship) return;
+    ++relationshipCount_;
+    if (Preparing) return;
     ConnectRelationship(relationship);
     if (!Loading) {
         std::vector<TVELNamedObject*> changed;
@@ -236,8 +245,11 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
     DropCaches();
     if (OnObjectDeleted) OnObjectDeleted(item);
+    auto* relationship = dynamic_cast<TVELRelationship*>(item);
+    if (!relationship) return;
+    --relationshipCount_;
     // A deleted relationship takes the foreign-key attributes with it that may go.
-    if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
+    if (!Preparing && !freeingAll_) {
         ConnectRelationship(relationship);
         relationship->RemoveAllPairs();
     }
@@ -281,7 +293,7 @@ TVELDatabaseObject* TVELDataDictionary::AddCopy(const TVELDatabaseObject& object
 
 void TVELDataDictionary::AssignDictionary(const TVELDataDictionary& source) {
     if (&source == this) return;
-    ClearAndFree();
+    FreeAllObjects();
     SetTarget(source.GetTarget());
     items_.reserve(source.items_.size());
     for (const auto& item : source.items_) AddCopy(*static_cast<const TVELDatabaseObject*>(item.get()));
@@ -289,7 +301,7 @@ void TVELDataDictionary::AssignDictionary(const TVELDataDictionary& source) {
 }
 
 void TVELDataDictionary::Clear() {
-    ClearAndFree();
+    FreeAllObjects();
     SetTarget("");
 }
 

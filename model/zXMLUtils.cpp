@@ -376,8 +376,10 @@ std::string_view TrimContent(std::string_view c) {
 }  // namespace
 
 std::string ReadElement(std::string_view tag, size_t& position, std::string_view text, std::string_view def) {
-    const std::string up = UpperCase(tag);
-    const ElementSpan e = LocateElement(text, up, position);
+    // Tags are nearly always given upper-case already: they are copied only to convert them.
+    const bool upper = std::none_of(tag.begin(), tag.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    const std::string converted = upper ? std::string() : UpperCase(tag);
+    const ElementSpan e = LocateElement(text, upper ? tag : std::string_view(converted), position);
     if (e.open == npos) return std::string(def);
     if (e.close == npos) return std::string();
     position = e.after;
