@@ -246,6 +246,7 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
 
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
     DropCaches();
+    if (OnObjectDeleted) OnObjectDeleted(item);
     auto* relationship = dynamic_cast<TVELRelationship*>(item);
     if (!relationship) return;
     --relationshipCount_;

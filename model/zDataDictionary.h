@@ -64,6 +64,8 @@ public:
     // Every change and name change of an object of the dictionary ends here.
     std::function<void(TVELNamedObject* object)> OnObjectChanged;
     std::function<void(TVELNamedObject* object)> OnObjectNameChanged;
+    // An object of the list is being deleted: it is out of the list and not yet freed.
+    std::function<void(TVELNamedObject* object)> OnObjectDeleted;
 
     TVELDatabaseSettings* GetDatabaseSettings() const { return settings_.get(); }
     TSLDatatypes* GetDataTypes() const { return dataTypes_.get(); }

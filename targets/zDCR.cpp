@@ -352,8 +352,7 @@ std::string TVELDataTypeConverter::Convert(TVELDataType& value, bool column, std
     if (defaultValue && functionRules_.Count() > 0 && !defaultValue->empty())
         *defaultValue = functionRules_.Convert(*defaultValue);
 
-    if (const TDataTypeRecord* destination = destinationTypes_.Find(value.DataType);
-        destination && column && switching_) {
+    if (const TDataTypeRecord* destination = column && switching_ ? destinationTypes_.Find(value.DataType) : nullptr) {
         if (destination->Group == tgAutonumber) {
             // The type numbers by itself; the identity option stays only where the type takes it.
             value.AutoNumber = value.AutoNumber && destination->EnableAutoNumbering;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
+#include <filesystem>
 
 #include "TestSupport.h"
 #include "zAttribute.h"
@@ -141,9 +142,12 @@ protected:
 } // namespace
 
 TEST_F(SwitchTest, EveryTypeOfEveryTargetMovesToEveryOtherTargetAndBack) {
+    // Every target that ships conversion rules takes part; a new target joins with its rules.
     std::vector<std::string> targets;
-    for (const TTargetEntry& entry : TargetDatabases().Entries()) targets.push_back(entry.Id);
-    ASSERT_GE(targets.size(), 5u);
+    for (const TTargetEntry& entry : TargetDatabases().Entries())
+        if (std::filesystem::exists(DefinitionsDir() + "/" + entry.Id + ".dcr")) targets.push_back(entry.Id);
+    for (const char* id : {"dbindependent", "postgresql15", "mysql8", "mariadb10", "sqlite3"})
+        EXPECT_NE(std::find(targets.begin(), targets.end(), id), targets.end()) << id;
     for (const std::string& from : targets)
         for (const std::string& to : targets) {
             if (from == to) continue;
