@@ -14,6 +14,7 @@
 #include "zDomain.h"
 #include "zEntity.h"
 #include "zIndex.h"
+#include "zModelCheck.h"
 #include "zProcedure.h"
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
@@ -713,14 +714,21 @@ std::unique_ptr<TVELDataDictionary> PrepareForGeneration(
     for (int i = 0; i < options.Count(); ++i) used.SetValue(options.NameAt(i), options.ValueAt(i));
     copy->Prepare(&used);
     if (used.GetValue("CHECKMODEL") == "1") {
-        int errors = 0;
-        copy->OnMessage = [&errors, &messages](TVELNamedObject* object, int level, const std::string& text) {
-            if (level == mlError) ++errors;
-            if (messages) messages(object, level, text);
+        // The model check names the objects of the user's model in its messages.
+        TVELMessagesList list;
+        TVELModelCheck check(list);
+        check.ProjectDictionary = &model;
+        auto forward = [&list, &messages] {
+            if (messages)
+                for (const TVELMessageEntry& entry : list.Entries()) messages(entry.Object, entry.Level, entry.Text);
         };
-        copy->CheckModel();
-        copy->OnMessage = messages;
-        if (errors > 0) throw EVELError("Model contains error(s). Please correct the errors first.");
+        try {
+            check.RunModelCheck(*copy, false, true, false);
+        } catch (const EVELError&) {
+            forward();
+            throw;
+        }
+        forward();
     }
     return copy;
 }
