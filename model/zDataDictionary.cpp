@@ -148,14 +148,7 @@ TVELDataDictionary::TVELDataDictionary()
     : settings_(std::make_unique<TVELDatabaseSettings>()), dataTypes_(std::make_unique<TSLDatatypes>()),
       packages_(std::make_unique<TVELPackages>(this)) {}
 
-TVELDataDictionary::~TVELDataDictionary() { FreeAllObjects(); }
-
-void TVELDataDictionary::FreeAllObjects() {
-    freeingAll_ = true;
-    ClearAndFree();
-    freeingAll_ = false;
-    relationshipCount_ = 0;
-}
+TVELDataDictionary::~TVELDataDictionary() { ClearAndFree(); }
 
 std::unique_ptr<TVELDatabaseObject> TVELDataDictionary::NewObjectOfType(int type, TVELPersistent* owner) {
     switch (type) {
@@ -219,8 +212,9 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 }
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
-    // Preparing renames every entity; the relationships are told once at its end.
-    if (Loading || Preparing || relationshipCount_ == 0) return;
+    // Relationships pass the news on only to the dictionary's listener; preparing renames
+    // every entity and tells the relationships once at its end.
+    if (Loading || Preparing || !OnObjectNameChanged) return;
     for (const auto& item : items_) {
         if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
         auto* relationship = static_cast<TVELRelationship*>(item.get());
@@ -234,9 +228,7 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
     // Entities record their key changes, so that relationships can follow them.
     if (auto* entity = dynamic_cast<TVELEntity*>(item)) entity->TrackKeyChanges = true;
     auto* relationship = dynamic_cast<TVELRelationship*>(item);
-    if (!relationship) return;
-    ++relationshipCount_;
-    if (Preparing) return;
+    if (!relationship || Preparing) return;
     ConnectRelationship(relationship);
     if (!Loading) {
         std::vector<TVELNamedObject*> changed;
@@ -247,11 +239,8 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
     DropCaches();
     if (OnObjectDeleted) OnObjectDeleted(item);
-    auto* relationship = dynamic_cast<TVELRelationship*>(item);
-    if (!relationship) return;
-    --relationshipCount_;
     // A deleted relationship takes the foreign-key attributes with it that may go.
-    if (!Preparing && !freeingAll_) {
+    if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
         ConnectRelationship(relationship);
         relationship->RemoveAllPairs();
     }
@@ -295,7 +284,7 @@ TVELDatabaseObject* TVELDataDictionary::AddCopy(const TVELDatabaseObject& object
 
 void TVELDataDictionary::AssignDictionary(const TVELDataDictionary& source) {
     if (&source == this) return;
-    FreeAllObjects();
+    ClearAndFree();
     SetTarget(source.GetTarget());
     items_.reserve(source.items_.size());
     for (const auto& item : source.items_) AddCopy(*static_cast<const TVELDatabaseObject*>(item.get()));
@@ -303,7 +292,7 @@ void TVELDataDictionary::AssignDictionary(const TVELDataDictionary& source) {
 }
 
 void TVELDataDictionary::Clear() {
-    FreeAllObjects();
+    ClearAndFree();
     SetTarget("");
 }
 

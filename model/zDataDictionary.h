@@ -197,9 +197,6 @@ private:
     // Clears what belongs to the old target after a switch between targets of different drivers.
     void ClearTargetSpecifics(bool fromIndependent);
     mutable std::unique_ptr<TBulkCaches> bulk_;
-    int relationshipCount_ = 0;  // relationships held; renames need no scan without any
-    bool freeingAll_ = false;    // the whole model goes: deletions need not repair foreign keys
-    void FreeAllObjects();
     mutable int bulkScopes_ = 0;
     mutable size_t lastSaveSize_ = 0;  // of the last SaveToMarkup, to size the next one
     std::unique_ptr<TVELDatabaseSettings> settings_;

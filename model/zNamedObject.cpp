@@ -214,6 +214,11 @@ void TVELNamedObject::DoNameChanged() {
 std::string TVELNamedObject::SaveToMarkup() const {
     std::string r;
     r.reserve(512);  // the common fields and most of what subclasses add
+    AppendNamedMarkup(r);
+    return r;
+}
+
+void TVELNamedObject::AppendNamedMarkup(std::string& r) const {
     AppendElement(r, "NAME", GetName());
     if (NameFromTemplate) AppendElement(r, "NAMETEMPLATE", NameTemplate);
     AppendElement(r, "ID", IntToStr(ID));
@@ -222,7 +227,6 @@ std::string TVELNamedObject::SaveToMarkup() const {
     AppendElement(r, "POSNR", IntToStr(PosNR));
     if (!Trim(ExtraProps.AsText()).empty()) r += ExtraProps.SaveToMarkup("EXTRAPROPS");
     if (!Labels.empty()) AppendElement(r, "LABELS", LabelsText());
-    return r;
 }
 
 bool TVELNamedObject::LoadFromMarkup(std::string_view text) {

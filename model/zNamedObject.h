@@ -88,6 +88,8 @@ public:
     // Markup of the object's fields, without the object's own element around them.
     virtual std::string SaveToMarkup() const;
     virtual bool LoadFromMarkup(std::string_view text);
+    // The fields of this class written into out (SaveToMarkup of this class, without copies).
+    void AppendNamedMarkup(std::string& out) const;
     // LoadFromMarkup followed by DoChanged.
     bool LoadAndNotify(std::string_view text);
 
