@@ -100,6 +100,12 @@ std::string LowerFirst(std::string text) {
 
 bool HasCode(const TVELCodeObject& object) { return !Trim(object.Code).empty(); }
 
+// Whether an object's comment is still to be written by a statement of its own: the target takes
+// such comments, there is one, and the object's own statement did not write it.
+bool CommentPending(const TVELDatabaseObject& object, bool supported) {
+    return supported && !Trim(object.Comment).empty() && object.GenerationMark != gmWrittenInline;
+}
+
 }  // namespace
 
 // ---- TDBRestructure -------------------------------------------------------------------------------
@@ -570,8 +576,7 @@ void TDBRestructure::AddSchema(const std::string& schema) {
 
 void TDBRestructure::AddSequence(TVELSequence& sequence) {
     Write(Filler.FillSequence(sequence, Filler.Template("SQLCreateSequence")));
-    if (Settings.EnableSequenceComments && !Trim(sequence.Comment).empty() &&
-        sequence.GenerationMark != gmWrittenInline)
+    if (CommentPending(sequence, Settings.EnableSequenceComments))
         CommentStep(sequence, Filler.FillSequence(sequence, Filler.Template("SQLAddSequenceComment")));
 }
 
@@ -602,14 +607,13 @@ void TDBRestructure::AddForeignKey(TVELRelationship& relationship) {
 
 void TDBRestructure::AddView(TVELView& view) {
     Write(Filler.FillView(view, Filler.Template("SQLCreateView")));
-    if (Settings.EnableViewComments && !Trim(view.Comment).empty() && view.GenerationMark != gmWrittenInline)
+    if (CommentPending(view, Settings.EnableViewComments))
         CommentStep(view, Filler.FillView(view, Filler.Template("SQLAddViewComment")));
 }
 
 void TDBRestructure::AddProcedure(TVELProcedure& procedure) {
     Write(Filler.FillProcedure(procedure, Filler.Template("SQLCreateProcedure")));
-    if (Settings.EnableProcedureComments && !Trim(procedure.Comment).empty() &&
-        procedure.GenerationMark != gmWrittenInline)
+    if (CommentPending(procedure, Settings.EnableProcedureComments))
         CommentStep(procedure, Filler.FillProcedure(procedure, Filler.Template("SQLAddProcedureComment")));
 }
 
@@ -619,14 +623,13 @@ void TDBRestructure::AddTrigger(TVELTrigger& trigger) {
 
 void TDBRestructure::AddRule(TVELRule& rule) {
     Write(Filler.FillRule(rule, Filler.Template("SQLCreateRule")));
-    if (Settings.EnableRuleComments && !Trim(rule.Comment).empty() && rule.GenerationMark != gmWrittenInline)
+    if (CommentPending(rule, Settings.EnableRuleComments))
         CommentStep(rule, Filler.FillRule(rule, Filler.Template("SQLAddRuleComment")));
 }
 
 void TDBRestructure::AddTableComment(TVELEntity& table) {
-    if (!Settings.EnableTableComments || Trim(table.Comment).empty() || table.GenerationMark == gmWrittenInline)
-        return;
-    CommentStep(table, Filler.FillTable(table, Filler.Template("SQLAddTableComment")));
+    if (CommentPending(table, Settings.EnableTableComments))
+        CommentStep(table, Filler.FillTable(table, Filler.Template("SQLAddTableComment")));
 }
 
 void TDBRestructure::AddColumnComments(TVELEntity& table) {
@@ -634,7 +637,7 @@ void TDBRestructure::AddColumnComments(TVELEntity& table) {
     const std::string tmpl = Filler.Template("SQLAddColumnComment");
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         const TVELAttribute* column = table.AttributeAt(i);
-        if (!Trim(column->Comment).empty() && column->GenerationMark != gmWrittenInline)
+        if (CommentPending(*column, true))
             CommentStep(*column, Filler.FillColumn(*column, tmpl));
     }
 }

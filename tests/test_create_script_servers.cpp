@@ -5,8 +5,6 @@
 // indexes, constraints and code objects, and be empty again after the drop script.
 #include <gtest/gtest.h>
 
-#include <libpq-fe.h>
-#include <mysql.h>
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -40,7 +38,6 @@ namespace {
 
 // What a catalogue holds, as one canonical line per object, by kind.
 using TCatalogue = std::map<std::string, std::set<std::string>>;
-using TRows = std::vector<std::vector<std::string>>;
 
 const char* const CatalogueKinds[] = {"table",   "column",  "primary key", "foreign key", "index", "unique",
                                       "check",   "comment", "view",        "sequence",    "routine", "trigger",
@@ -215,39 +212,34 @@ TCatalogue ExpectedCatalogue(const TVELDataDictionary& model, const TServerRules
 
 // ---- PostgreSQL ----------------------------------------------------------------------------------
 
-class TPostgres {
+// The catalogue readers: a query's rows, each joined into one line of a kind.
+template <class Connection> class TCatalogueReader {
 public:
-    explicit TPostgres(const std::string& database) : conn_(PQconnectdb(PostgresConnInfo(database).c_str()), &PQfinish) {
-        if (PQstatus(conn_.get()) != CONNECTION_OK) ADD_FAILURE() << PQerrorMessage(conn_.get());
-        PQclear(PQexec(conn_.get(), "SET client_min_messages = warning"));
-    }
-    // Runs a whole script; the error message, empty on success.
-    std::string Run(const std::string& script) {
-        std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn_.get(), script.c_str()), &PQclear);
-        const ExecStatusType status = PQresultStatus(res.get());
-        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? "" : PQerrorMessage(conn_.get());
+    explicit TCatalogueReader(const std::string& database) : conn_(database) {
+        EXPECT_EQ(conn_.ConnectError(), "");
     }
     TRows Query(const std::string& sql) {
-        std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn_.get(), sql.c_str()), &PQclear);
-        TRows rows;
-        if (PQresultStatus(res.get()) != PGRES_TUPLES_OK) {
-            ADD_FAILURE() << sql << ": " << PQerrorMessage(conn_.get());
-            return rows;
-        }
-        for (int r = 0; r < PQntuples(res.get()); ++r) {
-            rows.emplace_back();
-            for (int f = 0; f < PQnfields(res.get()); ++f) rows.back().emplace_back(PQgetvalue(res.get(), r, f));
-        }
+        std::string error;
+        TRows rows = conn_.Query(sql, error);
+        if (!error.empty()) ADD_FAILURE() << sql << ": " << error;
         return rows;
     }
-    // Each row's fields joined into one line.
     void Collect(TCatalogue& c, const char* kind, const std::string& sql) {
         for (const auto& row : Query(sql)) c[kind].insert(JoinStrings(row, ""));
     }
-    TCatalogue Catalogue();
 
-private:
-    std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
+protected:
+    Connection conn_;
+};
+
+class TPostgres : public TCatalogueReader<TPostgresConnection> {
+public:
+    explicit TPostgres(const std::string& database) : TCatalogueReader(database) {
+        conn_.Run("SET client_min_messages = warning");
+    }
+    // Runs a whole script; the error message, empty on success.
+    std::string Run(const std::string& script) { return conn_.Run(script); }
+    TCatalogue Catalogue();
 };
 
 const char* const PgUserSchemas = "n.nspname NOT IN ('pg_catalog', 'information_schema') AND n.nspname NOT LIKE 'pg_toast%'";
@@ -323,15 +315,10 @@ TServerRules PostgresRules() {
 
 // ---- MariaDB ---------------------------------------------------------------------------------------
 
-class TMariaDB {
+class TMariaDB : public TCatalogueReader<TMariaDBConnection> {
 public:
-    explicit TMariaDB(std::vector<std::string> databases) : databases_(std::move(databases)), conn_(mysql_init(nullptr), &mysql_close) {
-        const ServerParams p = MariaDBServer();
-        if (!mysql_real_connect(conn_.get(), p.Host.c_str(), p.User.c_str(), p.Password.c_str(), databases_[0].c_str(),
-                                static_cast<unsigned>(p.Port), nullptr, 0))
-            ADD_FAILURE() << mysql_error(conn_.get());
-        mysql_set_character_set(conn_.get(), "utf8mb4");
-    }
+    explicit TMariaDB(std::vector<std::string> databases)
+        : TCatalogueReader(databases.front()), databases_(std::move(databases)) {}
     // Runs a script with the command-line client, as a user would; its messages when it fails.
     std::string Run(const std::string& script) {
         const TempDir dir;
@@ -350,30 +337,10 @@ public:
         const int status = pclose(pipe);
         return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
     }
-    TRows Query(const std::string& sql) {
-        TRows rows;
-        if (mysql_query(conn_.get(), sql.c_str()) != 0) {
-            ADD_FAILURE() << sql << ": " << mysql_error(conn_.get());
-            return rows;
-        }
-        std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> result(mysql_store_result(conn_.get()),
-                                                                        &mysql_free_result);
-        if (!result) return rows;
-        const unsigned fields = mysql_num_fields(result.get());
-        while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
-            rows.emplace_back();
-            for (unsigned f = 0; f < fields; ++f) rows.back().emplace_back(row[f] ? row[f] : "");
-        }
-        return rows;
-    }
-    void Collect(TCatalogue& c, const char* kind, const std::string& sql) {
-        for (const auto& row : Query(sql)) c[kind].insert(JoinStrings(row, ""));
-    }
     TCatalogue Catalogue();
 
 private:
     std::vector<std::string> databases_;
-    std::unique_ptr<MYSQL, decltype(&mysql_close)> conn_;
 };
 
 TCatalogue TMariaDB::Catalogue() {
