@@ -78,18 +78,29 @@ size_t CharCount(std::string_view text) {
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-// The lines of a text broken at LF, CR LF or CR.
-std::vector<std::string> TextLines(std::string_view text) {
-    std::vector<std::string> lines(1);
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            lines.emplace_back();
-        } else {
-            lines.back() += c;
-        }
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// The text without the bytes <= ' ' at both ends, as a view into it.
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Calls f for every line of a text, the lines broken at LF, CR LF or CR.
+template <class F> void ForEachLine(std::string_view text, F f) {
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
+        f(text.substr(start, i - start));
+        if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') ++i;
+        start = i + 1;
     }
+}
+
+std::vector<std::string> TextLines(std::string_view text) {
+    std::vector<std::string> lines;
+    ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -98,12 +109,12 @@ std::string LowerFirst(std::string text) {
     return text;
 }
 
-bool HasCode(const TVELCodeObject& object) { return !Trim(object.Code).empty(); }
+bool HasCode(const TVELCodeObject& object) { return !TrimView(object.Code).empty(); }
 
 // Whether an object's comment is still to be written by a statement of its own: the target takes
 // such comments, there is one, and the object's own statement did not write it.
 bool CommentPending(const TVELDatabaseObject& object, bool supported) {
-    return supported && !Trim(object.Comment).empty() && object.GenerationMark != gmWrittenInline;
+    return supported && !TrimView(object.Comment).empty() && object.GenerationMark != gmWrittenInline;
 }
 
 }  // namespace
@@ -137,19 +148,6 @@ std::string TDBRestructure::ObjectCaption(std::string_view key, const TVELDataba
 
 // ---- writing ----------------------------------------------------------------------------------------
 
-namespace {
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-// The text without the bytes <= ' ' at both ends, as a view into it.
-std::string_view TrimView(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-}  // namespace
-
 void TDBRestructure::WriteStatement(std::string_view text) {
     if (!text.empty() && text[0] == '*') return;
     std::string_view statement = text;
@@ -163,15 +161,8 @@ void TDBRestructure::WriteStatement(std::string_view text) {
     statement = TrimView(statement);
     if (statement.empty()) return;
     if (WriteToScript) {
-        // An empty line, then the statement line by line (at LF, CR LF or CR).
         Script.emplace_back();
-        size_t start = 0;
-        for (size_t i = 0; i <= statement.size(); ++i) {
-            if (i < statement.size() && statement[i] != '\r' && statement[i] != '\n') continue;
-            Script.emplace_back(statement.substr(start, i - start));
-            if (i + 1 < statement.size() && statement[i] == '\r' && statement[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
+        ForEachLine(statement, [this](std::string_view line) { Script.emplace_back(line); });
         return;
     }
     if (!Executor) throw EVELError("No database connection to execute the statement.");
@@ -211,7 +202,7 @@ void TDBRestructure::BeginSection(std::string_view caption, bool always) {
 }
 
 void TDBRestructure::Write(std::string_view statement) {
-    if (Trim(statement).empty() || statement[0] == '*') return;
+    if (TrimView(statement).empty() || statement[0] == '*') return;
     if (!pendingHeading_.empty()) {
         const std::string heading = std::move(pendingHeading_);
         pendingHeading_.clear();
@@ -321,9 +312,7 @@ void TDBRestructure::CommentStep(const TVELDatabaseObject& object, const std::st
 
 // ---- selection and order ------------------------------------------------------------------------
 
-bool TDBRestructure::IsSelected(const TVELDatabaseObject& object) const {
-    return std::find(unselected_.begin(), unselected_.end(), object.ID) == unselected_.end();
-}
+bool TDBRestructure::IsSelected(const TVELDatabaseObject& object) const { return !unselected_.count(object.ID); }
 
 std::vector<TVELEntity*> TDBRestructure::SelectedTables() const {
     std::vector<TVELEntity*> tables;
@@ -380,35 +369,60 @@ std::vector<TVELEntity*> TDBRestructure::TablesInDependencyOrder() const {
 
 // ---- the create pass ------------------------------------------------------------------------------
 
+void TDBRestructure::StartRun(std::string_view verb, std::string_view scriptKind) {
+    written_ = 0;
+    pendingHeading_.clear();
+    ClearGenerationMarks(Model);
+    Log(mlInfo, std::string(verb) + " a " + Settings.DBMSName + " database.");
+    Log(mlInfo, "Date/time: " + NowText());
+    if (WriteToScript && WriteHeader && !Option("EXCLUDEHEADER")) WriteScriptHeader(scriptKind);
+}
+
+void TDBRestructure::OpenConnection() {
+    if (WriteToScript) return;
+    if (!Executor) throw EVELError("No database connection to execute the statements.");
+    Executor->Prepare();
+    Executor->StartTransaction();
+}
+
+std::vector<TVELRelationship*> TDBRestructure::ForeignKeys(const std::vector<TVELEntity*>& tables) const {
+    const std::unordered_set<const TVELEntity*> generated(tables.begin(), tables.end());
+    std::vector<TVELRelationship*> relationships;
+    Model.CollectOfClass(relationships);
+    std::erase_if(relationships, [&](const TVELRelationship* r) {
+        return !r->FKConstraint->IsInUse() || !IsSelected(*r) || !generated.count(r->GetParentEntity()) ||
+               !generated.count(r->GetChildEntity());
+    });
+    return relationships;
+}
+
+std::vector<TVELTrigger*> TDBRestructure::Triggers() const {
+    std::vector<TVELTrigger*> triggers;
+    for (const TVELEntity* table : SelectedTables())
+        for (int i = 0; i < table->Triggers.Count(); ++i)
+            if (HasCode(*table->TriggerAt(i))) triggers.push_back(table->TriggerAt(i));
+    return triggers;
+}
+
 bool TDBRestructure::GenerateCreateScript() {
     // Generation changes no object: the whole-model look-ups may be cached throughout.
     const TVELDataDictionary::TBulkScope bulk(Model);
     const int errorsBefore = ErrorCount;
-    written_ = 0;
-    pendingHeading_.clear();
     unselected_.clear();
     for (const std::string& id : SplitString(Options.GetValue("UNSELECTEDOBJECTS"), ','))
-        if (int32_t value = 0; TryStrToInt(id, value)) unselected_.push_back(value);
+        if (int32_t value = 0; TryStrToInt(id, value)) unselected_.insert(value);
     if (!unselected_.empty()) {
         bool any = false;
         for (int i = 0; i < Model.Count() && !any; ++i) any = IsSelected(*Model.Object(i));
         if (!any) throw EVELError("No objects to generate selected.");
     }
-    ClearGenerationMarks(Model);
-
-    Log(mlInfo, "Generate a " + Settings.DBMSName + " database.");
-    Log(mlInfo, "Date/time: " + NowText());
-    if (WriteToScript && WriteHeader && !Option("EXCLUDEHEADER")) WriteScriptHeader("Database creation script");
+    StartRun("Generate", "Database creation script");
     if (Options.GetValue("FrdCreateDB") != "0") {
         bool created = false;
         if (!CreateDatabase(created)) return false;
         if (created) Log(mlInfo, "Database created.");
     }
-    if (!WriteToScript) {
-        if (!Executor) throw EVELError("No database connection to execute the statements.");
-        Executor->Prepare();
-        Executor->StartTransaction();
-    }
+    OpenConnection();
     if (WriteToScript) WriteDatabaseScript("BEGINDATABASESCRIPT");
 
     // Schemas the objects live in.
@@ -446,16 +460,9 @@ bool TDBRestructure::GenerateCreateScript() {
     for (TVELEntity* table : tables) TableStep(*table);
 
     BeginSection(Caption("ADDFOREIGNKEYCONSTRAINTS"));
-    const std::unordered_set<const TVELEntity*> generated(tables.begin(), tables.end());
-    std::vector<TVELRelationship*> relationships;
-    Model.CollectOfClass(relationships);
-    for (TVELRelationship* relationship : relationships) {
-        const TVELConstraint& fk = *relationship->FKConstraint;
-        if (fk.GenerationMark == gmWrittenInline || !fk.IsInUse() || !IsSelected(*relationship) ||
-            !generated.count(relationship->GetParentEntity()) || !generated.count(relationship->GetChildEntity()))
-            continue;
-        ObjectStep(*relationship, false, [&] { AddForeignKey(*relationship); });
-    }
+    for (TVELRelationship* relationship : ForeignKeys(tables))
+        if (relationship->FKConstraint->GenerationMark != gmWrittenInline)
+            ObjectStep(*relationship, false, [&] { AddForeignKey(*relationship); });
 
     BeginSection(Caption("ADDVIEWS"));
     for (TVELView* view : SelectedOfClass<TVELView>(true)) ObjectStep(*view, false, [&] { AddView(*view); });
@@ -463,11 +470,7 @@ bool TDBRestructure::GenerateCreateScript() {
     for (TVELProcedure* procedure : SelectedOfClass<TVELProcedure>(true))
         ObjectStep(*procedure, false, [&] { AddProcedure(*procedure); });
     BeginSection(Caption("ADDTRIGGERS"));
-    for (TVELEntity* table : SelectedTables())
-        for (int i = 0; i < table->Triggers.Count(); ++i) {
-            TVELTrigger* trigger = table->TriggerAt(i);
-            if (HasCode(*trigger)) ObjectStep(*trigger, false, [&] { AddTrigger(*trigger); });
-        }
+    for (TVELTrigger* trigger : Triggers()) ObjectStep(*trigger, false, [&] { AddTrigger(*trigger); });
     BeginSection(Caption("ADDRULES"));
     for (TVELRule* rule : SelectedOfClass<TVELRule>(false)) ObjectStep(*rule, false, [&] { AddRule(*rule); });
     pendingHeading_.clear();
@@ -500,29 +503,16 @@ void TDBRestructure::TableStep(TVELEntity& table) {
 bool TDBRestructure::GenerateDropScript() {
     const TVELDataDictionary::TBulkScope bulk(Model);
     const int errorsBefore = ErrorCount;
-    written_ = 0;
-    pendingHeading_.clear();
     unselected_.clear();
-    ClearGenerationMarks(Model);
-    Log(mlInfo, "Drop a " + Settings.DBMSName + " database.");
-    Log(mlInfo, "Date/time: " + NowText());
-    if (WriteToScript && WriteHeader && !Option("EXCLUDEHEADER")) WriteScriptHeader("Database drop script");
-    if (!WriteToScript) {
-        if (!Executor) throw EVELError("No database connection to execute the statements.");
-        Executor->Prepare();
-        Executor->StartTransaction();
-    }
+    StartRun("Drop", "Database drop script");
+    OpenConnection();
     if (WriteToScript) WriteDatabaseScript("BEGINDROPDATABASESCRIPT");
 
+    const std::vector<TVELEntity*> tables = TablesInDependencyOrder();
     BeginSection(Caption("DROPRULES"));
     for (TVELRule* rule : SelectedOfClass<TVELRule>(false)) ObjectStep(*rule, true, [&] { DropRule(*rule); });
     BeginSection(Caption("DROPTRIGGERS"));
-    const std::vector<TVELEntity*> tables = TablesInDependencyOrder();
-    for (TVELEntity* table : SelectedTables())
-        for (int i = 0; i < table->Triggers.Count(); ++i) {
-            TVELTrigger* trigger = table->TriggerAt(i);
-            if (HasCode(*trigger)) ObjectStep(*trigger, true, [&] { DropTrigger(*trigger); });
-        }
+    for (TVELTrigger* trigger : Triggers()) ObjectStep(*trigger, true, [&] { DropTrigger(*trigger); });
     // Code objects and tables go in the reverse of their creation order: dependents first.
     BeginSection(Caption("DROPPROCEDURES"));
     std::vector<TVELProcedure*> procedures = SelectedOfClass<TVELProcedure>(true);
@@ -532,13 +522,8 @@ bool TDBRestructure::GenerateDropScript() {
     std::vector<TVELView*> views = SelectedOfClass<TVELView>(true);
     for (auto it = views.rbegin(); it != views.rend(); ++it) ObjectStep(**it, true, [&] { DropView(**it); });
     BeginSection(Caption("DROPFOREIGNKEYCONSTRAINTS"));
-    const std::unordered_set<const TVELEntity*> generated(tables.begin(), tables.end());
-    std::vector<TVELRelationship*> relationships;
-    Model.CollectOfClass(relationships);
-    for (TVELRelationship* relationship : relationships)
-        if (relationship->FKConstraint->IsInUse() && generated.count(relationship->GetParentEntity()) &&
-            generated.count(relationship->GetChildEntity()))
-            ObjectStep(*relationship, true, [&] { DropForeignKey(*relationship); });
+    for (TVELRelationship* relationship : ForeignKeys(tables))
+        ObjectStep(*relationship, true, [&] { DropForeignKey(*relationship); });
     BeginSection(Caption("DROPTABLES"));
     for (auto it = tables.rbegin(); it != tables.rend(); ++it) ObjectStep(**it, true, [&] { DropTable(**it); });
     BeginSection(Caption("DROPDOMAINS"));

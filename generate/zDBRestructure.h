@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "zDBDrivers.h"
@@ -90,8 +91,10 @@ public:
     // Writes the script that drops every object of the model; whether no statement failed.
     bool GenerateDropScript();
 
-    // The single output primitive (see the class comment); raises EVELError when a statement
-    // fails in execute mode.
+    // The single output primitive. A statement whose first character is "*" is skipped; with
+    // StripTerminators its trailing terminator goes; it is trimmed, and an empty one skipped.
+    // Script mode appends an empty line and the statement's lines; execute mode runs it through
+    // the executor and logs it, a failure raising EVELError with the server's message.
     void WriteStatement(std::string_view text);
     // The block comment box of a section heading (when remarks are on); the logger is told the
     // caption. A caption may have several lines.
@@ -153,6 +156,14 @@ protected:
     static std::string KindText(const TVELDatabaseObject& object);
 
 private:
+    // Resets the run, logs its start and writes the header.
+    void StartRun(std::string_view verb, std::string_view scriptKind);
+    // Execute mode: readies the connection and opens its transaction.
+    void OpenConnection();
+    // The foreign keys in use between the tables, of relationships left selected.
+    std::vector<TVELRelationship*> ForeignKeys(const std::vector<TVELEntity*>& tables) const;
+    // The triggers with code of the selected tables, table by table.
+    std::vector<TVELTrigger*> Triggers() const;
     void WriteScriptHeader(std::string_view scriptKind);
     void WriteCommentLine(std::string_view line);
     void WriteDashLine();
@@ -163,7 +174,7 @@ private:
     template <class T> std::vector<T*> SelectedOfClass(bool byPosition) const;
     std::string pendingHeading_;
     int written_ = 0;  // statements written by Write
-    std::vector<int32_t> unselected_;
+    std::unordered_set<int32_t> unselected_;
 };
 
 // PostgreSQL: everything its definition's templates write; the class is the place of its
