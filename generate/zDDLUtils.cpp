@@ -471,7 +471,6 @@ struct TVELTemplateFiller::TParsedTemplate {
     };
     std::string Text; // the template without its star
     std::string Finished;
-    bool Starred = false;
     std::vector<Token> Tokens;
     std::vector<int> Ids; // the distinct placeholders, in order of first appearance
 
@@ -479,10 +478,7 @@ struct TVELTemplateFiller::TParsedTemplate {
     // there and a leading "*" is part of the code.
     void Build(std::string_view tmpl, bool isTemplate) {
         const bool groups = isTemplate;
-        if (isTemplate && !tmpl.empty() && tmpl.front() == '*') {
-            Starred = true;
-            tmpl.remove_prefix(1);
-        }
+        if (isTemplate && !tmpl.empty() && tmpl.front() == '*') tmpl.remove_prefix(1);
         Text.assign(tmpl);
         const TPlaceholderTable& names = Placeholders();
         const size_t n = Text.size();

@@ -67,6 +67,21 @@ const char* const StarredDef = "[general]\r\ndbmsname=Starred\r\n"
                                "[scriptelements]\r\nDELIMITERDDLBEGIN=\"\r\nDELIMITERDDLEND=\"\r\n"
                                "[sqlcommands]\r\nSQLCreateColumn=*%columnname%\r\n";
 
+TVELEntity* NewTable(TVELDataDictionary& dd, const std::string& name) {
+    auto* table = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
+    table->SetName(name);
+    return table;
+}
+
+TVELAttribute* NewColumn(TVELEntity* table, const std::string& name, const std::string& type,
+                         const std::string& length = "0") {
+    TVELAttribute* column = table->AddAttribute();
+    column->SetName(name);
+    column->DataType->DataType = type;
+    column->DataType->Length = length;
+    return column;
+}
+
 class FillerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,19 +94,6 @@ protected:
         TargetDatabases().Build(dir.Path());
     }
 
-    TVELEntity* NewTable(TVELDataDictionary& dd, const std::string& name) {
-        auto* table = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-        table->SetName(name);
-        return table;
-    }
-    static TVELAttribute* NewColumn(TVELEntity* table, const std::string& name, const std::string& type,
-                                    const std::string& length = "0") {
-        TVELAttribute* column = table->AddAttribute();
-        column->SetName(name);
-        column->DataType->DataType = type;
-        column->DataType->Length = length;
-        return column;
-    }
     // A named constraint of the table, its name fixed rather than computed.
     static TVELConstraint* NewConstraint(TVELEntity* table, uint8_t type, const std::string& name,
                                          const std::vector<TVELAttribute*>& columns,
@@ -695,35 +697,22 @@ struct TShop {
 
     TShop(const std::string& target, const std::string& integer, const std::string& decimal) {
         dd.SetTarget(target);
-        auto table = [&](const std::string& name) {
-            auto* t = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-            t->SetName(name);
-            return t;
-        };
-        auto column = [](TVELEntity* t, const std::string& name, const std::string& type,
-                         const std::string& length) {
-            TVELAttribute* c = t->AddAttribute();
-            c->SetName(name);
-            c->DataType->DataType = type;
-            c->DataType->Length = length;
-            return c;
-        };
         auto fixedName = [](TVELDatabaseObject* o, const std::string& name) {
             o->NameFromTemplate = false;
             o->SetName(name);
         };
-        customer = table("Customer");
+        customer = NewTable(dd, "Customer");
         customer->Comment = "All customers";
-        TVELAttribute* id = column(customer, "CustomerId", integer, "0");
+        TVELAttribute* id = NewColumn(customer, "CustomerId", integer, "0");
         id->DataType->AutoNumber = true;
         id->SetPrimaryKey(true);
         id->SetNotNull(true);
         fixedName(customer->PrimaryKey.get(), "PK_Customer");
-        TVELAttribute* name = column(customer, "Name", "VARCHAR", "50");
+        TVELAttribute* name = NewColumn(customer, "Name", "VARCHAR", "50");
         name->SetNotNull(true);
         name->Comment = "Customer's name";
-        TVELAttribute* email = column(customer, "Email", "VARCHAR", "100");
-        TVELAttribute* credit = column(customer, "Credit", decimal, "10");
+        TVELAttribute* email = NewColumn(customer, "Email", "VARCHAR", "100");
+        TVELAttribute* credit = NewColumn(customer, "Credit", decimal, "10");
         credit->DataType->Precision = 2;
         credit->SetDefaultValue("0");
         credit->SetCheckValue("\"Credit\" >= 0");
@@ -739,8 +728,8 @@ struct TShop {
         fixedName(index, "IX_Customer_Name");
         index->AddColumn(name);
 
-        orders = table("Orders");
-        TVELAttribute* orderId = column(orders, "OrderId", integer, "0");
+        orders = NewTable(dd, "Orders");
+        TVELAttribute* orderId = NewColumn(orders, "OrderId", integer, "0");
         orderId->DataType->AutoNumber = true;
         orderId->SetPrimaryKey(true);
         orderId->SetNotNull(true);
