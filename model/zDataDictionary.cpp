@@ -910,7 +910,12 @@ void PrefixName(TVELNamedObject& object, const std::string& prefix) {
 void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
     if (!options) throw EVELError("Prepare options in prepare procedure may not be nil.");
     FlagGuard preparing(Preparing);
-    auto on = [options](std::string_view key) { return options->GetValue(key) == "1"; };
+    // Asked per object of a large model: each option is looked up once (the keys are literals).
+    std::unordered_map<std::string_view, bool> known;
+    auto on = [options, &known](std::string_view key) {
+        const auto it = known.find(key);
+        return it != known.end() ? it->second : (known[key] = options->GetValue(key) == "1");
+    };
     const TVELDatabaseSettings& s = *settings_;
 
     auto deleteOfType = [this](int type) {
