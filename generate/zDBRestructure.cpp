@@ -1,7 +1,6 @@
 #include "zDBRestructure.h"
 
 #include <algorithm>
-#include <ctime>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -62,15 +61,6 @@ const std::pair<const char*, const char*> DefaultCaptions[] = {
     {"DROPANDRECREATETABLE", "Drop and recreate table \"%nonquotedqualifiedtablename%\""},
     {"ALTERDOMAIN", "Alter domain \"%nonquotedqualifieddomainname%\""},
 };
-
-std::string NowText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return text;
-}
 
 // The number of characters (UTF-8 sequences) of a text.
 size_t CharCount(std::string_view text) {
@@ -220,7 +210,7 @@ void TDBRestructure::WriteScriptHeader(std::string_view scriptKind) {
     if (HeaderProjectName) lines.emplace_back("Project name:", ProjectName);
     if (HeaderAuthor) lines.emplace_back("Author:", Author);
     lines.emplace_back("Script type:", std::string(scriptKind));
-    lines.emplace_back("Created on:", NowText());
+    lines.emplace_back("Created on:", LogDateTime());
     if (!ModelVersion.empty()) lines.emplace_back("Model version:", ModelVersion);
     if (!FromModelVersion.empty()) lines.emplace_back("From model version:", FromModelVersion);
     size_t width = 0;
@@ -374,7 +364,7 @@ void TDBRestructure::StartRun(std::string_view verb, std::string_view scriptKind
     pendingHeading_.clear();
     ClearGenerationMarks(Model);
     Log(mlInfo, std::string(verb) + " a " + Settings.DBMSName + " database.");
-    Log(mlInfo, "Date/time: " + NowText());
+    Log(mlInfo, "Date/time: " + LogDateTime());
     if (WriteToScript && WriteHeader && !Option("EXCLUDEHEADER")) WriteScriptHeader(scriptKind);
 }
 
