@@ -103,7 +103,7 @@ std::unique_ptr<TVELDataDictionary> BuildModel() {
             if (a % 7 == 0) attribute->SetDefaultValue("0");
         }
         TVELIndex* index = entity->AddIndex();
-        index->NameTemplate = "IX_%tablename%_%columns%";
+        index->NameTemplate = "IX_%tablename%_%column%";
         index->AddColumn(entity->AttributeAt(1));
         TVELEntity* parent = previous;
         previous = entity;

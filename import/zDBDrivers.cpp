@@ -30,6 +30,15 @@ namespace ardvin {
 
 // ---- the log ---------------------------------------------------------------------------------------
 
+std::string LogDateTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
 void TVELLogger::Log(int level, const std::string& text, TVELNamedObject* object) {
     std::string line;
     if (level == mlError) {
@@ -143,15 +152,6 @@ std::vector<std::string> FilterMasks(std::string_view filter, std::string_view e
     return out;
 }
 
-std::string Now() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return text;
-}
-
 template <class T> std::unique_ptr<TDBConnection> MakeConnection() {
     return std::make_unique<T>();
 }
@@ -241,7 +241,7 @@ void TDBConnection::ReverseEngineer(TVELDataDictionary& dictionary) {
     typeReader_.reset();
     Initialize();
     Log(mlInfo, "Reverse engineer/import " + Target->DBMSName + " database.");
-    Log(mlInfo, "Date/time: " + Now());
+    Log(mlInfo, "Date/time: " + LogDateTime());
     {
         const TVELImportScope scope(dictionary);
         if (Enabled("RevEngRules")) ReverseEngineerRules(dictionary);

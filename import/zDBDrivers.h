@@ -66,6 +66,9 @@ class TVELSQLParser;
 // Receives each logged line: sender, level (TVELMessageLevel), text, the object it concerns.
 using TVELLogEvent = std::function<void(TVELLogger* sender, int level, const std::string& text, TVELNamedObject* object)>;
 
+// The current local date and time as "yyyy-mm-dd hh:mm", as logs and script headers show it.
+std::string LogDateTime();
+
 class TVELLogger {
 public:
     // Bit 1: "Error : " before error lines. Bit 2 (value 4): the object's name and " : " before

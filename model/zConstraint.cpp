@@ -28,8 +28,6 @@ TVELMessageCallback TrackErrors(const TVELMessageCallback& callback, bool& error
     };
 }
 
-// ---- naming templates ------------------------------------------------------------------------
-
 namespace {
 
 // Names of the attributes of an entity named by identifiers, unresolved ones left out.
@@ -43,47 +41,11 @@ std::vector<std::string> AttributeNames(const TVELEntity* entity, const std::vec
 
 } // namespace
 
-std::string ExpandNameTemplate(const TVELNamedObject& object, std::string_view tmpl) {
-    if (tmpl.find('%') == std::string_view::npos) return std::string(tmpl);
-    // A foreign key's template first gets the placeholders of its relationship.
-    std::string relationshipExpanded;
-    if (const auto* constraint = dynamic_cast<const TVELConstraint*>(&object))
-        if (const TVELForeignKeySource* source = constraint->ForeignKeySource()) {
-            relationshipExpanded = source->ExpandRelationshipTemplate(tmpl);
-            tmpl = relationshipExpanded;
-        }
-    const TVELEntity* entity = EntityOf(&object);
-    std::vector<std::string> columns;
-    if (const auto* constraint = dynamic_cast<const TVELConstraint*>(&object)) {
-        if (const TVELForeignKeySource* source = constraint->ForeignKeySource()) {
-            std::vector<std::pair<int32_t, int32_t>> pairs;
-            source->ForeignKeyPairs(pairs);
-            std::vector<int32_t> ids;
-            for (const auto& pair : pairs)
-                ids.push_back(pair.second);
-            columns = AttributeNames(entity, ids);
-        } else {
-            columns = AttributeNames(entity, constraint->AttributeIDs.IDs());
-        }
-    } else if (const auto* index = dynamic_cast<const TVELIndex*>(&object)) {
-        for (int i = 0; i < index->Columns.Count(); ++i)
-            if (const TVELAttribute* a = index->Column(i)->GetAttribute()) columns.push_back(a->GetName());
-    }
-    const std::string entityName = entity ? entity->GetName() : std::string();
-    std::string r = ReplaceAllText(tmpl, "%tablename%", entityName);
-    r = ReplaceAllText(r, "%entityname%", entityName);
-    return ReplaceAllText(r, "%columns%", JoinStrings(columns, "_"));
-}
-
 // ---- TVELConstraint ----------------------------------------------------------------------------
 
 TVELConstraint::TVELConstraint(TVELPersistent* owner) : TVELDatabaseObject(owner) {
     ObjectType = otConstraint;
     NameFromTemplate = true;
-}
-
-std::string TVELConstraint::GetTemplateName() const {
-    return ExpandNameTemplate(*this, NameTemplate);
 }
 
 std::string TVELConstraint::GetName() const {

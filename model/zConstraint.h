@@ -1,6 +1,6 @@
 // Constraints: the primary key of an entity, table constraints, the column constraints of an
 // attribute and the foreign key of a relationship. Also the owning lists of an entity's
-// members and the expansion of the naming templates of constraints and indexes.
+// members.
 #pragma once
 
 #include <utility>
@@ -41,9 +41,6 @@ public:
     // (parent attribute identifier, child attribute identifier), in pair order.
     virtual void ForeignKeyPairs(std::vector<std::pair<int32_t, int32_t>>& pairs) const = 0;
     virtual TVELConstraint* ForeignKeyConstraint() const = 0;
-    // A naming template with the relationship's own placeholders (parent and child tables,
-    // relationship name) replaced; ExpandNameTemplate does the rest.
-    virtual std::string ExpandRelationshipTemplate(std::string_view tmpl) const { return std::string(tmpl); }
 };
 
 class TVELConstraint : public TVELDatabaseObject {
@@ -59,7 +56,6 @@ public:
     std::string ConstraintOptions; // element CONOPT
     std::string PKClustering;      // element PKCONCLUSTERING
 
-    std::string GetTemplateName() const override;
     // Empty when the target does not name constraints of this type.
     std::string GetName() const override;
     bool IsInUse() const;
@@ -113,10 +109,6 @@ public:
     // The constraint with the same identifier, type and level.
     TVELConstraint* FindSame(const TVELNamedObject* item) const;
 };
-
-// The name made from a naming template of a constraint or an index: "%tablename%" and
-// "%entityname%" become the entity's name, "%columns%" the column names joined with "_".
-std::string ExpandNameTemplate(const TVELNamedObject& object, std::string_view tmpl);
 
 // A callback that forwards to the given one and records whether an error was reported. An
 // empty callback stays empty: errors then raise.

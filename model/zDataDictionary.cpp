@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
@@ -12,7 +13,9 @@
 #endif
 
 #include "zAttribute.h"
+#include "zDCR.h"
 #include "zDatabaseSettings.h"
+#include "zDatatype.h"
 #include "zDiagramOnly.h"
 #include "zDomain.h"
 #include "zEntity.h"
@@ -209,8 +212,9 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 }
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
-    // Relationships pass the news on only to the dictionary's listener.
-    if (Loading || !OnObjectNameChanged) return;
+    // Relationships pass the news on only to the dictionary's listener; preparing renames
+    // every entity and tells the relationships once at its end.
+    if (Loading || Preparing || !OnObjectNameChanged) return;
     for (const auto& item : items_) {
         if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
         auto* relationship = static_cast<TVELRelationship*>(item.get());
@@ -234,6 +238,7 @@ void TVELDataDictionary::Inserted(TVELNamedObject* item) {
 
 void TVELDataDictionary::Removed(TVELNamedObject* item) {
     DropCaches();
+    if (OnObjectDeleted) OnObjectDeleted(item);
     // A deleted relationship takes the foreign-key attributes with it that may go.
     if (auto* relationship = dynamic_cast<TVELRelationship*>(item); relationship && !Preparing) {
         ConnectRelationship(relationship);
@@ -613,10 +618,9 @@ TVELMessageCallback TVELDataDictionary::MessageCallback() {
 void TVELDataDictionary::CheckModel() {
     const TBulkScope bulk(*this);
     const TVELMessageCallback callback = MessageCallback();
-    // 1. (The data type conversion without a new target follows here.)
-    ForEachEntity(*this, [&](TVELEntity& entity) {
-        for (int k = 0; k < entity.Attributes.Count(); ++k) entity.AttributeAt(k)->CheckDataType(callback);
-    });
+    // 1. The conversion without a new target replaces types the list lacks by their best match;
+    // the values are validated with their objects below.
+    ConvertDataTypes(TVELDataTypeConverter(*dataTypes_, GetTarget()), false);
     CheckPackages();
     // 2.
     std::vector<TVELDatabaseObject*> indexes;
@@ -661,6 +665,99 @@ void TVELDataDictionary::CheckModel() {
         }
     }
     if (OnCheckProgress) OnCheckProgress(nullptr);
+}
+
+// ---- switching the target ------------------------------------------------------------------
+
+namespace {
+
+bool IsIndependent(const TVELDatabaseSettings& settings) {
+    return settings.GetTargetType() == TTargetType::DatabaseIndependent || SameText(settings.DBID, "dbindependent");
+}
+
+}  // namespace
+
+void TVELDataDictionary::ConvertDataTypes(const TVELDataTypeConverter& converter, bool validate) {
+    if (dataTypes_->Count() == 0) return;
+    // Validation reports on the domain or column, not on its data type value; a column that
+    // takes its type from a domain is repaired silently, the domain reporting for it.
+    const TVELMessageCallback silent = [](TVELNamedObject*, int, const std::string&) {};
+    auto convert = [&](TVELDatabaseObject& owner, TVELDataType& value, bool column, TVELConstraint* defaultValue,
+                       bool report) {
+        std::string* text = defaultValue && !defaultValue->Value.empty() ? &defaultValue->Value : nullptr;
+        const std::string warning = converter.Convert(value, column, text);
+        if (!warning.empty()) Message(&owner, mlWarning, warning);
+        if (!validate) return;
+        value.Validate(true, report ? TVELMessageCallback([this, &owner](TVELNamedObject*, int level,
+                                                                         const std::string& message) {
+                           Message(&owner, level, message);
+                       })
+                                    : silent);
+    };
+    for (int i = 0; i < Count(); ++i)
+        if (auto* domain = dynamic_cast<TVELDomain*>(Items(i)))
+            convert(*domain, *domain->DataType, false, domain->DefaultConstraint(), true);
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        for (int k = 0; k < entity.Attributes.Count(); ++k) {
+            TVELAttribute* a = entity.AttributeAt(k);
+            convert(*a, *a->DataType, true, a->ExistingColumnConstraint(2), a->DomainID == -1);
+        }
+    });
+}
+
+void TVELDataDictionary::ChangeTarget(std::string_view dbid) {
+    const std::string oldID = GetTarget();
+    const std::string oldDriver = settings_->DriverName;
+    const bool fromIndependent = IsIndependent(*settings_);
+    SetTarget(dbid);
+    {
+        TVELDataTypeConverter converter(*dataTypes_, GetTarget());
+        converter.LoadSource(oldID, TargetDatabases().DefinitionsFolder);
+        ConvertDataTypes(converter, true);
+    }
+    if (SameText(oldDriver, settings_->DriverName)) return;
+    ClearTargetSpecifics(fromIndependent);
+}
+
+void TVELDataDictionary::ClearTargetSpecifics(bool fromIndependent) {
+    const TVELDatabaseSettings& s = *settings_;
+    const bool toIndependent = IsIndependent(s);
+    // A model designed for no target keeps what the new target supports, and the independent
+    // target keeps what a model brings along; type and column options are kept only there.
+    const bool independent = fromIndependent || toIndependent;
+    const bool keepCollations = independent && s.EnableColumnCollate;
+    const bool keepTableOptions = independent && s.EnableTableOptions;
+    const bool keepIndexOptions = independent && s.EnableIndexOptions;
+    if (!s.EnableSchemas) ClearSchemas();
+    auto clearType = [&](TVELDataType& type) {
+        if (!keepCollations) type.Collation.clear();
+        if (toIndependent) return;
+        type.CharacterSet.clear();
+        type.SubType.clear();
+        type.SegmentSize.clear();
+        type.DTOptions.clear();
+        type.ArrayOptions.clear();
+    };
+    for (int i = 0; i < Count(); ++i)
+        if (auto* domain = dynamic_cast<TVELDomain*>(Items(i))) {
+            if (!keepCollations) domain->Collate.clear();
+            clearType(*domain->DataType);
+        }
+    ForEachEntity(*this, [&](TVELEntity& entity) {
+        if (!keepTableOptions) entity.TableOptions.clear();
+        for (int k = 0; k < entity.Attributes.Count(); ++k) {
+            TVELAttribute* a = entity.AttributeAt(k);
+            if (!keepCollations) a->Collate.clear();
+            if (!toIndependent) a->AttributeOptions.clear();
+            clearType(*a->DataType);
+        }
+        for (int k = 0; k < entity.Indexes.Count(); ++k) {
+            TVELIndex* index = entity.IndexAt(k);
+            if (!keepIndexOptions) index->IndexOptions.clear();
+            for (int c = index->Columns.Count() - 1; c >= 0; --c)
+                if (index->Column(c)->AttributeID == -1) index->Columns.DeleteObject(index->Column(c));
+        }
+    });
 }
 
 // Brings the attributes made from packages in line with the packages: an attribute of an
@@ -743,6 +840,294 @@ void TVELDataDictionary::ClearSchemas() {
     ForEachEntity(*this, [](TVELEntity& entity) {
         ForEachMember(entity, [](TVELDatabaseObject& member) { member.SchemaName.clear(); });
     });
+}
+
+// ---- preparing a copy for generation -------------------------------------------------------------
+
+void TVELDataDictionary::DefaultPrepareOptions(TVELSettingsList& options, const TVELDatabaseSettings& target) {
+    options.SetValue("CHANGETEXTFORMAT", "1");
+    const std::pair<const char*, bool> lacking[] = {
+        {"DONOTUSEFOREIGNKEYS", target.EnableRefInt},
+        {"DONOTUSETABLESCRIPTS", target.EnableBeginEndTableScripts},
+        {"DONOTUSETABLEOPTIONS", target.EnableTableOptions},
+        {"DONOTUSECOLLATIONS", target.EnableColumnCollate},
+        {"CONVERTDOMAINS", target.EnableDomains},
+        {"DONOTUSEINDEXOPTIONS", target.EnableIndexOptions},
+        {"DONOTUSEPKCONNAMES", target.EnablePKConstraintNames},
+        {"DONOTUSEFKCONNAMES", target.EnableFKConstraintNames},
+        {"DONOTUSECHECKCONNAMES", target.CheckConstraintNamesSupported()},
+        {"DONOTUSEUNIQUECONNAMES", target.EnableUniqueConstraintNames},
+        {"DONOTUSENOTNULLCONNAMES", target.EnableNotNullConstraintNames},
+        {"DONOTUSECONSTRAINTOPTIONS", target.ConstraintOptionsSupported()},
+        {"DONOTUSECOMMENTS", target.CommentsSupported()},
+        {"DONOTUSESCHEMANAMES", target.EnableSchemas},
+        {"DONOTUSEVIEWS", target.EnableViews},
+        {"DONOTUSEPROCEDURES", target.EnableProcedures},
+        {"DONOTUSERULES", target.EnableRules},
+        {"DONOTUSESEQUENCES", target.EnableSequences},
+    };
+    for (const auto& [key, supported] : lacking)
+        if (!supported) options.SetValue(key, "1");
+}
+
+namespace {
+
+// The code without its empty (or blank) lines.
+std::string RemoveEmptyLines(std::string_view code) {
+    std::vector<std::string> kept;
+    for (std::string& line : SplitString(NormalizeLineBreaks(code), '\n')) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!Trim(line).empty()) kept.push_back(std::move(line));
+    }
+    return JoinStrings(kept, CRLF);
+}
+
+// A constraint written without a name.
+void DropConstraintName(TVELConstraint& constraint) {
+    constraint.NameFromTemplate = false;
+    constraint.NameTemplate.clear();
+    constraint.Name.clear();
+}
+
+// Renames an object to its text-format form; a name made from a template keeps its template,
+// converted as well.
+void ConvertName(TVELNamedObject& object, int mode) {
+    object.SetName(ConvertTextFormat(object.GetName(), mode));
+    object.SetTemplate(ConvertTextFormat(object.NameTemplate, mode));
+}
+
+// Puts the prefix before an object's name; a name made from a template gets it before the
+// template.
+void PrefixName(TVELNamedObject& object, const std::string& prefix) {
+    if (object.NameFromTemplate)
+        object.SetTemplate(prefix + object.NameTemplate);
+    else
+        object.SetName(prefix + object.Name);
+}
+
+}  // namespace
+
+void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
+    if (!options) throw EVELError("Prepare options in prepare procedure may not be nil.");
+    FlagGuard preparing(Preparing);
+    // Asked per object of a large model: each option is looked up once (the keys are literals).
+    std::unordered_map<std::string_view, bool> known;
+    auto on = [options, &known](std::string_view key) {
+        const auto it = known.find(key);
+        return it != known.end() ? it->second : (known[key] = options->GetValue(key) == "1");
+    };
+    const TVELDatabaseSettings& s = *settings_;
+
+    auto deleteOfType = [this](int type) {
+        for (int i = Count() - 1; i >= 0; --i)
+            if (i < Count() && Object(i)->ObjectType == type) DeleteObject(Items(i));
+    };
+    std::vector<TVELEntity*> entities;
+    auto collectEntities = [&] {
+        entities.clear();
+        CollectOfClass(entities);
+    };
+
+    // 1. Diagram-only objects.
+    if (!on("DONOTDELETETEXTAREASANDGROUPBOXES")) {
+        deleteOfType(otTextArea);
+        deleteOfType(otStamp);
+        deleteOfType(otGroupbox);
+    }
+
+    // 2. Domain references: a vanished domain is forgotten; a domain's default replaces the
+    // attribute's own.
+    collectEntities();
+    if (CountOfClass<TVELDomain>() > 0)
+        for (TVELEntity* entity : entities)
+            for (int k = 0; k < entity->Attributes.Count(); ++k) {
+                TVELAttribute* a = entity->AttributeAt(k);
+                if (a->DomainID == -1) continue;
+                const TVELDomain* domain = a->GetDomain();
+                if (!domain)
+                    a->DomainID = -1;
+                else if (!domain->DefaultValue().empty())
+                    if (TVELConstraint* d = a->ExistingColumnConstraint(2)) d->Value.clear();
+            }
+
+    // 3. Indexes by kind.
+    const std::pair<const char*, uint8_t> indexKinds[] = {{"DONOTUSEINDEXESONPK", ikPrimaryKey},
+                                                          {"DONOTUSEINDEXESONFK", ikForeignKey},
+                                                          {"DONOTUSEINDEXESONAK", ikAlternateKey},
+                                                          {"DONOTUSEOTHERINDEXES", ikUserDefined}};
+    for (TVELEntity* entity : entities)
+        for (int i = entity->Indexes.Count() - 1; i >= 0; --i)
+            for (const auto& [key, kind] : indexKinds)
+                if (entity->IndexAt(i)->IndexKind == kind && on(key)) {
+                    entity->DeleteMember(entity->IndexAt(i));
+                    break;
+                }
+
+    // 4. Whole kinds of objects, then code objects without code.
+    if (on("DONOTUSESEQUENCES")) {
+        for (TVELEntity* entity : entities)
+            for (int k = 0; k < entity->Attributes.Count(); ++k) entity->AttributeAt(k)->SequenceID = -1;
+        deleteOfType(otSequence);
+    }
+    if (on("DONOTUSEVIEWS")) deleteOfType(otView);
+    if (on("DONOTUSEPROCEDURES")) deleteOfType(otProcedure);
+    if (on("DONOTUSERULES")) deleteOfType(otRule);
+    for (int i = Count() - 1; i >= 0; --i) {
+        auto* code = dynamic_cast<TVELCodeObject*>(Items(i));
+        if (code && (code->ObjectType == otView || code->ObjectType == otProcedure) && Trim(code->Code).empty())
+            DeleteObject(code);
+    }
+
+    // 5. Tables and their members.
+    const bool convertDomains = on("CONVERTDOMAINS");
+    const bool msSQLServer = StartsText("mssqlserver", s.DBID);
+    auto editCode = [&](TVELCodeObject& object, bool formatView) {
+        if (on("DONOTUSECOMMENTSINCODE")) object.Code = RemoveComments(object.Code);
+        if (formatView) object.Code = FormatViewCode(object.Code);
+        if (on("DONOTUSEEMPTYLINES")) object.Code = RemoveEmptyLines(object.Code);
+    };
+    // The option pair of a constraint type: dropping the name, dropping the constraint.
+    auto constraintOptions = [](int type) -> std::pair<const char*, const char*> {
+        switch (type) {
+        case ctCheck: return {"DONOTUSECHECKCONNAMES", "DONOTUSECHECKCONSTRAINTS"};
+        case ctUnique: return {"DONOTUSEUNIQUECONNAMES", "DONOTUSEALTERNATEKEYS"};
+        case ctPrimaryKey: return {"DONOTUSEPKCONNAMES", "DONOTUSEPRIMARYKEYS"};
+        case ctForeignKey: return {"DONOTUSEFKCONNAMES", "DONOTUSEFOREIGNKEYS"};
+        case ctNotNull: return {"DONOTUSENOTNULLCONNAMES", ""};
+        case ctDefault: return {"DONOTUSEDEFAULTCONNAMES", "DONOTUSEDEFAULTS"};
+        default: return {"", ""};
+        }
+    };
+    // Applies the constraint options; whether the constraint is to be removed (column
+    // constraints lose their value instead, a primary key its columns).
+    auto prepareConstraint = [&](TVELConstraint& c) {
+        if (on("DONOTUSECONSTRAINTOPTIONS")) c.ConstraintOptions.clear();
+        const auto [nameKey, dropKey] = constraintOptions(c.ConstraintType);
+        if (*nameKey && on(nameKey)) DropConstraintName(c);
+        if (!*dropKey || !on(dropKey)) return false;
+        if (c.ConstraintType == ctPrimaryKey)
+            c.AttributeIDs.Clear();
+        else if (c.Level == clColumn)
+            c.Value.clear();
+        return c.Level != clColumn && c.ConstraintType != ctPrimaryKey;
+    };
+    for (TVELEntity* entity : entities) {
+        if (on("DONOTUSETABLESCRIPTS")) {
+            entity->BeginTableScript.clear();
+            entity->EndTableScript.clear();
+        }
+        if (on("DONOTUSETABLEOPTIONS")) entity->TableOptions.clear();
+        for (int k = 0; k < entity->Attributes.Count(); ++k) {
+            TVELAttribute* a = entity->AttributeAt(k);
+            if (on("DONOTUSECHARSETS")) a->DataType->CharacterSet.clear();
+            if (on("DONOTUSECOLLATIONS")) {
+                a->Collate.clear();
+                a->DataType->Collation.clear();
+            }
+            a->ExplicitNullText = on("USEEXPLICITNULLABILITY") ? "NULL" : "";
+            if (convertDomains && a->DomainID != -1) {
+                a->ApplyDomain();
+                a->DomainID = -1;
+            }
+            if (msSQLServer && SameText(a->DataType->Length, "MAX")) a->DataType->Length = "max";
+            for (int32_t id = 1; id <= 3; ++id)
+                if (TVELConstraint* c = a->ExistingColumnConstraint(id)) prepareConstraint(*c);
+        }
+        for (int k = 0; k < entity->Indexes.Count(); ++k)
+            if (on("DONOTUSEINDEXOPTIONS")) entity->IndexAt(k)->IndexOptions.clear();
+        // Triggers left out go with their code; auto-number columns forget theirs first.
+        if (on("DONOTUSETRIGGERS")) {
+            for (int k = 0; k < entity->Attributes.Count(); ++k) {
+                entity->AttributeAt(k)->AutoNumberTrigger = false;
+                entity->AttributeAt(k)->TriggerID = -1;
+            }
+            for (int k = entity->Triggers.Count() - 1; k >= 0; --k) entity->DeleteMember(entity->TriggerAt(k));
+        }
+        for (int k = 0; k < entity->Triggers.Count(); ++k)
+            if (!entity->TriggerAt(k)->Code.empty()) editCode(*entity->TriggerAt(k), false);
+        prepareConstraint(*entity->PrimaryKey);
+        for (int k = entity->Constraints.Count() - 1; k >= 0; --k)
+            if (prepareConstraint(*entity->ConstraintAt(k))) entity->DeleteMember(entity->ConstraintAt(k));
+    }
+    // Foreign keys belong to their relationships: leaving one out removes the relationship
+    // (its foreign-key columns stay, relationship hooks being off while preparing).
+    std::vector<TVELRelationship*> relationships;
+    CollectOfClass(relationships);
+    for (TVELRelationship* relationship : relationships)
+        if (prepareConstraint(*relationship->FKConstraint)) DeleteObject(relationship);
+
+    // 6. Domains, code objects, sequences.
+    for (int i = 0; i < Count(); ++i) {
+        TVELDatabaseObject* object = Object(i);
+        if (auto* domain = dynamic_cast<TVELDomain*>(object); domain && !convertDomains) {
+            if (on("DONOTUSECHARSETS")) domain->DataType->CharacterSet.clear();
+            if (on("DONOTUSECOLLATIONS")) {
+                domain->Collate.clear();
+                domain->DataType->Collation.clear();
+            }
+        } else if (object->ObjectType == otView || object->ObjectType == otProcedure || object->ObjectType == otRule) {
+            editCode(*static_cast<TVELCodeObject*>(object), object->ObjectType == otView && on("FORMATCODEFORVIEWS"));
+        } else if (auto* sequence = dynamic_cast<TVELSequence*>(object); sequence && on("DONOTUSESEQUENCESEED")) {
+            // The start a server takes when none is given: the lower limit of an ascending
+            // sequence, the upper limit of a descending one.
+            int32_t limit = 0;
+            if (sequence->Increment < 0)
+                sequence->Seed = TryStrToInt(sequence->Max, limit) ? limit : -1;
+            else
+                sequence->Seed = TryStrToInt(sequence->Min, limit) ? limit : 1;
+        }
+    }
+
+    // 7.
+    if (convertDomains) deleteOfType(otDomain);
+    if (on("DONOTUSECOMMENTS")) ClearComments();
+    if (on("DONOTUSESCHEMANAMES")) ClearSchemas();
+
+    // 8. Names made from the relationships' templates follow the prepared model (and are told
+    // again below, after the prefix and the text format have renamed the entities).
+    relationships.clear();
+    CollectOfClass(relationships);
+    for (TVELRelationship* relationship : relationships) relationship->DoNameChanged();
+
+    // 9. The global prefix.
+    collectEntities();
+    if (const std::string prefix = Trim(options->GetValue("GLOBALPREFIX")); !prefix.empty()) {
+        const std::set<TPrefixKind>& kinds = s.ApplyPrefixTo;
+        auto applies = [&kinds](TPrefixKind kind) { return kinds.count(kind) > 0; };
+        for (int i = 0; i < Count(); ++i) {
+            TVELDatabaseObject* object = Object(i);
+            if ((object->ObjectType == otEntity && applies(TPrefixKind::Entity)) ||
+                (object->ObjectType == otSequence && applies(TPrefixKind::Sequence)) ||
+                (object->ObjectType == otView && applies(TPrefixKind::View)))
+                PrefixName(*object, prefix);
+        }
+        for (TVELEntity* entity : entities) {
+            if (applies(TPrefixKind::Index))
+                for (int k = 0; k < entity->Indexes.Count(); ++k) PrefixName(*entity->IndexAt(k), prefix);
+            if (applies(TPrefixKind::Trigger))
+                for (int k = 0; k < entity->Triggers.Count(); ++k) PrefixName(*entity->TriggerAt(k), prefix);
+        }
+    }
+
+    // 10. The target's text format, for the names of the members and keys as well.
+    if (on("CHANGETEXTFORMAT") && s.InternalTextFormat != TTextFormat::MixedCase) {
+        const int mode = static_cast<int>(s.InternalTextFormat);
+        ChangeTextFormat(mode);
+        for (TVELEntity* entity : entities) {
+            entity->Attributes.ChangeTextFormat(mode);
+            entity->Indexes.ChangeTextFormat(mode);
+            entity->Triggers.ChangeTextFormat(mode);
+            entity->Constraints.ChangeTextFormat(mode);
+            ConvertName(*entity->PrimaryKey, mode);
+            for (int k = 0; k < entity->Attributes.Count(); ++k)
+                for (int32_t id = 1; id <= 3; ++id)
+                    if (TVELConstraint* c = entity->AttributeAt(k)->ExistingColumnConstraint(id)) ConvertName(*c, mode);
+        }
+        relationships.clear();
+        CollectOfClass(relationships);
+        for (TVELRelationship* relationship : relationships) ConvertName(*relationship->FKConstraint, mode);
+    }
+    for (TVELRelationship* relationship : relationships) relationship->DoNameChanged();
 }
 
 }  // namespace ardvin

@@ -13,6 +13,7 @@
 namespace ardvin {
 
 class TVELDatabaseSettings;
+class TVELDataTypeConverter;
 class TSLDatatypes;
 class TVELAttribute;
 class TVELConstraint;
@@ -63,6 +64,8 @@ public:
     // Every change and name change of an object of the dictionary ends here.
     std::function<void(TVELNamedObject* object)> OnObjectChanged;
     std::function<void(TVELNamedObject* object)> OnObjectNameChanged;
+    // An object of the list is being deleted: it is out of the list and not yet freed.
+    std::function<void(TVELNamedObject* object)> OnObjectDeleted;
 
     TVELDatabaseSettings* GetDatabaseSettings() const { return settings_.get(); }
     TSLDatatypes* GetDataTypes() const { return dataTypes_.get(); }
@@ -145,9 +148,24 @@ public:
     // relationships until a pass changes nothing.
     void RepairRelationships();
     void CheckModel();
+    // Switches the model to another target: loads its definition and types, converts the data
+    // type and default value of every domain and column from the old target (messages go to
+    // OnMessage), and, unless both targets share a driver, clears what belonged to the old
+    // target (schemas the new one lacks, collations, type and column options, table and index
+    // options, index expressions). Raises EVELError when the definition is missing; nothing
+    // changes then. The check against the new target (CheckModel) is the caller's.
+    void ChangeTarget(std::string_view dbid);
     void ClearStateFlags();
     void ClearComments();
     void ClearSchemas();
+
+    // Fills options with the prepare options a target needs: "CHANGETEXTFORMAT" always, and
+    // the "DONOTUSE..." (or "CONVERTDOMAINS") switch of every capability the target lacks.
+    static void DefaultPrepareOptions(TVELSettingsList& options, const TVELDatabaseSettings& target);
+    // Applies the generation options (an option is in force when its value is "1") to a copy
+    // of a model that is about to be generated: removes and empties what the options leave
+    // out, applies the global prefix and the target's text format. Without options it raises.
+    void Prepare(const TVELSettingsList* options);
 
     // Sends a message of the whole-model check.
     void Message(TVELNamedObject* object, int level, const std::string& text) {
@@ -174,6 +192,10 @@ private:
     // Tells the relationships attached to a renamed entity, whose computed names follow it.
     void EntityRenamed(const TVELNamedObject* entity);
     void CheckPackages();
+    // Converts every domain and then every column; validate checks each value afterwards.
+    void ConvertDataTypes(const TVELDataTypeConverter& converter, bool validate);
+    // Clears what belongs to the old target after a switch between targets of different drivers.
+    void ClearTargetSpecifics(bool fromIndependent);
     mutable std::unique_ptr<TBulkCaches> bulk_;
     mutable int bulkScopes_ = 0;
     mutable size_t lastSaveSize_ = 0;  // of the last SaveToMarkup, to size the next one

@@ -7,6 +7,7 @@
 
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
+#include "zNamingUtils.h"
 
 namespace ardvin {
 
@@ -103,6 +104,10 @@ std::string RawQualifiedName(const std::string& schema, const std::string& name)
 }
 
 }  // namespace
+
+std::string TVELDatabaseObject::GetTemplateName() const {
+    return ExpandNameTemplate(NameTemplate, *this);
+}
 
 std::string TVELDatabaseObject::GetQualifiedName() const {
     const std::string raw = RawQualifiedName(SchemaName, GetName());

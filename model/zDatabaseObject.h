@@ -87,6 +87,8 @@ public:
                                const TVELMessageCallback& callback, int maxLength,
                                const class TVELDatabaseObjectsList* list);
 
+    // The expansion of the object's naming template (zNamingUtils).
+    std::string GetTemplateName() const override;
     std::string GetPropertyValue(std::string_view key) const override;
     void SetPropertyValue(std::string_view key, std::string_view value) override;
     int GetPropertyState(std::string_view key) const override;

@@ -124,10 +124,6 @@ TVELEntity* TVELIndex::GetEntity() const {
     return dynamic_cast<TVELEntity*>(Owner);
 }
 
-std::string TVELIndex::GetTemplateName() const {
-    return ExpandNameTemplate(*this, NameTemplate);
-}
-
 std::string TVELIndex::GetDisplayName() const {
     const TVELEntity* entity = GetEntity();
     return (entity ? entity->GetName() : std::string()) + "." + GetName();

@@ -52,7 +52,6 @@ public:
 
     TVELIndexColumn* Column(int index) const { return static_cast<TVELIndexColumn*>(Columns.Items(index)); }
     TVELEntity* GetEntity() const;
-    std::string GetTemplateName() const override;
     // Entity name + "." + index name.
     std::string GetDisplayName() const override;
     TVELIndexColumn* AddColumn(const TVELAttribute* attribute);

@@ -7,6 +7,7 @@
 #include "zDatabaseSettings.h"
 #include "zDatatype.h"
 #include "zEntity.h"
+#include "zNamingUtils.h"
 #include "zSLDatatypes.h"
 
 namespace ardvin {
@@ -234,47 +235,12 @@ void TVELRelationship::ForeignKeyPairs(std::vector<std::pair<int32_t, int32_t>>&
         pairs.emplace_back(PairAt(i)->KeyID, PairAt(i)->ForeignKeyID);
 }
 
-std::string TVELRelationship::ExpandRelationshipTemplate(std::string_view tmpl) const {
-    if (tmpl.find('%') == std::string_view::npos) return std::string(tmpl);
-    const TVELEntity* parent = GetParentEntity();
-    const TVELEntity* child = GetChildEntity();
-    const std::string parentName = parent ? parent->GetName() : std::string();
-    const std::string childName = child ? child->GetName() : std::string();
-    std::vector<TVELAttribute*> keys, foreignKeys;
-    KeyAttributes(keys);
-    ForeignKeyAttributes(foreignKeys);
-    // The relationship's own name, unless that is the template being expanded.
-    const std::string relName = NameFromTemplate ? Name : GetName();
-    const std::pair<const char*, std::string> values[] = {
-        {"%relationshipname%", relName},
-        {"%relname%", relName},
-        {"%parenttableabbreviation%", parent ? parent->Abbreviation : std::string()},
-        {"%parentabb%", parent ? parent->Abbreviation : std::string()},
-        {"%parenttablename%", parentName},
-        {"%parentcolumn%", keys.empty() ? std::string() : keys.front()->GetName()},
-        {"%parent%", parentName},
-        {"%childtableabbreviation%", child ? child->Abbreviation : std::string()},
-        {"%childabb%", child ? child->Abbreviation : std::string()},
-        {"%childtablename%", childName},
-        {"%childcolumn%", foreignKeys.empty() ? std::string() : foreignKeys.front()->GetName()},
-        {"%child%", childName},
-    };
-    std::string r(tmpl);
-    for (const auto& [placeholder, value] : values)
-        if (FindText(r, placeholder) != std::string::npos) r = ReplaceAllText(r, placeholder, value);
-    return r;
-}
-
-std::string TVELRelationship::GetTemplateName() const {
-    return ExpandNameTemplate(*this, ExpandRelationshipTemplate(NameTemplate));
-}
-
 std::string TVELRelationship::ForeignKeyAttributeName(const TVELAttribute& parentAttribute) const {
     const TVELPropagationOptions options = Options();
     const std::string tmpl = Trim(options.ForeignKeyAttributeTemplate).empty()
                                  ? std::string("%column%")
                                  : options.ForeignKeyAttributeTemplate;
-    std::string r = ExpandNameTemplate(*this, ExpandRelationshipTemplate(tmpl));
+    std::string r = ExpandNameTemplate(tmpl, *this);
     r = ReplaceAllText(r, "%columnname%", parentAttribute.GetName());
     r = ReplaceAllText(r, "%column%", parentAttribute.GetName());
     if (const TVELEntity* child = GetChildEntity(); child && child->Attributes.NameExists(r))

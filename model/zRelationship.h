@@ -146,9 +146,6 @@ public:
     // changed (once each). Whether anything changed.
     bool Propagate(std::vector<TVELNamedObject*>& changed);
     std::string ForeignKeyAttributeName(const TVELAttribute& parentAttribute) const;
-    // The template with the relationship's placeholders (%parent%, %child%, %relname% ...)
-    // replaced; other placeholders stay.
-    std::string ExpandRelationshipTemplate(std::string_view tmpl) const override;
 
     // TVELForeignKeySource
     int32_t ForeignKeySourceID() const override { return ID; }
@@ -157,7 +154,6 @@ public:
     void ForeignKeyPairs(std::vector<std::pair<int32_t, int32_t>>& pairs) const override;
     TVELConstraint* ForeignKeyConstraint() const override { return FKConstraint.get(); }
 
-    std::string GetTemplateName() const override;
     std::string GetPropertyValue(std::string_view key) const override;
     void SetPropertyValue(std::string_view key, std::string_view value) override;
     void Assign(const TVELNamedObject& source, bool copyLinks = false) override;

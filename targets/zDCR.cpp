@@ -1,7 +1,11 @@
 #include "zDCR.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "zDatatype.h"
+#include "zSLDatatypes.h"
 
 namespace ardvin {
 
@@ -121,6 +125,7 @@ std::string ConvertByRule(std::string_view value, std::string_view conversion, i
 
 bool TVELTypeConversionRules::LoadFromFile(const std::string& fileName, std::string_view sourceDBID) {
     rules_.clear();
+    bySourceType_.clear();
     std::string text;
     if (!ReadWholeFile(fileName, text)) return false;
     LoadFromText(text, sourceDBID);
@@ -129,6 +134,7 @@ bool TVELTypeConversionRules::LoadFromFile(const std::string& fileName, std::str
 
 void TVELTypeConversionRules::LoadFromText(std::string_view text, std::string_view sourceDBID) {
     rules_.clear();
+    bySourceType_.clear();
     for (auto& f : ReadRuleLines(text, sourceDBID)) {
         f.resize(8);
         auto rule = std::make_unique<TDCRLine>();
@@ -144,14 +150,18 @@ void TVELTypeConversionRules::LoadFromText(std::string_view text, std::string_vi
         rule->DestinationPrecisionConversion = f[6];
         rule->DestinationDBID = f[7];
         rule->SetName(rule->Source());
+        bySourceType_[UpperCase(rule->SourceDataType)].push_back(static_cast<int>(rules_.size()));
         rules_.push_back(std::move(rule));
     }
 }
 
 bool TVELTypeConversionRules::Convert(std::string_view sourceType, std::string& length, int32_t& precision,
                                       std::string& destinationType) const {
-    for (const auto& rule : rules_) {
-        if (!SameText(rule->SourceDataType, sourceType)) continue;
+    if (rules_.empty()) return false;
+    const auto found = bySourceType_.find(UpperCase(sourceType));
+    if (found == bySourceType_.end()) return false;
+    for (const int index : found->second) {
+        const TDCRLine* rule = rules_[index].get();
         if (rule->DestinationDataType.empty()) continue;
         if (!rule->MatchesLength(length)) continue;
         destinationType = rule->DestinationDataType;
@@ -236,10 +246,11 @@ std::string ApplyFunctionRule(std::string_view text, const TFCRLine& rule) {
 
 }  // namespace
 
-std::string TVELFunctionConversionRules::Convert(std::string_view value) const {
-    if (rules_.empty()) return std::string(value);
-    // Cut the value into code and string literals; rules touch only the code.
-    std::vector<std::pair<std::string, bool>> pieces;  // text, is literal
+namespace {
+
+// The value cut into code and string literals (text, is literal).
+std::vector<std::pair<std::string, bool>> CodeAndLiterals(std::string_view value) {
+    std::vector<std::pair<std::string, bool>> pieces;
     size_t i = 0, start = 0;
     while (i < value.size()) {
         if (value[i] == '\'') {
@@ -263,13 +274,102 @@ std::string TVELFunctionConversionRules::Convert(std::string_view value) const {
         }
     }
     if (start < value.size()) pieces.emplace_back(std::string(value.substr(start)), false);
-    std::string out;
-    for (auto& [text, literal] : pieces) {
-        if (!literal)
-            for (const auto& rule : rules_) text = ApplyFunctionRule(text, rule);
-        out += text;
+    return pieces;
+}
+
+// A value without blanks and without parentheses enclosing all of it, for comparing whole values.
+std::string Compact(std::string_view value) {
+    std::string r;
+    for (char c : value)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') r += c;
+    for (;;) {
+        if (r.size() < 2 || r.front() != '(' || r.back() != ')') return r;
+        int depth = 0;
+        for (size_t i = 0; i + 1 < r.size(); ++i) {
+            depth += r[i] == '(' ? 1 : r[i] == ')' ? -1 : 0;
+            if (depth == 0) return r;  // the first parenthesis closes before the end
+        }
+        r = r.substr(1, r.size() - 2);
     }
-    return out;
+}
+
+}  // namespace
+
+std::string TVELFunctionConversionRules::Convert(std::string_view value) const {
+    std::string current(value);
+    for (const auto& rule : rules_) {
+        if (rule.SourceFunction.find('\'') != std::string::npos) {
+            if (SameText(Compact(current), Compact(rule.SourceFunction))) current = rule.DestinationFunction;
+            continue;
+        }
+        // Rules touch only the code, never string literals.
+        std::string out;
+        for (auto& [text, literal] : CodeAndLiterals(current)) out += literal ? text : ApplyFunctionRule(text, rule);
+        current = std::move(out);
+    }
+    return current;
+}
+
+// ---- TVELDataTypeConverter -------------------------------------------------------------------
+
+TVELDataTypeConverter::TVELDataTypeConverter(const TSLDatatypes& destinationTypes, std::string_view destinationDBID)
+    : destinationTypes_(destinationTypes), destinationDBID_(destinationDBID) {}
+
+TVELDataTypeConverter::~TVELDataTypeConverter() = default;
+
+void TVELDataTypeConverter::LoadSource(std::string_view sourceDBID, const std::string& definitionsFolder) {
+    sourceTypes_.reset();
+    typeRules_.LoadFromText({}, {});
+    functionRules_.LoadFromText({}, {});
+    switching_ = !sourceDBID.empty() && !SameText(sourceDBID, destinationDBID_);
+    if (!switching_) return;
+    namespace fs = std::filesystem;
+    const fs::path folder(definitionsFolder);
+    std::error_code ec;
+    const fs::path types = folder / (std::string(sourceDBID) + ".typ");
+    if (fs::exists(types, ec)) {
+        sourceTypes_ = std::make_unique<TSLDatatypes>();
+        if (!sourceTypes_->LoadFromFile(types.string())) sourceTypes_.reset();
+    }
+    typeRules_.LoadFromFile((folder / (destinationDBID_ + ".dcr")).string(), sourceDBID);
+    functionRules_.LoadFromFile((folder / (destinationDBID_ + ".fcr")).string(), sourceDBID);
+}
+
+std::string TVELDataTypeConverter::Convert(TVELDataType& value, bool column, std::string* defaultValue) const {
+    const TDataTypeRecord* source = sourceTypes_ ? sourceTypes_->Find(value.DataType) : nullptr;
+    const bool autoNumberType = source && source->Group == tgAutonumber;
+    const bool identity = value.AutoNumber || autoNumberType;
+    std::string message;
+    std::string type;
+    if (typeRules_.Convert(value.DataType, value.Length, value.Precision, type)) {
+        value.DataType = type;
+    } else if (column && autoNumberType && !destinationTypes_.AutoNumberType().empty()) {
+        value.DataType = destinationTypes_.AutoNumberType();
+    } else if (source || destinationTypes_.IndexOf(value.DataType) < 0) {
+        const int match = destinationTypes_.BestMatch(source ? source->DefinitionID : 0, value.DataType, message);
+        if (match >= 0) value.DataType = destinationTypes_.Record(match).ListName;
+    }
+    if (defaultValue && functionRules_.Count() > 0 && !defaultValue->empty())
+        *defaultValue = functionRules_.Convert(*defaultValue);
+
+    if (const TDataTypeRecord* destination = column && switching_ ? destinationTypes_.Find(value.DataType) : nullptr) {
+        if (destination->Group == tgAutonumber) {
+            // The type numbers by itself; the identity option stays only where the type takes it.
+            value.AutoNumber = value.AutoNumber && destination->EnableAutoNumbering;
+        } else if (identity && !destination->EnableAutoNumbering) {
+            const TDataTypeRecord* autoNumber = destinationTypes_.Find(destinationTypes_.AutoNumberType());
+            if (autoNumber && (autoNumber->EnableAutoNumbering || autoNumber->Group == tgAutonumber)) {
+                value.DataType = autoNumber->ListName;
+                value.AutoNumber = autoNumber->Group != tgAutonumber;
+            } else {
+                value.AutoNumber = true;  // validation reports that the type cannot keep it
+            }
+        } else {
+            value.AutoNumber = identity;
+        }
+    }
+    if (StartsText("mssqlserver", destinationDBID_) && SameText(Trim(value.Length), "MAX")) value.Length = "max";
+    return message;
 }
 
 }  // namespace ardvin

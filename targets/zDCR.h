@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "zNamedObject.h"
@@ -58,13 +59,17 @@ public:
 
 private:
     std::vector<std::unique_ptr<TDCRLine>> rules_;
+    // Upper-cased source type -> the positions of its rules, in file order.
+    std::unordered_map<std::string, std::vector<int>> bySourceType_;
 };
 
 // Function rules rewrite function calls in default values. A line is
 //   source id;source function;destination function;destination id
 // A source written NAME() matches the call with empty parentheses (blanks allowed) and is
 // replaced by the destination text whole; NAME[] matches NAME( with any arguments and renames
-// only the function, keeping the arguments; any other text matches as a whole word.
+// only the function, keeping the arguments; a source holding a quote character (a call with
+// text arguments, such as datetime('now')) matches the whole value, blanks and enclosing
+// parentheses aside; any other text matches as a whole word.
 struct TFCRLine {
     std::string SourceDBID;
     std::string SourceFunction;
@@ -83,6 +88,47 @@ public:
 
 private:
     std::vector<TFCRLine> rules_;
+};
+
+class TSLDatatypes;
+class TVELDataType;
+
+// Converts the data type values of a model that moves from one target (the source) to another
+// (the destination): an explicit rule of the destination for the source wins; else a value of
+// an auto-numbering type (type group Autonumber) takes the destination's autonumber type; else
+// the destination's type that shares the source type's DefinitionID, or the best match by name.
+// Identity is kept: a value that was auto-numbered (by its identity option or by its type) has
+// the identity option afterwards when the destination type numbers only with it, and such a
+// value whose destination type cannot be auto-numbered takes the destination's autonumber type
+// instead. For SQL Server targets a length MAX is written "max".
+class TVELDataTypeConverter {
+public:
+    // destinationTypes: the type list of the destination, loaded; it must outlive the converter.
+    TVELDataTypeConverter(const TSLDatatypes& destinationTypes, std::string_view destinationDBID);
+    ~TVELDataTypeConverter();
+
+    // Reads the source's type list (when the source differs from the destination and its ".typ"
+    // file exists in the folder) and the destination's rule files (".dcr", ".fcr") for the
+    // source, when they exist. Without this call only the best match by name is used.
+    void LoadSource(std::string_view sourceDBID, const std::string& definitionsFolder);
+
+    const TSLDatatypes* SourceTypes() const { return sourceTypes_.get(); }
+    const TVELTypeConversionRules& TypeRules() const { return typeRules_; }
+    const TVELFunctionConversionRules& FunctionRules() const { return functionRules_; }
+
+    // Converts one value in place; a column's value takes part in the autonumber handling (only
+    // when a source other than the destination was loaded).
+    // defaultValue, when given, goes through the function rules. Returns the warning of the
+    // best match (empty when there is none).
+    std::string Convert(TVELDataType& value, bool column, std::string* defaultValue) const;
+
+private:
+    const TSLDatatypes& destinationTypes_;
+    std::string destinationDBID_;
+    std::unique_ptr<TSLDatatypes> sourceTypes_;
+    bool switching_ = false;  // a source other than the destination was given
+    TVELTypeConversionRules typeRules_;
+    TVELFunctionConversionRules functionRules_;
 };
 
 // Splits a rule file into trimmed fields per line, dropping a header line that begins with

@@ -364,7 +364,7 @@ TEST_F(AttributeTest, PropertyKeys) {
     EXPECT_FALSE(a->IsNotNull());
     a->SetPropertyValue("DefaultValue", "'A'");
     a->SetPropertyValue("CheckConstraint", "Code <> ''");
-    a->SetPropertyValue("DefaultConstraintNameTemplate", "DF_%tablename%_%columns%");
+    a->SetPropertyValue("DefaultConstraintNameTemplate", "DF_%tablename%_%column%");
     a->SetPropertyValue("checkconstraintoptions", "NOT ENFORCED");
     EXPECT_EQ(a->GetPropertyValue("DefaultConstraintName"), "DF_Orders_Code");
     EXPECT_EQ(a->CheckConstraint()->ConstraintOptions, "NOT ENFORCED");

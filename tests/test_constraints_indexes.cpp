@@ -163,8 +163,8 @@ TEST_F(ConstraintsTest, NamesComeFromTemplatesUnlessTheTargetNamesNoSuchConstrai
     TVELConstraint* unique = e->AddConstraint(ctUnique, clTable);
     unique->AttributeIDs.Add(e->AttributeAt(1));
     unique->AttributeIDs.Add(e->AttributeAt(2));
-    unique->SetPropertyValue("UniqueConstraintNameTemplate", "UQ_%ENTITYNAME%_%columns%");
-    EXPECT_EQ(unique->GetName(), "UQ_Orders_Name_Code");
+    unique->SetPropertyValue("UniqueConstraintNameTemplate", "UQ_%TABLE%_%counter%");
+    EXPECT_EQ(unique->GetName(), "UQ_Orders_1");
     EXPECT_EQ(unique->GetPropertyValue("UniqueConstraintValue"), "Name, Code");
     EXPECT_EQ(unique->GetPropertyValue("CheckConstraintValue"), ""); // a key of another type
 
@@ -427,7 +427,7 @@ TEST_F(ConstraintsTest, ForeignKeysThroughRelationships) {
     order->PrimaryKey->NameTemplate = "PK_%tablename%";
     FakeRelationship* rel =
         Relate(customer, order, {{customer->AttributeAt(0)->ID, order->AttributeAt(1)->ID}});
-    rel->Key->NameTemplate = "FK_%tablename%_%columns%";
+    rel->Key->NameTemplate = "FK_%child%_%childcolumn%";
 
     EXPECT_EQ(rel->Key->GetSQL(), "FOREIGN KEY (CustomerId) REFERENCES Customer (Id)");
     EXPECT_EQ(rel->Key->GetDescription(), "FOREIGN KEY (CustomerId) REFERENCES Customer(Id)");

@@ -84,3 +84,40 @@ TEST(FunctionConversionRules, RewriteCallsOutsideLiterals) {
     EXPECT_EQ(rules.Convert("'it''s getdate()' + getdate()"), "'it''s getdate()' + CURRENT_TIMESTAMP");
     EXPECT_EQ(rules.Convert("getdate"), "getdate");  // not a call
 }
+
+TEST(FunctionConversionRules, CallsWithTextArgumentsMatchTheWholeValueAndRulesChain) {
+    TVELFunctionConversionRules rules;
+    rules.LoadFromText("Source;Function;Destination;Target\r\n"
+                       "sqlite3;datetime('now');CURRENT_TIMESTAMP;mysql8\r\n"
+                       "sqlite3;date('now');(CURRENT_DATE);mysql8\r\n"
+                       "sqlite3;CURRENT_TIMESTAMP;NOW();mysql8\r\n",
+                       "sqlite3");
+    ASSERT_EQ(rules.Count(), 3);
+    EXPECT_EQ(rules.Convert("datetime( 'now' )"), "NOW()");  // each rule works on the result of the one before
+    EXPECT_EQ(rules.Convert("((date('now')))"), "(CURRENT_DATE)");
+    EXPECT_EQ(rules.Convert("DATE('NOW')"), "(CURRENT_DATE)");
+    EXPECT_EQ(rules.Convert("date('now', '+1 day')"), "date('now', '+1 day')");
+    EXPECT_EQ(rules.Convert("(date('now'))||(date('now'))"), "(date('now'))||(date('now'))");
+    EXPECT_EQ(rules.Convert("'date(''now'')'"), "'date(''now'')'");
+}
+
+TEST(TypeConversionRules, RulesOfOneTypeAreTriedInFileOrder) {
+    TVELTypeConversionRules rules;
+    rules.LoadFromText("SourceDBID;...\r\n"
+                       "postgresql15;VARCHAR;1;65535;VARCHAR;;;mysql8\r\n"
+                       "postgresql15;varchar;65536;;LONGTEXT;0;;mysql8\r\n"
+                       "postgresql15;VARCHAR;;;LONGTEXT;;;mysql8\r\n",
+                       "postgresql15");
+    auto convert = [&](std::string length) {
+        int32_t precision = 0;
+        std::string type;
+        EXPECT_TRUE(rules.Convert("Varchar", length, precision, type));
+        return type + "(" + length + ")";
+    };
+    EXPECT_EQ(convert("300"), "VARCHAR(300)");
+    EXPECT_EQ(convert("100000"), "LONGTEXT(0)");
+    EXPECT_EQ(convert("0"), "LONGTEXT(0)");
+    std::string length = "10", type;
+    int32_t precision = 0;
+    EXPECT_FALSE(rules.Convert("CHAR", length, precision, type));
+}

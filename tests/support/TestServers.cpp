@@ -93,4 +93,69 @@ void DropPostgresDatabase(const std::string& name) { PostgresExec("DROP DATABASE
 
 void DropMariaDBDatabase(const std::string& name) { MariaDBExec("DROP DATABASE IF EXISTS `" + name + "`"); }
 
+TPostgresConnection::TPostgresConnection(const std::string& database)
+    : conn_(PQconnectdb(PostgresConnInfo(database).c_str())) {}
+
+TPostgresConnection::~TPostgresConnection() { PQfinish(conn_); }
+
+std::string TPostgresConnection::ConnectError() const {
+    return PQstatus(conn_) == CONNECTION_OK ? "" : PQerrorMessage(conn_);
+}
+
+std::string TPostgresConnection::Run(const std::string& sql) {
+    std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn_, sql.c_str()), &PQclear);
+    const ExecStatusType status = PQresultStatus(res.get());
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? "" : PQerrorMessage(conn_);
+}
+
+TRows TPostgresConnection::Query(const std::string& sql, std::string& error) {
+    std::unique_ptr<PGresult, decltype(&PQclear)> res(PQexec(conn_, sql.c_str()), &PQclear);
+    TRows rows;
+    error.clear();
+    if (PQresultStatus(res.get()) != PGRES_TUPLES_OK) {
+        error = PQerrorMessage(conn_);
+        return rows;
+    }
+    for (int r = 0; r < PQntuples(res.get()); ++r) {
+        rows.emplace_back();
+        for (int f = 0; f < PQnfields(res.get()); ++f) rows.back().emplace_back(PQgetvalue(res.get(), r, f));
+    }
+    return rows;
+}
+
+TMariaDBConnection::TMariaDBConnection(const std::string& database) : conn_(mysql_init(nullptr)) {
+    const ServerParams p = MariaDBServer();
+    if (!mysql_real_connect(conn_, p.Host.c_str(), p.User.c_str(), p.Password.c_str(), database.c_str(),
+                            static_cast<unsigned>(p.Port), nullptr, 0))
+        connectError_ = mysql_error(conn_);
+    else
+        mysql_set_character_set(conn_, "utf8mb4");
+}
+
+TMariaDBConnection::~TMariaDBConnection() { mysql_close(conn_); }
+
+std::string TMariaDBConnection::Run(const std::string& sql) {
+    if (mysql_query(conn_, sql.c_str()) != 0) return mysql_error(conn_);
+    // A statement that returns rows leaves them to be read.
+    if (MYSQL_RES* result = mysql_store_result(conn_)) mysql_free_result(result);
+    return {};
+}
+
+TRows TMariaDBConnection::Query(const std::string& sql, std::string& error) {
+    TRows rows;
+    error.clear();
+    if (mysql_query(conn_, sql.c_str()) != 0) {
+        error = mysql_error(conn_);
+        return rows;
+    }
+    std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> result(mysql_store_result(conn_), &mysql_free_result);
+    if (!result) return rows;
+    const unsigned fields = mysql_num_fields(result.get());
+    while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
+        rows.emplace_back();
+        for (unsigned f = 0; f < fields; ++f) rows.back().emplace_back(row[f] ? row[f] : "");
+    }
+    return rows;
+}
+
 }  // namespace ardvin::test

@@ -3,7 +3,12 @@
 // their connection data here. Tests that need a server fail, never skip, when it is not up.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
+
+struct pg_conn;
+struct st_mysql;
 
 namespace ardvin::test {
 
@@ -24,5 +29,38 @@ std::string CreatePostgresDatabase(const std::string& prefix);
 std::string CreateMariaDBDatabase(const std::string& prefix);
 void DropPostgresDatabase(const std::string& name);
 void DropMariaDBDatabase(const std::string& name);
+
+// Rows of a query, every field as text (NULL as empty text).
+using TRows = std::vector<std::vector<std::string>>;
+
+// A connection to a database of the PostgreSQL test server.
+class TPostgresConnection {
+public:
+    explicit TPostgresConnection(const std::string& database);
+    ~TPostgresConnection();
+    // The connection's error, empty when it is up.
+    std::string ConnectError() const;
+    // Runs one statement or a whole script; the server's message, empty on success.
+    std::string Run(const std::string& sql);
+    // The rows of a query; on failure none, and the server's message in error.
+    TRows Query(const std::string& sql, std::string& error);
+
+private:
+    pg_conn* conn_;
+};
+
+// A connection to a database of the MariaDB test server, in utf8mb4.
+class TMariaDBConnection {
+public:
+    explicit TMariaDBConnection(const std::string& database);
+    ~TMariaDBConnection();
+    std::string ConnectError() const { return connectError_; }
+    std::string Run(const std::string& sql);
+    TRows Query(const std::string& sql, std::string& error);
+
+private:
+    st_mysql* conn_;
+    std::string connectError_;
+};
 
 }  // namespace ardvin::test

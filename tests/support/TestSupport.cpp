@@ -1,10 +1,18 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+extern char** environ;
 
 namespace ardvin::test {
 
@@ -36,6 +44,51 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+TRunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& unset, const std::vector<std::string>& set) {
+    TRunResult result;
+    if (!std::filesystem::exists(program)) {
+        ADD_FAILURE() << program << " is not built";
+        return result;
+    }
+    TempDir io;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool removed = false;
+        for (const std::string& u : unset) removed = removed || u == name;
+        if (!removed) env.push_back(entry);
+    }
+    env.insert(env.end(), set.begin(), set.end());
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> arguments{program};
+    arguments.insert(arguments.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, io.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, io.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(rc);
+        return result;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Out = ReadFile(io.File("out"));
+    result.Err = ReadFile(io.File("err"));
+    return result;
 }
 
 }  // namespace ardvin::test
