@@ -199,6 +199,9 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
     if (auto* entity = dynamic_cast<TVELEntity*>(object)) {
         entity->OnMemberChanged = object->OnChanged;
         entity->OnMemberNameChanged = object->OnNameChanged;
+        entity->OnMemberCreated = [this](TVELNamedObject* member) {
+            if (OnObjectCreated) OnObjectCreated(static_cast<TVELDatabaseObject*>(member));
+        };
     }
 }
 
@@ -424,6 +427,7 @@ void TVELDataDictionary::CheckDeletion(const TVELNamedObject* item) const {
 void TVELDataDictionary::DeleteObject(TVELNamedObject* item) {
     if (!item || IndexOf(item) < 0) return;
     CheckDeletion(item);
+    if (OnObjectDeleting) OnObjectDeleting(item);
     TVELDatabaseObjectsList::DeleteObject(item);
 }
 

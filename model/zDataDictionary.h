@@ -54,7 +54,12 @@ public:
     // Consulted by every relationship of the dictionary when it propagates keys.
     TVELPropagationOptions PropagationOptions;
     std::function<void(TVELDatabaseObject* object, std::string_view markup)> OnObjectLoaded;
+    // Also for the members (attributes, indexes, triggers, table constraints) that entities
+    // create.
     std::function<void(TVELDatabaseObject* object)> OnObjectCreated;
+    // An object (also one deleted along with another) is about to be deleted; it is still
+    // whole and in the list.
+    std::function<void(TVELNamedObject* object)> OnObjectDeleting;
     std::function<void(TVELDatabaseObject* object)> OnObjectMerged;
     std::function<void(size_t markupLength)> OnLoadProgress;
     // Messages of the whole-model check: the object concerned (may be nullptr), level, text.

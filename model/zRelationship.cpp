@@ -243,8 +243,9 @@ std::string TVELRelationship::ExpandRelationshipTemplate(std::string_view tmpl) 
     std::vector<TVELAttribute*> keys, foreignKeys;
     KeyAttributes(keys);
     ForeignKeyAttributes(foreignKeys);
-    // The relationship's own name, unless that is the template being expanded.
-    const std::string relName = NameFromTemplate ? Name : GetName();
+    // The relationship's name as shown; while its own template is expanded, the stored name
+    // stands for it (the template may name the relationship itself).
+    const std::string relName = NameFromTemplate && tmpl != NameTemplate ? GetName() : Name;
     const std::pair<const char*, std::string> values[] = {
         {"%relationshipname%", relName},
         {"%relname%", relName},
