@@ -23,6 +23,8 @@ deps:
 demo: deps build
 	@echo "== installed targets"
 	$(BUILD)/bin/ardvin-cli targets
+	@echo "== example project"
+	$(BUILD)/bin/ardvin-cli info examples/shop.arv
 
 test: deps
 	$(MAKE) test-unit

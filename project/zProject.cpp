@@ -186,6 +186,10 @@ std::string DetectFileFormatVersion(std::string_view text) {
     return {};
 }
 
+std::string ProjectFileFormatVersion(const std::string& fileName) {
+    return DetectFileFormatVersion(ReadWholeFile(fileName));
+}
+
 std::string FileFormatVersionText(std::string_view formatVersion) {
     if (formatVersion == "51") return "version 5";
     if (formatVersion == "41") return "version 4 (or 5)";

@@ -26,6 +26,8 @@ inline constexpr std::string_view CurrentFileFormatVersion = "60";
 // The format version of a project file's text: "60", "51", "41", "40", "30" or "20" by the first
 // marker found in that order; empty when the text has none.
 std::string DetectFileFormatVersion(std::string_view text);
+// The format version of a project file, as DetectFileFormatVersion finds it in the file's text.
+std::string ProjectFileFormatVersion(const std::string& fileName);
 // The release that wrote a format version ("version 5"), as the conversion question names it.
 std::string FileFormatVersionText(std::string_view formatVersion);
 
@@ -74,6 +76,8 @@ public:
     TVELDiagrams Diagrams;
     // The format version of the file as opened; "60" after a save.
     std::string FileFormatVersion;
+    // Where the last conversion of an older file kept the original.
+    std::string BackupFileName;
     // The list that holds the project, or nullptr.
     TVELProjects* Projects = nullptr;
     // The system calls of Save; nullptr for the real ones. Tests inject failures here.

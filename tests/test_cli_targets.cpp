@@ -1,69 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "TestSupport.h"
 
 using ardvin::test::BinDir;
-using ardvin::test::ReadFile;
+using ardvin::test::RunProgram;
+using ardvin::test::RunResult;
 using ardvin::test::TempDir;
 using ardvin::test::WriteFile;
 
-extern char** environ;
-
 namespace {
-
-struct RunResult {
-    int ExitCode = -1;
-    std::string Out;
-    std::string Err;
-};
 
 // Runs "ardvin-cli targets" with ARDVIN_DEFINITIONS set to definitionsFolder, or removed
 // from the environment when it is empty.
 RunResult RunTargets(const std::string& definitionsFolder) {
     const std::string program = BinDir() + "/ardvin-cli";
-    RunResult result;
     if (!std::filesystem::exists(program)) {
         ADD_FAILURE() << program << " is not built";
-        return result;
+        return {};
     }
-    TempDir io;
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "ARDVIN_DEFINITIONS=", 19) != 0) env.emplace_back(*e);
-    if (!definitionsFolder.empty()) env.push_back("ARDVIN_DEFINITIONS=" + definitionsFolder);
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string arg0 = program, arg1 = "targets";
-    char* argv[] = {arg0.data(), arg1.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, io.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, io.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(rc);
-        return result;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = ReadFile(io.File("out"));
-    result.Err = ReadFile(io.File("err"));
-    return result;
+    return RunProgram(
+        program, {"targets"},
+        {definitionsFolder.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitionsFolder});
 }
 
 // One line, ending in a line break, that holds what.

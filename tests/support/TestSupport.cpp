@@ -1,6 +1,12 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,6 +42,50 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env) {
+    RunResult result;
+    std::vector<std::string> environment;
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const std::string& change : env)
+            replaced = replaced || nameOf(change) == nameOf(entry);
+        if (!replaced) environment.push_back(entry);
+    }
+    for (const std::string& change : env)
+        if (change.find('=') != std::string::npos) environment.push_back(change);
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argp, envp;
+    for (auto& a : argv)
+        argp.push_back(a.data());
+    argp.push_back(nullptr);
+    for (auto& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    TempDir io;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, io.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, io.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        result.Err = "cannot start " + program + ": " + std::strerror(rc);
+        return result;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Out = ReadFile(io.File("out"));
+    result.Err = ReadFile(io.File("err"));
+    return result;
 }
 
 }  // namespace ardvin::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ardvin::test {
 
@@ -24,5 +25,15 @@ std::string DefinitionsDir();  // the definitions folder of the source tree
 std::string BinDir();          // the folder of the built programs
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
+
+struct RunResult {
+    int ExitCode = -1;  // -1 when the program could not be started or did not exit
+    std::string Out;
+    std::string Err;
+};
+// Runs a program and collects its exit code and output. env changes the environment: an entry
+// "NAME=value" sets a variable, an entry "NAME" removes it.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env = {});
 
 }  // namespace ardvin::test
