@@ -426,6 +426,8 @@ bool TVELConstraint::LoadFromMarkup(std::string_view text) {
     std::vector<std::string> nested;
     const std::string own = RemoveFirstElements(text, {"ATTRIBUTEIDS"}, &nested);
     TVELDatabaseObject::LoadFromMarkup(own);
+    // A constraint saved with a fixed name has no template.
+    if (!Name.empty() && FindTag(own, "NAMETEMPLATE", false, 0) == std::string::npos) NameFromTemplate = false;
     Value = ReadElementText("VALUE", own);
     Level = static_cast<uint8_t>(StrToIntDef(ReadElement("CONLEVEL", own, "0"), 0));
     ConstraintType = static_cast<uint8_t>(StrToIntDef(ReadElement("CONTYPE", own, "0"), 0));

@@ -41,21 +41,6 @@ int Digits(std::string_view text, size_t pos, size_t count) {
     return value;
 }
 
-std::string CreateWorkingFile() {
-    std::error_code ec;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-    if (ec) folder = "/tmp";
-    for (int n = 1;; ++n) {
-        const std::string name = (folder / ("arvversions" + IntToStr(n) + ".avf")).string();
-        // Exclusive creation: a name another process takes at the same moment is skipped.
-        if (std::FILE* f = std::fopen(name.c_str(), "wbx")) {
-            std::fclose(f);
-            return name;
-        }
-        if (errno != EEXIST) throw EVELError("Cannot create file \"" + name + "\".");
-    }
-}
-
 std::string ReadFileRange(const std::string& fileName, int64_t from, int64_t to) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw EVELError("Cannot open file \"" + fileName + "\".");
@@ -72,6 +57,21 @@ int32_t NumberValue(const TVELVersionInfo* version) {
 }
 
 } // namespace
+
+std::string CreateTemporaryFile(std::string_view stem, std::string_view extension) {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    if (ec) folder = "/tmp";
+    for (int n = 1;; ++n) {
+        const std::string name = (folder / (std::string(stem) + IntToStr(n) + std::string(extension))).string();
+        // Exclusive creation: a name another process takes at the same moment is skipped.
+        if (std::FILE* f = std::fopen(name.c_str(), "wbx")) {
+            std::fclose(f);
+            return name;
+        }
+        if (errno != EEXIST) throw EVELError("Cannot create file \"" + name + "\".");
+    }
+}
 
 std::string FormatLocalDate(TVELDateTime time) {
     return FormatTime(time, "%Y-%m-%d");
@@ -178,7 +178,7 @@ bool TVELVersionInfo::LoadFromMarkup(std::string_view text) {
 
 // ---- TVELOldVersions -----------------------------------------------------------------------
 
-TVELOldVersions::TVELOldVersions(TVELClock now) : Now(std::move(now)), workingFile_(CreateWorkingFile()) {}
+TVELOldVersions::TVELOldVersions(TVELClock now) : Now(std::move(now)), workingFile_(CreateTemporaryFile("arvversions", ".avf")) {}
 
 TVELOldVersions::~TVELOldVersions() {
     std::error_code ec;

@@ -22,6 +22,10 @@ using TVELDateTime = std::chrono::system_clock::time_point;
 // The source of the current time; tests replace it to get fixed dates.
 using TVELClock = std::function<TVELDateTime()>;
 
+// Creates the first free "<stem><n><extension>" (n from 1) of the system's temporary folder,
+// empty, and returns its name.
+std::string CreateTemporaryFile(std::string_view stem, std::string_view extension);
+
 // Local date as "yyyy-mm-dd" and local date and time as "yyyy-mm-dd hh:mm".
 std::string FormatLocalDate(TVELDateTime time);
 std::string FormatLocalDateTime(TVELDateTime time);

@@ -175,6 +175,8 @@ TEST_F(ConstraintsTest, NamesComeFromTemplatesUnlessTheTargetNamesNoSuchConstrai
     check->ID = unique->ID;
     EXPECT_EQ(e->Constraints.FindSame(check), check); // same identifier, but the type decides
     check->ID = 99;
+    check->NameFromTemplate = false; // a fixed name: saved without a template
+    check->SetName("CK_Orders");
 
     TVELDataDictionary other;
     other.SetTarget("noname");
@@ -184,7 +186,9 @@ TEST_F(ConstraintsTest, NamesComeFromTemplatesUnlessTheTargetNamesNoSuchConstrai
     EXPECT_EQ(copy->PrimaryKey->NameTemplate, "PK_%tablename%");
     EXPECT_EQ(copy->PrimaryKey->GetName(), "");
     EXPECT_EQ(copy->ConstraintAt(0)->GetName(), "");
-    EXPECT_EQ(copy->ConstraintAt(1)->GetName(), check->GetName()); // check constraints keep their names
+    EXPECT_EQ(copy->ConstraintAt(1)->GetName(), "CK_Orders"); // check constraints keep their names
+    EXPECT_FALSE(copy->ConstraintAt(1)->NameFromTemplate);
+    EXPECT_TRUE(copy->PrimaryKey->NameFromTemplate);
 }
 
 TEST_F(ConstraintsTest, ValidationReportsAndRepairs) {
