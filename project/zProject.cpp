@@ -18,6 +18,7 @@
 #include "zDatabaseSettings.h"
 #include "zDiagramOnly.h"
 #include "zEntity.h"
+#include "zFileConverter.h"
 #include "zIndex.h"
 #include "zRelationship.h"
 
@@ -569,20 +570,26 @@ bool TVELProject::IsModified() const {
 
 // ---- opening -------------------------------------------------------------------------------------
 
-std::string TVELProject::ReadProjectFile(const std::string& fileName) {
-    std::string raw = ReadWholeFile(fileName);
-    FileFormatVersion = DetectFileFormatVersion(raw);
-    if (FileFormatVersion.empty()) throw EVELError("Unsupported file format.");
-    if (FileFormatVersion != CurrentFileFormatVersion) {
-        // A damaged file is refused before the conversion makes its backup.
-        if (FileFormatVersion != "20") CheckProjectText(DecodeProjectText(raw, fileName_), fileName_);
-        raw = ReadWholeFile(ConvertFile());
-    }
-    return DecodeProjectText(std::move(raw), fileName_);
-}
-
 std::string TVELProject::ConvertFile() {
-    throw EVELError("Unsupported file format.");
+    const int version = StrToIntDef(FileFormatVersion, 0);
+    const std::string backup = OldFormatBackupName(fileName_, version);
+    const std::string message =
+        "This is a project file for Ardvin for Databases " + FileFormatVersionText(FileFormatVersion) +
+        " and needs to be converted.\r\n\r\n"
+        "For your convenience, a backup of the (original) file will be created. The original file \"" +
+        fileName_ + "\" will be saved as \"" + backup +
+        "\".\r\n\r\n"
+        "Please note that when you save the converted project, the project can't be opened in an older "
+        "version of "
+        "Ardvin for Databases anymore.\r\n\r\nDo you wish to continue?";
+    if (OnConfirmConversion) OnConfirmConversion(message);
+    if (OnConversionStarting) OnConversionStarting();
+    TVELFileConverter converter(fileName_, version,
+                                [this] { return OnRequestTarget ? OnRequestTarget() : std::string(); });
+    std::string converted = converter.Convert();
+    BackupFileName = converter.BackupFileName;
+    if (OnConversionFinished) OnConversionFinished();
+    return converted;
 }
 
 void TVELProject::LoadModel(std::string_view content) {
@@ -634,7 +641,25 @@ void TVELProject::LoadModel(std::string_view content) {
 
 void TVELProject::Open(const std::string& fileName) {
     SetFileName(fileName);
-    const std::string text = ReadProjectFile(fileName);
+    std::string raw = ReadWholeFile(fileName);
+    FileFormatVersion = DetectFileFormatVersion(raw);
+    if (FileFormatVersion.empty()) throw EVELError("Unsupported file format.");
+    // The converted file is a temporary one; it goes however the loading ends.
+    struct TemporaryFile {
+        std::string Name;
+        ~TemporaryFile() {
+            std::error_code ec;
+            if (!Name.empty()) fs::remove(Name, ec);
+        }
+    } converted;
+    if (FileFormatVersion != CurrentFileFormatVersion) {
+        // A damaged file is refused before the conversion makes its backup.
+        if (FileFormatVersion != "20") CheckProjectText(DecodeProjectText(raw, fileName_), fileName_);
+        converted.Name = ConvertFile();
+        if (converted.Name == fileName_) converted.Name.clear();
+        raw = ReadWholeFile(converted.Name.empty() ? fileName_ : converted.Name);
+    }
+    const std::string text = DecodeProjectText(std::move(raw), fileName_);
     const std::vector<std::string_view> versions = CheckProjectText(text, fileName_);
     try {
         Versions.LoadFromElements({versions.begin() + 1, versions.end()});

@@ -160,8 +160,7 @@ private:
     void ModelObjectChanged(TVELNamedObject* object);
     // Reads the current model from the content of the first VERSION element.
     void LoadModel(std::string_view content);
-    // The file's text as UTF-8, checked; raises for unknown formats and damaged files.
-    std::string ReadProjectFile(const std::string& fileName);
+    // Asks for and runs the conversion of a file of an older format; returns the converted file.
     std::string ConvertFile();
     std::string ArchivedVersionsText() const;
 

@@ -856,3 +856,106 @@ TEST(Project, FileNameAndProjectsList) {
     EXPECT_EQ(projects.Current(), nullptr);
     EXPECT_EQ(changes, 3);
 }
+
+TEST(Project, OlderFilesAreConvertedOnOpening) {
+    const std::string fixtures = ardvin::test::SourceDir() + "/tests/fixtures/oldformat";
+    TargetDatabases().Build(fixtures + "/definitions");
+    struct Restore {
+        ~Restore() { TargetDatabases().Build(DefinitionsDir()); }
+    } restore;
+    TempDir dir, tmp;
+    ScopedEnv tmpEnv("TMPDIR", tmp.Path());
+    struct Fixture {
+        const char* File;
+        const char* Version;
+        const char* Release;
+        const char* Backup;
+    };
+    const Fixture fixtures_[] = {
+        {"shop_v20.arv", "20", "version 2", "shop_v20 ardvinv21.arv"},
+        {"shop_v30.arv", "30", "version 3", "shop_v30 ardvinv31.arv"},
+        {"shop_v40.arv", "40", "version 4", "shop_v40 ardvinv41.arv"},
+        {"stock_v41.arv", "41", "version 4 (or 5)", "stock_v41 ardvinv41.arv"},
+        {"library_v51.arv", "51", "version 5", "library_v51 ardvinv51.arv"},
+    };
+    for (const Fixture& f : fixtures_) {
+        SCOPED_TRACE(f.File);
+        const std::string file = dir.File(f.File);
+        fs::copy_file(fixtures + "/" + f.File, file);
+        const std::string original = ReadFile(file);
+        std::vector<std::string> events;
+        TVELProject p;
+        p.OnConfirmConversion = [&](const std::string& message) { events.push_back(message); };
+        p.OnConversionStarting = [&] { events.push_back("starting"); };
+        p.OnConversionFinished = [&] { events.push_back("finished"); };
+        p.OnRequestTarget = [&] {
+            events.push_back("target");
+            return std::string("postgresql7");
+        };
+        p.OnModelLoaded = [&] { events.push_back("loaded"); };
+        p.Open(file);
+        const std::string backup = dir.File(f.Backup);
+        const std::string question =
+            std::string("This is a project file for Ardvin for Databases ") + f.Release +
+            " and needs to be converted.\r\n\r\nFor your convenience, a backup of the (original) file will "
+            "be created. "
+            "The original file \"" +
+            file + "\" will be saved as \"" + backup +
+            "\".\r\n\r\nPlease note that when you save the converted project, the project can't be opened in "
+            "an older "
+            "version of Ardvin for Databases anymore.\r\n\r\nDo you wish to continue?";
+        std::vector<std::string> expected = {question, "starting", "finished", "loaded"};
+        if (std::string(f.Version) == "20") expected.insert(expected.begin() + 2, "target");
+        EXPECT_EQ(events, expected);
+        EXPECT_EQ(p.FileFormatVersion, f.Version);
+        EXPECT_EQ(p.BackupFileName, backup);
+        EXPECT_EQ(ReadFile(backup), original);
+        EXPECT_EQ(ReadFile(file), original) << "opening changed the file";
+        for (const std::string& name : FolderEntries(tmp.Path()))
+            EXPECT_FALSE(name.starts_with("arvconvert")) << "the converted file " << name << " was left";
+        EXPECT_GT(p.DataDictionary.Count(), 0);
+        EXPECT_GE(p.Diagrams.Count(), 1);
+        EXPECT_TRUE(p.IsModified());
+        // Saving writes the current format; the saved file opens without conversion.
+        p.Save();
+        EXPECT_EQ(p.FileFormatVersion, "60");
+        const std::string saved = ReadFile(file);
+        TVELProject again;
+        again.OnConfirmConversion = [](const std::string&) { ADD_FAILURE() << "converted twice"; };
+        again.Open(file);
+        EXPECT_FALSE(again.IsModified());
+        EXPECT_EQ(again.DataDictionary.Count(), p.DataDictionary.Count());
+        EXPECT_EQ(again.Versions.Count(), p.Versions.Count());
+        again.Save();
+        EXPECT_EQ(ReadFile(file), saved);
+    }
+    // Two conversions of the same file keep two backups.
+    const std::string library = dir.File("library.arv");
+    for (const char* backup : {"library ardvinv51.arv", "library ardvinv52.arv"}) {
+        fs::copy_file(fixtures + "/library_v51.arv", library, fs::copy_options::overwrite_existing);
+        TVELProject p;
+        p.Open(library);
+        EXPECT_EQ(p.BackupFileName, dir.File(backup));
+        EXPECT_TRUE(fs::exists(dir.File(backup)));
+    }
+    // A refused conversion loads nothing and makes no backup.
+    fs::copy_file(fixtures + "/shop_v40.arv", dir.File("refused.arv"));
+    TVELProject refused;
+    refused.OnConfirmConversion = [](const std::string&) {
+        throw EVELError("User pressed cancel. Project not opened or converted.");
+    };
+    EXPECT_EQ(ErrorOf([&] { refused.Open(dir.File("refused.arv")); }),
+              "User pressed cancel. Project not opened or converted.");
+    EXPECT_FALSE(fs::exists(dir.File("refused ardvinv41.arv")));
+    EXPECT_EQ(refused.DataDictionary.Count(), 0);
+    // A version-2 file without a target.
+    fs::copy_file(fixtures + "/shop_v20.arv", dir.File("notarget.arv"));
+    TVELProject noTarget;
+    EXPECT_EQ(ErrorOf([&] { noTarget.Open(dir.File("notarget.arv")); }), "Conversion aborted by user.");
+    // A damaged file of an older format is refused before its backup is made.
+    const std::string v40 = ReadFile(fixtures + "/shop_v40.arv");
+    WriteFile(dir.File("cut.arv"), v40.substr(0, v40.size() / 2));
+    TVELProject cut;
+    EXPECT_NE(ErrorOf([&] { cut.Open(dir.File("cut.arv")); }).find("is damaged"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.File("cut ardvinv41.arv")));
+}
