@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,14 +20,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs ardvin-cli with the shipped definitions; working files go to tmp.
-RunResult Cli(const std::vector<std::string>& args, const TempDir& tmp) {
+// Runs ardvin-cli with the shipped definitions (or those of a folder); working files go to tmp.
+RunResult Cli(const std::vector<std::string>& args, const TempDir& tmp, const std::string& definitions = "") {
     const std::string program = BinDir() + "/ardvin-cli";
     if (!fs::exists(program)) {
         ADD_FAILURE() << program << " is not built";
         return {};
     }
-    return RunProgram(program, args, {"ARDVIN_DEFINITIONS", "TMPDIR=" + tmp.Path()});
+    return RunProgram(program, args,
+                      {definitions.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitions,
+                       "TMPDIR=" + tmp.Path()});
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void ExpectFailure(const RunResult& r, const std::string& what) {
@@ -138,4 +149,45 @@ TEST(CliProject, FailuresAreOneLine) {
     ExpectFailure(Cli({"upgrade", file, "-o", dir.Path() + "/no/such/folder/x.arv"}, tmp),
                   "Cannot write file");
     EXPECT_EQ(ReadFile(file), saved);
+}
+
+TEST(CliProject, UpgradeOlderFiles) {
+    const std::string fixtures = SourceDir() + "/tests/fixtures/oldformat";
+    const std::string definitions = fixtures + "/definitions";
+    TempDir dir, tmp;
+    const std::string file = dir.File("shop.arv");
+    fs::copy_file(fixtures + "/shop_v40.arv", file);
+    const std::string original = ReadFile(file);
+
+    // Looking at an older file converts a copy: the file and its folder stay as they were.
+    RunResult r = Cli({"info", file}, tmp, definitions);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Value(r.Out, "format"), "40");
+    EXPECT_EQ(Value(r.Out, "target"), "oracle9");
+    EXPECT_EQ(Value(r.Out, "diagrams"), "2");
+    EXPECT_EQ(Value(r.Out, "versions"), "1");
+    r = Cli({"versions", file}, tmp, definitions);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 1) << r.Out;
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"shop.arv"});
+    EXPECT_TRUE(fs::is_empty(tmp.Path()));
+
+    r = Cli({"upgrade", file, "-o", dir.File("new.arv")}, tmp, definitions);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "converted from version 4; backup: " + dir.File("shop ardvinv41.arv") + "\n");
+    EXPECT_EQ(ReadFile(file), original);
+    EXPECT_EQ(ReadFile(dir.File("shop ardvinv41.arv")), original);
+    r = Cli({"info", dir.File("new.arv")}, tmp, definitions);
+    EXPECT_EQ(Value(r.Out, "format"), "60");
+    EXPECT_EQ(Value(r.Out, "versions"), "1");
+
+    // A version-2 file needs a target.
+    fs::copy_file(fixtures + "/shop_v20.arv", dir.File("v2.arv"));
+    ExpectFailure(Cli({"upgrade", dir.File("v2.arv"), "-o", dir.File("v2new.arv")}, tmp, definitions),
+                  "Conversion aborted by user.");
+    EXPECT_FALSE(fs::exists(dir.File("v2new.arv")));
+    r = Cli({"upgrade", dir.File("v2.arv"), "-o", dir.File("v2new.arv"), "--target", "postgresql7"}, tmp,
+            definitions);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Value(Cli({"info", dir.File("v2new.arv")}, tmp, definitions).Out, "target"), "postgresql7");
 }
