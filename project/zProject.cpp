@@ -1,15 +1,20 @@
 #include "zProject.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <utility>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "zAtomicFile.h"
@@ -111,7 +116,16 @@ int Latin1Byte(char32_t c) {
 }
 
 bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Eight bytes at a time: project files run to a hundred megabytes.
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080ULL) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
 }
 
 size_t LineAt(std::string_view text, size_t offset) {
@@ -123,18 +137,123 @@ size_t LineAt(std::string_view text, size_t offset) {
     throw EVELError("File \"" + fileName + "\" is damaged: " + what + ".");
 }
 
-std::string ReadWholeFile(const std::string& fileName) {
+void CheckReadable(const std::string& fileName) {
     std::error_code ec;
     if (!fs::exists(fileName, ec)) throw EVELError("File \"" + fileName + "\" does not exist.");
     if (fs::is_directory(fileName, ec)) throw EVELError("\"" + fileName + "\" is a folder, not a file.");
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw EVELError("Cannot open file \"" + fileName + "\".");
-    std::string text;
-    const auto size = fs::file_size(fileName, ec);
-    if (!ec) text.reserve(static_cast<size_t>(size));
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EVELError("Cannot read file \"" + fileName + "\".");
-    return text;
+}
+
+// The bytes of a file, mapped into memory where the file allows it (no copy of a hundred
+// megabytes into fresh memory), else read.
+class TFileBytes {
+public:
+    explicit TFileBytes(const std::string& fileName) {
+        CheckReadable(fileName);
+        const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) throw EVELError("Cannot open file \"" + fileName + "\".");
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            void* map = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ,
+                               MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            if (map != MAP_FAILED) {
+                map_ = map;
+                size_ = static_cast<size_t>(st.st_size);
+            }
+        }
+        if (!map_) {
+            char buffer[65536];
+            for (;;) {
+                const ssize_t got = ::read(fd, buffer, sizeof buffer);
+                if (got < 0 && errno == EINTR) continue;
+                if (got < 0) {
+                    ::close(fd);
+                    throw EVELError("Cannot read file \"" + fileName + "\".");
+                }
+                if (got == 0) break;
+                read_.append(buffer, static_cast<size_t>(got));
+            }
+        }
+        ::close(fd);
+    }
+    ~TFileBytes() {
+        if (map_) ::munmap(map_, size_);
+    }
+    TFileBytes(const TFileBytes&) = delete;
+    TFileBytes& operator=(const TFileBytes&) = delete;
+    std::string_view Text() const {
+        return map_ ? std::string_view(static_cast<const char*>(map_), size_) : read_;
+    }
+
+private:
+    void* map_ = nullptr;
+    size_t size_ = 0;
+    std::string read_;
+};
+
+// A text given in pieces without the elements of some tags, each with the CR LF behind it (as
+// RemoveElements takes them out), walked stretch by stretch without copying. An element never
+// runs from one piece into the next.
+class TKeptText {
+public:
+    TKeptText(std::vector<std::string_view> pieces, std::vector<std::string_view> upperTags)
+        : pieces_(std::move(pieces)), tags_(std::move(upperTags)), next_(tags_.size(), Unknown) {}
+
+    // The next stretch that stays; empty at the end.
+    std::string_view Next() {
+        while (piece_ < pieces_.size()) {
+            const std::string_view text = pieces_[piece_];
+            // The nearest element of any tag, from the last search of each tag on.
+            size_t open = std::string_view::npos, after = 0;
+            for (size_t t = 0; t < tags_.size(); ++t) {
+                if (next_[t] == Unknown || (next_[t] != std::string_view::npos && next_[t] < pos_))
+                    next_[t] = FindTag(text, tags_[t], false, pos_);
+                if (next_[t] == std::string_view::npos || next_[t] >= open) continue;
+                const size_t close = FindTag(text, tags_[t], true, next_[t]);
+                if (close == std::string_view::npos) {
+                    next_[t] = std::string_view::npos; // no element without its close tag
+                    continue;
+                }
+                open = next_[t];
+                after = close + tags_[t].size() + 3;
+            }
+            if (open == std::string_view::npos) {
+                const std::string_view rest = text.substr(pos_);
+                NextPiece();
+                if (!rest.empty()) return rest;
+                continue;
+            }
+            const std::string_view kept = text.substr(pos_, open - pos_);
+            pos_ = text.substr(after, 2) == CRLF ? after + 2 : after;
+            if (!kept.empty()) return kept;
+        }
+        return {};
+    }
+
+private:
+    void NextPiece() {
+        ++piece_;
+        pos_ = 0;
+        std::fill(next_.begin(), next_.end(), Unknown);
+    }
+    static constexpr size_t Unknown = std::string_view::npos - 1;
+    std::vector<std::string_view> pieces_;
+    std::vector<std::string_view> tags_;
+    std::vector<size_t> next_; // per tag: where its next element opens (npos: none) when not below pos_
+    size_t piece_ = 0;
+    size_t pos_ = 0;
+};
+
+bool SameKeptText(TKeptText a, TKeptText b) {
+    std::string_view x = a.Next(), y = b.Next();
+    while (!x.empty() && !y.empty()) {
+        const size_t n = std::min(x.size(), y.size());
+        if (std::memcmp(x.data(), y.data(), n) != 0) return false;
+        x.remove_prefix(n);
+        y.remove_prefix(n);
+        if (x.empty()) x = a.Next();
+        if (y.empty()) y = b.Next();
+    }
+    return x.empty() && y.empty();
 }
 
 // The content of the first element with the tag, without copying; empty when it is missing.
@@ -188,7 +307,7 @@ std::string DetectFileFormatVersion(std::string_view text) {
 }
 
 std::string ProjectFileFormatVersion(const std::string& fileName) {
-    return DetectFileFormatVersion(ReadWholeFile(fileName));
+    return DetectFileFormatVersion(TFileBytes(fileName).Text());
 }
 
 std::string FileFormatVersionText(std::string_view formatVersion) {
@@ -259,12 +378,14 @@ bool TryUtf8ToLatin1(std::string_view text, std::string& out) {
     return true;
 }
 
-std::string DecodeProjectText(std::string text, const std::string& fileName) {
+std::string_view DecodeProjectText(std::string_view text, const std::string& fileName, std::string& decoded) {
     if (DeclaredEncoding(text, fileName) == TVELFileEncoding::Utf8) {
-        if (text.starts_with(Utf8Bom)) text.erase(0, Utf8Bom.size());
+        if (text.starts_with(Utf8Bom)) text.remove_prefix(Utf8Bom.size());
         return text;
     }
-    return IsAscii(text) ? text : Latin1ToUtf8(text);
+    if (IsAscii(text)) return text;
+    decoded = Latin1ToUtf8(text);
+    return decoded;
 }
 
 std::vector<std::string_view> CheckProjectText(std::string_view text, const std::string& fileName) {
@@ -469,13 +590,19 @@ TVELVersionInfo* TVELProject::ArchiveVersion(bool dataDictionaryOnly, std::strin
                             dataDictionaryOnly ? std::string() : Diagrams.SaveToMarkup());
 }
 
+std::vector<std::string> TVELProject::CurrentVersionPieces() const {
+    std::vector<std::string> pieces(3);
+    pieces[0].assign(VersionOpen).append(Settings.Write());
+    pieces[1] = DataDictionary.SaveToMarkup();
+    pieces[2] = Diagrams.SaveToMarkup();
+    pieces[2].append(CRLF).append(VersionClose);
+    return pieces;
+}
+
 std::string TVELProject::CurrentVersionElement() const {
-    std::string r(VersionOpen);
-    r += Settings.Write();
-    r += DataDictionary.SaveToMarkup();
-    r += Diagrams.SaveToMarkup();
-    r += CRLF;
-    r += VersionClose;
+    std::string r;
+    for (const std::string& piece : CurrentVersionPieces())
+        r += piece;
     return r;
 }
 
@@ -510,27 +637,27 @@ bool TVELProject::Save() {
         if (!Trim(repository.GetValue("REPOSITORYVERSIONNUMBER")).empty())
             repository.SetValue("REPOSITORYPROJECTCHANGED", "1");
 
-        std::string version = CurrentVersionElement();
-        std::string archive = ArchivedVersionsText();
+        std::vector<std::string> pieces = CurrentVersionPieces();
+        pieces.push_back(ArchivedVersionsText());
         // ISO-8859-1 whenever every character has its byte there, else UTF-8.
         std::string_view declaration = Latin1Declaration;
-        if (!IsAscii(version) || !IsAscii(archive)) {
-            std::string version1, archive1;
-            if (TryUtf8ToLatin1(version, version1) && TryUtf8ToLatin1(archive, archive1)) {
-                version = std::move(version1);
-                archive = std::move(archive1);
-            } else {
+        if (!std::all_of(pieces.begin(), pieces.end(),
+                         [](const std::string& piece) { return IsAscii(piece); })) {
+            std::vector<std::string> latin1(pieces.size());
+            bool fits = true;
+            for (size_t i = 0; i < pieces.size() && fits; ++i)
+                fits = TryUtf8ToLatin1(pieces[i], latin1[i]);
+            if (fits)
+                pieces = std::move(latin1);
+            else
                 declaration = Utf8Declaration;
-            }
         }
         TVELAtomicFile file(fileName_, FileOps ? *FileOps : SystemFileOps());
-        file.Write(declaration);
-        file.Write(CRLF);
-        file.Write(FormatVersionLine);
-        file.Write(CRLF);
-        file.Write(version);
-        file.Write(archive);
-        file.Write(std::string(CRLF) + std::string(FileEnd));
+        file.Write(std::string(declaration).append(CRLF).append(FormatVersionLine).append(CRLF));
+        // The current version, then the archived ones directly behind it.
+        for (const std::string& piece : pieces)
+            file.Write(piece);
+        file.Write(std::string(CRLF).append(FileEnd));
         file.Commit();
     } catch (...) {
         common.SetValue("MODIFIED", modified);
@@ -548,24 +675,31 @@ bool TVELProject::Save() {
 bool TVELProject::IsModified() const {
     std::error_code ec;
     if (!fs::exists(fileName_, ec)) return true;
-    std::string text;
+    std::unique_ptr<TFileBytes> file;
+    std::string decoded;
+    std::string_view text;
     try {
-        text = DecodeProjectText(ReadWholeFile(fileName_), fileName_);
+        file = std::make_unique<TFileBytes>(fileName_);
+        text = DecodeProjectText(file->Text(), fileName_, decoded);
     } catch (const EVELError&) {
         return true;
     }
+    // The first VERSION element of the file against the current one, both without the dates
+    // of the last save and of archived versions.
     const size_t open = FindTag(text, "VERSION", false, 0);
-    if (open == std::string::npos) return true;
+    if (open == std::string_view::npos) return true;
     const size_t start = open + VersionOpen.size();
     const size_t close = FindTag(text, "VERSION", true, start);
-    if (close == std::string::npos) return true;
-    std::string stored(VersionOpen);
-    stored.append(text, start, close - start).append(VersionClose);
-    text = std::string(); // the file's text is not needed any more
-    auto comparable = [](std::string_view element) {
-        return RemoveElements("VERSIONDATE", RemoveElements("MODIFIED", TrimLineBreaks(element)));
-    };
-    return comparable(stored) != comparable(CurrentVersionElement());
+    if (close == std::string_view::npos) return true;
+    const std::string_view stored = text.substr(start, close - start);
+    const std::vector<std::string> current = CurrentVersionPieces();
+    // The current element starts with "<VERSION>" and ends with "</VERSION>", as does the
+    // stored one rebuilt from its content: only the content in between is compared.
+    std::vector<std::string_view> pieces(current.begin(), current.end());
+    pieces.front().remove_prefix(VersionOpen.size());
+    pieces.back().remove_suffix(VersionClose.size());
+    const std::vector<std::string_view> tags = {"MODIFIED", "VERSIONDATE"};
+    return !SameKeptText(TKeptText({stored}, tags), TKeptText(pieces, tags));
 }
 
 // ---- opening -------------------------------------------------------------------------------------
@@ -641,8 +775,8 @@ void TVELProject::LoadModel(std::string_view content) {
 
 void TVELProject::Open(const std::string& fileName) {
     SetFileName(fileName);
-    std::string raw = ReadWholeFile(fileName);
-    FileFormatVersion = DetectFileFormatVersion(raw);
+    std::optional<TFileBytes> file(std::in_place, fileName);
+    FileFormatVersion = DetectFileFormatVersion(file->Text());
     if (FileFormatVersion.empty()) throw EVELError("Unsupported file format.");
     // The converted file is a temporary one; it goes however the loading ends.
     struct TemporaryFile {
@@ -652,14 +786,17 @@ void TVELProject::Open(const std::string& fileName) {
             if (!Name.empty()) fs::remove(Name, ec);
         }
     } converted;
+    std::string decoded;
     if (FileFormatVersion != CurrentFileFormatVersion) {
         // A damaged file is refused before the conversion makes its backup.
-        if (FileFormatVersion != "20") CheckProjectText(DecodeProjectText(raw, fileName_), fileName_);
+        if (FileFormatVersion != "20")
+            CheckProjectText(DecodeProjectText(file->Text(), fileName_, decoded), fileName_);
+        file.reset();
         converted.Name = ConvertFile();
         if (converted.Name == fileName_) converted.Name.clear();
-        raw = ReadWholeFile(converted.Name.empty() ? fileName_ : converted.Name);
+        file.emplace(converted.Name.empty() ? fileName_ : converted.Name);
     }
-    const std::string text = DecodeProjectText(std::move(raw), fileName_);
+    const std::string_view text = DecodeProjectText(file->Text(), fileName_, decoded);
     const std::vector<std::string_view> versions = CheckProjectText(text, fileName_);
     try {
         Versions.LoadFromElements({versions.begin() + 1, versions.end()});

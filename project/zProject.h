@@ -37,8 +37,9 @@ enum class TVELFileEncoding { Latin1, Utf8 };
 // The encoding the declaration at the start of a text names; ISO-8859-1 without one. Raises
 // EVELError naming the file for an encoding that is not supported.
 TVELFileEncoding DeclaredEncoding(std::string_view text, const std::string& fileName);
-// A file's text as UTF-8, by its declared encoding.
-std::string DecodeProjectText(std::string text, const std::string& fileName);
+// A file's text as UTF-8, by its declared encoding: the text itself when it is UTF-8 (or plain
+// ASCII) already, else its conversion, kept in decoded.
+std::string_view DecodeProjectText(std::string_view text, const std::string& fileName, std::string& decoded);
 std::string Latin1ToUtf8(std::string_view text);
 // The text in ISO-8859-1; false when it is no valid UTF-8 or holds a character beyond U+00FF.
 bool TryUtf8ToLatin1(std::string_view text, std::string& out);
@@ -163,6 +164,9 @@ private:
     // Asks for and runs the conversion of a file of an older format; returns the converted file.
     std::string ConvertFile();
     std::string ArchivedVersionsText() const;
+    // The current VERSION element in three pieces: the opening tag with the settings, the data
+    // dictionary, the diagrams with the closing tag.
+    std::vector<std::string> CurrentVersionPieces() const;
 
     std::string fileName_;
 };
