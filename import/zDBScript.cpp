@@ -807,7 +807,8 @@ void TDBScript::BuildStringsTable() {
     SetWorkingText(std::move(out));
 }
 
-std::string TDBScript::RestoreStrings(std::string_view text) const {
+std::string RestorePlaceholders(std::string_view text, const std::vector<std::string>& stringsTable) {
+    if (text.find('%') == npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
@@ -823,10 +824,14 @@ std::string TDBScript::RestoreStrings(std::string_view text) const {
             const size_t digits = j;
             while (j < text.size() && text[j] >= '0' && text[j] <= '9' && j - digits < 9)
                 index = index * 10 + static_cast<size_t>(text[j++] - '0');
-            valid = j > digits && j < text.size() && text[j] == '%' && index < StringsTable.size();
+            valid = j > digits && j < text.size() && text[j] == '%' && index < stringsTable.size();
         }
         if (valid) {
-            out += ReplaceAll(StringsTable[index], "#13#10", CRLF);
+            const std::string& entry = stringsTable[index];
+            if (entry.find("#13#10") == npos)
+                out += entry;
+            else
+                out += ReplaceAll(entry, "#13#10", CRLF);
             i = j + 1;
         } else {
             out += '%';
@@ -835,6 +840,10 @@ std::string TDBScript::RestoreStrings(std::string_view text) const {
     }
     out.append(text.substr(i));
     return out;
+}
+
+std::string TDBScript::RestoreStrings(std::string_view text) const {
+    return RestorePlaceholders(text, StringsTable);
 }
 
 void TDBScript::Split() {

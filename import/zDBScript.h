@@ -154,6 +154,10 @@ public:
 // terminator is the last statement.
 std::vector<std::string> SplitPreparedScript(std::string_view text, TVELScriptDialect dialect);
 
+// The text with every placeholder "%s" + index + "%" replaced by its strings table entry and
+// "#13#10" in the entries turned back into line breaks; placeholders without an entry stay.
+std::string RestorePlaceholders(std::string_view text, const std::vector<std::string>& stringsTable);
+
 // The script class of a driver name ("oracle", "mssqlserver", "postgresql", "mysql"); any other
 // name gives the plain TDBScript.
 std::unique_ptr<TDBScript> CreateDBScript(std::string_view driverName);

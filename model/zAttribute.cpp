@@ -651,9 +651,9 @@ std::string TVELAttribute::SaveToMarkup() const {
 }
 
 void TVELAttribute::AppendMarkup(std::string& r) const {
-    r += TVELDatabaseObject::SaveToMarkup();
+    AppendDatabaseMarkup(r);
     AppendElement(r, "DOMAINID", IntToStr(DomainID));
-    AppendSection(r, TVELDataType::Element, DataType->SaveToMarkup());
+    AppendSectionWith(r, TVELDataType::Element, [this](std::string& o) { DataType->AppendMarkup(o); });
     if (AutoNumber) AppendElement(r, "AUTONUM", "1");
     if (AutoNumberTriggerInForce()) AppendElement(r, "AUTONUMBERTRIGGER", "1");
     if (AutoNumberDefault) AppendElement(r, "AUTONUMBERDEFAULT", "1");

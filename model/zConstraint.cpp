@@ -413,7 +413,7 @@ std::string TVELConstraint::SaveToMarkup() const {
 }
 
 void TVELConstraint::AppendMarkup(std::string& out) const {
-    out += TVELDatabaseObject::SaveToMarkup();
+    AppendDatabaseMarkup(out);
     if (!Value.empty()) AppendElement(out, "VALUE", Value);
     AppendElement(out, "CONLEVEL", IntToStr(Level));
     AppendElement(out, "CONTYPE", IntToStr(ConstraintType));

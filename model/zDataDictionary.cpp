@@ -212,7 +212,8 @@ void TVELDataDictionary::ConnectRelationship(TVELRelationship* relationship) {
 }
 
 void TVELDataDictionary::EntityRenamed(const TVELNamedObject* entity) {
-    if (Loading) return;
+    // Relationships pass the news on only to the dictionary's listener.
+    if (Loading || !OnObjectNameChanged) return;
     for (const auto& item : items_) {
         if (static_cast<const TVELDatabaseObject*>(item.get())->ObjectType != otRelationship) continue;
         auto* relationship = static_cast<TVELRelationship*>(item.get());

@@ -232,12 +232,18 @@ bool TVELDatabaseObject::Validate(bool fix, const TVELMessageCallback& callback)
 }
 
 std::string TVELDatabaseObject::SaveToMarkup() const {
-    std::string r = TVELNamedObject::SaveToMarkup();
+    std::string r;
+    r.reserve(512);
+    AppendDatabaseMarkup(r);
+    return r;
+}
+
+void TVELDatabaseObject::AppendDatabaseMarkup(std::string& r) const {
+    AppendNamedMarkup(r);
     AppendElement(r, "SCHEMA", SchemaName);
     AppendElement(r, "DESC", Comment);
     AppendElement(r, "NOTE", Note);
     if (!DateModified.empty()) AppendElement(r, "DATEMOD", DateModified);
-    return r;
 }
 
 bool TVELDatabaseObject::LoadFromMarkup(std::string_view text) {

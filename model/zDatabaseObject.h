@@ -90,6 +90,8 @@ public:
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
     bool LoadFromMarkup(std::string_view text) override;
+    // SaveToMarkup of this class written into out.
+    void AppendDatabaseMarkup(std::string& out) const;
     // The object's markup wrapped in its element of the object-type table.
     std::string SaveToMarkupElement() const;
 };

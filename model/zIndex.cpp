@@ -292,7 +292,7 @@ std::string TVELIndex::SaveToMarkup() const {
 }
 
 void TVELIndex::AppendMarkup(std::string& r) const {
-    r += TVELDatabaseObject::SaveToMarkup();
+    AppendDatabaseMarkup(r);
     if (!IndexType.empty()) AppendElement(r, "INDEXTYPE", IndexType);
     if (!IndexSortOption.empty()) AppendElement(r, "INDEXSORTOPTION", IndexSortOption);
     if (!CaseProp.empty()) AppendElement(r, "CASE", CaseProp);

@@ -214,6 +214,11 @@ void TVELNamedObject::DoNameChanged() {
 std::string TVELNamedObject::SaveToMarkup() const {
     std::string r;
     r.reserve(512);  // the common fields and most of what subclasses add
+    AppendNamedMarkup(r);
+    return r;
+}
+
+void TVELNamedObject::AppendNamedMarkup(std::string& r) const {
     AppendElement(r, "NAME", GetName());
     if (NameFromTemplate) AppendElement(r, "NAMETEMPLATE", NameTemplate);
     AppendElement(r, "ID", IntToStr(ID));
@@ -222,7 +227,6 @@ std::string TVELNamedObject::SaveToMarkup() const {
     AppendElement(r, "POSNR", IntToStr(PosNR));
     if (!Trim(ExtraProps.AsText()).empty()) r += ExtraProps.SaveToMarkup("EXTRAPROPS");
     if (!Labels.empty()) AppendElement(r, "LABELS", LabelsText());
-    return r;
 }
 
 bool TVELNamedObject::LoadFromMarkup(std::string_view text) {
@@ -298,7 +302,12 @@ std::unique_ptr<TVELNamedObject> TVELNamedObjectsList::Release(int index) {
     } else if (idIndexValid_) {
         // The last item: its entry goes; other items with its ID are left to the linear search.
         auto it = idIndex_.find(item->ID);
-        if (it != idIndex_.end() && it->second == index) idIndex_.erase(it);
+        if (it != idIndex_.end() && it->second == index) {
+            if (idDuplicates_)
+                InvalidateIDIndex();
+            else
+                idIndex_.erase(it);
+        }
     }
     item->containingList_ = nullptr;
     return item;
@@ -341,25 +350,32 @@ void TVELNamedObjectsList::CheckLastID() {
 
 void TVELNamedObjectsList::IndexAppended(int position) const {
     if (!idIndexValid_) return;
-    // An earlier position with the same ID stays: the linear search would find that one.
-    idIndex_.emplace(items_[position]->ID, position);
+    // An earlier position with the same ID stays: FindByID answers the first holder.
+    if (!idIndex_.emplace(items_[position]->ID, position).second) idDuplicates_ = true;
 }
 
 void TVELNamedObjectsList::IDChanged(TVELNamedObject* item, int32_t oldID) {
     if (!idIndexValid_) return;
     const int position = IndexOf(item);  // searched from both ends: a new item is found at once
     if (position < 0) return;
-    if (auto it = idIndex_.find(oldID); it != idIndex_.end() && it->second == position) idIndex_.erase(it);
-    // (Further items with the old ID are no longer indexed: the linear search finds them.)
+    if (auto it = idIndex_.find(oldID); it != idIndex_.end() && it->second == position) {
+        // Another item may still hold the old ID: then only a rebuild finds its first holder.
+        if (idDuplicates_) return InvalidateIDIndex();
+        idIndex_.erase(it);
+    }
     auto [it, inserted] = idIndex_.emplace(item->ID, position);
-    if (!inserted && position < it->second) it->second = position;
+    if (!inserted) {
+        idDuplicates_ = true;
+        if (position < it->second) it->second = position;
+    }
 }
 
 void TVELNamedObjectsList::BuildIDIndex() const {
     idIndex_.clear();
     idIndex_.reserve(items_.size());
+    idDuplicates_ = false;
     for (int i = 0; i < Count(); ++i)
-        idIndex_.emplace(items_[i]->ID, i);  // the first position
+        if (!idIndex_.emplace(items_[i]->ID, i).second) idDuplicates_ = true;  // the first position stays
     idIndexValid_ = true;
 }
 
@@ -375,17 +391,16 @@ TVELNamedObject* TVELNamedObjectsList::FindByID(int32_t id) const {
         else
             hi = mid - 1;
     }
-    // The linear search, answered from the identifier index when its entry checks out.
+    // Otherwise the identifier index answers. Identifiers change only through SetID, which
+    // keeps the index, so an identifier the index lacks is not in the list; an entry whose
+    // item no longer carries it is stale and the list is searched once.
     if (!idIndexValid_) BuildIDIndex();
     const auto it = idIndex_.find(id);
-    const bool indexed = it != idIndex_.end();
-    if (indexed && it->second < Count() && items_[it->second]->ID == id) return items_[it->second].get();
+    if (it == idIndex_.end()) return nullptr;
+    if (it->second < Count() && items_[it->second]->ID == id) return items_[it->second].get();
+    InvalidateIDIndex();
     for (const auto& p : items_)
-        if (p->ID == id) {
-            InvalidateIDIndex();  // an identifier changed behind the list's back
-            return p.get();
-        }
-    if (indexed) InvalidateIDIndex();
+        if (p->ID == id) return p.get();
     return nullptr;
 }
 

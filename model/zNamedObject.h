@@ -67,8 +67,8 @@ public:
     virtual std::string GetTemplateName() const { return NameTemplate; }
     virtual void SetName(std::string_view text);
     virtual std::string GetName() const;
-    // Stores ID and tells the list that holds the object (its identifier index). Writing the
-    // field directly is safe but may cost FindByID a linear search.
+    // Stores ID and tells the list that holds the object (its identifier index). The ID of an
+    // object held by a list must change through here: FindByID trusts the index.
     virtual void SetID(int32_t id);
     // Reports a validation message: through the callback when there is one; without one an
     // Error-level message raises EVELError and other levels are dropped.
@@ -88,6 +88,8 @@ public:
     // Markup of the object's fields, without the object's own element around them.
     virtual std::string SaveToMarkup() const;
     virtual bool LoadFromMarkup(std::string_view text);
+    // The fields of this class written into out (SaveToMarkup of this class, without copies).
+    void AppendNamedMarkup(std::string& out) const;
     // LoadFromMarkup followed by DoChanged.
     bool LoadAndNotify(std::string_view text);
 
@@ -209,12 +211,11 @@ protected:
 
 private:
     friend class TVELNamedObject;
-    // Identifier index answering FindByID's linear search: ID -> the first position that
-    // holds it. Built on first need; kept up to date by appending and by SetID, dropped by
-    // changes that move positions. It holds positions, never pointers, and an entry is used
-    // only when the item at that position has the ID; everything else ends in the linear
-    // search. So an ID written directly to the field (or items_ changed by a subclass) is
-    // still found, although among several items sharing that ID not necessarily the first.
+    // Identifier index answering FindByID when the items are not in ID order: ID -> the first
+    // position that holds it. Built on first need; kept up to date by appending and by SetID,
+    // dropped by changes that move positions, and by removals of an indexed ID while some ID
+    // is held twice (idDuplicates_). It holds positions, never pointers; an entry whose item
+    // no longer has the ID sends FindByID to one linear search.
     void IDChanged(TVELNamedObject* item, int32_t oldID);
     void IndexAppended(int position) const;
     void InvalidateIDIndex() const {
@@ -225,6 +226,7 @@ private:
     std::unique_ptr<TVELNamedObject> Release(int index);  // takes the item at index out
     mutable std::unordered_map<int32_t, int> idIndex_;
     mutable bool idIndexValid_ = false;
+    mutable bool idDuplicates_ = false;  // some ID was seen at two positions
 };
 
 // Converts a text by the text-format modes of ChangeTextFormat: 0 unchanged, 1 upper case,

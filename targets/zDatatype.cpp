@@ -255,15 +255,21 @@ bool TVELDataType::Validate(bool fix, const TVELMessageCallback& callback) {
 
 std::string TVELDataType::SaveToMarkup() const {
     std::string out;
+    AppendMarkup(out);
+    return out;
+}
+
+void TVELDataType::AppendMarkup(std::string& out) const {
     for (const TDataTypeField& f : Fields) {
-        std::string value;
-        if (f.Text) value = this->*(f.Text);
-        if (f.Number) value = IntToStr(this->*(f.Number));
-        if (f.Flag) value = BoolStr(this->*(f.Flag));
+        if (f.Text) {
+            const std::string& value = this->*(f.Text);
+            if (f.WriteAlways || value != f.Default) AppendElement(out, f.Element, value);
+            continue;
+        }
+        const std::string value = f.Number ? IntToStr(this->*(f.Number)) : BoolStr(this->*(f.Flag));
         if (f.WriteAlways || value != f.Default) AppendElement(out, f.Element, value);
     }
     AppendElement(out, "PHYSNAME", TypeText());
-    return out;
 }
 
 bool TVELDataType::LoadFromMarkup(std::string_view text) {

@@ -78,6 +78,8 @@ public:
     bool Validate(bool fix, const TVELMessageCallback& callback) override;
     std::string SaveToMarkup() const override;
     bool LoadFromMarkup(std::string_view text) override;
+    // SaveToMarkup written into out.
+    void AppendMarkup(std::string& out) const;
 };
 
 } // namespace ardvin

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -44,6 +45,13 @@ TEST(CliTargets, ListsShippedAndOwnDefinitions) {
     EXPECT_NE(shipped.Out.find("dbindependent\tDatabase Independent\tDatabase Independent\n"),
               std::string::npos)
         << shipped.Out;
+    // Every shipped target is listed, one line each.
+    for (const char* line : {"postgresql15\tPostgreSQL 15\tSQL\n", "mysql8\tMySQL 8\tSQL\n",
+                             "mariadb10\t", "sqlite3\tSQLite 3\tSQL\n", "mssqlserver2019\tSQL Server 2019\tSQL\n",
+                             "oracle19\tOracle 19c\tSQL\n", "db2luw11\tDb2 11.5 for LUW\tSQL\n",
+                             "firebird3\tFirebird 3\tSQL\n"})
+        EXPECT_NE(shipped.Out.find(line), std::string::npos) << line;
+    EXPECT_EQ(std::count(shipped.Out.begin(), shipped.Out.end(), '\n'), 9) << shipped.Out;
 
     TempDir dir;
     WriteFile(dir.File("b.def"), "[general]\r\ndbmsname=Bee 1\r\ntargettype=ms access 2000\r\n");

@@ -19,6 +19,7 @@
 
 #include "TestServers.h"
 #include "TestSupport.h"
+#include "TestTemplates.h"
 #include "zDatabaseSettings.h"
 #include "zDatatype.h"
 #include "zSLDatatypes.h"
@@ -52,104 +53,6 @@ std::string Quoted(const std::string& schema, const std::string& name) {
 }
 
 // ---- the template language --------------------------------------------------------------------
-
-// Every placeholder a statement template may use.
-const std::set<std::string>& KnownPlaceholders() {
-    static const std::set<std::string> known = [] {
-        std::set<std::string> k = {
-            // common, table
-            "terminator", "tableschema", "mssqltableschema", "tablecomment", "tablecolumns",
-            "temptablecolumns", "pkconstraint", "tableconstraints", "tableabbreviation", "tableoptions",
-            "begintablescript", "endtablescript",
-            // column
-            "columncomment", "position", "attributeoptions", "collate", "prevcolumnname", "datatype",
-            "defaultvalue", "check", "notnull", "sqliteautoincpk", "db2autoinc", "defaultconstraint",
-            "notnullconstraint", "checkconstraint",
-            // data type
-            "physicaldatatype", "length", "precision", "items", "expression", "characterset", "collation",
-            "subtype", "segmentsize", "arrayoptions", "unsigned", "zerofill", "auto_increment",
-            "autoincrement",
-            // constraint
-            "constraint", "constraintcolumn", "constraintcolumns", "constraintoptions", "pkclustering",
-            "columndatatype", "parentcolumns", "childcolumns", "deleterule", "updaterule",
-            // index and index column
-            "indexcomment", "indexsortoption", "indextype", "indexcompression", "indexclustering",
-            "indexcase", "ibfbidxprefix", "indexcolumns", "indexoptions", "indexcolumnname", "indexcolumn",
-            "indexcolumn_nonfixed", "indexcolumnsortoption",
-            // sequence
-            "seqcomment", "seqseed", "seqincrement", "seqmin", "seqmax", "seqintegertype", "oraseqmax",
-            "oraseqmin", "oraseqcache", "mssqlserverseqcache", "seqcycle", "seqcache", "seqcachecode",
-            "seqorder",
-            // domain
-            "domaincomment", "mssqlrule", "mssqldroprule", "mssqldefault", "mssqldropdefault", "mssqladdtype",
-            "mssqldroptype", "mssqlbindrule", "mssqlunbindrule", "mssqlbindefault", "mssqlunbindefault",
-            // code objects
-            "triggercode", "viewcomment", "viewcode", "rulecomment", "rulecode", "ruletype", "ruleparams",
-            "proccomment", "proccode", "procparams",
-            // copying the data of a recreated table
-            "intofields", "selectfields",
-            // old names
-            "oldcolumnname", "oldcolumnname_nonfixed", "oldindexname", "oldconstraintname"};
-        const char* const forms[] = {"quotedqualified", "nonquotedqualified", "quotedsimple",
-                                     "nonquotedsimple", ""};
-        for (const char* kind :
-             {"table", "column", "index", "constraint", "domain", "seq", "view", "proc", "rule", "trigger"})
-            for (const char* form : forms)
-                k.insert(std::string(form) + kind + "name");
-        for (const char* kind : {"table", "column", "domain"})
-            k.insert(std::string(kind) + "name_nonfixed");
-        for (const char* kind : {"table", "domain"}) {
-            for (const char* form : forms)
-                k.insert(std::string("old") + form + kind + "name");
-            k.insert(std::string("old") + kind + "name_nonfixed");
-        }
-        for (const char* side : {"parent", "child"})
-            for (const char* form : forms)
-                k.insert(std::string(side) + form + "tablename");
-        return k;
-    }();
-    return known;
-}
-
-// The placeholder names of a template in order of appearance. A "%" without a partner, or a
-// name that is not a lower-case word, is described in problem.
-std::vector<std::string> Placeholders(std::string_view tmpl, std::string& problem) {
-    std::vector<std::string> names;
-    if (tmpl.empty()) return names;
-    const std::vector<std::string> pieces = SplitString(tmpl, '%');
-    if (pieces.size() % 2 == 0) problem = "a \"%\" without its partner";
-    for (size_t i = 1; i < pieces.size(); i += 2) {
-        const std::string& name = pieces[i];
-        const bool word = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-            return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-        });
-        if (!word) problem = "\"%" + name + "%\" is not a lower-case placeholder";
-        names.push_back(name);
-    }
-    return names;
-}
-
-// Empty when the optional parts of a template are well formed: balanced, not nested, and each
-// holding exactly one placeholder, so that which part disappears does not depend on the order in
-// which the placeholders are filled.
-std::string CheckOptionalParts(std::string_view tmpl) {
-    size_t open = std::string_view::npos;
-    for (size_t i = 0; i < tmpl.size(); ++i) {
-        if (tmpl[i] == '{') {
-            if (open != std::string_view::npos) return "nested optional part";
-            open = i;
-        } else if (tmpl[i] == '}') {
-            if (open == std::string_view::npos) return "\"}\" without \"{\"";
-            std::string problem;
-            const std::vector<std::string> names = Placeholders(tmpl.substr(open + 1, i - open - 1), problem);
-            if (std::set<std::string>(names.begin(), names.end()).size() != 1)
-                return "optional part " + std::string(tmpl.substr(open, i - open + 1)) +
-                       " does not hold exactly one placeholder";
-            open = std::string_view::npos;
-        }
-    }
-    return open == std::string_view::npos ? "" : "\"{\" without \"}\"";
-}
 
 // Empty when a template ends its statement with the terminator, or, being a part of another
 // statement (a column, a constraint inside CREATE TABLE), has none and does not start one.
@@ -619,55 +522,13 @@ TEST(PgSqliteDefinitions, DataTypesLoadRenderAndValidate) {
 
 // ---- running templates on a server ----------------------------------------------------------
 
-using TValues = std::vector<std::pair<std::string, std::string>>;
-
-// Fills a statement template as script generation does: each placeholder, in the order given,
-// is replaced by its value with braces in the value escaped; the optional part around its first
-// occurrence disappears when the value is empty and loses its braces otherwise. Finally "#13#10"
-// becomes a line break and "<#", "#>" literal braces.
-std::string Fill(std::string_view tmpl, const TValues& values) {
-    std::string text(tmpl);
-    const std::string marker = "&^";
-    for (const auto& [name, rawValue] : values) {
-        const std::string placeholder = "%" + name + "%";
-        if (text.find(placeholder) == std::string::npos) continue;
-        const std::string value = ReplaceAll(ReplaceAll(rawValue, "{", "<#"), "}", "#>");
-        text = ReplaceAll(text, placeholder, marker + value);
-        const size_t at = text.find(marker);
-        size_t open = std::string::npos;
-        for (size_t i = at; i-- > 0;) {
-            if (text[i] == '}') break;
-            if (text[i] == '{') {
-                open = i;
-                break;
-            }
-        }
-        size_t close = std::string::npos;
-        for (size_t i = at + marker.size(); i < text.size(); ++i) {
-            if (text[i] == '{') break;
-            if (text[i] == '}') {
-                close = i;
-                break;
-            }
-        }
-        if (open != std::string::npos && close != std::string::npos) {
-            if (value.empty()) {
-                text.erase(open, close - open + 1);
-            } else {
-                text.erase(close, 1);
-                text.erase(open, 1);
-            }
-        }
-        text = ReplaceAll(text, marker, "");
-    }
-    return ReplaceAll(ReplaceAll(ReplaceAll(text, "#13#10", CRLF), "<#", "{"), "#>", "}");
-}
+using TValues = TTemplateValues;
 
 TEST(PgSqliteDefinitions, FillKeepsOrDropsOptionalParts) {
     const std::string tmpl = "CREATE {%indextype% }INDEX %indexname%{ USING %method%}%terminator%";
-    EXPECT_EQ(Fill(tmpl, {{"indextype", "UNIQUE"}, {"indexname", "i"}, {"method", ""}, {"terminator", ";"}}),
+    EXPECT_EQ(FillTemplate(tmpl, {{"indextype", "UNIQUE"}, {"indexname", "i"}, {"method", ""}, {"terminator", ";"}}),
               "CREATE UNIQUE INDEX i;");
-    EXPECT_EQ(Fill(tmpl, {{"indextype", ""}, {"indexname", "i{1}"}, {"method", "gin"}, {"terminator", ";"}}),
+    EXPECT_EQ(FillTemplate(tmpl, {{"indextype", ""}, {"indexname", "i{1}"}, {"method", "gin"}, {"terminator", ";"}}),
               "CREATE INDEX i{1} USING gin;");
 }
 
@@ -690,7 +551,7 @@ public:
         const std::string tmpl = s.SQLTemplate(name);
         ASSERT_FALSE(tmpl.empty()) << name;
         values.emplace_back("terminator", s.Terminator);
-        const std::string sql = Fill(tmpl, values);
+        const std::string sql = FillTemplate(tmpl, values);
         ASSERT_EQ(sql.find('%'), std::string::npos) << name << " left a placeholder unfilled:\n" << sql;
         EXPECT_EQ(Exec(sql), "") << name << ":\n" << sql;
     }
@@ -778,14 +639,6 @@ private:
     std::unique_ptr<TPostgresDatabase> db_;
 };
 
-// The values given, followed by an empty value for each of the optional placeholders not given.
-TValues WithEmpty(TValues values, std::initializer_list<const char*> optional) {
-    for (const char* placeholder : optional)
-        if (std::none_of(values.begin(), values.end(), [&](const auto& v) { return v.first == placeholder; }))
-            values.emplace_back(placeholder, "");
-    return values;
-}
-
 // Fills the column template of a definition.
 std::string Column(const TVELDatabaseSettings& s, const std::string& name, const std::string& type,
                    const TValues& more = {}) {
@@ -793,7 +646,7 @@ std::string Column(const TVELDatabaseSettings& s, const std::string& name, const
     for (const auto& v : WithEmpty(
              more, {"sqliteautoincpk", "collate", "defaultvalue", "notnull", "check", "attributeoptions"}))
         values.push_back(v);
-    return Fill(s.SQLTemplate("SQLCreateColumn"), values);
+    return FillTemplate(s.SQLTemplate("SQLCreateColumn"), values);
 }
 
 // Fills and runs the table template of a definition with the given filled columns and parts.
@@ -950,19 +803,19 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
                  {"check", "length(\"Name\") > 0"}}),
          Column(s, "Kind", "TEXT", {{"attributeoptions", "GENERATED ALWAYS AS (upper(\"Name\")) VIRTUAL"}})},
         {{"tableconstraints",
-          Fill(s.SQLTemplate("SQLCreateUniqueConstraint"), {{"constraintname", Quoted("AK_Name")},
+          FillTemplate(s.SQLTemplate("SQLCreateUniqueConstraint"), {{"constraintname", Quoted("AK_Name")},
                                                             {"constraintcolumns", name},
                                                             {"constraintoptions", "ON CONFLICT ABORT"}}) +
               "," +
-              Fill(s.SQLTemplate("SQLCreateCheckConstraint"),
+              FillTemplate(s.SQLTemplate("SQLCreateCheckConstraint"),
                    {{"constraintname", Quoted("CK_Name")}, {"constraint", "\"Name\" <> 'x'"}})},
          {"begintablescript", "SELECT 1;"}});
     CreateTable(db, s, child, {Column(s, "Id", "INTEGER"), Column(s, "ParentId", "INTEGER")},
                 {{"pkconstraint",
-                  Fill(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Child")},
+                  FillTemplate(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Child")},
                                                                 {"constraintcolumns", Quoted("Id")},
                                                                 {"constraintoptions", ""}})},
-                 {"tableconstraints", Fill(s.SQLTemplate("SQLCreateFKConstraint"),
+                 {"tableconstraints", FillTemplate(s.SQLTemplate("SQLCreateFKConstraint"),
                                            {{"constraintname", ""},
                                             {"childcolumns", Quoted("ParentId")},
                                             {"parenttablename", parent},
@@ -977,10 +830,10 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
         db.Value("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%CONSTRAINT \"PK_Child\" PRIMARY KEY%'"),
         "1");
     const std::string indexColumns =
-        Fill(s.SQLTemplate("SQLIndexColumn"),
+        FillTemplate(s.SQLTemplate("SQLIndexColumn"),
              {{"indexcolumn", Quoted("ParentId")}, {"indexcolumnsortoption", "DESC"}}) +
         "," +
-        Fill(s.SQLTemplate("SQLIndexColumn"), {{"indexcolumn", Quoted("Id")}, {"indexcolumnsortoption", ""}});
+        FillTemplate(s.SQLTemplate("SQLIndexColumn"), {{"indexcolumn", Quoted("Id")}, {"indexcolumnsortoption", ""}});
     db.Run(s, "SQLCreateIndex",
            {{"indextype", "UNIQUE"},
             {"indexname", Quoted("IX_Child")},
@@ -1026,7 +879,7 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
         s, "SQLCreateTempTable",
         {{"tablename", Quoted("Parent_TMP")},
          {"temptablecolumns",
-          Fill(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", Quoted("Id")},
+          FillTemplate(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", Quoted("Id")},
                                                            {"datatype", "INTEGER"},
                                                            {"sqliteautoincpk", "PRIMARY KEY AUTOINCREMENT"},
                                                            {"notnull", "NOT NULL"},
@@ -1035,7 +888,7 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
                                                            {"check", ""},
                                                            {"attributeoptions", ""}}) +
               "," +
-              Fill(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", name},
+              FillTemplate(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", name},
                                                                {"datatype", "TEXT"},
                                                                {"sqliteautoincpk", ""},
                                                                {"notnull", ""},
@@ -1044,7 +897,7 @@ TEST(PgSqliteDefinitions, SQLiteRunsEveryTemplate) {
                                                                {"check", ""},
                                                                {"attributeoptions", ""}})},
          {"pkconstraint", ""},
-         {"tableconstraints", Fill(s.SQLTemplate("SQLCreateCheckConstraint"),
+         {"tableconstraints", FillTemplate(s.SQLTemplate("SQLCreateCheckConstraint"),
                                    {{"constraintname", ""}, {"constraint", "\"Name\" <> 'x'"}})},
          {"tableoptions", ""}});
     db.Run(s, "SQLCopyData",
@@ -1312,7 +1165,7 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
          Column(s, "Num", "BIGINT", {{"defaultvalue", nextval}}),
          Column(s, "Twice", "INTEGER", {{"attributeoptions", "GENERATED ALWAYS AS (\"Id\" * 2) STORED"}})},
         {{"pkconstraint",
-          Fill(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Parent")},
+          FillTemplate(s.SQLTemplate("SQLCreatePKConstraint"), {{"constraintname", Quoted("PK_Parent")},
                                                         {"constraintcolumns", Quoted("Id")},
                                                         {"constraintoptions", "WITH (fillfactor = 90)"}})},
          {"tableoptions", "WITH (fillfactor = 70)"},
@@ -1326,7 +1179,7 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
         {Column(s, "Id", "SERIAL"), Column(s, "ParentId", "INTEGER"),
          Column(s, "Mood", Quoted("tpl", "Mood"))},
         {{"pkconstraint",
-          Fill(s.SQLTemplate("SQLCreatePKConstraint"),
+          FillTemplate(s.SQLTemplate("SQLCreatePKConstraint"),
                {{"constraintname", ""}, {"constraintcolumns", Quoted("Id")}, {"constraintoptions", ""}})}});
 
     // Constraints added to the tables.
@@ -1367,10 +1220,10 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
                        "'::regclass AND attname = 'ParentId'"),
               "true,true");
     const std::string indexColumns =
-        Fill(s.SQLTemplate("SQLIndexColumn"),
+        FillTemplate(s.SQLTemplate("SQLIndexColumn"),
              {{"indexcolumn", Quoted("Name")}, {"indexcolumnsortoption", "DESC"}}) +
         "," +
-        Fill(s.SQLTemplate("SQLIndexColumn"),
+        FillTemplate(s.SQLTemplate("SQLIndexColumn"),
              {{"indexcolumn", "(lower(\"Name\"))"}, {"indexcolumnsortoption", "ASC NULLS FIRST"}});
     db.Run(s, "SQLCreateIndex",
            {{"indextype", "UNIQUE"},
@@ -1486,7 +1339,7 @@ TEST(PgSqliteDefinitions, PostgreSQLRunsEveryTemplate) {
     // Recreating a table: the copied rows keep their numbers and the numbering goes on after them.
     const std::string tmp = Quoted("tpl", "Parent_TMP");
     auto tempColumn = [&](const std::string& name, const std::string& type) {
-        return Fill(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", Quoted(name)},
+        return FillTemplate(s.SQLTemplate("SQLCreateTempTableColumn"), {{"columnname", Quoted(name)},
                                                                 {"datatype", type},
                                                                 {"collate", ""},
                                                                 {"defaultvalue", ""},

@@ -1,0 +1,1067 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "TestImportTargets.h"
+#include "TestSupport.h"
+#include "zAttribute.h"
+#include "zConstraint.h"
+#include "zDBDrivers.h"
+#include "zDataDictionary.h"
+#include "zDatabaseSettings.h"
+#include "zDatatype.h"
+#include "zDomain.h"
+#include "zEntity.h"
+#include "zIndex.h"
+#include "zProcedure.h"
+#include "zRelationship.h"
+#include "zSQLParser.h"
+#include "zSequence.h"
+#include "zTrigger.h"
+#include "zView.h"
+
+using namespace ardvin;
+using ardvin::test::TempDir;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The shipped targets and three small ones for the dialects that ship none yet.
+class SQLParserTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = std::make_unique<TempDir>();
+        test::BuildImportTargets(*dir_);
+    }
+    static void TearDownTestSuite() { dir_.reset(); }
+
+    // Imports a script into a fresh model of the target.
+    void Import(const std::string& target, const std::string& script, const TVELSettingsList& options = {}) {
+        dd = std::make_unique<TVELDataDictionary>();
+        dd->SetTarget(target);
+        parser = std::make_unique<TVELSQLParser>(dd.get());
+        parser->Options.Assign(options);
+        parser->Script = script;
+        parser->OnMessage = [this](TVELSQLParser*, int level, const std::string& text, TVELNamedObject*) {
+            if (level != mlInfo) problems.push_back(MessageLevelName(level) + ": " + text);
+        };
+        problems.clear();
+        parser->Import();
+    }
+
+    TVELEntity* Table(const std::string& name) const { return dd->FindEntity(name); }
+    // The table of that name in any schema, without regard to case.
+    TVELEntity* TableNamed(const std::string& name) const {
+        std::vector<TVELEntity*> entities;
+        dd->Entities(entities);
+        for (TVELEntity* e : entities)
+            if (SameText(e->GetName(), name)) return e;
+        return nullptr;
+    }
+    TVELAttribute* Column(const std::string& table, const std::string& column) const {
+        TVELEntity* entity = Table(table);
+        return entity ? dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(column)) : nullptr;
+    }
+    std::vector<TVELRelationship*> Relationships() const {
+        std::vector<TVELRelationship*> out;
+        dd->Relationships(out);
+        return out;
+    }
+    TVELRelationship* Relationship(const std::string& name) const {
+        for (TVELRelationship* r : Relationships())
+            if (r->GetName() == name) return r;
+        return nullptr;
+    }
+    // "parent.column=child.column" per pair.
+    static Strings Pairs(const TVELRelationship& r) {
+        Strings out;
+        for (int i = 0; i < r.Pairs.Count(); ++i)
+            out.push_back(r.GetParentEntity()->GetName() + "." + r.ParentAttribute(r.PairAt(i)->KeyID)->GetName() +
+                          "=" + r.GetChildEntity()->GetName() + "." +
+                          r.ChildAttribute(r.PairAt(i)->ForeignKeyID)->GetName());
+        return out;
+    }
+    static Strings KeyNames(const TVELEntity& e) {
+        Strings names;
+        e.PrimaryKey->AttributeIDs.GetNames(names);
+        return names;
+    }
+    static Strings Names(const TVELEntity& e) {
+        Strings names;
+        e.Attributes.Names(names);
+        return names;
+    }
+    int Count(int type) const {
+        std::vector<TVELDatabaseObject*> objects;
+        dd->CollectOfType(type, objects);
+        return static_cast<int>(objects.size());
+    }
+    // Sums over all tables of the model.
+    struct TTotals {
+        int Tables = 0, Columns = 0, Keys = 0, CompositeKeys = 0, Indexes = 0, Triggers = 0, AutoNumbers = 0;
+    };
+    TTotals Totals() const {
+        std::vector<TVELEntity*> entities;
+        dd->Entities(entities);
+        TTotals t;
+        t.Tables = static_cast<int>(entities.size());
+        for (const TVELEntity* e : entities) {
+            t.Columns += e->Attributes.Count();
+            t.Keys += e->PrimaryKey->AttributeIDs.Count() > 0;
+            t.CompositeKeys += e->PrimaryKey->AttributeIDs.Count() > 1;
+            t.Indexes += e->Indexes.Count();
+            t.Triggers += e->Triggers.Count();
+            for (int i = 0; i < e->Attributes.Count(); ++i) {
+                const TVELAttribute* a = e->AttributeAt(i);
+                t.AutoNumbers += a->DataType->AutoNumber || a->DataType->DataType == "SERIAL";
+            }
+        }
+        return t;
+    }
+    bool HasMessage(const std::string& text) const {
+        return std::find(parser->Messages.begin(), parser->Messages.end(), text) != parser->Messages.end();
+    }
+
+    static std::unique_ptr<TempDir> dir_;
+    std::unique_ptr<TVELDataDictionary> dd;
+    std::unique_ptr<TVELSQLParser> parser;
+    Strings problems; // messages of levels other than Info
+};
+
+std::unique_ptr<TempDir> SQLParserTest::dir_;
+
+} // namespace
+
+TEST(WordList, CutsAtDelimitersAndKeepsThemAsEntries) {
+    const std::string text = "CREATE TABLE t(a INT,\r\n b  CHAR(2));";
+    TVELWordList w(text);
+    Strings entries;
+    for (int i = 0; i < w.Count(); ++i)
+        entries.emplace_back(w[i]);
+    EXPECT_EQ(entries, (Strings{"CREATE", " ", "TABLE", " ", "t", "(", "a", " ", "INT", ",", "", " ", "b", " ", " ",
+                                "CHAR", "(", "2", ")", ")", ";"}));
+    EXPECT_EQ(w.FindWord("table"), 2);
+    EXPECT_EQ(w.FindAfter("TABLE"), 4);
+    EXPECT_EQ(w.FindWord("nothing"), -1);
+    EXPECT_EQ(w.NextSignificant(9), 12) << "a line break and blanks are skipped";
+    EXPECT_EQ(w.PreviousSignificant(12), 9);
+    EXPECT_TRUE(w.StartsWith("create"));
+    EXPECT_EQ(w.MatchingClose(5), 19);
+    EXPECT_EQ(w.MatchingClose(16), 18);
+    EXPECT_EQ(w.MatchingClose(4), -1);
+    EXPECT_EQ(w.Depth(6), 1);
+    EXPECT_EQ(w.Depth(17), 2);
+    EXPECT_EQ(w.Depth(19), 0);
+    EXPECT_EQ(w.Text(6, 19), "a INT,\r\n b  CHAR(2)");
+    EXPECT_FALSE(w.Significant(10));
+    EXPECT_EQ(w[99], "");
+}
+
+TEST(SQLNames, UnquoteAndSplitQualifiedNames) {
+    EXPECT_EQ(Unquote("\"my \"\"table\"\"\""), "my \"table\"");
+    EXPECT_EQ(Unquote("[Order Details]"), "Order Details");
+    EXPECT_EQ(Unquote("`naïve`"), "naïve");
+    EXPECT_EQ(Unquote("'it''s'"), "it's");
+    EXPECT_EQ(Unquote("plain"), "plain");
+    EXPECT_EQ(Unquote("\"open"), "\"open");
+    std::string schema, name;
+    SplitQualifiedName("[dbo].[Order.Details]", schema, name);
+    EXPECT_EQ(schema, "dbo");
+    EXPECT_EQ(name, "Order.Details");
+    SplitQualifiedName("db.\"sales\".orders", schema, name);
+    EXPECT_EQ(schema, "sales");
+    EXPECT_EQ(name, "orders");
+    SplitQualifiedName("orders", schema, name);
+    EXPECT_EQ(schema, "");
+    EXPECT_EQ(name, "orders");
+    EXPECT_EQ(StripEnclosingParentheses("((0))", 2), "0");
+    EXPECT_EQ(StripEnclosingParentheses("(((0)))", 2), "(0)");
+    EXPECT_EQ(StripEnclosingParentheses("(a) + (b)", 2), "(a) + (b)");
+    EXPECT_EQ(StripEnclosingParentheses("(')')", 1), "')'");
+}
+
+TEST_F(SQLParserTest, PostgreSQLTablesColumnsKeysAndTypes) {
+    Import("postgresql15", R"SQL(
+CREATE SCHEMA sales;
+CREATE TABLE IF NOT EXISTS sales."Order Lines" (
+    id serial PRIMARY KEY,
+    "Größe" numeric(12,2) NOT NULL DEFAULT 0,
+    label character varying(40) COLLATE "C",
+    ratio double precision,
+    created timestamp without time zone DEFAULT CURRENT_TIMESTAMP NOT NULL,
+    flags integer[],
+    code int4 CONSTRAINT code_positive CHECK (code > 0),
+    ident bigint GENERATED BY DEFAULT AS IDENTITY (START WITH 100 INCREMENT BY 5),
+    tag text UNIQUE,
+    CONSTRAINT ck_label CHECK ((label <> '')),
+    CONSTRAINT uq_code UNIQUE (code, label)
+);
+COMMENT ON TABLE sales."Order Lines" IS 'Lines of an order; it''s long';
+COMMENT ON COLUMN sales."Order Lines"."Größe" IS 'Size';
+CREATE TEMPORARY TABLE scratch (x int);
+CREATE GLOBAL TEMPORARY TABLE scratch2 (x int);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otEntity), 1) << "temporary tables are no model tables";
+    TVELEntity* lines = Table("sales.Order Lines");
+    ASSERT_NE(lines, nullptr);
+    EXPECT_EQ(lines->SchemaName, "sales");
+    EXPECT_EQ(lines->Comment, "Lines of an order; it's long");
+    EXPECT_EQ(Names(*lines), (Strings{"id", "Größe", "label", "ratio", "created", "flags", "code", "ident", "tag"}));
+    EXPECT_EQ(KeyNames(*lines), Strings{"id"});
+    EXPECT_TRUE(HasMessage("Adding table \"Order Lines\"."));
+
+    TVELAttribute* id = Column("sales.Order Lines", "id");
+    EXPECT_EQ(id->DataType->DataType, "SERIAL");
+    TVELAttribute* size = Column("sales.Order Lines", "Größe");
+    EXPECT_EQ(size->DataType->DataType, "NUMERIC");
+    EXPECT_EQ(size->DataType->Length, "12");
+    EXPECT_EQ(size->DataType->Precision, 2);
+    EXPECT_TRUE(size->IsNotNull());
+    EXPECT_EQ(size->DefaultValue(), "0");
+    EXPECT_EQ(size->Comment, "Size");
+    TVELAttribute* label = Column("sales.Order Lines", "label");
+    EXPECT_EQ(label->DataType->DataType, "VARCHAR") << "a synonym of two words becomes the target's name";
+    EXPECT_EQ(label->DataType->Length, "40");
+    EXPECT_EQ(label->Collate, "C");
+    EXPECT_FALSE(label->IsNotNull());
+    EXPECT_EQ(Column("sales.Order Lines", "ratio")->DataType->DataType, "DOUBLE PRECISION");
+    TVELAttribute* created = Column("sales.Order Lines", "created");
+    EXPECT_EQ(created->DataType->DataType, "TIMESTAMP") << "four words";
+    EXPECT_EQ(created->DefaultValue(), "CURRENT_TIMESTAMP");
+    EXPECT_TRUE(created->IsNotNull());
+    TVELAttribute* flags = Column("sales.Order Lines", "flags");
+    EXPECT_EQ(flags->DataType->DataType, "INTEGER");
+    EXPECT_EQ(flags->DataType->ArrayOptions, "[]");
+    TVELAttribute* code = Column("sales.Order Lines", "code");
+    EXPECT_EQ(code->DataType->DataType, "INTEGER");
+    EXPECT_EQ(code->CheckValue(), "code > 0");
+    EXPECT_EQ(code->CheckConstraint()->Name, "code_positive");
+    TVELAttribute* ident = Column("sales.Order Lines", "ident");
+    EXPECT_TRUE(ident->DataType->AutoNumber);
+    EXPECT_TRUE(ident->AutoNumber);
+    EXPECT_EQ(ident->DataType->Seed, 100);
+    EXPECT_EQ(ident->DataType->Increment, 5);
+
+    // table checks and unique constraints, the column-level UNIQUE among them
+    ASSERT_EQ(lines->Constraints.Count(), 3);
+    const TVELConstraint* tagUnique = lines->ConstraintAt(0);
+    EXPECT_EQ(tagUnique->ConstraintType, ctUnique);
+    EXPECT_EQ(tagUnique->AttributeIDs.NamesText(), "tag");
+    const TVELConstraint* check = lines->ConstraintAt(1);
+    EXPECT_EQ(check->ConstraintType, ctCheck);
+    EXPECT_EQ(check->Name, "ck_label");
+    EXPECT_EQ(check->Value, "label <> ''");
+    const TVELConstraint* unique = lines->ConstraintAt(2);
+    EXPECT_EQ(unique->Name, "uq_code");
+    EXPECT_EQ(unique->AttributeIDs.NamesText(), "code, label");
+}
+
+TEST_F(SQLParserTest, PostgreSQLDumpWithSequencesDeferredKeysIndexesAndCode) {
+    Import("postgresql15", R"SQL(
+SET client_encoding = 'UTF8';
+CREATE DOMAIN public.positive AS integer DEFAULT 1 CHECK (VALUE > 0);
+CREATE TYPE public.mood AS ENUM ('sad', 'ok', 'happy');
+CREATE TYPE public.pair AS (a int, b int);
+CREATE TABLE public.orders (
+    id integer NOT NULL,
+    customer_id integer,
+    amount public.positive,
+    feeling public.mood
+);
+CREATE SEQUENCE public.orders_id_seq
+    AS integer
+    START WITH 10
+    INCREMENT BY 2
+    NO MINVALUE
+    MAXVALUE 99999
+    CACHE 5;
+ALTER SEQUENCE public.orders_id_seq OWNED BY public.orders.id;
+ALTER TABLE ONLY public.orders ALTER COLUMN id SET DEFAULT nextval ( 'public.orders_id_seq'::regclass);
+ALTER TABLE ONLY public.orders ADD CONSTRAINT orders_pkey PRIMARY KEY (id);
+ALTER TABLE ONLY public.orders
+    ADD CONSTRAINT orders_customer_fkey FOREIGN KEY (customer_id) REFERENCES public.customers(id) ON DELETE CASCADE ON UPDATE SET NULL;
+CREATE TABLE public.customers (
+    id integer NOT NULL PRIMARY KEY,
+    name text
+);
+CREATE UNIQUE INDEX customers_name_idx ON public.customers USING btree (name DESC) WHERE (name IS NOT NULL);
+CREATE INDEX orders_customer_idx ON ONLY public.orders (customer_id);
+CREATE VIEW public.big_orders AS
+ SELECT orders.id FROM public.orders WHERE (orders.amount > 100);
+CREATE FUNCTION public.touch() RETURNS trigger
+    LANGUAGE plpgsql
+    AS $$
+BEGIN
+  NEW.amount := NEW.amount + 1; -- adjust
+  RETURN NEW;
+END;
+$$;
+CREATE TRIGGER orders_touch BEFORE INSERT ON public.orders FOR EACH ROW EXECUTE FUNCTION public.touch();
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otEntity), 2);
+    EXPECT_EQ(Count(otDomain), 2) << "a domain and an enumeration; the composite type is none";
+    TVELDomain* positive = dd->FindDomain("positive");
+    ASSERT_NE(positive, nullptr);
+    EXPECT_EQ(positive->SchemaName, "public");
+    EXPECT_EQ(positive->DataType->DataType, "INTEGER");
+    EXPECT_EQ(positive->DefaultValue(), "1");
+    EXPECT_EQ(positive->CheckValue(), "VALUE > 0");
+    TVELDomain* mood = dd->FindDomain("mood");
+    ASSERT_NE(mood, nullptr);
+    EXPECT_EQ(mood->DataType->Items, "'sad','ok','happy'");
+    EXPECT_EQ(Column("public.orders", "amount")->DomainID, positive->ID);
+    EXPECT_EQ(Column("public.orders", "feeling")->DomainID, mood->ID);
+
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 1u);
+    const TVELSequence& sequence = *sequences[0];
+    EXPECT_EQ(sequence.GetName(), "orders_id_seq");
+    EXPECT_EQ(sequence.Seed, 10);
+    EXPECT_EQ(sequence.Increment, 2);
+    EXPECT_EQ(sequence.Min, "NOMINVALUE");
+    EXPECT_EQ(sequence.Max, "99999");
+    EXPECT_EQ(sequence.Cache, "5");
+    EXPECT_EQ(sequence.IntegerType, "INTEGER");
+    TVELAttribute* id = Column("public.orders", "id");
+    EXPECT_EQ(id->SequenceID, sequence.ID);
+    EXPECT_TRUE(id->AutoNumber);
+    EXPECT_TRUE(HasMessage("Sequence \"orders_id_seq\" associated with attribute \"id\"."));
+
+    TVELRelationship* fk = Relationship("orders_customer_fkey");
+    ASSERT_NE(fk, nullptr) << "deferred until the parent was read" << JoinStrings(parser->Messages, "\n");
+    EXPECT_EQ(fk->FKConstraint->Name, "orders_customer_fkey");
+    EXPECT_EQ(Pairs(*fk), Strings{"customers.id=orders.customer_id"});
+    EXPECT_EQ(fk->DeleteRule, raCascade);
+    EXPECT_EQ(fk->UpdateRule, raSetNull);
+    EXPECT_EQ(Table("public.orders")->Attributes.Count(), 4) << "the relationship makes no columns";
+    EXPECT_EQ(fk->RelationshipType, rtNonIdentifying);
+
+    TVELEntity* customers = Table("public.customers");
+    ASSERT_EQ(customers->Indexes.Count(), 1);
+    const TVELIndex* byName = customers->IndexAt(0);
+    EXPECT_EQ(byName->GetName(), "customers_name_idx");
+    EXPECT_EQ(byName->IndexType, "UNIQUE");
+    EXPECT_EQ(byName->Clustering, "btree");
+    EXPECT_EQ(byName->Column(0)->SortOption, "DESC");
+    EXPECT_EQ(byName->IndexOptions, "WHERE (name IS NOT NULL)");
+    EXPECT_EQ(Table("public.orders")->Indexes.Count(), 1);
+    EXPECT_TRUE(HasMessage("Index \"orders_customer_idx\" successfully imported."));
+
+    std::vector<TVELView*> views;
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]->Code.substr(0, 36), "CREATE VIEW %viewname% AS\r\n SELECT o");
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u) << "a trigger function is a function";
+    EXPECT_EQ(procedures[0]->GetName(), "touch");
+    EXPECT_NE(procedures[0]->Code.find("CREATE FUNCTION %procname%() RETURNS trigger"), std::string::npos);
+    EXPECT_NE(procedures[0]->Code.find("NEW.amount := NEW.amount + 1; -- adjust"), std::string::npos)
+        << procedures[0]->Code;
+    TVELEntity* orders = Table("public.orders");
+    ASSERT_EQ(orders->Triggers.Count(), 1);
+    EXPECT_EQ(orders->TriggerAt(0)->GetName(), "orders_touch");
+    EXPECT_EQ(orders->TriggerAt(0)->Code.rfind("CREATE TRIGGER %triggername% BEFORE INSERT ON public.orders", 0), 0u);
+}
+
+TEST_F(SQLParserTest, MySQLTablesWithOptionsCommentsAndAutoIncrement) {
+    Import("mysql8", R"SQL(
+SET NAMES utf8mb4;
+/*!40101 SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT */;
+CREATE TABLE `film` (
+  `film_id` SMALLINT(5) UNSIGNED ZEROFILL NOT NULL AUTO_INCREMENT COMMENT 'the key',
+  `title` VARCHAR(255) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,
+  `rating` ENUM('G','PG','PG-13') DEFAULT 'G',
+  `features` SET('Trailers','Deleted Scenes') DEFAULT NULL,
+  `note` VARCHAR(20) DEFAULT 'it''s',
+  `price` DECIMAL(4,2) NOT NULL DEFAULT 4.99,
+  `last_update` TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP ON UPDATE CURRENT_TIMESTAMP,
+  `language_id` TINYINT UNSIGNED NOT NULL,
+  PRIMARY KEY (`film_id`),
+  UNIQUE KEY `uq_title` (`title`(50)),
+  KEY `idx_language` (`language_id`) USING BTREE,
+  FULLTEXT KEY `ft_title` (`title`),
+  CONSTRAINT `fk_film_language` FOREIGN KEY (`language_id`) REFERENCES `language` (`language_id`) ON UPDATE CASCADE
+) ENGINE=InnoDB AUTO_INCREMENT=1001 DEFAULT CHARSET=utf8mb4 COMMENT='Films; all of them';
+CREATE TABLE `language` (
+  `language_id` TINYINT UNSIGNED NOT NULL AUTO_INCREMENT,
+  `name` CHAR(20) NOT NULL,
+  PRIMARY KEY (`language_id`)
+) ENGINE = MyISAM COMMENT = 'Languages';
+ALTER TABLE `language` ADD UNIQUE INDEX `uq_name` (`name`), ADD KEY `idx_name_desc` (`name` DESC);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELEntity* film = Table("film");
+    ASSERT_NE(film, nullptr);
+    EXPECT_EQ(film->Comment, "Films; all of them");
+    EXPECT_EQ(film->TableOptions, "ENGINE=InnoDB AUTO_INCREMENT=1001 DEFAULT CHARSET=utf8mb4");
+    EXPECT_EQ(Table("language")->Comment, "Languages");
+    EXPECT_EQ(Table("language")->TableOptions, "ENGINE = MyISAM");
+
+    TVELAttribute* id = Column("film", "film_id");
+    EXPECT_EQ(id->DataType->DataType, "SMALLINT");
+    EXPECT_EQ(id->DataType->Length, "5");
+    EXPECT_TRUE(id->DataType->Unsigned);
+    EXPECT_TRUE(id->DataType->ZeroFill);
+    EXPECT_TRUE(id->DataType->AutoNumber);
+    EXPECT_EQ(id->DataType->Seed, 0);
+    EXPECT_EQ(id->DataType->Increment, 1);
+    EXPECT_EQ(id->Comment, "the key");
+    EXPECT_TRUE(id->IsPrimaryKey());
+    TVELAttribute* title = Column("film", "title");
+    EXPECT_EQ(title->DataType->CharacterSet, "utf8mb4");
+    EXPECT_EQ(title->Collate, "utf8mb4_bin");
+    EXPECT_TRUE(title->IsNotNull());
+    TVELAttribute* rating = Column("film", "rating");
+    EXPECT_EQ(rating->DataType->DataType, "ENUM");
+    EXPECT_EQ(rating->DataType->Items, "'G','PG','PG-13'");
+    EXPECT_EQ(rating->DefaultValue(), "'G'");
+    EXPECT_EQ(Column("film", "features")->DataType->Items, "'Trailers','Deleted Scenes'");
+    EXPECT_EQ(Column("film", "features")->DefaultValue(), "") << "a default of NULL is no default";
+    EXPECT_EQ(Column("film", "note")->DefaultValue(), "'it\\'s'") << "MySQL writes the apostrophe escaped";
+    TVELAttribute* price = Column("film", "price");
+    EXPECT_EQ(price->DataType->Length, "4");
+    EXPECT_EQ(price->DataType->Precision, 2);
+    EXPECT_EQ(price->DefaultValue(), "4.99");
+    TVELAttribute* updated = Column("film", "last_update");
+    EXPECT_EQ(updated->DefaultValue(), "CURRENT_TIMESTAMP");
+    EXPECT_EQ(updated->AttributeOptions, "ON UPDATE CURRENT_TIMESTAMP");
+
+    ASSERT_EQ(film->Indexes.Count(), 3);
+    EXPECT_EQ(film->IndexAt(0)->GetName(), "uq_title");
+    EXPECT_EQ(film->IndexAt(0)->IndexType, "UNIQUE");
+    EXPECT_EQ(film->IndexAt(0)->Column(0)->GetAttribute(), title);
+    EXPECT_EQ(film->IndexAt(1)->GetName(), "idx_language");
+    EXPECT_EQ(film->IndexAt(1)->IndexOptions, "USING BTREE");
+    EXPECT_EQ(film->IndexAt(2)->IndexType, "FULLTEXT");
+    EXPECT_EQ(film->Constraints.Count(), 0) << "UNIQUE KEY is an index";
+    TVELEntity* language = Table("language");
+    ASSERT_EQ(language->Indexes.Count(), 2) << "both clauses of the ALTER TABLE";
+    EXPECT_EQ(language->IndexAt(0)->IndexType, "UNIQUE");
+    EXPECT_EQ(language->IndexAt(1)->Column(0)->SortOption, "DESC");
+
+    TVELRelationship* fk = Relationship("fk_film_language");
+    ASSERT_NE(fk, nullptr);
+    EXPECT_EQ(Pairs(*fk), Strings{"language.language_id=film.language_id"});
+    EXPECT_EQ(fk->UpdateRule, raCascade);
+    EXPECT_EQ(fk->DeleteRule, raRestrict) << "MySQL restricts when no rule is given";
+}
+
+TEST_F(SQLParserTest, MySQLDelimitedRoutinesTriggersAndViews) {
+    Import("mariadb10", R"SQL(
+CREATE TABLE t (id INT NOT NULL PRIMARY KEY, qty INT);
+DELIMITER ;;
+CREATE DEFINER=`root`@`localhost` TRIGGER `t_before` BEFORE INSERT ON `t` FOR EACH ROW BEGIN
+  SET NEW.qty = IFNULL(NEW.qty, 0);
+END;;
+DELIMITER ;
+DELIMITER //
+CREATE PROCEDURE `fill`(IN n INT)
+BEGIN
+  DECLARE i INT DEFAULT 0;
+  WHILE i < n DO
+    INSERT INTO t VALUES (i, i); SET i = i + 1;
+  END WHILE;
+END //
+CREATE FUNCTION twice(x INT) RETURNS INT DETERMINISTIC RETURN x * 2 //
+DELIMITER ;
+CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v_t` AS select `t`.`id` AS `id` from `t`;
+CREATE OR REPLACE VIEW v_two AS SELECT twice(qty) FROM t;
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    ASSERT_EQ(Table("t")->Triggers.Count(), 1);
+    EXPECT_EQ(Table("t")->TriggerAt(0)->GetName(), "t_before");
+    EXPECT_NE(Table("t")->TriggerAt(0)->Code.find("SET NEW.qty = IFNULL(NEW.qty, 0);"), std::string::npos);
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 2u);
+    EXPECT_EQ(procedures[0]->GetName(), "fill");
+    EXPECT_NE(procedures[0]->Code.find("END WHILE;"), std::string::npos);
+    EXPECT_EQ(procedures[0]->Code.rfind("CREATE PROCEDURE %procname%(IN n INT)", 0), 0u);
+    EXPECT_EQ(procedures[1]->GetName(), "twice");
+    std::vector<TVELView*> views;
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0]->GetName(), "v_t");
+    EXPECT_EQ(views[1]->Code, "CREATE OR REPLACE VIEW %viewname% AS SELECT twice(qty) FROM t");
+}
+
+TEST_F(SQLParserTest, SQLiteInlineKeysAndAutoIncrement) {
+    Import("sqlite3", R"SQL(
+PRAGMA foreign_keys = ON;
+CREATE TABLE IF NOT EXISTS "Track" (
+    "TrackId" INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,
+    "AlbumId" INTEGER REFERENCES "Album" ("AlbumId") ON DELETE SET DEFAULT,
+    "Name" NVARCHAR(200)  NOT NULL,
+    "Kind" TEXT NOT NULL DEFAULT 'audio' CHECK ("Kind" IN ('audio', 'video')),
+    FOREIGN KEY ([Name]) REFERENCES [Names]
+);
+CREATE TABLE [Album] ([AlbumId] INTEGER NOT NULL, [Title] NVARCHAR(160), CONSTRAINT [PK_Album] PRIMARY KEY ([AlbumId]));
+CREATE TABLE [Names] ([Name] NVARCHAR(200) PRIMARY KEY);
+CREATE TEMP TABLE scratch (x);
+CREATE UNIQUE INDEX IF NOT EXISTS "IX_Track_Name" ON "Track" ("Name" COLLATE NOCASE ASC);
+CREATE TABLE kv (k PRIMARY KEY NOT NULL, v);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otEntity), 4);
+    EXPECT_EQ(Names(*Table("kv")), (Strings{"k", "v"}));
+    EXPECT_EQ(KeyNames(*Table("kv")), Strings{"k"}) << "a column without a type";
+    EXPECT_NE(Column("kv", "k")->DataType->DataType, "PRIMARY");
+    EXPECT_TRUE(Column("kv", "k")->IsNotNull());
+    TVELAttribute* id = Column("Track", "TrackId");
+    EXPECT_TRUE(id->IsPrimaryKey());
+    EXPECT_TRUE(id->DataType->AutoNumber);
+    EXPECT_TRUE(id->IsNotNull());
+    TVELAttribute* name = Column("Track", "Name");
+    EXPECT_TRUE(name->IsNotNull()) << "two blanks before NOT NULL";
+    TVELAttribute* kind = Column("Track", "Kind");
+    EXPECT_EQ(kind->DefaultValue(), "'audio'");
+    EXPECT_EQ(kind->CheckValue(), "\"Kind\" IN ('audio', 'video')");
+    ASSERT_EQ(Relationships().size(), 2u);
+    TVELRelationship* album = Relationships()[0];
+    EXPECT_EQ(Pairs(*album), Strings{"Album.AlbumId=Track.AlbumId"});
+    EXPECT_EQ(album->DeleteRule, raSetDefault);
+    EXPECT_EQ(album->UpdateRule, raNone);
+    EXPECT_EQ(album->FKConstraint->Name, "");
+    EXPECT_TRUE(album->NameFromTemplate) << "an unnamed key takes the name template";
+    EXPECT_EQ(Pairs(*Relationships()[1]), Strings{"Names.Name=Track.Name"})
+        << "without parent columns the parent's key is taken";
+    ASSERT_EQ(Table("Track")->Indexes.Count(), 1);
+    EXPECT_EQ(Table("Track")->IndexAt(0)->Column(0)->SortOption, "ASC");
+}
+
+TEST_F(SQLParserTest, SQLServerBatchesIdentityDefaultsRulesAndExtendedProperties) {
+    Import("mssqlserver2019", R"SQL(
+SET ANSI_NULLS ON
+GO
+CREATE RULE [dbo].[r_positive] AS @value > 0
+GO
+CREATE DEFAULT [dbo].[d_zero] AS 0
+GO
+EXEC sp_addtype N'Phone', N'nvarchar(24)', N'NULL'
+GO
+CREATE TYPE [dbo].[Money2] FROM [decimal](10, 2) NOT NULL
+GO
+CREATE TABLE [dbo].[Order Details] (
+    [OrderID] [int] IDENTITY(100,5) NOT NULL,
+    [Seq] INT IDENTITY NOT NULL,
+    [Qty] [int] NOT NULL CONSTRAINT [DF_Qty] DEFAULT ((0)),
+    [Price] [Money2] NULL,
+    [Notes] NVARCHAR(MAX) NULL,
+    [Phone] Phone,
+    [Total] AS ([Qty]*[Price]),
+    CONSTRAINT [PK_Order Details] PRIMARY KEY CLUSTERED ([OrderID] ASC, [Seq] ASC) WITH (PAD_INDEX = OFF) ON [PRIMARY]
+) ON [PRIMARY]
+GO
+ALTER TABLE [dbo].[Order Details] ADD CONSTRAINT [DF_Notes] DEFAULT (N'none') FOR [Notes]
+GO
+ALTER TABLE [dbo].[Order Details] WITH CHECK ADD CONSTRAINT [CK_Qty] CHECK (([Qty]>=(0)))
+GO
+ALTER TABLE [dbo].[Order Details] CHECK CONSTRAINT [CK_Qty]
+GO
+EXEC sp_bindrule N'[dbo].[r_positive]', N'[Order Details].[Qty]'
+GO
+EXEC sp_bindefault 'd_zero', 'Phone'
+GO
+CREATE NONCLUSTERED INDEX [IX_Qty] ON [dbo].[Order Details] ([Qty] DESC) INCLUDE ([Price])
+GO
+EXEC sys.sp_addextendedproperty @name=N'MS_Description', @value=N'Lines of orders' , @level0type=N'SCHEMA',@level0name=N'dbo', @level1type=N'TABLE',@level1name=N'Order Details'
+GO
+EXEC sp_addextendedproperty 'MS_Description', 'How many', 'SCHEMA', 'dbo', 'TABLE', 'Order Details', 'COLUMN', 'Qty'
+GO
+CREATE PROCEDURE [dbo].[usp_Count] @min int AS
+BEGIN
+  SET NOCOUNT ON;
+  SELECT COUNT(*) FROM [dbo].[Order Details] WHERE [Qty] > @min;
+END
+GO
+CREATE TRIGGER [dbo].[trg_Order] ON [dbo].[Order Details] FOR INSERT AS
+BEGIN
+  SET NOCOUNT ON;
+END
+GO
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELEntity* details = Table("dbo.Order Details");
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(details->SchemaName, "dbo");
+    EXPECT_EQ(details->Comment, "Lines of orders");
+    EXPECT_EQ(details->TableOptions, "ON [PRIMARY]");
+    EXPECT_EQ(KeyNames(*details), (Strings{"OrderID", "Seq"}));
+    EXPECT_EQ(details->PrimaryKey->GetName(), "PK_Order Details");
+    EXPECT_EQ(details->PrimaryKey->PKClustering, "CLUSTERED");
+
+    TVELAttribute* order = Column("dbo.Order Details", "OrderID");
+    EXPECT_EQ(order->DataType->DataType, "INT");
+    EXPECT_TRUE(order->DataType->AutoNumber);
+    EXPECT_EQ(order->DataType->Seed, 100);
+    EXPECT_EQ(order->DataType->Increment, 5);
+    TVELAttribute* seq = Column("dbo.Order Details", "Seq");
+    EXPECT_TRUE(seq->DataType->AutoNumber);
+    EXPECT_EQ(seq->DataType->Seed, 0);
+    EXPECT_EQ(seq->DataType->Increment, 1);
+    TVELAttribute* qty = Column("dbo.Order Details", "Qty");
+    EXPECT_EQ(qty->DefaultValue(), "0");
+    EXPECT_EQ(qty->DefaultConstraint()->GetName(), "DF_Qty");
+    EXPECT_TRUE(qty->IsNotNull());
+    EXPECT_EQ(qty->CheckValue(), "@value > 0") << "the bound rule";
+    EXPECT_EQ(qty->Comment, "How many");
+    TVELAttribute* notes = Column("dbo.Order Details", "Notes");
+    EXPECT_EQ(notes->DataType->DataType, "NVARCHAR(MAX)") << "a type of the target's own";
+    EXPECT_EQ(notes->DataType->Length, "0");
+    EXPECT_EQ(notes->DefaultValue(), "N'none'");
+    EXPECT_EQ(notes->DefaultConstraint()->GetName(), "DF_Notes");
+    TVELAttribute* total = Column("dbo.Order Details", "Total");
+    EXPECT_EQ(total->DataType->DataType, "COMPUTED") << "the target's computed type";
+    EXPECT_EQ(total->DataType->Expression, "([Qty]*[Price])");
+
+    TVELDomain* money = dd->FindDomain("Money2");
+    ASSERT_NE(money, nullptr);
+    EXPECT_EQ(money->DataType->DataType, "DECIMAL");
+    EXPECT_EQ(money->DataType->Length, "10");
+    EXPECT_EQ(money->DataType->Precision, 2);
+    EXPECT_EQ(Column("dbo.Order Details", "Price")->DomainID, money->ID);
+    TVELDomain* phone = dd->FindDomain("Phone");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone->DataType->DataType, "NVARCHAR");
+    EXPECT_EQ(phone->DataType->Length, "24");
+    EXPECT_EQ(phone->DefaultValue(), "0") << "the bound default";
+    EXPECT_EQ(Column("dbo.Order Details", "Phone")->DomainID, phone->ID);
+    EXPECT_EQ(parser->Rules.GetValue("r_positive"), "@value > 0");
+    EXPECT_EQ(parser->Rules.GetValue("d_zero"), "0");
+
+    ASSERT_EQ(details->Constraints.Count(), 1) << "CHECK CONSTRAINT only enables the check";
+    EXPECT_EQ(details->ConstraintAt(0)->GetName(), "CK_Qty");
+    EXPECT_EQ(details->ConstraintAt(0)->Value, "[Qty]>=(0)");
+    ASSERT_EQ(details->Indexes.Count(), 1);
+    const TVELIndex* index = details->IndexAt(0);
+    EXPECT_EQ(index->Clustering, "NONCLUSTERED");
+    EXPECT_EQ(index->IndexOptions, "INCLUDE ([Price])");
+    EXPECT_EQ(index->Column(0)->SortOption, "DESC");
+
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures[0]->GetName(), "usp_Count");
+    EXPECT_EQ(procedures[0]->SchemaName, "dbo");
+    EXPECT_NE(procedures[0]->Code.find("WHERE [Qty] > @min;\r\nEND"), std::string::npos) << procedures[0]->Code;
+    ASSERT_EQ(details->Triggers.Count(), 1);
+    EXPECT_EQ(details->TriggerAt(0)->GetName(), "trg_Order");
+}
+
+TEST_F(SQLParserTest, OracleSequencesTriggersAndComments) {
+    Import("oracle19", R"SQL(
+REM The schema of the test
+PROMPT Creating tables
+CREATE SEQUENCE hr.emp_seq START WITH 1000 INCREMENT BY 10 MINVALUE 1 NOMAXVALUE NOCACHE NOCYCLE ORDER;
+CREATE SEQUENCE hr.dept_seq;
+CREATE TABLE hr.departments (
+    department_id NUMBER(4) DEFAULT hr.dept_seq.NEXTVAL CONSTRAINT dept_id_nn NOT NULL,
+    name VARCHAR2(30 CHAR) CONSTRAINT dept_name_nn NOT NULL,
+    CONSTRAINT dept_pk PRIMARY KEY (department_id)
+);
+CREATE TABLE hr.employees (
+    employee_id NUMBER(6) NOT NULL,
+    department_id NUMBER(4) CONSTRAINT emp_dept_fk REFERENCES hr.departments,
+    salary NUMBER(8,2) CONSTRAINT emp_salary_min CHECK (salary > 0),
+    CONSTRAINT emp_pk PRIMARY KEY (employee_id)
+);
+COMMENT ON TABLE hr.employees IS 'The staff';
+COMMENT ON COLUMN hr.employees.salary IS 'Monthly';
+CREATE OR REPLACE TRIGGER hr.emp_bi
+BEFORE INSERT ON hr.employees
+FOR EACH ROW
+BEGIN
+  IF :new.employee_id IS NULL THEN
+    SELECT hr.emp_seq.NEXTVAL INTO :new.employee_id FROM dual;
+  END IF;
+END;
+/
+CREATE OR REPLACE PROCEDURE hr.raise (p_id NUMBER) IS
+BEGIN
+  UPDATE hr.employees SET salary = salary * 1.1 WHERE employee_id = p_id;
+END;
+/
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 2u);
+    const TVELSequence& emp = *sequences[0];
+    EXPECT_EQ(emp.SchemaName, "hr");
+    EXPECT_EQ(emp.Seed, 1000);
+    EXPECT_EQ(emp.Increment, 10);
+    EXPECT_EQ(emp.Min, "1");
+    EXPECT_EQ(emp.Max, "NOMAXVALUE");
+    EXPECT_EQ(emp.CacheCode, "NOCACHE");
+    EXPECT_EQ(emp.Cycle, "nocycle");
+    EXPECT_EQ(emp.Order, "order");
+    EXPECT_EQ(sequences[1]->Min, "NOMINVALUE");
+
+    TVELAttribute* deptId = Column("hr.departments", "department_id");
+    EXPECT_EQ(deptId->SequenceID, sequences[1]->ID) << "seq.NEXTVAL names the sequence";
+    EXPECT_TRUE(deptId->IsNotNull());
+    EXPECT_EQ(deptId->NotNullConstraint()->Name, "dept_id_nn");
+    EXPECT_EQ(deptId->DataType->DataType, "NUMBER");
+    EXPECT_EQ(deptId->DataType->Length, "4");
+    TVELAttribute* name = Column("hr.departments", "name");
+    EXPECT_EQ(name->DataType->DataType, "VARCHAR2");
+    EXPECT_EQ(name->DataType->Length, "30");
+    EXPECT_EQ(name->NotNullConstraint()->Name, "dept_name_nn");
+    TVELAttribute* salary = Column("hr.employees", "salary");
+    EXPECT_EQ(salary->DataType->Length, "8");
+    EXPECT_EQ(salary->DataType->Precision, 2);
+    EXPECT_EQ(salary->CheckConstraint()->GetName(), "emp_salary_min");
+    EXPECT_EQ(salary->Comment, "Monthly");
+    EXPECT_EQ(Table("hr.employees")->Comment, "The staff");
+
+    TVELRelationship* fk = Relationship("emp_dept_fk");
+    ASSERT_NE(fk, nullptr);
+    EXPECT_EQ(Pairs(*fk), Strings{"departments.department_id=employees.department_id"});
+
+    TVELEntity* employees = Table("hr.employees");
+    ASSERT_EQ(employees->Triggers.Count(), 1);
+    EXPECT_EQ(employees->TriggerAt(0)->GetName(), "emp_bi");
+    EXPECT_EQ(employees->TriggerAt(0)->Code.rfind("CREATE OR REPLACE TRIGGER %triggername%\r\nBEFORE INSERT", 0), 0u)
+        << employees->TriggerAt(0)->Code;
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures[0]->Code.rfind("CREATE OR REPLACE PROCEDURE %procname% (p_id NUMBER) IS", 0), 0u);
+}
+
+TEST_F(SQLParserTest, BadStatementsAreReportedAndSkipped) {
+    Import("mssqlserver2019", R"SQL(
+CREATE TABLE parent (id INT NOT NULL, code INT, CONSTRAINT pk_parent PRIMARY KEY (id))
+GO
+CREATE TABLE child (id INT, pid INT, CONSTRAINT pk_child PRIMARY KEY, CONSTRAINT uq_child UNIQUE)
+GO
+ALTER TABLE child ADD CONSTRAINT fk_nowhere FOREIGN KEY (pid) REFERENCES nowhere (id)
+GO
+ALTER TABLE child ADD CONSTRAINT fk_count FOREIGN KEY (pid) REFERENCES parent (id, code)
+GO
+ALTER TABLE missing ADD CONSTRAINT pk_missing PRIMARY KEY (id)
+GO
+CREATE INDEX ix_no_table (id)
+GO
+CREATE INDEX ix_bad_table ON [dbo].[nowhere] (id)
+GO
+CREATE INDEX ix_no_columns ON child (nosuchcolumn)
+GO
+CREATE TRIGGER tr_bad ON nowhere FOR INSERT AS SELECT 1
+GO
+CREATE RULE r_bad
+GO
+CREATE DEFAULT d_bad
+GO
+CREATE DOMAIN
+GO
+CREATE DOMAIN d_untyped
+GO
+EXEC sp_addtype
+GO
+EXEC sp_addtype N'NoType'
+GO
+CREATE TABLE after_errors (id INT)
+GO
+)SQL");
+    EXPECT_EQ(problems, (Strings{
+                            "Error: Primary Key columns not found for Primary Key constraint \"pk_child\".",
+                            "Error: Invalid UNIQUE table constraint (\"uq_child\"). Constraint contains no columns.",
+                            "Error: Invalid relationship \"fk_count\" between \"child\" and \"parent\". Number of "
+                            "parent columns and child columns differ.",
+                            "Error: Unable to add constraint defined in alter table statement because table "
+                            "\"missing\" can't be found.",
+                            "Error: Table in index \"ix_no_table\" not defined.",
+                            "Error: Invalid index \"ix_bad_table\". Table \"dbo.nowhere\" not found in list of tables.",
+                            "Error: Index columns for index \"ix_no_columns\" not found.",
+                            "Error: Invalid trigger \"tr_bad\". Table \"nowhere\" not found in list of tables.",
+                            "Error: Invalid CREATE RULE statement found.",
+                            "Error: Invalid CREATE DEFAULT statement found.",
+                            "Error: Invalid CREATE DOMAIN statement found.",
+                            "Error: Invalid CREATE DOMAIN statement for domain \"d_untyped\".",
+                            "Error: Invalid CREATE TYPE statement found.",
+                            "Error: Invalid CREATE DOMAIN statement for domain \"NoType\".",
+                            "Error: Invalid relationship \"fk_nowhere\". Parent entity (\"nowhere\") not found.",
+                        }));
+    EXPECT_EQ(parser->ErrorCount(), 15);
+    EXPECT_TRUE(HasMessage("Error : child : Primary Key columns not found for Primary Key constraint \"pk_child\"."))
+        << "a message about a table names it";
+    EXPECT_TRUE(HasMessage("Error : Table in index \"ix_no_table\" not defined."));
+    EXPECT_NE(Table("after_errors"), nullptr) << "the import goes on after bad statements";
+    EXPECT_TRUE(Relationships().empty());
+    EXPECT_EQ(Table("child")->Indexes.Count(), 0);
+}
+
+TEST_F(SQLParserTest, MessagesGoToTheEventAndTheLines) {
+    TVELDataDictionary model;
+    model.SetTarget("postgresql15");
+    TVELSQLParser p(&model);
+    std::vector<std::pair<int, TVELNamedObject*>> seen;
+    p.OnMessage = [&](TVELSQLParser* sender, int level, const std::string&, TVELNamedObject* object) {
+        EXPECT_EQ(sender, &p);
+        seen.emplace_back(level, object);
+    };
+    TVELEntity* table = static_cast<TVELEntity*>(NewImportedObject(model, otEntity, "s", "t"));
+    p.Message(mlWarning, "first\r\nsecond", table);
+    p.Message(mlError, "bad", nullptr);
+    EXPECT_EQ(p.Messages, (Strings{"s.t : first\r\nsecond", "", "Error : bad"}));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].first, mlWarning);
+    EXPECT_EQ(seen[0].second, table);
+    EXPECT_EQ(p.ErrorCount(), 1);
+
+    model.SetTarget("testnodriver");
+    p.Script = "CREATE TABLE t (a INT);";
+    try {
+        p.Import();
+        ADD_FAILURE() << "an unknown driver ends the import";
+    } catch (const EVELError& e) {
+        EXPECT_STREQ(e.what(), "Invalid database driver. Database driver \"nosuchdriver\" not found.");
+    }
+    EXPECT_EQ(model.Count(), 1) << "nothing was read";
+
+    model.SetTarget("postgresql15");
+    p.Script = "CREATE TABLE u (a INT PRIMARY KEY, b INT REFERENCES w);\nCREATE INDEX ix ON u (b);\n"
+               "CREATE TABLE w (id INT PRIMARY KEY);";
+    Strings added;
+    p.OnObjectAdded = [&](TVELSQLParser*, TVELNamedObject* object) {
+        added.push_back(ObjectTypeInfo(static_cast<TVELDatabaseObject*>(object)->ObjectType).Element +
+                        std::string(" ") + object->GetName());
+    };
+    p.Import();
+    ASSERT_EQ(added.size(), 7u);
+    EXPECT_EQ(Strings(added.begin(), added.end() - 1),
+              (Strings{"ENT u", "ATTR a", "ATTR b", "INDEX ix", "ENT w", "ATTR id"}));
+    EXPECT_EQ(added.back().substr(0, 4), "REL ") << "the deferred key comes last";
+    EXPECT_FALSE(model.Loading) << "the model is no longer treated as loading";
+    EXPECT_EQ(p.ErrorCount(), 0) << "counted anew";
+}
+
+TEST_F(SQLParserTest, EdgeCasesOfColumnsAndStatements) {
+    const std::string padding(2100, ' ');
+    Import("mssqlserver2019", "CREATE TABLE t (\r\n"
+                        "  a INT CONSTRAINT nn_a NOT NULL,\r\n"
+                        "  b INT CONSTRAINT nn_b  NOT NULL,\r\n"
+                        "  c DOUBLE PRECISION,\r\n"
+                        "  g MONEY SPARSE,\r\n"
+                        "  d DECIMAL(10, 2) DEFAULT NULL,\r\n"
+                        "  e NVARCHAR(10) DEFAULT '',\r\n"
+                        "  f INT NULL DEFAULT (((1)))\r\n"
+                        ")\r\nGO\r\n"
+                        "EXEC sp_addextendedproperty 'MS_Description', 'long'," + padding +
+                            "'SCHEMA', 'dbo', 'TABLE', 't'\r\nGO\r\n"
+                            "INSERT INTO t (a) VALUES (1)" + padding + "\r\nGO\r\n");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Column("t", "a")->NotNullConstraint()->Name, "nn_a");
+    EXPECT_TRUE(Column("t", "b")->IsNotNull());
+    EXPECT_TRUE(Column("t", "b")->NotNullConstraint()->NameFromTemplate)
+        << "the name is taken only when single blanks separate the words";
+    EXPECT_EQ(Column("t", "c")->DataType->DataType, "FLOAT") << "a synonym of two words";
+    EXPECT_EQ(Column("t", "g")->DataType->DataType, "MONEY") << "the target knows no MONEY SPARSE";
+    EXPECT_EQ(Column("t", "d")->DataType->Length, "10");
+    EXPECT_EQ(Column("t", "d")->DataType->Precision, 2);
+    EXPECT_EQ(Column("t", "d")->DefaultValue(), "");
+    EXPECT_EQ(Column("t", "e")->DefaultValue(), "''");
+    EXPECT_EQ(Column("t", "f")->DefaultValue(), "(1)") << "two pairs of parentheses at most";
+    EXPECT_FALSE(Column("t", "f")->IsNotNull());
+    EXPECT_EQ(Table("t")->Comment, "") << "a long statement without CREATE or ALTER is not read";
+}
+
+TEST_F(SQLParserTest, OptionsSwitchFeaturesOff) {
+    const std::string script = R"SQL(
+CREATE TABLE p (id INT PRIMARY KEY, code INT UNIQUE, CHECK (code > 0));
+CREATE TABLE c (id INT PRIMARY KEY, pid INT REFERENCES p (id));
+CREATE INDEX ix_c ON c (pid);
+CREATE VIEW v AS SELECT * FROM c;
+CREATE FUNCTION f() RETURNS int AS $$ SELECT 1 $$ LANGUAGE sql;
+CREATE TRIGGER tr AFTER INSERT ON c FOR EACH ROW EXECUTE FUNCTION f();
+CREATE SEQUENCE s;
+)SQL";
+    Import("postgresql15", script);
+    EXPECT_EQ(Count(otRelationship) + Count(otView) + Count(otProcedure) + Count(otSequence), 4);
+    EXPECT_EQ(Table("c")->Indexes.Count() + Table("c")->Triggers.Count() + Table("p")->Constraints.Count(), 4);
+    TVELSettingsList off;
+    for (const char* option : {"RevEngRelationships", "RevEngUniqueConstraints", "RevEngCheckConstraints",
+                               "RevEngIndexes", "RevEngProcedures", "RevEngViews", "RevEngTriggers", "RevEngSequences"})
+        off.SetValue(option, "0");
+    Import("postgresql15", script, off);
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otEntity), 2);
+    EXPECT_EQ(Count(otRelationship) + Count(otView) + Count(otProcedure) + Count(otSequence), 0);
+    EXPECT_EQ(Table("c")->Indexes.Count() + Table("c")->Triggers.Count() + Table("p")->Constraints.Count(), 0);
+}
+
+TEST_F(SQLParserTest, CompletionOrdersKeysDropsCoveringIndexesAndKeepsNamesWhenAsked) {
+    const std::string script = R"SQL(
+CREATE TABLE p (a INT, b INT, u INT, CONSTRAINT pk PRIMARY KEY (b, a), CONSTRAINT uq UNIQUE (u));
+CREATE TABLE c (id INT PRIMARY KEY, pa INT, pb INT, FOREIGN KEY (pb, pa) REFERENCES p (b, a));
+CREATE INDEX ix_pk ON p (a, b);
+CREATE INDEX ix_uq ON p (u);
+CREATE INDEX ix_other ON p (u, a);
+CREATE INDEX ix_fk ON c (pa, pb);
+CREATE VIEW v AS SELECT v FROM p;
+CREATE TRIGGER tr AFTER INSERT ON p FOR EACH ROW EXECUTE FUNCTION fn();
+CREATE FUNCTION fn() RETURNS trigger AS $$ BEGIN RETURN NEW; END $$ LANGUAGE plpgsql;
+CREATE DOMAIN counter AS integer(5);
+)SQL";
+    Import("postgresql15", script);
+    TVELEntity* p = Table("p");
+    EXPECT_EQ(KeyNames(*p), (Strings{"a", "b"})) << "key columns in the order of the columns";
+    EXPECT_EQ(p->Indexes.Count(), 3);
+    EXPECT_EQ(Table("c")->Indexes.Count(), 1);
+    EXPECT_EQ(dd->FindDomain("counter")->DataType->Length, "0") << "INTEGER takes no length";
+    std::vector<TVELView*> views;
+    dd->Views(views);
+    EXPECT_EQ(views[0]->Code, "CREATE VIEW %viewname% AS SELECT v FROM p");
+
+    TVELSettingsList options;
+    options.SetValue("RevEngIndexesOnPK", "0");
+    options.SetValue("RevEngIndexesOnAK", "0");
+    options.SetValue("RevEngIndexesOnFK", "0");
+    options.SetValue("DoNotReplaceNamesByParams", "1");
+    Import("postgresql15", script, options);
+    ASSERT_EQ(Table("p")->Indexes.Count(), 1);
+    EXPECT_EQ(Table("p")->IndexAt(0)->GetName(), "ix_other");
+    EXPECT_EQ(Table("c")->Indexes.Count(), 0);
+    dd->Views(views);
+    EXPECT_EQ(views[0]->Code, "CREATE VIEW v AS SELECT v FROM p");
+    EXPECT_EQ(Table("p")->TriggerAt(0)->Code.rfind("CREATE TRIGGER tr ", 0), 0u);
+}
+
+namespace {
+
+std::string Corpus(const std::string& path) {
+    return test::ReadFile(test::SourceDir() + "/../shared/corpus/" + path);
+}
+
+struct TCorpusCase {
+    const char* File;
+    const char* Target;
+    int Indexes;     // CREATE INDEX statements of the script
+    int AutoNumbers; // identity, auto-increment and serial columns
+};
+
+} // namespace
+
+// Every Chinook script: eleven tables with 64 columns, eleven primary keys (one of two columns)
+// and eleven foreign keys, read without an error.
+TEST_F(SQLParserTest, ChinookInEveryDialect) {
+    const TCorpusCase cases[] = {
+        {"chinook/Chinook_Db2.sql", "db2luw11", 11, 0},
+        {"chinook/Chinook_MySql.sql", "mysql8", 11, 0},
+        {"chinook/Chinook_MySql_AutoIncrementPKs.sql", "mariadb10", 11, 10},
+        {"chinook/Chinook_Oracle.sql", "oracle19", 0, 0},
+        {"chinook/Chinook_PostgreSql.sql", "postgresql15", 11, 0},
+        {"chinook/Chinook_PostgreSql_AutoIncrementPKs.sql", "postgresql15", 11, 10},
+        {"chinook/Chinook_PostgreSql_SerialPKs.sql", "postgresql15", 11, 10},
+        {"chinook/Chinook_SqlServer.sql", "mssqlserver2019", 11, 0},
+        {"chinook/Chinook_SqlServer_AutoIncrementPKs.sql", "mssqlserver2019", 11, 10},
+        {"chinook/Chinook_Sqlite.sql", "sqlite3", 11, 0},
+        {"chinook/Chinook_Sqlite_AutoIncrementPKs.sql", "sqlite3", 11, 10},
+    };
+    for (const TCorpusCase& c : cases) {
+        SCOPED_TRACE(c.File);
+        Import(c.Target, Corpus(c.File));
+        EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
+        const TTotals totals = Totals();
+        ASSERT_EQ(totals.Tables, 11);
+        EXPECT_EQ(totals.Columns, 64);
+        EXPECT_EQ(totals.Keys, 11);
+        EXPECT_EQ(totals.CompositeKeys, 1);
+        EXPECT_EQ(totals.Indexes, c.Indexes);
+        EXPECT_EQ(totals.AutoNumbers, c.AutoNumbers);
+        const std::vector<TVELRelationship*> relationships = Relationships();
+        ASSERT_EQ(relationships.size(), 11u);
+        int identifying = 0;
+        for (const TVELRelationship* r : relationships) {
+            EXPECT_EQ(r->Pairs.Count(), 1) << r->GetName();
+            identifying += r->RelationshipType == rtIdentifying;
+        }
+        EXPECT_EQ(identifying, 2) << "the two keys of the playlist tracks";
+        // Track references Album by the album's key
+        TVELEntity* track = TableNamed("Track");
+        ASSERT_NE(track, nullptr);
+        std::vector<const TVELForeignKeySource*> sources;
+        track->ForeignKeySources(sources);
+        EXPECT_EQ(sources.size(), 3u);
+    }
+}
+
+TEST_F(SQLParserTest, SakilaForMySQLAndSQLite) {
+    Import("mysql8", Corpus("sakila/mysql-sakila-schema.sql"));
+    EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
+    TTotals totals = Totals();
+    EXPECT_EQ(totals.Tables, 16);
+    EXPECT_EQ(totals.Columns, 89);
+    EXPECT_EQ(totals.Keys, 16);
+    EXPECT_EQ(totals.Indexes, 23);
+    EXPECT_EQ(totals.Triggers, 3);
+    EXPECT_EQ(Relationships().size(), 22u);
+    EXPECT_EQ(Count(otView), 7);
+    EXPECT_EQ(Count(otProcedure), 6);
+    EXPECT_EQ(Table("film")->TableOptions, "ENGINE=InnoDB DEFAULT CHARSET=utf8");
+    EXPECT_EQ(Column("film", "special_features")->DataType->Items,
+              "'Trailers','Commentaries','Deleted Scenes','Behind the Scenes'");
+    TVELRelationship* payment = Relationship("fk_payment_rental");
+    ASSERT_NE(payment, nullptr) << "the rental table comes after the payment table";
+    EXPECT_EQ(payment->DeleteRule, raSetNull);
+    EXPECT_EQ(payment->UpdateRule, raCascade);
+
+    Import("sqlite3", Corpus("sakila/sqlite-sakila-schema.sql"));
+    EXPECT_EQ(parser->ErrorCount(), 0) << JoinStrings(problems, "\n");
+    totals = Totals();
+    EXPECT_EQ(totals.Tables, 16);
+    EXPECT_EQ(totals.Columns, 89);
+    EXPECT_EQ(totals.Keys, 16);
+    EXPECT_EQ(totals.Indexes, 24);
+    EXPECT_EQ(totals.Triggers, 30);
+    EXPECT_EQ(Relationships().size(), 22u);
+    EXPECT_EQ(Count(otView), 5) << "the sixth view is commented out";
+}
+
+TEST_F(SQLParserTest, FirebirdGeneratorsDomainsComputedColumnsAndTerminators) {
+    Import("firebird3", R"SQL(
+CREATE DOMAIN D_AMOUNT AS NUMERIC(15,2) DEFAULT 0 NOT NULL CHECK (VALUE >= 0);
+CREATE GENERATOR GEN_INVOICE_ID;
+RECREATE TABLE INVOICE (
+    ID INTEGER NOT NULL,
+    NET D_AMOUNT,
+    TAX D_AMOUNT,
+    GROSS COMPUTED BY (NET + TAX),
+    CONSTRAINT PK_INVOICE PRIMARY KEY (ID)
+);
+SET TERM ^ ;
+CREATE TRIGGER INVOICE_BI FOR INVOICE ACTIVE BEFORE INSERT POSITION 0 AS
+BEGIN
+  IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_INVOICE_ID, 1);
+END^
+SET TERM ; ^
+CREATE INDEX IX_INVOICE_NET ON INVOICE (NET);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELDomain* amount = dd->FindDomain("D_AMOUNT");
+    ASSERT_NE(amount, nullptr);
+    EXPECT_EQ(amount->DataType->DataType, "NUMERIC");
+    EXPECT_EQ(amount->DefaultValue(), "0");
+    EXPECT_EQ(amount->CheckValue(), "VALUE >= 0");
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 1u);
+    EXPECT_EQ(sequences[0]->GetName(), "GEN_INVOICE_ID");
+    TVELEntity* invoice = Table("INVOICE");
+    ASSERT_NE(invoice, nullptr) << "RECREATE TABLE";
+    EXPECT_EQ(Column("INVOICE", "NET")->DomainID, amount->ID);
+    TVELAttribute* gross = Column("INVOICE", "GROSS");
+    EXPECT_EQ(gross->DataType->DataType, "COMPUTED BY");
+    EXPECT_EQ(gross->DataType->Expression, "NET + TAX");
+    ASSERT_EQ(invoice->Triggers.Count(), 1) << "the table after FOR";
+    EXPECT_NE(invoice->TriggerAt(0)->Code.find("GEN_ID(GEN_INVOICE_ID, 1);\r\nEND"), std::string::npos)
+        << invoice->TriggerAt(0)->Code;
+    EXPECT_EQ(invoice->Indexes.Count(), 1) << "the terminator is \";\" again";
+}
