@@ -9,6 +9,7 @@
 #include "zXMLUtils.h"
 
 using ardvin::test::BinDir;
+using ardvin::test::FolderEntries;
 using ardvin::test::ReadFile;
 using ardvin::test::RunProgram;
 using ardvin::test::RunResult;
@@ -30,14 +31,6 @@ RunResult Cli(const std::vector<std::string>& args, const TempDir& tmp, const st
     return RunProgram(program, args,
                       {definitions.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitions,
                        "TMPDIR=" + tmp.Path()});
-}
-
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 void ExpectFailure(const RunResult& r, const std::string& what) {
@@ -169,7 +162,7 @@ TEST(CliProject, UpgradeOlderFiles) {
     r = Cli({"versions", file}, tmp, definitions);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 1) << r.Out;
-    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"shop.arv"});
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"shop.arv"});
     EXPECT_TRUE(fs::is_empty(tmp.Path()));
 
     r = Cli({"upgrade", file, "-o", dir.File("new.arv")}, tmp, definitions);

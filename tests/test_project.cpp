@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "TestSupport.h"
+#include "test_diagram_support.h"
 #include "zAtomicFile.h"
 #include "zAttribute.h"
 #include "zDatabaseSettings.h"
@@ -26,6 +27,8 @@
 
 using namespace ardvin;
 using ardvin::test::DefinitionsDir;
+using ardvin::test::ErrorText;
+using ardvin::test::FolderEntries;
 using ardvin::test::ReadFile;
 using ardvin::test::TempDir;
 using ardvin::test::WriteFile;
@@ -239,21 +242,14 @@ private:
     int failAt_;
 };
 
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EVELError& e) {
-        return e.what();
-    }
-    return {};
+// A project of every kind of object saved as a file; returns the file's bytes.
+std::string SaveFullProject(const std::string& fileName, TestClock& clock) {
+    TVELProject p(clock.Clock());
+    BuildFullProject(p);
+    p.SetFileName(fileName);
+    p.Save();
+    EXPECT_FALSE(p.IsModified());
+    return ReadFile(fileName);
 }
 
 } // namespace
@@ -380,15 +376,7 @@ TEST(Project, FormatDetection) {
 TEST(Project, EveryObjectSurvivesSaveOpenSave) {
     TempDir dir;
     TestClock clock;
-    std::string first;
-    {
-        TVELProject p(clock.Clock());
-        BuildFullProject(p);
-        p.SetFileName(dir.File("full.arv"));
-        p.Save();
-        first = ReadFile(p.FileName());
-        EXPECT_FALSE(p.IsModified());
-    }
+    const std::string first = SaveFullProject(dir.File("full.arv"), clock);
     // The passwords of the wizards never reach the file.
     EXPECT_EQ(first.find("secret"), std::string::npos);
     for (const char* element : {"<DOMAIN>",
@@ -537,7 +525,7 @@ TEST(Project, Encodings) {
     EXPECT_EQ(DeclaredEncoding("<?xml version='1.0' encoding='UTF-8'?>", "f"), TVELFileEncoding::Utf8);
     EXPECT_EQ(DeclaredEncoding("<ardvin>", "f"), TVELFileEncoding::Latin1);
     EXPECT_EQ(DeclaredEncoding("\xEF\xBB\xBF<ardvin>", "f"), TVELFileEncoding::Utf8);
-    EXPECT_EQ(ErrorOf([] { DeclaredEncoding("<?xml version=\"1.0\" encoding=\"koi8-r\"?>", "/p/x.arv"); }),
+    EXPECT_EQ(ErrorText([] { DeclaredEncoding("<?xml version=\"1.0\" encoding=\"koi8-r\"?>", "/p/x.arv"); }),
               "File \"/p/x.arv\" is written in the unsupported encoding \"koi8-r\".");
     // A file of another program, with Windows characters in an ISO-8859-1 file.
     {
@@ -574,7 +562,7 @@ TEST(Project, AtomicSaveSurvivesEveryFailure) {
         SCOPED_TRACE(failAt);
         FailingFileOps ops(failAt);
         p.FileOps = &ops;
-        const std::string error = ErrorOf([&] { p.Save(); });
+        const std::string error = ErrorText([&] { p.Save(); });
         calls = ops.Calls;
         p.FileOps = nullptr;
         if (error.empty()) break;
@@ -615,25 +603,18 @@ TEST(Project, AtomicSaveSurvivesEveryFailure) {
     // A folder where the file should be is no file to replace.
     fs::create_directory(dir.File("folder.arv"));
     p.SetFileName(dir.File("folder.arv"));
-    EXPECT_NE(ErrorOf([&] { p.Save(); }).find("Is a directory"), std::string::npos);
+    EXPECT_NE(ErrorText([&] { p.Save(); }).find("Is a directory"), std::string::npos);
 }
 
 TEST(Project, DamagedFilesAreRefused) {
     TempDir dir;
     TestClock clock;
-    std::string good;
-    {
-        TVELProject p(clock.Clock());
-        BuildFullProject(p);
-        p.SetFileName(dir.File("good.arv"));
-        p.Save();
-        good = ReadFile(p.FileName());
-    }
+    const std::string good = SaveFullProject(dir.File("good.arv"), clock);
     auto openError = [&](const std::string& content) {
         const std::string file = dir.File("bad.arv");
         WriteFile(file, content);
         TVELProject p(clock.Clock());
-        const std::string error = ErrorOf([&] { p.Open(file); });
+        const std::string error = ErrorText([&] { p.Open(file); });
         EXPECT_EQ(ReadFile(file), content) << "the file was changed";
         EXPECT_EQ(p.DataDictionary.Count(), 0);
         EXPECT_EQ(p.Diagrams.Count(), 0);
@@ -671,7 +652,7 @@ TEST(Project, DamagedFilesAreRefused) {
     for (size_t length = good.size() - 40; length < good.size(); ++length)
         EXPECT_FALSE(openError(good.substr(0, length)).empty()) << length;
     TVELProject missing(clock.Clock());
-    EXPECT_EQ(ErrorOf([&] { missing.Open(dir.File("none.arv")); }),
+    EXPECT_EQ(ErrorText([&] { missing.Open(dir.File("none.arv")); }),
               "File \"" + dir.File("none.arv") + "\" does not exist.");
 }
 
@@ -954,18 +935,18 @@ TEST(Project, OlderFilesAreConvertedOnOpening) {
     refused.OnConfirmConversion = [](const std::string&) {
         throw EVELError("User pressed cancel. Project not opened or converted.");
     };
-    EXPECT_EQ(ErrorOf([&] { refused.Open(dir.File("refused.arv")); }),
+    EXPECT_EQ(ErrorText([&] { refused.Open(dir.File("refused.arv")); }),
               "User pressed cancel. Project not opened or converted.");
     EXPECT_FALSE(fs::exists(dir.File("refused ardvinv41.arv")));
     EXPECT_EQ(refused.DataDictionary.Count(), 0);
     // A version-2 file without a target.
     fs::copy_file(fixtures + "/shop_v20.arv", dir.File("notarget.arv"));
     TVELProject noTarget;
-    EXPECT_EQ(ErrorOf([&] { noTarget.Open(dir.File("notarget.arv")); }), "Conversion aborted by user.");
+    EXPECT_EQ(ErrorText([&] { noTarget.Open(dir.File("notarget.arv")); }), "Conversion aborted by user.");
     // A damaged file of an older format is refused before its backup is made.
     const std::string v40 = ReadFile(fixtures + "/shop_v40.arv");
     WriteFile(dir.File("cut.arv"), v40.substr(0, v40.size() / 2));
     TVELProject cut;
-    EXPECT_NE(ErrorOf([&] { cut.Open(dir.File("cut.arv")); }).find("is damaged"), std::string::npos);
+    EXPECT_NE(ErrorText([&] { cut.Open(dir.File("cut.arv")); }).find("is damaged"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.File("cut ardvinv41.arv")));
 }

@@ -25,6 +25,8 @@ std::string DefinitionsDir();  // the definitions folder of the source tree
 std::string BinDir();          // the folder of the built programs
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
+// The names of the entries of a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
 
 struct RunResult {
     int ExitCode = -1;  // -1 when the program could not be started or did not exit
