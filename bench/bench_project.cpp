@@ -12,6 +12,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "BenchTables.h"
 #include "zApplication.h"
 #include "zAttribute.h"
 #include "zDatabaseSettings.h"
@@ -21,11 +22,11 @@
 #include "zRelationship.h"
 
 using namespace ardvin;
+using ardvin::bench::FillBenchTable;
 
 namespace {
 
 constexpr int EntityCount = 10000;
-constexpr int AttributeCount = 20;
 
 // A folder of the run's own for the project file and the versions working files.
 class BenchFolder {
@@ -56,14 +57,6 @@ void Build(TVELProject& p) {
     p.NewModel("dbindependent");
     TVELDataDictionary& dd = p.DataDictionary;
     TVELDiagram* main = p.Diagrams.MainDiagram();
-    struct Column {
-        const char* Type;
-        const char* Length;
-        int32_t Precision;
-    };
-    static const Column Columns[] = {{"VARCHAR", "50", 0},  {"DECIMAL", "12", 2}, {"DATE", "0", 0},
-                                     {"CHAR", "1", 0},      {"BIGINT", "0", 0},   {"TIMESTAMP", "0", 0},
-                                     {"VARCHAR", "200", 0}, {"INTEGER", "0", 0}};
     std::vector<TVELEntity*> entities;
     for (int e = 0; e < EntityCount; ++e) {
         // Objects are numbered and named here, as a loader does: a new object's default name is
@@ -72,21 +65,7 @@ void Build(TVELProject& p) {
         entity->SetID(dd.NewID());
         entity->SetName("Table_" + std::to_string(e));
         entity->Comment = "Entity number " + std::to_string(e);
-        TVELAttribute* key = entity->AddAttribute();
-        key->SetName("ID");
-        key->DataType->DataType = "INTEGER";
-        key->SetPrimaryKey(true);
-        key->SetNotNull(true);
-        for (int a = 1; a < AttributeCount; ++a) {
-            TVELAttribute* attribute = entity->AddAttribute();
-            const Column& c = Columns[(a + e) % std::size(Columns)];
-            attribute->SetName("Column_" + std::to_string(a));
-            attribute->DataType->DataType = c.Type;
-            attribute->DataType->Length = c.Length;
-            attribute->DataType->Precision = c.Precision;
-            if (a % 5 == 0) attribute->SetNotNull(true);
-            if (a % 7 == 0) attribute->SetDefaultValue("0");
-        }
+        FillBenchTable(entity, e)->SetNotNull(true);
         entities.push_back(entity);
         // A grid of 100 columns; the diagram keeps the boxes inside its bounds.
         p.Diagrams.AddObjectToDiagram(entity, main, 20 + (e % 100) * 130, 20 + (e / 100) * 110);

@@ -767,6 +767,10 @@ void TVELProject::LoadModel(std::string_view content) {
     } suspended{*this};
     DataDictionary.OnLoadProgress = progress;
     Diagrams.OnReadProgress = progress;
+    // A project opened a second time starts from nothing; the diagrams go before the objects
+    // they show.
+    Diagrams.Clear();
+    DataDictionary.ClearAndFree();
 
     Settings.Read(ElementContent(content, "PROJECTSETTINGS"));
     DataDictionary.LoadFromMarkup(ElementContent(content, "DATADICT"));

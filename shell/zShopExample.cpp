@@ -69,10 +69,11 @@ public:
     // An index named "IX_" + table + "_" + its columns.
     TVELIndex* Index(TVELEntity* entity, const std::vector<TVELAttribute*>& columns, bool unique) {
         TVELIndex* index = entity->AddIndex();
-        std::string name = "IX_" + entity->GetName();
+        std::string name("IX_");
+        name += entity->GetName();
         for (const TVELAttribute* column : columns) {
             index->AddColumn(column);
-            name += "_" + column->GetName();
+            name.append("_").append(column->GetName());
         }
         index->SetTemplate(name);
         if (unique) index->IndexType = "UNIQUE";

@@ -413,6 +413,12 @@ TEST(Project, EveryObjectSurvivesSaveOpenSave) {
     reopened.Save();
     EXPECT_EQ(ReadFile(dir.File("full.arv")), first);
 
+    // Opening again replaces what the project held.
+    const int objects = reopened.DataDictionary.Count();
+    reopened.Open(dir.File("full.arv"));
+    EXPECT_EQ(reopened.DataDictionary.Count(), objects);
+    EXPECT_EQ(reopened.Diagrams.Count(), 2);
+    EXPECT_EQ(reopened.Versions.Count(), 2);
     // Deleted versions leave the file at the next save.
     reopened.Versions.DeleteVersion("1");
     reopened.Save();
