@@ -62,6 +62,10 @@ public:
     bool StateGone = false;
     bool StatePositionChanged = false;
     std::string DateModified;
+    // Set by the template filler during script generation (TVELGenerationMark): 2 when the
+    // statement of the object's owner already wrote it. Generation state, not part of the
+    // object's value: neither copied nor stored.
+    mutable uint8_t GenerationMark = 0;
 
     void ClearStateFlags() { StateInBoth = StateNew = StateModified = StateGone = StatePositionChanged = false; }
 

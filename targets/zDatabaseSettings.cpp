@@ -876,7 +876,19 @@ std::string TVELDatabaseSettings::StripQuotes(std::string_view name) const {
 std::string TVELDatabaseSettings::Quoted(std::string_view name, const std::string& open,
                                          const std::string& close) const {
     if (name.empty()) return {};
-    return open + ReplaceAll(StripQuotes(name), ".", close + "." + open) + close;
+    // One pass: quote characters dropped, every "." closing one part and opening the next.
+    std::string r;
+    r.reserve(name.size() + open.size() + close.size() + 8);
+    r += open;
+    for (char c : name) {
+        if (c == '[' || c == ']' || c == '"' || c == '\'' || c == '`') continue;
+        if (c == '.')
+            r.append(close).append(1, '.').append(open);
+        else
+            r += c;
+    }
+    r += close;
+    return r;
 }
 
 std::string TVELDatabaseSettings::QuoteDDL(std::string_view name) const {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "TestSupport.h"
+#include "zDDLUtils.h"
 #include "zDatabaseSettings.h"
 #include "zXMLUtils.h"
 
@@ -120,40 +121,9 @@ std::vector<std::string> UnwrittenKeys(const std::string& defFile) {
 
 std::string FillTemplate(std::string_view tmpl, const TTemplateValues& values) {
     std::string text(tmpl);
-    const std::string marker = "&^";
-    for (const auto& [name, rawValue] : values) {
-        const std::string placeholder = "%" + name + "%";
-        if (text.find(placeholder) == std::string::npos) continue;
-        const std::string value = ReplaceAll(ReplaceAll(rawValue, "{", "<#"), "}", "#>");
-        text = ReplaceAll(text, placeholder, marker + value);
-        const size_t at = text.find(marker);
-        size_t open = std::string::npos;
-        for (size_t i = at; i-- > 0;) {
-            if (text[i] == '}') break;
-            if (text[i] == '{') {
-                open = i;
-                break;
-            }
-        }
-        size_t close = std::string::npos;
-        for (size_t i = at + marker.size(); i < text.size(); ++i) {
-            if (text[i] == '{') break;
-            if (text[i] == '}') {
-                close = i;
-                break;
-            }
-        }
-        if (open != std::string::npos && close != std::string::npos) {
-            if (value.empty()) {
-                text.erase(open, close - open + 1);
-            } else {
-                text.erase(close, 1);
-                text.erase(open, 1);
-            }
-        }
-        text = ReplaceAll(text, marker, "");
-    }
-    return ReplaceAll(ReplaceAll(ReplaceAll(text, "#13#10", CRLF), "<#", "{"), "#>", "}");
+    for (const auto& [name, value] : values)
+        text = TVELTemplateFiller::ReplacePlaceholder(text, "%" + name + "%", TVELTemplateFiller::EscapeValue(value));
+    return TVELTemplateFiller::FinishText(text);
 }
 
 TTemplateValues WithEmpty(TTemplateValues values, std::initializer_list<const char*> optional) {

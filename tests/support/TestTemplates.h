@@ -29,10 +29,10 @@ std::string CheckOptionalParts(std::string_view tmpl);
 // The "section/key" of every key of a definition that the file does not write out.
 std::vector<std::string> UnwrittenKeys(const std::string& defFile);
 
-// Fills a statement template: each placeholder, in the order given, is replaced by its value
-// with braces in the value escaped; the optional part around its first occurrence disappears
-// when the value is empty and loses its braces otherwise. Finally "#13#10" becomes a line break
-// and "<#", "#>" literal braces.
+// Fills a statement template through the filler's replacement primitive: each placeholder, in
+// the order given, is replaced by its value with braces in the value escaped; the optional part
+// around its first occurrence disappears when the value is empty and loses its braces otherwise.
+// Finally "#13#10" becomes a line break and "<#", "#>" literal braces.
 std::string FillTemplate(std::string_view tmpl, const TTemplateValues& values);
 
 // The values given, followed by an empty value for each of the optional placeholders not given.
