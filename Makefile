@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup fuzz-script fuzz-model install clean
+.PHONY: all build deps demo test test-unit test-asan bench fuzz-markup fuzz-script fuzz-model fuzz-project install clean
 
 all: build
 
@@ -23,6 +23,8 @@ deps:
 demo: deps build
 	@echo "== installed targets"
 	$(BUILD)/bin/ardvin-cli targets
+	@echo "== example project"
+	$(BUILD)/bin/ardvin-cli info examples/shop.arv
 
 test: deps
 	$(MAKE) test-unit
@@ -42,9 +44,10 @@ bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
 # Runs a harness for FUZZ_SECONDS on a copy of its seed corpus (fuzz-markup: the markup codec;
-# fuzz-script: the SQL script splitter and script classes; fuzz-model: loading saved models).
+# fuzz-script: the SQL script splitter and script classes; fuzz-model: loading saved models;
+# fuzz-project: opening, saving and reopening project files).
 # Findings are written to $(FUZZ_BUILD)/ as crash-*, timeout-* or leak-* files.
-fuzz-markup fuzz-script fuzz-model: fuzz-%:
+fuzz-markup fuzz-script fuzz-model fuzz-project: fuzz-%:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DARDVIN_FUZZ=ON -DARDVIN_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$*
 	@corpus=$$(mktemp -d) && cp fuzz/corpus/$*/* "$$corpus"/ && \

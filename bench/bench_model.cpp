@@ -13,6 +13,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "BenchTables.h"
 #include "zAttribute.h"
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
@@ -22,11 +23,11 @@
 #include "zRelationship.h"
 
 using namespace ardvin;
+using ardvin::bench::FillBenchTable;
 
 namespace {
 
 constexpr int EntityCount = 10000;
-constexpr int AttributeCount = 20;
 
 // A target of our own in a temporary folder, registered once for the whole run.
 class BenchTarget {
@@ -72,14 +73,6 @@ std::unique_ptr<TVELDataDictionary> BuildModel() {
     EnsureTarget();
     auto dd = std::make_unique<TVELDataDictionary>();
     dd->SetTarget("bench");
-    struct Column {
-        const char* Type;
-        const char* Length;
-        int32_t Precision;
-    };
-    static const Column Columns[] = {{"VARCHAR", "50", 0},  {"DECIMAL", "12", 2}, {"DATE", "0", 0},
-                                     {"CHAR", "1", 0},      {"BIGINT", "0", 0},   {"TIMESTAMP", "0", 0},
-                                     {"VARCHAR", "200", 0}, {"INTEGER", "0", 0}};
     TVELEntity* previous = nullptr;
     for (int e = 0; e < EntityCount; ++e) {
         // Objects are created as a loader creates them: numbered and named here. (A new object's
@@ -88,20 +81,7 @@ std::unique_ptr<TVELDataDictionary> BuildModel() {
         entity->SetID(dd->NewID());
         entity->SetName("Table_" + std::to_string(e));
         entity->Comment = "Entity number " + std::to_string(e);
-        TVELAttribute* key = entity->AddAttribute();
-        key->SetName("ID");
-        key->DataType->DataType = "INTEGER";
-        key->SetPrimaryKey(true);
-        for (int a = 1; a < AttributeCount; ++a) {
-            TVELAttribute* attribute = entity->AddAttribute();
-            const Column& c = Columns[(a + e) % std::size(Columns)];
-            attribute->SetName("Column_" + std::to_string(a));
-            attribute->DataType->DataType = c.Type;
-            attribute->DataType->Length = c.Length;
-            attribute->DataType->Precision = c.Precision;
-            if (a % 5 == 0) attribute->SetNotNull(true);
-            if (a % 7 == 0) attribute->SetDefaultValue("0");
-        }
+        FillBenchTable(entity, e);
         TVELIndex* index = entity->AddIndex();
         index->NameTemplate = "IX_%tablename%_%column%";
         index->AddColumn(entity->AttributeAt(1));

@@ -202,6 +202,9 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
     if (auto* entity = dynamic_cast<TVELEntity*>(object)) {
         entity->OnMemberChanged = object->OnChanged;
         entity->OnMemberNameChanged = object->OnNameChanged;
+        entity->OnMemberCreated = [this](TVELNamedObject* member) {
+            if (OnObjectCreated) OnObjectCreated(static_cast<TVELDatabaseObject*>(member));
+        };
     }
 }
 

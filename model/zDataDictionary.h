@@ -55,6 +55,8 @@ public:
     // Consulted by every relationship of the dictionary when it propagates keys.
     TVELPropagationOptions PropagationOptions;
     std::function<void(TVELDatabaseObject* object, std::string_view markup)> OnObjectLoaded;
+    // Also for the members (attributes, indexes, triggers, table constraints) that entities
+    // create.
     std::function<void(TVELDatabaseObject* object)> OnObjectCreated;
     std::function<void(TVELDatabaseObject* object)> OnObjectMerged;
     std::function<void(size_t markupLength)> OnLoadProgress;
@@ -64,7 +66,8 @@ public:
     // Every change and name change of an object of the dictionary ends here.
     std::function<void(TVELNamedObject* object)> OnObjectChanged;
     std::function<void(TVELNamedObject* object)> OnObjectNameChanged;
-    // An object of the list is being deleted: it is out of the list and not yet freed.
+    // An object (also one deleted along with another) is being deleted: it is out of the list
+    // and not yet freed.
     std::function<void(TVELNamedObject* object)> OnObjectDeleted;
 
     TVELDatabaseSettings* GetDatabaseSettings() const { return settings_.get(); }

@@ -128,6 +128,7 @@ TVELDatabaseObject* TVELEntity::AddMember(int type, bool initialize) {
         throw EVELError("Unable to add a member of type " + IntToStr(type) + " to an entity.");
     }
     ConnectMember(member);
+    if (!loadingMembers_ && OnMemberCreated) OnMemberCreated(member);
     return member;
 }
 

@@ -41,6 +41,8 @@ public:
     // sender is the member.
     TVELNotifyEvent OnMemberChanged;
     TVELNotifyEvent OnMemberNameChanged;
+    // Fired for a member that AddMember created, outside loading; the sender is the member.
+    TVELNotifyEvent OnMemberCreated;
 
     // Creates an attribute, index, trigger or table constraint (type otAttribute, otIndex,
     // otTrigger, otConstraint or otTableConstraint), numbered by its list and, when

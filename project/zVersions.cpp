@@ -218,13 +218,22 @@ void TVELOldVersions::LoadFromProjectFile(const std::string& fileName) {
     for (;;) {
         start = end + static_cast<int64_t>(VersionClose.size());
         if (!FindElementInFile(fileName, "VERSION", start, end)) break;
-        const std::string content =
-            ReadFileRange(fileName, start + static_cast<int64_t>(VersionOpen.size()), end);
-        auto version = std::make_unique<TVELVersionInfo>(this);
-        version->LoadFromMarkup(ReadElement("VERSIONINFO", content));
-        version->WorkingFileOffset = AppendToWorkingFile(content);
-        Add(std::move(version));
+        AddArchived(ReadFileRange(fileName, start + static_cast<int64_t>(VersionOpen.size()), end));
     }
+}
+
+void TVELOldVersions::LoadFromElements(const std::vector<std::string_view>& archived) {
+    ClearAndFree();
+    std::ofstream(workingFile_, std::ios::binary | std::ios::app); // makes sure the file exists
+    for (const std::string_view content : archived)
+        AddArchived(content);
+}
+
+void TVELOldVersions::AddArchived(std::string_view content) {
+    auto version = std::make_unique<TVELVersionInfo>(this);
+    version->LoadFromMarkup(ReadElement("VERSIONINFO", content));
+    version->WorkingFileOffset = AppendToWorkingFile(content);
+    Add(std::move(version));
 }
 
 void TVELOldVersions::WriteToProjectFile(std::ostream& out) const {

@@ -88,6 +88,9 @@ public:
     // the first is described in the list and appended to the working file. Elements cut off
     // by a damaged end of the file are left out.
     void LoadFromProjectFile(const std::string& fileName);
+    // The same for a project file already read: the contents of its archived VERSION elements,
+    // in file order.
+    void LoadFromElements(const std::vector<std::string_view>& archived);
     // Writes the archived versions to a project file being saved: every element of the working
     // file whose version is in the list and not deleted, with its VERSIONINFO written anew
     // from the list entry, each as "<VERSION>", content, "</VERSION>", CR LF.
@@ -127,6 +130,8 @@ private:
     int64_t AppendToWorkingFile(std::string_view content);
     // The content of the VERSION element that begins at offset in the working file.
     bool ReadVersionElement(int64_t offset, std::string& content) const;
+    // Describes an archived version in the list and appends it to the working file.
+    void AddArchived(std::string_view content);
     std::string workingFile_;
 };
 

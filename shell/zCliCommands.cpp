@@ -11,6 +11,15 @@ namespace ardvin {
 const std::vector<TCliCommand>& CliCommands() {
     static const std::vector<TCliCommand> commands = {
         {"targets", "", "list the installed target databases (id, name, type)", CliListTargets},
+        {"new", "--target ID -o FILE.arv", "create a project for a target, with its main diagram", CliNewProject},
+        {"info", "FILE.arv [--target ID]", "describe a project: format, target and the number of each kind of object",
+         CliProjectInfo},
+        {"upgrade", "OLD.arv -o NEW.arv [--target ID]",
+         "convert a project of an older format (keeping a backup) and save it; a version-2 file needs --target",
+         CliUpgradeProject},
+        {"versions", "FILE.arv [--archive LABEL [--comments TEXT] [--model-only]]",
+         "list the archived versions (number, label, date, type), or archive the current model and save",
+         CliProjectVersions},
     };
     return commands;
 }

@@ -26,5 +26,10 @@ bool CliLoadTargets();
 int CliFail(const std::string& message);
 
 int CliListTargets(const TCliArgs& args);
+// Project files (zCliProject.cpp).
+int CliNewProject(const TCliArgs& args);
+int CliProjectInfo(const TCliArgs& args);
+int CliUpgradeProject(const TCliArgs& args);
+int CliProjectVersions(const TCliArgs& args);
 
 }  // namespace ardvin

@@ -3,25 +3,28 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "TestSupport.h"
 
 using ardvin::test::BinDir;
-using ardvin::test::ReadFile;
+using ardvin::test::RunProgram;
+using ardvin::test::RunResult;
 using ardvin::test::TempDir;
 using ardvin::test::WriteFile;
 
 namespace {
 
-using RunResult = ardvin::test::TRunResult;
-
 // Runs "ardvin-cli targets" with ARDVIN_DEFINITIONS set to definitionsFolder, or removed
 // from the environment when it is empty.
 RunResult RunTargets(const std::string& definitionsFolder) {
-    std::vector<std::string> set;
-    if (!definitionsFolder.empty()) set.push_back("ARDVIN_DEFINITIONS=" + definitionsFolder);
-    return ardvin::test::RunProgram(BinDir() + "/ardvin-cli", {"targets"}, {"ARDVIN_DEFINITIONS"}, set);
+    const std::string program = BinDir() + "/ardvin-cli";
+    if (!std::filesystem::exists(program)) {
+        ADD_FAILURE() << program << " is not built";
+        return {};
+    }
+    return RunProgram(
+        program, {"targets"},
+        {definitionsFolder.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitionsFolder});
 }
 
 // One line, ending in a line break, that holds what.

@@ -1,10 +1,11 @@
 #include "TestSupport.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -46,41 +47,48 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-TRunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::vector<std::string>& unset, const std::vector<std::string>& set) {
-    TRunResult result;
-    if (!std::filesystem::exists(program)) {
-        ADD_FAILURE() << program << " is not built";
-        return result;
-    }
-    TempDir io;
-    std::vector<std::string> env;
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env) {
+    RunResult result;
+    std::vector<std::string> environment;
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        bool removed = false;
-        for (const std::string& u : unset) removed = removed || u == name;
-        if (!removed) env.push_back(entry);
+        bool replaced = false;
+        for (const std::string& change : env)
+            replaced = replaced || nameOf(change) == nameOf(entry);
+        if (!replaced) environment.push_back(entry);
     }
-    env.insert(env.end(), set.begin(), set.end());
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
+    for (const std::string& change : env)
+        if (change.find('=') != std::string::npos) environment.push_back(change);
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argp, envp;
+    for (auto& a : argv)
+        argp.push_back(a.data());
+    argp.push_back(nullptr);
+    for (auto& e : environment)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::vector<std::string> arguments{program};
-    arguments.insert(arguments.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
 
+    TempDir io;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, io.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, io.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(rc);
+        result.Err = "cannot start " + program + ": " + std::strerror(rc);
         return result;
     }
     int status = 0;

@@ -25,16 +25,17 @@ std::string DefinitionsDir();  // the definitions folder of the source tree
 std::string BinDir();          // the folder of the built programs
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
+// The names of the entries of a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
 
-struct TRunResult {
-    int ExitCode = -1;  // -1 when the program could not run or did not exit
+struct RunResult {
+    int ExitCode = -1;  // -1 when the program could not be started or did not exit
     std::string Out;
     std::string Err;
 };
-// Runs a program with arguments and waits for it, its standard output and error captured. The
-// environment is the test's, without the variables named in unset, with the NAME=VALUE entries
-// of set added. A program that cannot be started is a test failure.
-TRunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::vector<std::string>& unset = {}, const std::vector<std::string>& set = {});
+// Runs a program and collects its exit code and output. env changes the environment: an entry
+// "NAME=value" sets a variable, an entry "NAME" removes it.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env = {});
 
 }  // namespace ardvin::test
