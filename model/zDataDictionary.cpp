@@ -468,10 +468,19 @@ TVELDatabaseObject* TVELDataDictionary::FindSameObject(const TVELNamedObject* ob
 // ---- markup -----------------------------------------------------------------------------------
 
 std::string TVELDataDictionary::SaveToMarkup() const {
-    // One buffer for the whole model, sized after the previous save: a large model is neither
-    // copied from section to section nor held twice.
+    // One buffer for the whole model, sized after the previous save (the first time, generously
+    // after the number of objects: space reserved and never written costs no memory): a large
+    // model is neither copied from section to section nor held twice.
+    size_t expected = lastSaveSize_ + lastSaveSize_ / 16 + 256;
+    if (lastSaveSize_ == 0)
+        for (const auto& item : items_) {
+            expected += 2048;
+            if (const auto* entity = dynamic_cast<const TVELEntity*>(item.get()))
+                expected += 1024 * static_cast<size_t>(entity->Attributes.Count() + entity->Indexes.Count() +
+                                                       entity->Triggers.Count() + entity->Constraints.Count());
+        }
     std::string r;
-    ReserveLargeText(r, lastSaveSize_ + lastSaveSize_ / 16 + 256);
+    ReserveLargeText(r, expected);
     r += "\r\n<DATADICT>";
     AppendElement(r, "DBID", GetTarget());
     AppendElement(r, "LASTID", IntToStr(LastID));
