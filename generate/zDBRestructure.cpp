@@ -672,6 +672,10 @@ std::unique_ptr<TDBRestructure> CreateRestructure(TVELDataDictionary& model) {
     if (SameText(driver, "postgresql")) return std::make_unique<TPostgreSQLRestructure>(model);
     if (SameText(driver, "mysql")) return std::make_unique<TMySQLRestructure>(model);
     if (SameText(driver, "sqlite")) return std::make_unique<TSQLiteRestructure>(model);
+    if (SameText(driver, "mssqlserver")) return std::make_unique<TSQLServerRestructure>(model);
+    if (SameText(driver, "oracle")) return std::make_unique<TOracleRestructure>(model);
+    if (SameText(driver, "db2")) return std::make_unique<TDB2Restructure>(model);
+    if (SameText(driver, "interbase")) return std::make_unique<TInterBaseRestructure>(model);
     return std::make_unique<TDBRestructure>(model);
 }
 
@@ -709,6 +713,126 @@ std::unique_ptr<TVELDataDictionary> PrepareForGeneration(
         forward();
     }
     return copy;
+}
+
+}  // namespace ardvin
+
+// ---- SQL Server, Oracle, Db2 and Firebird -----------------------------------------------------------
+
+namespace ardvin {
+
+namespace {
+
+// The first and the last line of a text that are not blank, trimmed; empty when there is none.
+std::string_view FirstLine(std::string_view text) {
+    std::string_view first;
+    bool found = false;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!found && !TrimView(line).empty()) {
+            first = TrimView(line);
+            found = true;
+        }
+    });
+    return first;
+}
+
+std::string_view LastLine(std::string_view text) {
+    std::string_view last;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!TrimView(line).empty()) last = TrimView(line);
+    });
+    return last;
+}
+
+// A statement without its trailing ";".
+std::string WithoutSemicolon(std::string text) {
+    while (!text.empty() && IsBlank(text.back())) text.pop_back();
+    if (!text.empty() && text.back() == ';') text.pop_back();
+    return Trim(text);
+}
+
+}  // namespace
+
+void TCodeBlockRestructure::AddTrigger(TVELTrigger& trigger) {
+    if (!HasBlockLines(trigger.Code)) return TDBRestructure::AddTrigger(trigger);
+    Write(Filler.FillTrigger(trigger, "%triggercode%"));
+}
+
+void TCodeBlockRestructure::AddProcedure(TVELProcedure& procedure) {
+    if (!HasBlockLines(procedure.Code)) return TDBRestructure::AddProcedure(procedure);
+    Write(Filler.FillProcedure(procedure, "%proccode%"));
+    if (CommentPending(procedure, Settings.EnableProcedureComments))
+        CommentStep(procedure, Filler.FillProcedure(procedure, Filler.Template("SQLAddProcedureComment")));
+}
+
+std::string TCodeBlockRestructure::ForExecution(std::string_view statement) const {
+    std::vector<std::string> kept;
+    ForEachLine(statement, [&](std::string_view line) {
+        if (!IsScriptToolLine(TrimView(line))) kept.emplace_back(line);
+    });
+    return Trim(JoinStrings(kept, CRLF));
+}
+
+void TSQLServerRestructure::WriteBatches(std::string_view text) {
+    if (WriteToScript) return Write(text);
+    std::string batch;
+    ForEachLine(text, [&](std::string_view line) {
+        if (IsScriptToolLine(TrimView(line))) {
+            Write(batch);
+            batch.clear();
+        } else {
+            batch.append(line).append(CRLF);
+        }
+    });
+    Write(batch);
+}
+
+void TSQLServerRestructure::CreateTable(TVELEntity& table) {
+    WriteBatches(Filler.FillTable(table, Filler.Template("SQLCreateTable")));
+}
+
+void TSQLServerRestructure::AddDomain(TVELDomain& domain) { WriteBatches(Filler.FillDomainStatement(domain, false)); }
+
+void TSQLServerRestructure::DropDomain(TVELDomain& domain) { WriteBatches(Filler.FillDomainStatement(domain, true)); }
+
+bool TSQLServerRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
+
+bool TSQLServerRestructure::IsScriptToolLine(std::string_view line) const { return SameText(line, "GO"); }
+
+std::string TOracleRestructure::ForExecution(std::string_view statement) const {
+    // A PL/SQL block is the one statement a "/" line follows; it keeps the ";" after its END.
+    if (LastLine(statement) == "/") return TCodeBlockRestructure::ForExecution(statement);
+    return WithoutSemicolon(TCodeBlockRestructure::ForExecution(statement));
+}
+
+bool TOracleRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
+
+bool TOracleRestructure::IsScriptToolLine(std::string_view line) const { return line == "/"; }
+
+std::string TDB2Restructure::ForExecution(std::string_view statement) const {
+    if (HasBlockLines(statement)) return TCodeBlockRestructure::ForExecution(statement);
+    return WithoutSemicolon(TCodeBlockRestructure::ForExecution(statement));
+}
+
+bool TDB2Restructure::HasBlockLines(std::string_view code) const {
+    return StartsText("--#SET TERMINATOR", FirstLine(code));
+}
+
+bool TDB2Restructure::IsScriptToolLine(std::string_view line) const {
+    return StartsText("--#SET TERMINATOR", line) || line == Settings.BlockTerminator;
+}
+
+std::string TInterBaseRestructure::ForExecution(std::string_view statement) const {
+    if (HasBlockLines(statement)) return TCodeBlockRestructure::ForExecution(statement);
+    return WithoutSemicolon(TCodeBlockRestructure::ForExecution(statement));
+}
+
+bool TInterBaseRestructure::HasBlockLines(std::string_view code) const {
+    return StartsText("SET TERM ", FirstLine(code));
+}
+
+bool TInterBaseRestructure::IsScriptToolLine(std::string_view line) const {
+    return StartsText("SET TERM ", line) || line == Settings.BlockTerminator;
 }
 
 }  // namespace ardvin
