@@ -14,6 +14,7 @@
 #include "zEntity.h"
 #include "zIndex.h"
 #include "zModelCheck.h"
+#include "zParseScript.h"
 #include "zProcedure.h"
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
@@ -156,7 +157,7 @@ void TDBRestructure::WriteStatement(std::string_view text) {
         return;
     }
     if (!Executor) throw EVELError("No database connection to execute the statement.");
-    Executor->Execute(ForExecution(statement));
+    for (const std::string& part : ExecutionStatements(statement)) Executor->Execute(part);
     Log(mlInfo, "SQL executed: " + std::string(CRLF) + std::string(statement));
 }
 
@@ -647,6 +648,10 @@ void TDBRestructure::DropSequence(TVELSequence& sequence) {
 
 std::string TDBRestructure::ForExecution(std::string_view statement) const { return std::string(statement); }
 
+std::vector<std::string> TDBRestructure::ExecutionStatements(std::string_view statement) const {
+    return {ForExecution(statement)};
+}
+
 // ---- target subclasses ----------------------------------------------------------------------------
 
 std::string TMySQLRestructure::ForExecution(std::string_view statement) const {
@@ -744,11 +749,16 @@ std::string_view LastLine(std::string_view text) {
     return last;
 }
 
-// A statement without its trailing ";".
-std::string WithoutSemicolon(std::string text) {
-    while (!text.empty() && IsBlank(text.back())) text.pop_back();
-    if (!text.empty() && text.back() == ';') text.pop_back();
-    return Trim(text);
+// The statements of a script text as the script tool cuts them, without their terminators.
+std::vector<std::string> CutScript(std::string_view text, uint8_t mode, const std::string& terminator) {
+    TVELSQLScriptParser parser;
+    parser.Mode = mode;
+    parser.Terminator = terminator;
+    parser.Compact = false;
+    parser.Parse(text);
+    std::vector<std::string> statements = std::move(parser.Statements);
+    if (!Trim(parser.Remainder).empty()) statements.push_back(Trim(parser.Remainder));
+    return statements;
 }
 
 }  // namespace
@@ -765,54 +775,29 @@ void TCodeBlockRestructure::AddProcedure(TVELProcedure& procedure) {
         CommentStep(procedure, Filler.FillProcedure(procedure, Filler.Template("SQLAddProcedureComment")));
 }
 
-std::string TCodeBlockRestructure::ForExecution(std::string_view statement) const {
-    std::vector<std::string> kept;
-    ForEachLine(statement, [&](std::string_view line) {
-        if (!IsScriptToolLine(TrimView(line))) kept.emplace_back(line);
-    });
-    return Trim(JoinStrings(kept, CRLF));
+std::vector<std::string> TCodeBlockRestructure::ExecutionStatements(std::string_view statement) const {
+    if (HasBlockLines(statement)) {
+        std::vector<std::string> kept;
+        ForEachLine(statement, [&](std::string_view line) {
+            if (!IsScriptToolLine(TrimView(line))) kept.emplace_back(line);
+        });
+        return {Trim(JoinStrings(kept, CRLF))};
+    }
+    return CutScript(statement, TVELSQLScriptParser::smTerminator, ReplaceAll(Settings.Terminator, "#13#10", ""));
 }
 
-void TSQLServerRestructure::WriteBatches(std::string_view text) {
-    if (WriteToScript) return Write(text);
-    std::string batch;
-    ForEachLine(text, [&](std::string_view line) {
-        if (IsScriptToolLine(TrimView(line))) {
-            Write(batch);
-            batch.clear();
-        } else {
-            batch.append(line).append(CRLF);
-        }
-    });
-    Write(batch);
+std::vector<std::string> TSQLServerRestructure::ExecutionStatements(std::string_view statement) const {
+    return CutScript(statement, TVELSQLScriptParser::smGo, "GO");
 }
-
-void TSQLServerRestructure::CreateTable(TVELEntity& table) {
-    WriteBatches(Filler.FillTable(table, Filler.Template("SQLCreateTable")));
-}
-
-void TSQLServerRestructure::AddDomain(TVELDomain& domain) { WriteBatches(Filler.FillDomainStatement(domain, false)); }
-
-void TSQLServerRestructure::DropDomain(TVELDomain& domain) { WriteBatches(Filler.FillDomainStatement(domain, true)); }
 
 bool TSQLServerRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
 
 bool TSQLServerRestructure::IsScriptToolLine(std::string_view line) const { return SameText(line, "GO"); }
 
-std::string TOracleRestructure::ForExecution(std::string_view statement) const {
-    // A PL/SQL block is the one statement a "/" line follows; it keeps the ";" after its END.
-    if (LastLine(statement) == "/") return TCodeBlockRestructure::ForExecution(statement);
-    return WithoutSemicolon(TCodeBlockRestructure::ForExecution(statement));
-}
-
+// (A PL/SQL block is the one statement a "/" line follows; it keeps the ";" after its END.)
 bool TOracleRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
 
 bool TOracleRestructure::IsScriptToolLine(std::string_view line) const { return line == "/"; }
-
-std::string TDB2Restructure::ForExecution(std::string_view statement) const {
-    if (HasBlockLines(statement)) return TCodeBlockRestructure::ForExecution(statement);
-    return WithoutSemicolon(TCodeBlockRestructure::ForExecution(statement));
-}
 
 bool TDB2Restructure::HasBlockLines(std::string_view code) const {
     return StartsText("--#SET TERMINATOR", FirstLine(code));
@@ -820,11 +805,6 @@ bool TDB2Restructure::HasBlockLines(std::string_view code) const {
 
 bool TDB2Restructure::IsScriptToolLine(std::string_view line) const {
     return StartsText("--#SET TERMINATOR", line) || line == Settings.BlockTerminator;
-}
-
-std::string TInterBaseRestructure::ForExecution(std::string_view statement) const {
-    if (HasBlockLines(statement)) return TCodeBlockRestructure::ForExecution(statement);
-    return WithoutSemicolon(TCodeBlockRestructure::ForExecution(statement));
 }
 
 bool TInterBaseRestructure::HasBlockLines(std::string_view code) const {

@@ -139,6 +139,8 @@ protected:
     virtual void DropSequence(TVELSequence& sequence);
     // The text of a statement as the executor takes it (execute mode only).
     virtual std::string ForExecution(std::string_view statement) const;
+    // The statements a written text holds, each as the executor takes it: one by default.
+    virtual std::vector<std::string> ExecutionStatements(std::string_view statement) const;
 
     // Writes a filled statement under the pending heading of the current section.
     void Write(std::string_view statement);
@@ -232,7 +234,9 @@ public:
 protected:
     void AddTrigger(TVELTrigger& trigger) override;
     void AddProcedure(TVELProcedure& procedure) override;
-    std::string ForExecution(std::string_view statement) const override;
+    // A code block is one statement without the script tool's lines; other texts are cut at
+    // the terminator as the script tool cuts them.
+    std::vector<std::string> ExecutionStatements(std::string_view statement) const override;
     // Whether code already holds the block lines of the target's script tool.
     virtual bool HasBlockLines(std::string_view code) const = 0;
     // A line of the script tool that a connection does not take (terminator switches, block
@@ -242,21 +246,15 @@ protected:
 
 // SQL Server: every statement is a batch ended by a line GO, and a domain is several batches
 // (the alias type, its rule and default objects and their bindings). A connection takes one
-// batch at a time: in execute mode such statements are run batch by batch.
+// batch at a time.
 class TSQLServerRestructure : public TCodeBlockRestructure {
 public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
 
 protected:
-    void CreateTable(TVELEntity& table) override;
-    void AddDomain(TVELDomain& domain) override;
-    void DropDomain(TVELDomain& domain) override;
+    std::vector<std::string> ExecutionStatements(std::string_view statement) const override;
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
-
-private:
-    // Script mode writes the text as one statement; execute mode every batch of it.
-    void WriteBatches(std::string_view text);
 };
 
 // Oracle: PL/SQL blocks (procedures, functions, packages, triggers) are run by a line "/" after
@@ -267,7 +265,6 @@ public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
 
 protected:
-    std::string ForExecution(std::string_view statement) const override;
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
 };
@@ -279,7 +276,6 @@ public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
 
 protected:
-    std::string ForExecution(std::string_view statement) const override;
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
 };
@@ -292,7 +288,6 @@ public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
 
 protected:
-    std::string ForExecution(std::string_view statement) const override;
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
 };

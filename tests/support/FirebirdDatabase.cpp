@@ -39,6 +39,21 @@ TFirebirdDatabase::TFirebirdDatabase() {
     ISC_STATUS_ARRAY status{};
     isc_dsql_execute_immediate(status, &db_, &tr, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
     EXPECT_EQ(FirebirdStatusText(status), "") << sql;
+    if (!db_) return;
+    // The connection talks UTF-8, as isql does after SET NAMES UTF8, so that texts beyond ASCII
+    // (comments, names) are stored as they are written.
+    isc_detach_database(status, &db_);
+    std::string dpb = {static_cast<char>(isc_dpb_version1)};
+    const auto add = [&dpb](char item, const std::string& value) {
+        dpb += item;
+        dpb += static_cast<char>(value.size());
+        dpb += value;
+    };
+    add(isc_dpb_user_name, "SYSDBA");
+    add(isc_dpb_lc_ctype, "UTF8");
+    const std::string file = dir_.File("test.fdb");
+    isc_attach_database(status, 0, file.c_str(), &db_, static_cast<short>(dpb.size()), dpb.data());
+    EXPECT_EQ(FirebirdStatusText(status), "") << file;
 }
 
 TFirebirdDatabase::~TFirebirdDatabase() {
@@ -73,7 +88,17 @@ std::string TFirebirdDatabase::Script(const std::string& script) {
     TVELSQLScriptParser parser;
     parser.Mode = TVELSQLScriptParser::smTerminator;
     parser.Compact = false;
-    parser.Parse(script);
+    // Lines that are block comments of their own (the headings of generated scripts) go, as
+    // isql passes over them; a SET TERM after them is then seen at the start of its statement.
+    std::string text;
+    for (const std::string& line : SplitString(ReplaceAll(script, "\r\n", "\n"), '\n')) {
+        const std::string trimmed = Trim(line);
+        if (StartsText("/*", trimmed) && trimmed.size() >= 4 && trimmed.substr(trimmed.size() - 2) == "*/" &&
+            trimmed.find("*/") == trimmed.size() - 2)
+            continue;
+        text += line + "\n";
+    }
+    parser.Parse(text);
     Strings statements = parser.Statements;
     if (!Trim(parser.Remainder).empty()) statements.push_back(parser.Remainder);
     if (statements.empty()) return "no statement in: " + script;

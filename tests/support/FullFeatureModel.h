@@ -24,8 +24,8 @@ struct TFullFeatureSetup {
     bool RunsOnMariaDB = false;
 };
 
-// Fills an empty dictionary whose target (postgresql15, mysql8, mariadb10, sqlite3 or
-// dbindependent) is set. The database-independent model keeps to what all four real targets
+// Fills an empty dictionary whose target (postgresql15, mysql8, mariadb10, sqlite3,
+// mssqlserver2019, oracle19, db2luw11, firebird3 or dbindependent) is set. The database-independent model keeps to what all four real targets
 // accept once it is switched to them; its procedure and trigger code is in no dialect and is
 // meant to be left out by the generation options.
 void BuildFullFeatureModel(TVELDataDictionary& dd, const TFullFeatureSetup& setup);
