@@ -610,43 +610,6 @@ private:
 
 // ---- generation -----------------------------------------------------------------------------------
 
-struct TGenerated {
-    std::unique_ptr<TVELDataDictionary> Model;  // the prepared copy
-    std::string CreateScript;
-    std::string DropScript;
-};
-
-using TOptions = std::vector<std::pair<std::string, std::string>>;
-
-// Prepares a copy of the model for generation as the generate command does (with the options
-// its target needs and the given ones) and writes its create and drop scripts.
-TGenerated Generate(const TVELDataDictionary& model, const TOptions& extra = {}) {
-    TGenerated g;
-    TVELSettingsList options, used;
-    for (const auto& [key, value] : extra) options.SetValue(key, value);
-    std::string messages;
-    try {
-        g.Model = PrepareForGeneration(model, options, used,
-                                       [&messages](TVELNamedObject* object, int level, const std::string& text) {
-                                           messages += MessageLevelName(level) + ": " +
-                                                       (object ? object->GetName() + ": " : "") + text + "\n";
-                                       });
-    } catch (const EVELError& e) {
-        ADD_FAILURE() << e.what() << "\n" << messages;
-        throw;
-    }
-    std::unique_ptr<TDBRestructure> create = CreateRestructure(*g.Model);
-    create->Options = used;
-    create->ProductLine = "Ardvin test";
-    EXPECT_TRUE(create->GenerateCreateScript()) << JoinStrings(create->Lines, "\n");
-    g.CreateScript = create->ScriptText();
-    std::unique_ptr<TDBRestructure> drop = CreateRestructure(*g.Model);
-    drop->Options = used;
-    EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
-    g.DropScript = drop->ScriptText();
-    return g;
-}
-
 // InnoDB refuses SET DEFAULT: the user of a database-independent model replaces it before
 // generating for MySQL or MariaDB (the model check reports it).
 void WithoutSetDefault(TVELDataDictionary& model) {
@@ -658,17 +621,9 @@ void WithoutSetDefault(TVELDataDictionary& model) {
     }
 }
 
-std::unique_ptr<TVELDataDictionary> FullModel(const std::string& target, const TFullFeatureSetup& setup) {
-    TargetDatabases().Build(DefinitionsDir());
-    auto dd = std::make_unique<TVELDataDictionary>();
-    dd->SetTarget(target);
-    BuildFullFeatureModel(*dd, setup);
-    return dd;
-}
-
 // Runs both scripts of a model on PostgreSQL and compares the catalogue after each.
-void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, const TOptions& options = {}) {
-    const TGenerated g = Generate(model, options);
+void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, const TGenerationOptions& options = {}) {
+    const TGeneratedScripts g = GenerateScripts(model, options);
     const std::string database = CreatePostgresDatabase("ardvin_gen");
     {
         TPostgres server(database);
@@ -683,7 +638,7 @@ void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, con
 
 // Runs both scripts of the full model of a target (or, with independent, of the
 // database-independent model switched to that target) on MariaDB.
-void RunOnMariaDB(const std::string& target, const std::string& what, const TOptions& options = {},
+void RunOnMariaDB(const std::string& target, const std::string& what, const TGenerationOptions& options = {},
                   bool independent = false) {
     const std::string database = CreateMariaDBDatabase("ardvin_gen");
     const std::string other = CreateMariaDBDatabase("ardvin_gen_other");
@@ -691,9 +646,9 @@ void RunOnMariaDB(const std::string& target, const std::string& what, const TOpt
         TFullFeatureSetup setup;
         setup.OtherSchema = other;
         setup.RunsOnMariaDB = true;
-        const auto model = FullModel(independent ? "dbindependent" : target, setup);
+        const auto model = FullFeatureModel(independent ? "dbindependent" : target, setup);
         if (independent) WithoutSetDefault(*model);
-        const TGenerated g = Generate(*model, options);
+        const TGeneratedScripts g = GenerateScripts(*model, options);
         TMariaDB server({database, other});
         EXPECT_EQ(server.Run(g.CreateScript), "") << what << "\n" << g.CreateScript;
         ExpectSameCatalogue(ExpectedCatalogue(*g.Model, MariaDBRules(database)), server.Catalogue(),
@@ -710,7 +665,7 @@ void RunOnMariaDB(const std::string& target, const std::string& what, const TOpt
 TEST(CreateScriptServers, PostgreSQL15) {
     TFullFeatureSetup setup;
     setup.OtherSchema = "sales";
-    const auto model = FullModel("postgresql15", setup);
+    const auto model = FullFeatureModel("postgresql15", setup);
     RunOnPostgres(*model, "postgresql15");
 }
 
@@ -719,8 +674,8 @@ TEST(CreateScriptServers, MySQL8OnMariaDB) { RunOnMariaDB("mysql8", "mysql8"); }
 TEST(CreateScriptServers, MariaDB10) { RunOnMariaDB("mariadb10", "mariadb10"); }
 
 TEST(CreateScriptServers, SQLite3) {
-    const auto model = FullModel("sqlite3", {});
-    const TGenerated g = Generate(*model);
+    const auto model = FullFeatureModel("sqlite3", {});
+    const TGeneratedScripts g = GenerateScripts(*model);
     const TempDir dir;
     TSQLite db(dir.File("model.db"));
     ASSERT_EQ(db.Run("PRAGMA foreign_keys = ON"), "");
@@ -734,14 +689,14 @@ TEST(CreateScriptServers, SQLite3) {
 
 // The database-independent model, switched to each real target with the options of the
 // generate command. Its procedure and trigger code is in no dialect: they are left out.
-TOptions IndependentOptions(const std::string& target) {
+TGenerationOptions IndependentOptions(const std::string& target) {
     return {{"DBID", target}, {"DONOTUSETRIGGERS", "1"}, {"DONOTUSEPROCEDURES", "1"}};
 }
 
 TEST(CreateScriptServers, IndependentOnPostgreSQL15) {
     TFullFeatureSetup setup;
     setup.OtherSchema = "sales";
-    const auto model = FullModel("dbindependent", setup);
+    const auto model = FullFeatureModel("dbindependent", setup);
     RunOnPostgres(*model, "dbindependent on postgresql15", IndependentOptions("postgresql15"));
 }
 
@@ -754,8 +709,8 @@ TEST(CreateScriptServers, IndependentOnMariaDB10) {
 }
 
 TEST(CreateScriptServers, IndependentOnSQLite3) {
-    const auto model = FullModel("dbindependent", {});
-    const TGenerated g = Generate(*model, IndependentOptions("sqlite3"));
+    const auto model = FullFeatureModel("dbindependent", {});
+    const TGeneratedScripts g = GenerateScripts(*model, IndependentOptions("sqlite3"));
     EXPECT_EQ(g.Model->GetTarget(), "sqlite3");
     const TempDir dir;
     TSQLite db(dir.File("model.db"));
@@ -766,8 +721,8 @@ TEST(CreateScriptServers, IndependentOnSQLite3) {
 }
 
 TEST(CreateScriptServers, Firebird3) {
-    const auto model = FullModel("firebird3", {});
-    const TGenerated g = Generate(*model);
+    const auto model = FullFeatureModel("firebird3", {});
+    const TGeneratedScripts g = GenerateScripts(*model);
     {
         TFirebird db;
         ASSERT_TRUE(db.Database().Open());

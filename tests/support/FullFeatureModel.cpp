@@ -1,11 +1,15 @@
 #include "FullFeatureModel.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <set>
 #include <stdexcept>
 #include <vector>
 
+#include "TestSupport.h"
 #include "zAttribute.h"
+#include "zDBRestructure.h"
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
 #include "zDatatype.h"
@@ -321,7 +325,7 @@ void TBuilder::Customer() {
         t->EndTableScript = "ANALYZE %tablename%;";
     } else if (Ms()) {
         t->BeginTableScript = "SET ANSI_NULLS ON";
-        t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC";
+        t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC\r\nGO";
         t->TableOptions = "ON [PRIMARY]";
     } else if (Ora() || Db2() || Fb()) {
         t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC;";
@@ -477,7 +481,8 @@ void TBuilder::AllTypes() {
 void TBuilder::Domains() {
     const std::string decimal = DecimalType();
     amount_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
-    amount_->SetName("Positive Amount");
+    // SQL Server's rule, default and alias type procedures take the names of domains unquoted.
+    amount_->SetName(Ms() ? "PositiveAmount" : "Positive Amount");
     amount_->DataType->DataType = decimal;
     amount_->DataType->Length = "12";
     amount_->DataType->Precision = 2;
@@ -486,7 +491,7 @@ void TBuilder::Domains() {
     if (Pg() || Fb() || Ms() || Db2()) amount_->CheckConstraint()->Value = "VALUE >= 0";
     amount_->Comment = "Money that is never negative";
     code_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
-    code_->SetName("Code Text");
+    code_->SetName(Ms() ? "CodeText" : "Code Text");
     code_->DataType->DataType = VarcharType();
     code_->DataType->Length = "20";
     if (Fb()) code_->Collate = "UNICODE";
@@ -658,6 +663,41 @@ void TBuilder::CodeObjects() {
 
 void BuildFullFeatureModel(TVELDataDictionary& dd, const TFullFeatureSetup& setup) {
     TBuilder(dd, setup).Build();
+}
+
+std::unique_ptr<TVELDataDictionary> FullFeatureModel(const std::string& target, const TFullFeatureSetup& setup) {
+    TargetDatabases().Build(DefinitionsDir());
+    auto dd = std::make_unique<TVELDataDictionary>();
+    dd->SetTarget(target);
+    BuildFullFeatureModel(*dd, setup);
+    return dd;
+}
+
+TGeneratedScripts GenerateScripts(const TVELDataDictionary& model, const TGenerationOptions& extra) {
+    TGeneratedScripts g;
+    TVELSettingsList options, used;
+    for (const auto& [key, value] : extra) options.SetValue(key, value);
+    std::string messages;
+    try {
+        g.Model = PrepareForGeneration(model, options, used,
+                                       [&messages](TVELNamedObject* object, int level, const std::string& text) {
+                                           messages += MessageLevelName(level) + ": " +
+                                                       (object ? object->GetName() + ": " : "") + text + "\n";
+                                       });
+    } catch (const EVELError& e) {
+        ADD_FAILURE() << e.what() << "\n" << messages;
+        throw;
+    }
+    std::unique_ptr<TDBRestructure> create = CreateRestructure(*g.Model);
+    create->Options = used;
+    create->ProductLine = "Ardvin test";
+    EXPECT_TRUE(create->GenerateCreateScript()) << JoinStrings(create->Lines, "\n");
+    g.CreateScript = create->ScriptText();
+    std::unique_ptr<TDBRestructure> drop = CreateRestructure(*g.Model);
+    drop->Options = used;
+    EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
+    g.DropScript = drop->ScriptText();
+    return g;
 }
 
 }  // namespace ardvin::test
