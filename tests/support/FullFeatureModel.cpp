@@ -218,7 +218,9 @@ void TBuilder::Build() {
     // Relationships of the order tables, now that every table exists.
     Relate(customer_, order_, false, Allowed(raCascade, deleteActions_), Allowed(raCascade, updateActions_),
            "FK_Order_Customer", true)
-        ->FKConstraint->ConstraintOptions = Pg() || Lite() ? "DEFERRABLE INITIALLY DEFERRED" : "";
+        ->FKConstraint->ConstraintOptions = Pg() || Lite() ? "DEFERRABLE INITIALLY DEFERRED"
+                                            : Fb()          ? "USING INDEX \"IX_FK_ORDER_CUSTOMER\""
+                                                            : "";
     Relate(order_, line_, true, Allowed(raCascade, deleteActions_), raNone, "FK_OrderLine_Order");
     auto* note = dd_.FindEntity("Line Note");
     Relate(line_, note, true, Allowed(raCascade, deleteActions_), raNone, "FK_LineNote_OrderLine");
@@ -328,6 +330,7 @@ void TBuilder::Customer() {
         t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC\r\nGO";
         t->TableOptions = "ON [PRIMARY]";
     } else if (Ora() || Db2() || Fb()) {
+        if (Fb()) t->BeginTableScript = "COMMENT ON DATABASE IS 'Shop';";
         t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC;";
     }
 }
@@ -650,6 +653,8 @@ void TBuilder::CodeObjects() {
                                        "  DELETE FROM \"CUSTOMER\" WHERE \"CREATED\" < CURRENT_TIMESTAMP - :P_DAYS;\r\n"
                                        "END")
             ->Comment = "Removes old customers";
+        procedure("Customer Count", "CREATE FUNCTION %procname% RETURNS INTEGER\r\nAS\r\nBEGIN\r\n"
+                                    "  RETURN (SELECT COUNT(*) FROM \"CUSTOMER\");\r\nEND");
         trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% FOR %tablename%\r\n"
                                      "ACTIVE BEFORE INSERT POSITION 1\r\nAS\r\nBEGIN\r\n"
                                      "  IF (NEW.\"SCORE\" IS NULL) THEN NEW.\"SCORE\" = 0;\r\nEND");
