@@ -610,14 +610,14 @@ private:
 
 // ---- generation -----------------------------------------------------------------------------------
 
-// InnoDB refuses SET DEFAULT: the user of a database-independent model replaces it before
-// generating for MySQL or MariaDB (the model check reports it).
-void WithoutSetDefault(TVELDataDictionary& model) {
+// InnoDB refuses SET DEFAULT, and Firebird has no RESTRICT: the user of a database-independent
+// model replaces the action before generating for those targets (the model check reports it).
+void WithoutAction(TVELDataDictionary& model, uint8_t action) {
     std::vector<TVELRelationship*> relationships;
     model.CollectOfClass(relationships);
     for (TVELRelationship* r : relationships) {
-        if (r->DeleteRule == raSetDefault) r->DeleteRule = raNone;
-        if (r->UpdateRule == raSetDefault) r->UpdateRule = raNone;
+        if (r->DeleteRule == action) r->DeleteRule = raNone;
+        if (r->UpdateRule == action) r->UpdateRule = raNone;
     }
 }
 
@@ -647,7 +647,7 @@ void RunOnMariaDB(const std::string& target, const std::string& what, const TGen
         setup.OtherSchema = other;
         setup.RunsOnMariaDB = true;
         const auto model = FullFeatureModel(independent ? "dbindependent" : target, setup);
-        if (independent) WithoutSetDefault(*model);
+        if (independent) WithoutAction(*model, raSetDefault);
         const TGeneratedScripts g = GenerateScripts(*model, options);
         TMariaDB server({database, other});
         EXPECT_EQ(server.Run(g.CreateScript), "") << what << "\n" << g.CreateScript;
@@ -763,4 +763,16 @@ TEST(CreateScriptServers, Firebird3) {
         EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
         ExpectSameCatalogue({}, db.Catalogue(), "firebird3 executed drop");
     }
+}
+
+TEST(CreateScriptServers, IndependentOnFirebird3) {
+    const auto model = FullFeatureModel("dbindependent", {});
+    WithoutAction(*model, raRestrict);
+    const TGeneratedScripts g = GenerateScripts(*model, IndependentOptions("firebird3"));
+    EXPECT_EQ(g.Model->GetTarget(), "firebird3");
+    TFirebird db;
+    EXPECT_EQ(db.Run(g.CreateScript), "") << g.CreateScript;
+    ExpectSameCatalogue(ExpectedCatalogue(*g.Model, FirebirdRules()), db.Catalogue(), "dbindependent on firebird3");
+    EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;
+    ExpectSameCatalogue({}, db.Catalogue(), "dbindependent on firebird3 after the drop script");
 }

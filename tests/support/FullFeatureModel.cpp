@@ -623,6 +623,7 @@ void TBuilder::CodeObjects() {
                                        "  DELETE FROM [Customer] WHERE [Created] < DATEADD(day, -@days, SYSDATETIME());\r\n"
                                        "END")
             ->Comment = "Removes old customers";
+        // Code as it comes from Management Studio, with its own GO.
         procedure("Customer Count", "CREATE FUNCTION %procname%() RETURNS INT AS\r\nBEGIN\r\n"
                                     "  RETURN (SELECT COUNT(*) FROM [Customer]);\r\nEND\r\nGO");
         trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% ON %tablename% AFTER INSERT AS\r\nBEGIN\r\n"
