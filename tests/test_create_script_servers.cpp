@@ -741,6 +741,26 @@ TEST(CreateScriptServers, Firebird3) {
         ExpectSameCatalogue({}, db.Catalogue(), "firebird3 after the drop script");
     }
     {
+        // The script tool itself: isql runs the create script on a new database file, stopping
+        // at the first error, and the drop script after it; the catalogue is empty again.
+        const TempDir dir;
+        const std::string file = dir.File("isql.fdb");
+        WriteFile(dir.File("create.sql"), "SET NAMES UTF8;\r\nCREATE DATABASE '" + file +
+                                              "' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8;\r\n" + g.CreateScript);
+        WriteFile(dir.File("drop.sql"), "SET NAMES UTF8;\r\nCONNECT '" + file + "' USER 'SYSDBA';\r\n" + g.DropScript +
+                                            // (a new transaction, whose snapshot sees the drops)
+                                            "\r\nCOMMIT;\r\nSELECT COUNT(*) AS USER_OBJECTS FROM RDB$RELATIONS WHERE "
+                                            "COALESCE(RDB$SYSTEM_FLAG, 0) = 0;\r\n");
+        const std::vector<std::string> env = {"FIREBIRD_LOCK=" + dir.File("lock"), "FIREBIRD_TMP=" + dir.Path()};
+        const RunResult create = RunProgram("/usr/bin/isql-fb", {"-b", "-q", "-i", dir.File("create.sql")}, env);
+        EXPECT_EQ(create.ExitCode, 0) << create.Out << create.Err;
+        EXPECT_EQ(create.Err, "");
+        const RunResult drop = RunProgram("/usr/bin/isql-fb", {"-b", "-q", "-i", dir.File("drop.sql")}, env);
+        EXPECT_EQ(drop.ExitCode, 0) << drop.Out << drop.Err;
+        EXPECT_EQ(drop.Err, "");
+        EXPECT_EQ(Trim(drop.Out.substr(drop.Out.rfind('\n', drop.Out.find_last_not_of(" \r\n")) + 1)), "0") << drop.Out;
+    }
+    {
         // Run through a connection, the same model leaves the same catalogue: the SET TERM
         // switches and block terminators are the script tool's and stay out of the statements.
         TFirebird db;
