@@ -64,8 +64,8 @@ std::string ManualSection(const std::string& id, const std::string& text);
 
 // Checks the statements of one target: every statement is taken by one of the target's parsers
 // for what it is, or is pinned in the golden file tests/sqlcheck/golden/<golden>.sql under the
-// manual section it follows, found by its source or, with byText, by its text. Failures are test
-// failures. Returns the number of statements a parser took; the golden file the statements call
+// manual section it follows, found by its source or, with byText, by its text; a golden
+// statement that is no longer among the statements fails too. Failures are test failures. Returns the number of statements a parser took; the golden file the statements call
 // for is written to the folder $ARDVIN_WRITE_GOLDEN when that is set.
 int ExpectParsedOrPinned(const std::string& id, const std::vector<TSqlStatement>& statements,
                          const std::string& golden, bool byText);
