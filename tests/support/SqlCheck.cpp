@@ -126,7 +126,8 @@ bool KindAgrees(const std::string& text, const std::string& kind) {
         return a == b;
     };
     if (!same(parsed[0], verb)) return false;
-    return parsed.size() < 2 || parsed[1].empty() || parsed[1] == object;
+    // (node-sql-parser names an EXEC statement "EXEC EXEC": no object kind.)
+    return parsed.size() < 2 || parsed[1].empty() || same(parsed[1], parsed[0]) || parsed[1] == object;
 }
 
 namespace {

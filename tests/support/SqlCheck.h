@@ -47,7 +47,8 @@ std::vector<TSqlVerdict> ParseStatements(const std::string& checker, const std::
 std::pair<std::string, std::string> KindWords(const std::string& text);
 
 // A parser's kind agrees with the statement when its verb is the statement's (EXEC and EXECUTE
-// are one) and, where the parser names an object kind, that kind is the statement's.
+// are one) and, where the parser names an object kind other than the verb, that kind is the
+// statement's.
 bool KindAgrees(const std::string& text, const std::string& kind);
 
 // The statements of a script text as the target's script tool runs them: SQL Server batches
