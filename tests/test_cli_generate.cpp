@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <set>
 #include <string>
@@ -279,12 +278,12 @@ TEST(CliGenerate, MySQL8ScriptRunsOnMariaDB) {
     {
         TMariaDBConnection conn(database);
         ASSERT_EQ(conn.ConnectError(), "");
-        EXPECT_EQ(conn.Run(r.Out), "") << r.Out;
+        EXPECT_EQ(RunMariaDBScript(database, r.Out), "") << r.Out;
         const std::string tables = "SELECT table_name FROM information_schema.tables WHERE table_type = 'BASE "
                                    "TABLE' AND table_schema = '" + database + "'";
         std::string error;
         EXPECT_EQ(Upper(conn.Query(tables, error)), ExampleTables()) << error;
-        EXPECT_EQ(conn.Run(drop.Out), "") << drop.Out;
+        EXPECT_EQ(RunMariaDBScript(database, drop.Out), "") << drop.Out;
         EXPECT_EQ(Upper(conn.Query(tables, error)), std::set<std::string>()) << error;
     }
     DropMariaDBDatabase(database);
@@ -386,11 +385,10 @@ TEST(CliCheck, MessagesAndStatus) {
     const std::string broken = ProjectWithError(dir, {});
     r = Cli({"check", broken}, tmp);
     EXPECT_EQ(r.ExitCode, 1) << r.Err;
-    std::cerr << r.Out;
-    EXPECT_TRUE(Contains(r.Out, "[Error]      table Orders   ") || Contains(r.Out, "[Error]      column Orders.Id   "))
-        << r.Out;
-    EXPECT_TRUE(Contains(r.Err, "error(s)")) << r.Err;
-    EXPECT_FALSE(r.Err.starts_with("0 error(s)")) << r.Err;
+    const std::string notUnique = "[Error]      column Orders.Id     : Attribute name \"Id\" is not unique.";
+    EXPECT_EQ(Lines(r.Out), (std::vector<std::string>{notUnique, notUnique,
+                                                      "[Warning]      table Orders     : Entity has no primary key."}));
+    EXPECT_EQ(r.Err, "2 error(s), 1 warning(s), 0 hint(s)\n");
     // Against another target: the messages carry its name.
     r = Cli({"check", broken, "--target", "postgresql15"}, tmp);
     EXPECT_EQ(r.ExitCode, 1) << r.Err;

@@ -320,23 +320,7 @@ public:
     explicit TMariaDB(std::vector<std::string> databases)
         : TCatalogueReader(databases.front()), databases_(std::move(databases)) {}
     // Runs a script with the command-line client, as a user would; its messages when it fails.
-    std::string Run(const std::string& script) {
-        const TempDir dir;
-        const std::string file = dir.File("script.sql");
-        WriteFile(file, script);
-        const ServerParams p = MariaDBServer();
-        std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
-                              std::to_string(p.Port) + " -u '" + p.User + "'" +
-                              (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
-                              " --default-character-set=utf8mb4 '" + databases_[0] + "' < '" + file + "' 2>&1";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return "cannot start the client";
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        const int status = pclose(pipe);
-        return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
-    }
+    std::string Run(const std::string& script) { return RunMariaDBScript(databases_[0], script); }
     TCatalogue Catalogue();
 
 private:

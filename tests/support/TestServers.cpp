@@ -4,7 +4,10 @@
 #include <mysql.h>
 #include <unistd.h>
 
+#include "TestSupport.h"
+
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -121,6 +124,24 @@ TRows TPostgresConnection::Query(const std::string& sql, std::string& error) {
         for (int f = 0; f < PQnfields(res.get()); ++f) rows.back().emplace_back(PQgetvalue(res.get(), r, f));
     }
     return rows;
+}
+
+std::string RunMariaDBScript(const std::string& database, const std::string& script) {
+    const TempDir dir;
+    const std::string file = dir.File("script.sql");
+    WriteFile(file, script);
+    const ServerParams p = MariaDBServer();
+    const std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
+                                std::to_string(p.Port) + " -u '" + p.User + "'" +
+                                (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
+                                " --default-character-set=utf8mb4 '" + database + "' < '" + file + "' 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "cannot start the client";
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    const int status = pclose(pipe);
+    return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
 }
 
 TMariaDBConnection::TMariaDBConnection(const std::string& database) : conn_(mysql_init(nullptr)) {

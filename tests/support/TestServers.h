@@ -30,6 +30,10 @@ std::string CreateMariaDBDatabase(const std::string& prefix);
 void DropPostgresDatabase(const std::string& name);
 void DropMariaDBDatabase(const std::string& name);
 
+// Runs a script in a database of the MariaDB test server with the command-line client, as a
+// user would; the client's messages when it fails, empty on success.
+std::string RunMariaDBScript(const std::string& database, const std::string& script);
+
 // Rows of a query, every field as text (NULL as empty text).
 using TRows = std::vector<std::vector<std::string>>;
 
