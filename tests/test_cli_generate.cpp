@@ -3,11 +3,8 @@
 // example project's scripts executed on SQLite and on the throwaway servers.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -144,36 +141,13 @@ std::vector<TTarget> ListedTargets(const TempDir& tmp) {
     return targets;
 }
 
-// Runs a script in a fresh SQLite database; the error, empty on success.
-class TSQLiteDatabase {
-public:
-    explicit TSQLiteDatabase(const std::string& file) {
-        sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        db_.reset(db);
-    }
-    std::string Run(const std::string& script) {
-        char* error = nullptr;
-        if (sqlite3_exec(db_.get(), script.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return {};
-        std::string text = error ? error : "error";
-        sqlite3_free(error);
-        return text;
-    }
-    std::set<std::string> Tables() {
-        std::set<std::string> names;
-        auto collect = [](void* out, int, char** values, char**) {
-            static_cast<std::set<std::string>*>(out)->insert(UpperCase(values[0] ? values[0] : ""));
-            return 0;
-        };
-        EXPECT_EQ(sqlite3_exec(db_.get(), "SELECT name FROM sqlite_master WHERE type = 'table'", collect, &names,
-                               nullptr),
-                  SQLITE_OK);
-        return names;
-    }
-
-private:
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};
-};
+// The tables of a SQLite database, in upper case.
+std::set<std::string> SQLiteTables(TSQLiteDatabase& db) {
+    std::string error;
+    const std::set<std::string> names = Upper(db.Query("SELECT name FROM sqlite_master WHERE type = 'table'", error));
+    EXPECT_EQ(error, "");
+    return names;
+}
 
 }  // namespace
 
@@ -235,11 +209,11 @@ TEST(CliGenerate, SQLiteScriptCreatesTheExampleTables) {
     {
         TSQLiteDatabase db(dir.File("shop.db"));
         ASSERT_EQ(db.Run(r.Out), "") << r.Out;
-        EXPECT_EQ(db.Tables(), expected);
+        EXPECT_EQ(SQLiteTables(db), expected);
         const RunResult drop = Cli({"generate", ExampleFile(), "--target", "sqlite3", "--drop"}, tmp);
         ASSERT_EQ(drop.ExitCode, 0) << drop.Err;
         ASSERT_EQ(db.Run(drop.Out), "") << drop.Out;
-        EXPECT_EQ(db.Tables(), std::set<std::string>());
+        EXPECT_EQ(SQLiteTables(db), std::set<std::string>());
     }
     // The same script through -o.
     ASSERT_EQ(Cli({"generate", ExampleFile(), "--target", "sqlite3", "-o", dir.File("shop.sql")}, tmp).ExitCode, 0);
@@ -462,7 +436,7 @@ TEST(UnattendedGeneration, GeneratesWithTheStoredSettings) {
     {
         TSQLiteDatabase db(dir.File("shop.db"));
         ASSERT_EQ(db.Run(script), "");
-        EXPECT_EQ(db.Tables(), ExampleTables());
+        EXPECT_EQ(SQLiteTables(db), ExampleTables());
     }
 
     // Quotes around the file name go; a further argument is not used.

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 #include <mysql.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
@@ -176,6 +177,38 @@ TRows TMariaDBConnection::Query(const std::string& sql, std::string& error) {
         rows.emplace_back();
         for (unsigned f = 0; f < fields; ++f) rows.back().emplace_back(row[f] ? row[f] : "");
     }
+    return rows;
+}
+
+TSQLiteDatabase::TSQLiteDatabase(const std::string& file) {
+    if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) openError_ = db_ ? sqlite3_errmsg(db_) : "out of memory";
+}
+
+TSQLiteDatabase::~TSQLiteDatabase() { sqlite3_close(db_); }
+
+std::string TSQLiteDatabase::Run(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return {};
+    std::string text = error ? error : "error";
+    sqlite3_free(error);
+    return text;
+}
+
+TRows TSQLiteDatabase::Query(const std::string& sql, std::string& error) {
+    TRows rows;
+    char* message = nullptr;
+    auto collect = [](void* out, int n, char** values, char**) {
+        auto& r = *static_cast<TRows*>(out);
+        r.emplace_back();
+        for (int i = 0; i < n; ++i) r.back().emplace_back(values[i] ? values[i] : "");
+        return 0;
+    };
+    error.clear();
+    if (sqlite3_exec(db_, sql.c_str(), collect, &rows, &message) != SQLITE_OK) {
+        error = message ? message : "error";
+        rows.clear();
+    }
+    sqlite3_free(message);
     return rows;
 }
 
