@@ -133,9 +133,9 @@ TGenerateRequest ParseGenerateArgs(const TCliArgs& args) {
     // What is generated.
     std::set<std::string> valued = {"--target", "--option"};
     const std::set<std::string> flags = {"--drop"};
-    // Where the script goes: a file (-o), else stdout.
-    // (Running the script on a live database, --execute URL, belongs here: one more destination,
-    // exclusive with -o.)
+    // ---- where the script goes: a file (-o), else stdout ----
+    // Running the script on a live database (--execute URL) is one more destination, exclusive
+    // with -o: its option joins this set, its value a field of TGenerateRequest (read below).
     const std::set<std::string> destinations = {"-o"};
     valued.insert(destinations.begin(), destinations.end());
 
@@ -146,6 +146,7 @@ TGenerateRequest ParseGenerateArgs(const TCliArgs& args) {
     if (a.Values("--target").size() > 1) throw EVELError(std::string("only one --target; usage: ") + GenerateUsage);
     for (const std::string& assignment : a.Values("--option")) AddOptionAssignment(assignment, r.Options);
     r.Drop = a.Has("--drop");
+    // ---- the destination ----
     r.OutputFile = a.Option("-o");
     return r;
 }
