@@ -5,8 +5,6 @@
 // indexes, constraints and code objects, and be empty again after the drop script.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -321,23 +319,7 @@ public:
     explicit TMariaDB(std::vector<std::string> databases)
         : TCatalogueReader(databases.front()), databases_(std::move(databases)) {}
     // Runs a script with the command-line client, as a user would; its messages when it fails.
-    std::string Run(const std::string& script) {
-        const TempDir dir;
-        const std::string file = dir.File("script.sql");
-        WriteFile(file, script);
-        const ServerParams p = MariaDBServer();
-        std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
-                              std::to_string(p.Port) + " -u '" + p.User + "'" +
-                              (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
-                              " --default-character-set=utf8mb4 '" + databases_[0] + "' < '" + file + "' 2>&1";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return "cannot start the client";
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        const int status = pclose(pipe);
-        return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
-    }
+    std::string Run(const std::string& script) { return RunMariaDBScript(databases_[0], script); }
     TCatalogue Catalogue();
 
 private:
@@ -421,37 +403,18 @@ TServerRules MariaDBRules(const std::string& database) {
 
 class TSQLite {
 public:
-    explicit TSQLite(const std::string& file) {
-        sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        db_.reset(db);
-    }
-    std::string Run(const std::string& script) {
-        char* error = nullptr;
-        if (sqlite3_exec(db_.get(), script.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return {};
-        std::string text = error ? error : "error";
-        sqlite3_free(error);
-        return text;
-    }
+    explicit TSQLite(const std::string& file) : db_(file) { EXPECT_EQ(db_.OpenError(), ""); }
+    std::string Run(const std::string& script) { return db_.Run(script); }
     TRows Query(const std::string& sql) {
-        TRows rows;
-        char* error = nullptr;
-        auto collect = [](void* out, int n, char** values, char**) {
-            auto& r = *static_cast<TRows*>(out);
-            r.emplace_back();
-            for (int i = 0; i < n; ++i) r.back().emplace_back(values[i] ? values[i] : "");
-            return 0;
-        };
-        if (sqlite3_exec(db_.get(), sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << (error ? error : "");
-            sqlite3_free(error);
-        }
+        std::string error;
+        TRows rows = db_.Query(sql, error);
+        if (!error.empty()) ADD_FAILURE() << sql << ": " << error;
         return rows;
     }
     TCatalogue Catalogue();
 
 private:
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};
+    TSQLiteDatabase db_;
 };
 
 TCatalogue TSQLite::Catalogue() {
