@@ -87,8 +87,15 @@ void UnwrapOperand(std::string& text) {
     const size_t open = text.rfind('(');
     if (open == std::string::npos || (open > 0 && IdentifierChar(text[open - 1]))) return;
     const std::string_view inner = std::string_view(text).substr(open + 1, text.size() - open - 2);
-    const bool quoted = inner.size() >= 2 && (inner.front() == '\'' || inner.front() == '"') && inner.back() == inner.front() &&
-                        inner.substr(1, inner.size() - 2).find(inner.front()) == std::string_view::npos;
+    // One literal or quoted name: inside, its quote character comes only doubled.
+    bool quoted = inner.size() >= 2 && (inner.front() == '\'' || inner.front() == '"') && inner.back() == inner.front();
+    for (size_t i = 1; quoted && i + 1 < inner.size(); ++i)
+        if (inner[i] == inner.front()) {
+            if (i + 2 < inner.size() && inner[i + 1] == inner.front())
+                ++i;
+            else
+                quoted = false;
+        }
     const bool simple = !inner.empty() && std::all_of(inner.begin(), inner.end(), [](char c) {
         return IdentifierChar(c) || c == '.' || c == '-' || static_cast<unsigned char>(c) >= 128;
     });
@@ -247,8 +254,8 @@ void TPostgreSQLConnection::GetSQL(int kind, std::string& sql) const {
               "q.seqincrement || ')' ELSE '' END END AS re_scriptdatatype"
               ", CASE WHEN a.attgenerated = '' AND NOT serial THEN pg_get_expr(d.adbin, d.adrelid) END "
               "AS re_defaultvalue"
-              ", CASE WHEN a.attgenerated = 's' THEN 'GENERATED ALWAYS AS (' || pg_get_expr(d.adbin, d.adrelid) || "
-              "') STORED' END AS re_columnoptions"
+              ", NULL AS re_columnoptions, CASE WHEN a.attgenerated = 's' THEN pg_get_expr(d.adbin, d.adrelid) END "
+              "AS re_generated"
               ", CASE WHEN a.attcollation <> t.typcollation THEN quote_ident(co.collname) END AS re_collation" +
               tableOf + ImportedTables +
               " JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
@@ -490,6 +497,8 @@ const TDBRowSet& TPostgreSQLConnection::TableRows(int kind, const TVELEntity& ta
             const size_t defaultColumn = ColumnIndex(all, "RE_DEFAULTVALUE");
             const size_t expressionColumn = ColumnIndex(all, "RE_COLUMNNAME");
             const size_t isExpressionColumn = ColumnIndex(all, "RE_ISEXPRESSION");
+            const size_t optionsColumn = ColumnIndex(all, "RE_COLUMNOPTIONS");
+            const size_t generatedColumn = ColumnIndex(all, "RE_GENERATED");
             if (schemaColumn < all.Columns.size() && tableColumn < all.Columns.size())
                 for (const std::vector<TDBField>& row : all.Rows) {
                     TDBRowSet& group = groups[TableKey(row[schemaColumn].AsString(), row[tableColumn].AsString())];
@@ -501,6 +510,12 @@ const TDBRowSet& TPostgreSQLConnection::TableRows(int kind, const TVELEntity& ta
                     for (const size_t c : {defaultColumn, expression ? expressionColumn : all.Columns.size()})
                         if (c < row.size() && !row[c].IsNull())
                             group.Rows.back()[c] = TDBField(WithoutCasts(row[c].AsString()));
+                    // A stored generated column: its expression as a column option.
+                    if (generatedColumn < row.size() && optionsColumn < row.size() && !row[generatedColumn].IsNull())
+                        group.Rows.back()[optionsColumn] =
+                            TDBField("GENERATED ALWAYS AS (" +
+                                     StripEnclosingParentheses(WithoutCasts(row[generatedColumn].AsString()), 1) +
+                                     ") STORED");
                 }
         }
     }
@@ -667,8 +682,6 @@ void TPostgreSQLConnection::Open(bool withDatabase) {
         throw EVELError(message);
     }
     conn_ = conn;
-    // Catalogue texts (view and function definitions) the same on every server setting.
-    ExecSQL("SET search_path = pg_catalog, public");
 }
 
 void TPostgreSQLConnection::Connect() {
