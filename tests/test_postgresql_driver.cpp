@@ -630,3 +630,61 @@ TEST(PostgreSQLDriver, QueriesHoldNoNames) {
     EXPECT_EQ(connection.RuleFromText("a"), raNone);
     EXPECT_EQ(connection.RuleFromText("CASCADE"), raCascade);
 }
+
+TEST(PostgreSQLDriver, AThousandTablesReadCompletely) {
+    const std::string generator = SourceDir() + "/../shared/tools/gen_schema.py";
+    const RunResult script = RunProgram("/usr/bin/python3", {generator, "--tables", "1000", "--dialect", "postgresql"});
+    ASSERT_EQ(script.ExitCode, 0) << generator << ": " << script.Err;
+    const TDatabase database("ardvin_thousand");
+    database.Run(script.Out);
+
+    std::unique_ptr<TVELDataDictionary> read = Reverse(database.Name);
+    const std::string user = " JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'public'";
+    std::vector<TVELEntity*> tables = All<TVELEntity>(*read);
+    EXPECT_EQ(static_cast<int>(tables.size()), 1000);
+    EXPECT_EQ(static_cast<int>(tables.size()), database.Count("SELECT count(*) FROM pg_class c" + user + " AND c.relkind = 'r'"));
+    int columns = 0, notNull = 0, defaults = 0, keys = 0, keyColumns = 0, uniques = 0, checks = 0, indexes = 0,
+        comments = 0;
+    for (const TVELEntity* t : tables) {
+        columns += t->Attributes.Count();
+        for (int i = 0; i < t->Attributes.Count(); ++i) {
+            notNull += t->AttributeAt(i)->IsNotNull();
+            defaults += !t->AttributeAt(i)->DefaultValue().empty();
+        }
+        std::vector<TVELAttribute*> key;
+        t->PrimaryKeyAttributes(key);
+        keys += !key.empty();
+        keyColumns += static_cast<int>(key.size());
+        for (int i = 0; i < t->Constraints.Count(); ++i) {
+            uniques += t->ConstraintAt(i)->ConstraintType == ctUnique;
+            checks += t->ConstraintAt(i)->ConstraintType == ctCheck;
+        }
+        indexes += t->Indexes.Count();
+        comments += !t->Comment.empty();
+    }
+    const std::string attributes = " FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid" + user +
+                                   " AND c.relkind = 'r' AND a.attnum > 0 AND NOT a.attisdropped";
+    EXPECT_EQ(columns, database.Count("SELECT count(*)" + attributes));
+    EXPECT_EQ(notNull, database.Count("SELECT count(*)" + attributes + " AND a.attnotnull"));
+    EXPECT_EQ(defaults, database.Count("SELECT count(*)" + attributes + " AND a.atthasdef"));
+    const std::string constraints = " FROM pg_constraint k JOIN pg_class c ON c.oid = k.conrelid" + user;
+    EXPECT_EQ(keys, database.Count("SELECT count(*)" + constraints + " AND k.contype = 'p'"));
+    EXPECT_EQ(keys, 1000);
+    EXPECT_EQ(keyColumns, database.Count("SELECT sum(cardinality(k.conkey))" + constraints + " AND k.contype = 'p'"));
+    EXPECT_EQ(uniques, database.Count("SELECT count(*)" + constraints + " AND k.contype = 'u'"));
+    EXPECT_EQ(checks, database.Count("SELECT count(*)" + constraints + " AND k.contype = 'c'"));
+    EXPECT_EQ(static_cast<int>(All<TVELRelationship>(*read).size()),
+              database.Count("SELECT count(*)" + constraints + " AND k.contype = 'f'"));
+    int pairs = 0;
+    for (const TVELRelationship* r : All<TVELRelationship>(*read)) pairs += r->Pairs.Count();
+    EXPECT_EQ(pairs, database.Count("SELECT sum(cardinality(k.conkey))" + constraints + " AND k.contype = 'f'"));
+    EXPECT_EQ(indexes, database.Count("SELECT count(*) FROM pg_index x JOIN pg_class c ON c.oid = x.indrelid" + user +
+                                      " AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = x.indexrelid "
+                                      "AND k.conrelid = c.oid)"));
+    EXPECT_EQ(comments, database.Count("SELECT count(*) FROM pg_class c" + user +
+                                       " AND c.relkind = 'r' AND obj_description(c.oid, 'pg_class') IS NOT NULL"));
+    EXPECT_GT(comments, 0);
+    EXPECT_EQ(static_cast<int>(All<TVELView>(*read).size()),
+              database.Count("SELECT count(*) FROM pg_class c" + user + " AND c.relkind = 'v'"));
+    EXPECT_GT(All<TVELView>(*read).size(), 0u);
+}
