@@ -534,10 +534,35 @@ void TPostgreSQLConnection::ReverseEngineerColumns(TVELEntity* entity) {
         if (attribute && attribute->DataType->DTOptions.empty())
             attribute->DataType->DTOptions = UpperCase(Trim(type.substr(9)));
     }
+    // A column that draws its numbers from a sequence of the model is linked to it, as the
+    // SQL import links a column to the sequence of its nextval default.
+    for (int i = 0; i < entity->Attributes.Count(); ++i) {
+        TVELAttribute* attribute = entity->AttributeAt(i);
+        const std::string value = Trim(attribute->DefaultValue());
+        if (!StartsText("nextval('", value) || value.size() < 11 || value.compare(value.size() - 2, 2, "')") != 0) continue;
+        std::string schema, name;
+        SplitQualifiedName(ReplaceAll(value.substr(9, value.size() - 11), "''", "'"), schema, name);
+        if (Target && schema == Target->DefaultSchema) schema.clear();
+        if (TVELSequence* sequence = FindSequence(*entity, schema, name)) {
+            attribute->AutoNumber = true;
+            attribute->SetSequenceID(sequence->ID);
+        }
+    }
     TDBRowSet list;
     list.Columns = tableColumns_;
     if (const auto it = tables_.find(TableKey(entity->SchemaName, entity->GetName())); it != tables_.end())
         entity->TableOptions = Value(list, it->second, "RE_TABLEOPTIONS");
+}
+
+TVELSequence* TPostgreSQLConnection::FindSequence(const TVELEntity& entity, const std::string& schema,
+                                                 const std::string& name) const {
+    const TVELDataDictionary* dictionary = entity.RootDictionary();
+    if (!dictionary) return nullptr;
+    std::vector<TVELSequence*> sequences;
+    dictionary->CollectOfClass(sequences);
+    for (TVELSequence* sequence : sequences)
+        if (sequence->GetName() == name && sequence->SchemaName == schema) return sequence;
+    return nullptr;
 }
 
 void TPostgreSQLConnection::ReverseEngineerPrimaryKey(TVELEntity* entity) {

@@ -34,6 +34,7 @@ struct pg_result;
 namespace ardvin {
 
 class TPostgreSQLConnection;
+class TVELSequence;
 
 // A statement's parameters: $1, $2 ... in order; std::nullopt is NULL.
 using TPGParams = std::vector<std::optional<std::string>>;
@@ -118,6 +119,8 @@ private:
     // every table of the dictionary being built.
     const TDBRowSet& TableRows(int kind, const TVELEntity& table);
     void CheckConnected() const;
+    // The sequence of the dictionary being built with that schema and name.
+    TVELSequence* FindSequence(const TVELEntity& entity, const std::string& schema, const std::string& name) const;
 
     pg_conn* conn_ = nullptr;
     // Rows of the per-table kinds by kind, then by schema + "\n" + table name.

@@ -147,8 +147,9 @@ const TAllowance Allowances[] = {
     {"order", "amount positive amount CHECK (VALUE >= 0)", "amount positive amount DEFAULT 0 CHECK (VALUE >= 0)",
      "a column takes its domain's default; preparing a model for generation leaves it out of the column"},
     {"order", "counter value INTEGER DEFAULT nextval('\"sales\".counter')",
-     "counter value INTEGER DEFAULT nextval('sales.counter')",
-     "the server keeps the sequence of nextval as a reference and writes its name without needless quotes"},
+     "counter value INTEGER DEFAULT nextval('\"sales\".\"counter\"')",
+     "the column is linked to the sequence of its nextval default, as the SQL import does, and the default is "
+     "written from the sequence"},
     {"customer",
      "name VARCHAR(100) NOT NULL CONSTRAINT ck_customer_name CHECK (Name <> '') COMMENT \"Display name, with "
      "'quotes', {braces}",
@@ -338,6 +339,13 @@ TEST(PostgreSQLDriver, RoundTripKeepsOptionsTheDescriptionsLeaveOut) {
     EXPECT_EQ(Column(types, "serial")->DefaultValue(), "");
     EXPECT_EQ(Column(types, "span")->DataType->DTOptions, "YEAR TO MONTH");
     EXPECT_EQ(Column(types, "tags")->DataType->ArrayOptions, "[]");
+    // A column whose default draws from a sequence of the model is linked to it.
+    const TVELAttribute* counter = Column(Table(*read, "order"), "counter value");
+    ASSERT_NE(counter, nullptr);
+    EXPECT_TRUE(counter->AutoNumber);
+    ASSERT_NE(counter->GetSequence(), nullptr);
+    EXPECT_EQ(counter->GetSequence()->GetName(), "counter");
+    EXPECT_EQ(counter->DefaultValue(), "nextval('\"sales\".\"counter\"')");
     for (const TVELSequence* s : All<TVELSequence>(*read)) {
         if (s->GetName() == "counter") {
             EXPECT_EQ(s->SchemaName, "sales");
