@@ -699,10 +699,10 @@ void TPostgreSQLConnection::Open(bool withDatabase) {
     if (PQstatus(conn) != CONNECTION_OK) {
         const std::string host = PQhost(conn) ? PQhost(conn) : Trim(Parameters.GetValue("Host"));
         const std::string user = PQuser(conn) ? PQuser(conn) : Trim(Parameters.GetValue("UserName"));
-        const std::string db = PQdb(conn) ? PQdb(conn) : database;
-        const std::string message =
-            PostgreSQLConnectError(PQerrorMessage(conn), uri ? std::string_view(db) : std::string_view(database.empty() ? db : database),
-                                   host, user, PQconnectionNeedsPassword(conn) != 0, !password.empty());
+        // The database as libpq took it: from a URI or the environment when not named here.
+        const std::string db = (database.empty() || uri) && PQdb(conn) ? PQdb(conn) : database;
+        const std::string message = PostgreSQLConnectError(PQerrorMessage(conn), db, host, user,
+                                                           PQconnectionNeedsPassword(conn) != 0, !password.empty());
         PQfinish(conn);
         throw EVELError(message);
     }

@@ -61,12 +61,15 @@ public:
     // DatabaseName + " on " + Host.
     void GetDescription(std::string& text) const override;
     void GetSystemSchemaList(std::string& text) const override;
-    // Query texts hold "%schemaname" for the schema filter and, in the queries of the members
-    // of tables, "%schemas" and "%tables" for the tables being read; all three are bound as
-    // parameters when the query runs.
+    // Query texts hold "%schemaname" for the schema filter, "%defaultschema" for the target's
+    // default schema (whose objects come without a schema name) and, in the queries of the
+    // members of tables, "%schemas" and "%tables" for the tables being read; all are bound as
+    // text parameters when the query runs. Kind 9 returns functions and procedures alike, so
+    // kind 10 has no text.
     void GetSQL(int kind, std::string& sql) const override;
     // The framework's phases, then what they leave out: storage options of tables and keys,
-    // deferrable foreign keys, and the casts the server adds to defaults and checks.
+    // interval fields, links of columns to the sequences of their defaults, deferrable foreign
+    // keys, and the casts the server adds to defaults and checks.
     void ReverseEngineerColumns(TVELEntity* entity) override;
     void ReverseEngineerPrimaryKey(TVELEntity* entity) override;
     void ReverseEngineerUniqueConstraints(TVELEntity* entity) override;
@@ -125,9 +128,11 @@ private:
     pg_conn* conn_ = nullptr;
     // Rows of the per-table kinds by kind, then by schema + "\n" + table name.
     std::map<int, std::unordered_map<std::string, TDBRowSet>> tableRows_;
-    // Rows of the table list and of the foreign keys, by schema + "\n" + table name.
+    // The rows of the table list by schema + "\n" + table name, and their column names: they
+    // carry the table options.
     std::unordered_map<std::string, std::vector<TDBField>> tables_;
     std::vector<std::string> tableColumns_;
+    // The rows of the foreign keys: they carry the options of the constraints.
     TDBRowSet foreignKeys_;
 };
 
