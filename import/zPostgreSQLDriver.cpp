@@ -329,7 +329,7 @@ void TPostgreSQLConnection::GetSQL(int kind, std::string& sql) const {
         sql = "SELECT c.relname AS re_viewname, " + schema + " AS re_schemaname"
               ", obj_description(c.oid, 'pg_class') AS re_comment"
               ", 'CREATE OR REPLACE VIEW %viewname%' || E'\\r\\nAS\\r\\n' || btrim(pg_get_viewdef(c.oid, true), "
-              "E' \\n') AS re_body" +
+              "E' \\n;') AS re_body" +
               tableOf + " WHERE c.relkind = 'v'" + schemaClause + NotOfExtension("pg_class", "c.oid") +
               " ORDER BY n.nspname, c.relname";
         break;
@@ -409,7 +409,7 @@ void TPostgreSQLConnection::GetSQL(int kind, std::string& sql) const {
               ", overlay(f.def PLACING '%rulename%' FROM position(f.name IN f.def) FOR length(f.name)) AS re_body" +
               tableOf +
               " JOIN pg_rewrite r ON r.ev_class = c.oid"
-              " CROSS JOIN LATERAL (SELECT pg_get_ruledef(r.oid, true) AS def, quote_ident(r.rulename) AS name) AS f"
+              " CROSS JOIN LATERAL (SELECT rtrim(pg_get_ruledef(r.oid, true), ';') AS def, quote_ident(r.rulename) AS name) AS f"
               " WHERE r.rulename <> '_RETURN'" +
               schemaClause + " ORDER BY n.nspname, r.rulename";
         break;

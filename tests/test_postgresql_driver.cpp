@@ -253,6 +253,8 @@ TEST(PostgreSQLDriver, RoundTripOfTheFullFeatureModel) {
         if (d->Status == dsUnchanged) continue;
         if (RewrittenCode.count(d->LeftName)) {
             const std::string code = CodeOf(*read, d->LeftName);
+            // Generation adds the terminator.
+            EXPECT_NE(TrimRight(code).back(), ';') << code;
             for (const std::string& part : RewrittenCode.at(d->LeftName))
                 EXPECT_NE(code.find(part), std::string::npos) << d->LeftName << " lacks " << part << " in\n" << code;
             // Only lines of the code may differ.
@@ -280,6 +282,17 @@ TEST(PostgreSQLDriver, RoundTripOfTheFullFeatureModel) {
     EXPECT_EQ(unexpected, "");
     for (const TAllowance& a : Allowances)
         EXPECT_TRUE(used_.count(&a)) << "no longer differs (" << a.Reason << "): " << a.Object << ": " << a.Left;
+
+    // The model read back generates a script that builds the same database again.
+    TVELSettingsList options, used;
+    std::unique_ptr<TVELDataDictionary> again =
+        PrepareForGeneration(*read, options, used, [](TVELNamedObject*, int, const std::string&) {});
+    std::unique_ptr<TDBRestructure> create = CreateRestructure(*again);
+    create->Options = used;
+    EXPECT_TRUE(create->GenerateCreateScript());
+    const TDatabase copy("ardvin_roundtrip_again");
+    copy.Run(create->ScriptText());
+    EXPECT_EQ(TableNames(*Reverse(copy.Name)), TableNames(*read));
 }
 
 TEST(PostgreSQLDriver, RoundTripKeepsOptionsTheDescriptionsLeaveOut) {
