@@ -198,21 +198,26 @@ std::string CodeOf(const TVELDataDictionary& model, const std::string& name) {
     return "<no object " + name + ">";
 }
 
-// Generates the create script of the full-feature model of the target and runs it on the
-// database; returns the model as generation prepared it.
-std::unique_ptr<TVELDataDictionary> CreateFullModel(const TDatabase& database) {
-    std::unique_ptr<TVELDataDictionary> model = NewModel();
-    TFullFeatureSetup setup;
-    setup.OtherSchema = "sales";
-    BuildFullFeatureModel(*model, setup);
+// Generates the create script of a model and runs it on the database; returns the model as
+// generation prepared it.
+std::unique_ptr<TVELDataDictionary> CreateIn(const TDatabase& database, const TVELDataDictionary& model) {
     TVELSettingsList options, used;
     std::unique_ptr<TVELDataDictionary> generated =
-        PrepareForGeneration(*model, options, used, [](TVELNamedObject*, int, const std::string&) {});
+        PrepareForGeneration(model, options, used, [](TVELNamedObject*, int, const std::string&) {});
     std::unique_ptr<TDBRestructure> create = CreateRestructure(*generated);
     create->Options = used;
     EXPECT_TRUE(create->GenerateCreateScript());
     database.Run(create->ScriptText());
     return generated;
+}
+
+// The full-feature model of the target, created in the database.
+std::unique_ptr<TVELDataDictionary> CreateFullModel(const TDatabase& database) {
+    std::unique_ptr<TVELDataDictionary> model = NewModel();
+    TFullFeatureSetup setup;
+    setup.OtherSchema = "sales";
+    BuildFullFeatureModel(*model, setup);
+    return CreateIn(database, *model);
 }
 
 }  // namespace
@@ -284,14 +289,8 @@ TEST(PostgreSQLDriver, RoundTripOfTheFullFeatureModel) {
         EXPECT_TRUE(used_.count(&a)) << "no longer differs (" << a.Reason << "): " << a.Object << ": " << a.Left;
 
     // The model read back generates a script that builds the same database again.
-    TVELSettingsList options, used;
-    std::unique_ptr<TVELDataDictionary> again =
-        PrepareForGeneration(*read, options, used, [](TVELNamedObject*, int, const std::string&) {});
-    std::unique_ptr<TDBRestructure> create = CreateRestructure(*again);
-    create->Options = used;
-    EXPECT_TRUE(create->GenerateCreateScript());
     const TDatabase copy("ardvin_roundtrip_again");
-    copy.Run(create->ScriptText());
+    CreateIn(copy, *read);
     EXPECT_EQ(TableNames(*Reverse(copy.Name)), TableNames(*read));
 }
 
