@@ -23,7 +23,9 @@ namespace ardvin::test {
 
 namespace {
 
-enum class TFamily { PostgreSQL, MySQL, MariaDB, SQLite, Independent };
+// The four targets without a server here (SQL Server, Oracle, Db2, Firebird) share one family:
+// their models use the portable parts of the others and the target's own type names.
+enum class TFamily { PostgreSQL, MySQL, MariaDB, SQLite, Independent, Other };
 
 // The referential actions of a target's set, in the order of their numbers.
 std::vector<uint8_t> ActionList(const std::set<TRefIntAction>& set) {
@@ -47,6 +49,8 @@ public:
             family_ = TFamily::SQLite;
         else if (id == "dbindependent")
             family_ = TFamily::Independent;
+        else if (id == "mssqlserver2019" || id == "oracle19" || id == "db2luw11" || id == "firebird3")
+            family_ = TFamily::Other;
         else
             throw std::runtime_error("no full-feature model for target " + id);
         mysql8_ = id == "mysql8";
@@ -61,10 +65,36 @@ private:
     bool My() const { return family_ == TFamily::MySQL || family_ == TFamily::MariaDB; }
     bool Lite() const { return family_ == TFamily::SQLite; }
     bool Dbi() const { return family_ == TFamily::Independent; }
+    bool Other() const { return family_ == TFamily::Other; }
 
-    std::string IntType() const { return My() ? "INT" : "INTEGER"; }
-    std::string DecimalType() const { return Pg() || Lite() ? "NUMERIC" : "DECIMAL"; }
-    std::string TimestampType() const { return My() || Lite() ? "DATETIME" : "TIMESTAMP"; }
+    // The target's type of a generic kind, by its definition id.
+    std::string Portable(int32_t definitionID) const {
+        const int i = types_.IndexOfDefinition(definitionID);
+        if (i < 0) throw std::runtime_error("no type of definition id " + std::to_string(definitionID));
+        return types_.Record(i).ListName;
+    }
+    std::string IntType() const { return Other() ? Portable(1) : My() ? "INT" : "INTEGER"; }
+    std::string DecimalType() const { return Other() ? Portable(10) : Pg() || Lite() ? "NUMERIC" : "DECIMAL"; }
+    std::string TimestampType() const { return Other() ? Portable(52) : My() || Lite() ? "DATETIME" : "TIMESTAMP"; }
+    // The current date and time in the words of the target.
+    std::string Now() const {
+        const std::string& id = s_.DBID;
+        return id == "mssqlserver2019" ? "GETDATE()"
+               : id == "oracle19"      ? "SYSDATE"
+               : id == "db2luw11"      ? "CURRENT TIMESTAMP"
+               : id == "firebird3"     ? "'NOW'"
+                                       : "CURRENT_TIMESTAMP";
+    }
+    // A generic type name as the target spells it: VARCHAR is VARCHAR2 on Oracle, TEXT is
+    // VARCHAR(MAX), CLOB or BLOB SUB_TYPE TEXT elsewhere.
+    std::string TypeName(const std::string& name) const {
+        if (types_.Find(name)) return name;
+        const int synonym = types_.IndexByNameOrSynonym(name);
+        if (synonym >= 0) return types_.Record(synonym).ListName;
+        if (name == "TEXT") return types_.IndexOfDefinition(32) >= 0 ? Portable(32) : Portable(36);
+        if (name == "NUMERIC") return DecimalType();
+        return name;
+    }
 
     TVELEntity* Table(const std::string& name, const std::string& schema = "") {
         auto* table = static_cast<TVELEntity*>(dd_.CreateObject(otEntity, true));
@@ -77,8 +107,8 @@ private:
                           const std::string& length = "", int32_t precision = -1) {
         TVELAttribute* a = table->AddAttribute();
         a->SetName(name);
-        a->DataType->DataType = type;
-        const TDataTypeRecord* record = types_.Find(type);
+        a->DataType->DataType = TypeName(type);
+        const TDataTypeRecord* record = types_.Find(a->DataType->DataType);
         if (!record) throw std::runtime_error("no data type " + type + " on " + dd_.GetTarget());
         if (!length.empty())
             a->DataType->Length = length;
@@ -226,7 +256,7 @@ void TBuilder::Customer() {
     TVELAttribute* mail = Column(t, "E-Mail", "VARCHAR", "200");
     mail->Comment = "Unique address";
     TVELAttribute* created = Column(t, "Created", TimestampType());
-    created->SetDefaultValue("CURRENT_TIMESTAMP");
+    created->SetDefaultValue(Now());
     TVELAttribute* status = Column(t, "Status", "VARCHAR", "10");
     status->SetNotNull(true);
     status->SetDefaultValue("'new'");
@@ -314,7 +344,7 @@ void TBuilder::Orders() {
     quantity->SetDefaultValue("1");
     TVELAttribute* price = Column(line, "Price", DecimalType(), "10", 2);
     price->SetNotNull(true);
-    if (s_.EnableAttributeOptions) {
+    if (s_.EnableAttributeOptions && !Other()) {
         TVELAttribute* total = Column(line, "Total", DecimalType(), "12", 2);
         total->AttributeOptions = Pg()   ? "GENERATED ALWAYS AS (quantity * price) STORED"
                                   : My() ? "GENERATED ALWAYS AS (`Quantity` * `Price`) STORED"
@@ -407,6 +437,7 @@ void TBuilder::AllTypes() {
         }
         TVELAttribute* a = Column(t, r.ListName, r.ListName);
         if (r.Capabilities & dcItems) a->DataType->Items = "'small','large'";
+        if (r.Capabilities & dcExpression) a->DataType->Expression = "1 + 1";
         if (r.Group == tgAutonumber) a->SetNotNull(true);
     }
     if (Pg()) {
@@ -428,7 +459,7 @@ void TBuilder::Domains() {
     amount_->Comment = "Money that is never negative";
     code_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
     code_->SetName("Code Text");
-    code_->DataType->DataType = "VARCHAR";
+    code_->DataType->DataType = TypeName("VARCHAR");
     code_->DataType->Length = "20";
     if (Pg()) {
         code_->Collate = "\"C\"";

@@ -24,8 +24,9 @@ struct TFullFeatureSetup {
     bool RunsOnMariaDB = false;
 };
 
-// Fills an empty dictionary whose target (postgresql15, mysql8, mariadb10, sqlite3 or
-// dbindependent) is set. The database-independent model keeps to what all four real targets
+// Fills an empty dictionary whose target (postgresql15, mysql8, mariadb10, sqlite3,
+// dbindependent, mssqlserver2019, oracle19, db2luw11 or firebird3) is set. The models of the
+// last four keep to what their definitions claim; their code objects are in no dialect. The database-independent model keeps to what all four real targets
 // accept once it is switched to them; its procedure and trigger code is in no dialect and is
 // meant to be left out by the generation options.
 void BuildFullFeatureModel(TVELDataDictionary& dd, const TFullFeatureSetup& setup);

@@ -58,6 +58,25 @@ public:
 
     bool Open() const { return db_ != 0; }
 
+    // Lets the engine write without waiting for the disk (forced writes off, kept in the
+    // file's header): for tests that run many statements on a file that need not survive.
+    void WithoutForcedWrites() {
+        ISC_STATUS_ARRAY status{};
+        if (db_) isc_detach_database(status, &db_);
+        db_ = 0;
+        const std::string file = dir_.File("test.fdb");
+        const std::string user = "SYSDBA";
+        std::string dpb(1, static_cast<char>(isc_dpb_version1));
+        dpb += static_cast<char>(isc_dpb_user_name);
+        dpb += static_cast<char>(user.size());
+        dpb += user;
+        dpb += static_cast<char>(isc_dpb_force_write);
+        dpb += static_cast<char>(1);
+        dpb += static_cast<char>(0);
+        isc_attach_database(status, 0, file.c_str(), &db_, static_cast<short>(dpb.size()), dpb.data());
+        EXPECT_EQ(StatusText(status), "") << file;
+    }
+
     // Runs one statement and commits; the error text, empty when it ran.
     std::string Exec(const std::string& sql) {
         ISC_STATUS_ARRAY status{};
