@@ -20,7 +20,9 @@ std::string FirebirdStatusText(const ISC_STATUS* status);
 // statement runs in a transaction of its own.
 class TFirebirdDatabase {
 public:
-    TFirebirdDatabase();
+    // Without forced writes the engine does not wait for the disk after each write (kept in the
+    // file's header): for tests that run many statements on a file that need not survive.
+    explicit TFirebirdDatabase(bool forcedWrites = true);
     ~TFirebirdDatabase();
     TFirebirdDatabase(const TFirebirdDatabase&) = delete;
     TFirebirdDatabase& operator=(const TFirebirdDatabase&) = delete;
