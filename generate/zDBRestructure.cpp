@@ -660,6 +660,18 @@ void TDBRestructure::MarkChanges() {
         TVELDatabaseObject* object = old.Object(i);
         if (!object->StateInBoth) object->StateGone = true;
     }
+    // A table whose foreign keys change is changed too (some targets keep them in the table).
+    auto childChanged = [](TVELDataDictionary& d, TVELDataDictionary& other) {
+        for (TVELRelationship* r : OfClass<TVELRelationship>(d)) {
+            if (!r->StateNew && !r->StateGone && !r->StateModified) continue;
+            TVELEntity* child = r->GetChildEntity();
+            if (!child || !child->StateInBoth) continue;
+            child->StateModified = true;
+            other.FindSameObject(child)->StateModified = true;
+        }
+    };
+    childChanged(Model, old);
+    childChanged(old, Model);
     ClearGenerationMarks(Model);
     ClearGenerationMarks(old);
 }
@@ -1185,16 +1197,26 @@ void TDBRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old
         Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumn")));
 }
 
-bool TPostgreSQLRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+namespace {
+
+// Whether a column moved among the columns of both versions, or a new column stands before an
+// existing one.
+bool ColumnOrderChanged(const TVELEntity& table) {
     bool seenNew = false;
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         const TVELAttribute* column = table.AttributeAt(i);
-        if (column->StatePositionChanged) return true;
-        if (column->StateNew) {
-            seenNew = true;
-            continue;
-        }
-        if (seenNew) return true;  // an existing column after a new one
+        if (column->StatePositionChanged || (seenNew && !column->StateNew)) return true;
+        seenNew = seenNew || column->StateNew;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool TPostgreSQLRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    if (ColumnOrderChanged(table)) return true;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
         const TVELAttribute* previous = old.FindAttribute(column->ID);
         if (previous && (column->IsIdentity() != previous->IsIdentity() ||
                          SameText(column->DataType->DataType, "SERIAL") != SameText(previous->DataType->DataType, "SERIAL") ||
@@ -1225,9 +1247,9 @@ void TMySQLRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& 
 }
 
 bool TSQLiteRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    if (ColumnOrderChanged(table)) return true;
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         const TVELAttribute* column = table.AttributeAt(i);
-        if (column->StatePositionChanged) return true;
         if (column->StateModified) {
             // Only a new name can be given in place.
             const TVELAttribute* previous = old.FindAttribute(column->ID);
