@@ -1246,6 +1246,28 @@ void TMySQLRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& 
         Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumn")));
 }
 
+void TMySQLRestructure::DropForeignKey(TVELRelationship& relationship) {
+    TDBRestructure::DropForeignKey(relationship);
+    const TVELEntity* child = relationship.GetChildEntity();
+    if (!relationship.StateGone || !child || Trim(relationship.FKConstraint->GetName()).empty()) return;
+    std::vector<TVELAttribute*> columns;
+    relationship.ForeignKeyAttributes(columns);
+    // Whether the leading columns of a key or index are the foreign key's columns.
+    auto leads = [&columns](const std::vector<TVELAttribute*>& key) {
+        return key.size() >= columns.size() && std::equal(columns.begin(), columns.end(), key.begin());
+    };
+    std::vector<TVELAttribute*> key;
+    child->PrimaryKeyAttributes(key);
+    if (leads(key)) return;
+    for (int i = 0; i < child->Indexes.Count(); ++i) {
+        key.clear();
+        child->IndexAt(i)->ColumnAttributes(key);
+        if (leads(key)) return;
+    }
+    Write("DROP INDEX " + Settings.QuoteDDL(relationship.FKConstraint->GetName()) + " ON " +
+          Filler.FillTable(*child, "%tablename%") + TerminatorOf(Settings));
+}
+
 bool TSQLiteRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
     if (ColumnOrderChanged(table)) return true;
     for (int i = 0; i < table.Attributes.Count(); ++i) {

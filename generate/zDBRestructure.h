@@ -262,6 +262,9 @@ protected:
     // Tables are altered in place; a changed column gets one MODIFY COLUMN with its whole
     // new definition.
     void AlterColumn(TVELAttribute& column, const TVELAttribute& old) override;
+    // A foreign key that goes for good takes the index the server made for it along, when no
+    // index of the model served it.
+    void DropForeignKey(TVELRelationship& relationship) override;
     std::string ForExecution(std::string_view statement) const override;
 };
 

@@ -345,7 +345,7 @@ std::set<std::string> PostgresDetails(TPostgres& server) {
     TCatalogue c;
     server.Collect(c, "detail",
                    "SELECT t.relname || '.' || a.attname || ' ' || format_type(a.atttypid, a.atttypmod) || ' ' || "
-                   "coalesce(pg_get_expr(d.adbin, d.adrelid), '-') || ' ' || a.attidentity FROM pg_attribute a JOIN "
+                   "coalesce(pg_get_expr(d.adbin, d.adrelid), '-') || ' ' || a.attidentity::text FROM pg_attribute a JOIN "
                    "pg_class t ON t.oid = a.attrelid JOIN pg_namespace n ON n.oid = t.relnamespace LEFT JOIN pg_attrdef d "
                    "ON d.adrelid = a.attrelid AND d.adnum = a.attnum WHERE a.attnum > 0 AND NOT a.attisdropped AND "
                    "t.relkind = 'r' AND n.nspname = 'public'");
