@@ -2,10 +2,13 @@
 // process exit status; failures print one line on stderr starting with "ardvin-cli: ".
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace ardvin {
+
+class TVELDataDictionary;
 
 using TCliArgs = std::vector<std::string>;
 
@@ -31,5 +34,12 @@ int CliNewProject(const TCliArgs& args);
 int CliProjectInfo(const TCliArgs& args);
 int CliUpgradeProject(const TCliArgs& args);
 int CliProjectVersions(const TCliArgs& args);
+// Comparison (zCliCompare.cpp).
+int CliCompare(const TCliArgs& args);
+int CliAlter(const TCliArgs& args);
+int CliUpdateModel(const TCliArgs& args);
+// The model of a live database named by a URL, read for the target; the commands that take
+// models accept such URLs through it. Raises EVELError while no reverse engineering is built in.
+std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url, const std::string& target);
 
 }  // namespace ardvin
