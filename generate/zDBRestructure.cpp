@@ -1238,6 +1238,21 @@ void TPostgreSQLRestructure::AfterCopyData(TVELEntity& table, const std::string&
     }
 }
 
+void TPostgreSQLRestructure::AfterRecreateTable(TVELEntity& table, const TVELEntity& old) {
+    // Only a table built under a temporary name has sequences named after that.
+    if (table.GetName() != old.GetName() || table.SchemaName != old.SchemaName) return;
+    const std::string tableName = Filler.FillTable(table, "%tablename%");
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        if (!column->IsIdentity() && UpperCase(column->DataType->DataType).find("SERIAL") == std::string::npos) continue;
+        const std::string columnName = Settings.StripQuotes(column->GetName());
+        Write("DO $$BEGIN EXECUTE format('ALTER SEQUENCE %s RENAME TO %I', pg_get_serial_sequence('" +
+              ReplaceAll(tableName, "'", "''") + "', '" + ReplaceAll(columnName, "'", "''") + "'), '" +
+              ReplaceAll(Settings.StripQuotes(table.GetName()) + "_" + columnName + "_seq", "'", "''") + "'); END$$" +
+              TerminatorOf(Settings));
+    }
+}
+
 void TMySQLRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
     const std::string tmpl = Filler.Template("SQLCreateColumn");
     TVELFillValues sameName = {{"columnname", ""}};

@@ -250,6 +250,8 @@ protected:
     bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
     // Serial and identity columns continue after the copied values.
     void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
+    // The sequences behind them take the names they have under the table's own name.
+    void AfterRecreateTable(TVELEntity& table, const TVELEntity& old) override;
 };
 
 // MySQL and MariaDB: procedure and trigger bodies are wrapped in DELIMITER lines for the
