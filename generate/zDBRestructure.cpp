@@ -716,12 +716,21 @@ void TDBRestructure::MarkTable(TVELEntity& table, TVELEntity& old) {
             old.FindAttribute(commonNew[i])->StatePositionChanged = true;
             changed = true;
         }
-    // Indexes: by identifier, compared by what their statement says apart from the table name.
-    const char* indexText = "%quotedsimpleindexname%|%indextype%|%indexcolumns%|%indexoptions%|%indexclustering%";
+    // Indexes: by identifier, compared by what their statement says apart from the table name,
+    // their columns by identifier so that a renamed column leaves them alone.
+    auto indexText = [this](const TVELIndex& index) {
+        std::string text = Filler.FillIndex(index, "%quotedsimpleindexname%|%indextype%|%indexoptions%|%indexclustering%");
+        for (int k = 0; k < index.Columns.Count(); ++k) {
+            const TVELIndexColumn& column = *index.Column(k);
+            text += "|" + (column.GetAttribute() ? std::to_string(column.AttributeID) : column.ColumnText()) + " " +
+                    Filler.FillIndexColumn(column, "%indexcolumnsortoption%");
+        }
+        return text;
+    };
     for (int i = 0; i < table.Indexes.Count(); ++i) {
         TVELIndex* a = table.IndexAt(i);
         auto* b = static_cast<TVELIndex*>(old.Indexes.FindByID(a->ID));
-        mark(*a, b, b && Filler.FillIndex(*a, indexText) != Filler.FillIndex(*b, indexText));
+        mark(*a, b, b && indexText(*a) != indexText(*b));
     }
     for (int i = 0; i < old.Indexes.Count(); ++i)
         if (!old.IndexAt(i)->StateInBoth) old.IndexAt(i)->StateGone = changed = true;
