@@ -776,7 +776,7 @@ void TDBRestructure::PlanAlter(TAlterPlan& plan) {
     }
     {
         std::vector<TVELEntity*> oldTables = OfClass<TVELEntity>(old);
-        std::erase_if(oldTables, [](const TVELEntity* t) { return !t->StateGone; });
+        std::erase_if(oldTables, [this](const TVELEntity* t) { return !t->StateGone || !IsSelected(*t); });
         plan.DropTables.assign(oldTables.rbegin(), oldTables.rend());
     }
     // The foreign keys into and out of a table go and come back when it is recreated, when its
@@ -804,7 +804,8 @@ void TDBRestructure::PlanAlter(TAlterPlan& plan) {
         if ((r->StateNew || rebuilt) && selected(r)) plan.AddKeys.push_back(r);
     }
     for (TVELRelationship* r : OfClass<TVELRelationship>(old))
-        if (r->StateGone && r->FKConstraint->IsInUse() && r->GetChildEntity() && !r->GetChildEntity()->StateGone)
+        if (r->StateGone && IsSelected(*r) && r->FKConstraint->IsInUse() && r->GetChildEntity() &&
+            !r->GetChildEntity()->StateGone)
             plan.DropKeys.push_back(r);
     // Triggers: changed ones, and all of a recreated table (the table takes them with it).
     for (const TVELEntity* table : SelectedTables()) {
@@ -848,7 +849,7 @@ void TDBRestructure::PlanAlter(TAlterPlan& plan) {
         }
         // Dependents first: the reverse of the creation order.
         for (auto it = previous.rbegin(); it != previous.rend(); ++it)
-            if ((*it)->StateGone || rebuilt.count((*it)->ID)) drops.push_back(*it);
+            if (((*it)->StateGone && IsSelected(**it)) || rebuilt.count((*it)->ID)) drops.push_back(*it);
     };
     plan3(0, plan.DropViews, plan.AddViews, true);
     plan3(0, plan.DropProcedures, plan.AddProcedures, false);
@@ -857,14 +858,14 @@ void TDBRestructure::PlanAlter(TAlterPlan& plan) {
         if (IsSelected(*s) && (s->StateNew || s->StateModified)) plan.AddSequences.push_back(s);
     SortByPosition(plan.AddSequences);
     for (TVELSequence* s : OfClass<TVELSequence>(old))
-        if (s->StateGone || s->StateModified) plan.DropSequences.push_back(s);
+        if (IsSelected(*s) && (s->StateGone || s->StateModified)) plan.DropSequences.push_back(s);
     for (TVELDomain* d : OfClass<TVELDomain>(Model)) {
         if (!IsSelected(*d)) continue;
         if (d->StateNew) plan.AddDomains.push_back(d);
         if (d->StateModified) plan.ChangedDomains.emplace_back(d, static_cast<TVELDomain*>(counterpart(*d)));
     }
     for (TVELDomain* d : OfClass<TVELDomain>(old))
-        if (d->StateGone) plan.DropDomains.push_back(d);
+        if (d->StateGone && IsSelected(*d)) plan.DropDomains.push_back(d);
 }
 
 bool TDBRestructure::GenerateAlterScript() {
@@ -1041,7 +1042,8 @@ void TDBRestructure::AlterTableStep(TVELEntity& table, TVELEntity& old) {
     }
     for (const auto& [key, c] : KeyedConstraints(old)) {
         // A gone column takes its check with it.
-        if (key[0] == 'c' && !table.FindAttribute(c->AttributeIDs.AttributeAt(0)->ID)) continue;
+        const TVELAttribute* checked = key[0] == 'c' ? c->AttributeIDs.AttributeAt(0) : nullptr;
+        if (key[0] == 'c' && (!checked || !table.FindAttribute(checked->ID))) continue;
         if (c->StateGone || c->StateModified) DropMember(*c, DropConstraintStatement(*c));
     }
     for (int i = 0; i < old.Attributes.Count(); ++i) {

@@ -1,5 +1,6 @@
 // The restructure object: writes the script that creates a whole model on its target (the
-// create pass) and the script that drops it again. Every statement is a template of the target
+// create pass), the script that drops it again, and the script that brings an older state of
+// the model to the current one (the alter pass). Every statement is a template of the target
 // definition filled by the template filler. Statements go either to script lines or, through an
 // executor, to a live database. Target subclasses override single steps.
 #pragma once
@@ -166,6 +167,12 @@ protected:
     // (a target that cannot rename), changed constraints or foreign keys that live only inside
     // CREATE TABLE, and type changes its conversion rules refuse (for example to a binary type).
     // The marks of MarkChanges are set on both tables and their members when it is asked.
+    // What the other targets decide here: Oracle recreates when a column of both versions
+    // changes its type to one of type group Binary; Firebird and InterBase recreate a renamed
+    // table (they cannot rename one) and copy from the old name; SQL Server recreates for the
+    // column changes ALTER COLUMN refuses (becoming or ceasing to be an identity column, a new
+    // column before existing ones when the order matters); Db2 alters in place with its own
+    // statements through AlterColumn and RenameColumn, like MySQL.
     virtual bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old);
     // Hooks around the in-place alteration of a table: before its first drop, after its last
     // addition.

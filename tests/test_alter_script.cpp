@@ -197,3 +197,21 @@ TEST(AlterScript, ExecuteModeReportsAFailedRecreate) {
     EXPECT_TRUE(created);
     EXPECT_FALSE(dropped);
 }
+
+TEST(AlterScript, ExcludedObjectsAreLeftAlone) {
+    TPair p("postgresql15");
+    p.New.DeleteObject(p.Table(p.New, "orders"));
+    p.New.DeleteObject(p.New.FindByName("v_customer"));
+    auto r = p.Restructure();
+    r->Options.SetValue("UNSELECTEDOBJECTS", std::to_string(p.Table(p.Old, "orders")->ID));
+    EXPECT_TRUE(r->GenerateAlterScript());
+    const std::string script = r->ScriptText();
+    EXPECT_EQ(script.find("DROP TABLE"), std::string::npos) << script;
+    EXPECT_TRUE(r->DroppedTables.empty());
+    Find(script, "DROP VIEW \"v_customer\";");
+    // Left selected, the table goes, with the foreign key that leaves with it.
+    r = p.Restructure();
+    EXPECT_TRUE(r->GenerateAlterScript());
+    Find(r->ScriptText(), "DROP TABLE \"orders\";");
+    EXPECT_EQ(r->DroppedTables, std::vector<std::string>{"orders"});
+}
