@@ -454,7 +454,7 @@ std::string CreateScript(TVELDataDictionary& prepared, const TVELSettingsList& o
 
 // The old model (with its extra objects), the new model, both prepared, and the three scripts.
 TScripts Scripts(const std::string& target, const TScenario& scenario) {
-    TargetDatabases().Build(DefinitionsDir());
+    if (TargetDatabases().Entries().empty()) TargetDatabases().Build(DefinitionsDir());
     TScripts s;
     auto old = Import(target, scenario.OldScript);
     if (scenario.OldChange) scenario.OldChange(*old);
@@ -562,26 +562,25 @@ std::set<std::string> SQLiteDetails(TSQLite& db) {
     return out;
 }
 
-void RunOnPostgres(const TScenario& scenario) {
+// Runs a scenario on two databases of the PostgreSQL server, emptied first: one altered from
+// the old model, one created from the new model.
+void RunOnPostgres(const TScenario& scenario, const std::string& altered, const std::string& fresh) {
     SCOPED_TRACE(scenario.Name);
     const TScripts s = Scripts("postgresql15", scenario);
-    const std::string altered = CreatePostgresDatabase("ardvin_alter");
-    const std::string fresh = CreatePostgresDatabase("ardvin_alter_new");
-    {
-        TPostgres a(altered), b(fresh);
-        ASSERT_EQ(a.Run(s.OldCreate), "") << s.OldCreate;
-        ASSERT_EQ(a.Run(scenario.Rows), "");
-        EXPECT_EQ(a.Run(s.Alter), "") << s.Alter;
-        ASSERT_EQ(b.Run(s.NewCreate), "") << s.NewCreate;
-        ExpectSameCatalogue(b.Catalogue(), a.Catalogue(), scenario.Name + "\n" + s.Alter);
-        ExpectSameLines(PostgresDetails(b), PostgresDetails(a), scenario.Name + " details\n" + s.Alter);
-        if (!scenario.Expected.empty()) {
-            std::string error;
-            EXPECT_EQ(RowsText(TPostgresConnection(altered).Query(scenario.Query, error)), scenario.Expected) << error;
-        }
+    TPostgres a(altered), b(fresh);
+    const char* const empty = "DROP SCHEMA public CASCADE; CREATE SCHEMA public;";
+    ASSERT_EQ(a.Run(empty), "");
+    ASSERT_EQ(b.Run(empty), "");
+    ASSERT_EQ(a.Run(s.OldCreate), "") << s.OldCreate;
+    ASSERT_EQ(a.Run(scenario.Rows), "");
+    EXPECT_EQ(a.Run(s.Alter), "") << s.Alter;
+    ASSERT_EQ(b.Run(s.NewCreate), "") << s.NewCreate;
+    ExpectSameCatalogue(b.Catalogue(), a.Catalogue(), scenario.Name + "\n" + s.Alter);
+    ExpectSameLines(PostgresDetails(b), PostgresDetails(a), scenario.Name + " details\n" + s.Alter);
+    if (!scenario.Expected.empty()) {
+        std::string error;
+        EXPECT_EQ(RowsText(TPostgresConnection(altered).Query(scenario.Query, error)), scenario.Expected) << error;
     }
-    DropPostgresDatabase(fresh);
-    DropPostgresDatabase(altered);
 }
 
 void RunOnMariaDB(const TScenario& scenario) {
@@ -635,7 +634,11 @@ TEST(AlterServers, SQLite3) {
 }
 
 TEST(AlterServers, PostgreSQL15) {
-    for (const TScenario& scenario : PostgresScenarios()) RunOnPostgres(scenario);
+    const std::string altered = CreatePostgresDatabase("ardvin_alter");
+    const std::string fresh = CreatePostgresDatabase("ardvin_alter_new");
+    for (const TScenario& scenario : PostgresScenarios()) RunOnPostgres(scenario, altered, fresh);
+    DropPostgresDatabase(fresh);
+    DropPostgresDatabase(altered);
 }
 
 TEST(AlterServers, MariaDB10) {
