@@ -617,61 +617,12 @@ void MatchIDs(TVELDataDictionary& reference, TVELDataDictionary& target, const T
 // ---- comparing copies ----------------------------------------------------------------------
 
 void ApplyCompareOptions(TVELDataDictionary& d, const TVELSettingsList& options) {
-    auto on = [&](const char* key) { return options.GetValue(key) == "1"; };
-    const bool convertDomains = on("CONVERTDOMAINS");
-    auto clearName = [](TVELConstraint* c) {
-        if (c) c->SetName("");
-    };
-    for (int i = 0; i < d.Count(); ++i) {
-        TVELDatabaseObject* o = d.Object(i);
-        if (auto* e = dynamic_cast<TVELEntity*>(o)) {
-            if (on("DONOTUSETABLEOPTIONS")) e->TableOptions.clear();
-            if (on("DONOTUSETABLESCRIPTS")) e->BeginTableScript.clear(), e->EndTableScript.clear();
-            if (on("DONOTUSEPKCONNAMES")) clearName(e->PrimaryKey.get());
-            if (on("DONOTUSECONSTRAINTOPTIONS")) e->PrimaryKey->ConstraintOptions.clear();
-            for (int k = 0; k < e->Attributes.Count(); ++k) {
-                TVELAttribute* a = e->AttributeAt(k);
-                if (on("DONOTUSECOLLATIONS")) a->Collate.clear();
-                if (convertDomains && a->DomainID != -1) {
-                    a->ApplyDomain();
-                    a->DomainID = -1;
-                }
-                if (on("DONOTUSENOTNULLCONNAMES")) clearName(a->ExistingColumnConstraint(1));
-                if (on("DONOTUSEDEFAULTCONNAMES")) clearName(a->ExistingColumnConstraint(2));
-                if (on("DONOTUSECHECKCONNAMES")) clearName(a->ExistingColumnConstraint(3));
-                if (on("DONOTUSECONSTRAINTOPTIONS"))
-                    for (int32_t id = 1; id <= 3; ++id)
-                        if (TVELConstraint* c = a->ExistingColumnConstraint(id)) c->ConstraintOptions.clear();
-            }
-            for (int k = 0; k < e->Constraints.Count(); ++k) {
-                TVELConstraint* c = e->ConstraintAt(k);
-                if ((c->ConstraintType == ctUnique && on("DONOTUSEUNIQUECONNAMES")) ||
-                    (c->ConstraintType == ctCheck && on("DONOTUSECHECKCONNAMES")))
-                    clearName(c);
-                if (on("DONOTUSECONSTRAINTOPTIONS")) c->ConstraintOptions.clear();
-            }
-            for (int k = 0; k < e->Triggers.Count(); ++k) {
-                auto* t = static_cast<TVELTrigger*>(e->Triggers[k]);
-                if (on("DONOTUSETRIGGERS")) t->Code.clear();
-                if (on("DONOTUSECOMMENTSINCODE")) t->Code = RemoveComments(t->Code);
-            }
-        } else if (auto* r = dynamic_cast<TVELRelationship*>(o)) {
-            if (on("DONOTUSEFKCONNAMES")) clearName(r->FKConstraint.get());
-            if (on("DONOTUSECONSTRAINTOPTIONS")) r->FKConstraint->ConstraintOptions.clear();
-        } else if (auto* dom = dynamic_cast<TVELDomain*>(o)) {
-            if (on("DONOTUSECOLLATIONS")) dom->Collate.clear();
-        } else if (auto* s = dynamic_cast<TVELSequence*>(o)) {
-            if (on("DONOTUSESEQUENCESEED")) s->Seed = 0;
-        } else if (auto* code = dynamic_cast<TVELCodeObject*>(o)) {
-            if (on("DONOTUSECOMMENTSINCODE")) code->Code = RemoveComments(code->Code);
-            if (on("FORMATCODEFORVIEWS") && dynamic_cast<TVELView*>(o)) code->Code = FormatViewCode(code->Code);
-        }
-    }
-    if (convertDomains)
-        for (int i = d.Count() - 1; i >= 0; --i)
-            if (dynamic_cast<TVELDomain*>(d[i])) d.DeleteObject(d[i]);
-    if (on("DONOTUSECOMMENTS")) d.ClearComments();
-    if (on("DONOTUSESCHEMANAMES")) d.ClearSchemas();
+    // The same preparation as for generation; text areas, group boxes and stamps stay, since
+    // they are compared too.
+    TVELSettingsList prepare;
+    prepare.SetValue("DONOTDELETETEXTAREASANDGROUPBOXES", "1");
+    for (int i = 0; i < options.Count(); ++i) prepare.SetValue(options.NameAt(i), options.ValueAt(i));
+    d.Prepare(&prepare);
 }
 
 namespace {

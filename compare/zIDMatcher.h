@@ -130,7 +130,8 @@ std::string DataTypeText(const TVELDataType& type);
 void MatchIDs(TVELDataDictionary& reference, TVELDataDictionary& target, const TVELStringMappingList* mappings,
               bool ignoreCase = false);
 
-// Removes or ignores the features that the compare options switch off ("1") in a model copy.
+// Removes or ignores the features that the compare options switch off ("1") in a model copy:
+// the prepare operation of generation, which keeps diagram-only objects here.
 using TVELPrepareFunction = std::function<void(TVELDataDictionary& copy, const TVELSettingsList& options)>;
 void ApplyCompareOptions(TVELDataDictionary& copy, const TVELSettingsList& options);
 

@@ -1,6 +1,8 @@
 #include "zDBRestructure.h"
 
 #include <algorithm>
+#include <cctype>
+#include <typeinfo>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -528,6 +530,811 @@ bool TDBRestructure::GenerateDropScript() {
     if (WriteToScript) WriteDatabaseScript("ENDDROPDATABASESCRIPT");
     if (!WriteToScript) Executor->Commit();
     return ErrorCount == errorsBefore;
+}
+
+// ---- the alter pass ---------------------------------------------------------------------------------
+
+namespace {
+
+bool TextChanged(const std::string& a, const std::string& b) { return Trim(a) != Trim(b); }
+
+// The statement terminator as a script writes it.
+std::string TerminatorOf(const TVELDatabaseSettings& settings) { return ReplaceAll(settings.Terminator, "#13#10", "\r\n"); }
+
+// The constraints of a table that the alter pass adds and drops itself, by a key that pairs them
+// across the two versions: the primary key, the table constraints and the column checks. Not-null
+// and default constraints are changes of their columns; foreign keys belong to relationships.
+std::vector<std::pair<std::string, TVELConstraint*>> KeyedConstraints(const TVELEntity& table) {
+    std::vector<std::pair<std::string, TVELConstraint*>> out;
+    std::vector<TVELAttribute*> key;
+    table.PrimaryKeyAttributes(key);
+    if (!key.empty()) out.emplace_back("pk", table.PrimaryKey.get());
+    for (int i = 0; i < table.Constraints.Count(); ++i) {
+        TVELConstraint* c = table.ConstraintAt(i);
+        if ((c->ConstraintType == ctUnique || c->ConstraintType == ctCheck) && c->IsInUse())
+            out.emplace_back("t" + std::to_string(c->ID), c);
+    }
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* a = table.AttributeAt(i);
+        TVELConstraint* check = a->ExistingColumnConstraint(3);
+        if (check && check->IsInUse() && !Trim(check->Value).empty())
+            out.emplace_back("c" + std::to_string(a->ID), check);
+    }
+    return out;
+}
+
+TVELConstraint* FindKeyed(const std::vector<std::pair<std::string, TVELConstraint*>>& list, const std::string& key) {
+    for (const auto& [k, c] : list)
+        if (k == key) return c;
+    return nullptr;
+}
+
+// Whether a code text mentions a name as a whole word, without regard to case.
+bool MentionsName(const std::string& upperCode, const std::string& name) {
+    const std::string word = UpperCase(name);
+    if (word.empty()) return false;
+    auto isWordChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 128;
+    };
+    for (size_t at = upperCode.find(word); at != std::string::npos; at = upperCode.find(word, at + 1)) {
+        const bool before = at == 0 || !isWordChar(upperCode[at - 1]);
+        const size_t end = at + word.size();
+        if (before && (end >= upperCode.size() || !isWordChar(upperCode[end]))) return true;
+    }
+    return false;
+}
+
+template <class T> std::vector<T*> OfClass(const TVELDataDictionary& d) {
+    std::vector<T*> out;
+    d.CollectOfClass(out);
+    return out;
+}
+
+template <class T> void SortByPosition(std::vector<T*>& list) {
+    std::stable_sort(list.begin(), list.end(), [](const T* a, const T* b) { return a->PosNR < b->PosNR; });
+}
+
+}  // namespace
+
+struct TDBRestructure::TAlterPlan {
+    // Changed tables (new, old) in creation order, and those of them that are recreated.
+    std::vector<std::pair<TVELEntity*, TVELEntity*>> Changed;
+    std::unordered_set<const TVELEntity*> Recreated;
+    // Foreign keys dropped (old relationships) and added (new relationships).
+    std::vector<TVELRelationship*> DropKeys, AddKeys;
+    std::vector<TVELTrigger*> DropTriggers, AddTriggers;
+    std::vector<TVELView*> DropViews, AddViews;
+    std::vector<TVELProcedure*> DropProcedures, AddProcedures;
+    std::vector<TVELRule*> DropRules, AddRules;
+    std::vector<TVELSequence*> DropSequences, AddSequences;
+    std::vector<TVELDomain*> AddDomains, DropDomains;
+    std::vector<std::pair<TVELDomain*, TVELDomain*>> ChangedDomains;
+    std::vector<TVELEntity*> DropTables;  // old tables
+    std::vector<TVELEntity*> NewTables;
+};
+
+void TDBRestructure::MarkChanges() {
+    if (!OldModel) throw EVELError("No old model to compare with.");
+    TVELDataDictionary& old = *OldModel;
+    Model.ClearStateFlags();
+    old.ClearStateFlags();
+    // The text that decides whether a top-level object changed: its generated definition.
+    auto definition = [this](const TVELDatabaseObject& o) -> std::string {
+        if (const auto* s = dynamic_cast<const TVELSequence*>(&o))
+            return Filler.FillSequence(*s, Filler.Template("SQLCreateSequence"));
+        if (const auto* d = dynamic_cast<const TVELDomain*>(&o))
+            return Filler.FillDomainStatement(*d, false) + "|" + d->GetName();
+        if (const auto* v = dynamic_cast<const TVELView*>(&o)) return Filler.FillView(*v, Filler.Template("SQLCreateView"));
+        if (const auto* p = dynamic_cast<const TVELProcedure*>(&o))
+            return Filler.FillProcedure(*p, Filler.Template("SQLCreateProcedure"));
+        if (const auto* r = dynamic_cast<const TVELRule*>(&o)) return Filler.FillRule(*r, Filler.Template("SQLCreateRule"));
+        if (const auto* r = dynamic_cast<const TVELRelationship*>(&o)) {
+            const TVELConstraint& fk = *r->FKConstraint;
+            std::string text = fk.IsInUse() ? "1" : "0";
+            text += "|" + fk.GetName() + "|" + std::to_string(r->ParentObjectID) + "|" +
+                    std::to_string(r->ChildObjectID) + "|" + std::to_string(r->DeleteRule) + "|" +
+                    std::to_string(r->UpdateRule) + "|" + fk.ConstraintOptions;
+            for (int i = 0; i < r->Pairs.Count(); ++i) {
+                const TVELPair* pair = r->PairAt(i);
+                text += "|" + std::to_string(pair->KeyID) + ">" + std::to_string(pair->ForeignKeyID);
+            }
+            return text;
+        }
+        return o.GetName();
+    };
+    for (int i = 0; i < Model.Count(); ++i) {
+        TVELDatabaseObject* object = Model.Object(i);
+        TVELDatabaseObject* same = old.FindSameObject(object);
+        if (same && typeid(*same) != typeid(*object)) same = nullptr;
+        if (!same) {
+            object->StateNew = true;
+            continue;
+        }
+        object->StateInBoth = same->StateInBoth = true;
+        if (auto* table = dynamic_cast<TVELEntity*>(object)) {
+            MarkTable(*table, *static_cast<TVELEntity*>(same));
+        } else if (definition(*object) != definition(*same) || object->SchemaName != same->SchemaName) {
+            object->StateModified = same->StateModified = true;
+        }
+    }
+    for (int i = 0; i < old.Count(); ++i) {
+        TVELDatabaseObject* object = old.Object(i);
+        if (!object->StateInBoth) object->StateGone = true;
+    }
+    // A table whose foreign keys change is changed too (some targets keep them in the table).
+    auto childChanged = [](TVELDataDictionary& d, TVELDataDictionary& other) {
+        for (TVELRelationship* r : OfClass<TVELRelationship>(d)) {
+            if (!r->StateNew && !r->StateGone && !r->StateModified) continue;
+            TVELEntity* child = r->GetChildEntity();
+            if (!child || !child->StateInBoth) continue;
+            child->StateModified = true;
+            other.FindSameObject(child)->StateModified = true;
+        }
+    };
+    childChanged(Model, old);
+    childChanged(old, Model);
+    ClearGenerationMarks(Model);
+    ClearGenerationMarks(old);
+}
+
+void TDBRestructure::MarkTable(TVELEntity& table, TVELEntity& old) {
+    bool changed = table.GetName() != old.GetName() || table.SchemaName != old.SchemaName ||
+                   TextChanged(table.TableOptions, old.TableOptions) || TextChanged(table.Comment, old.Comment);
+    auto mark = [&changed](TVELDatabaseObject& a, TVELDatabaseObject* b, bool modified) {
+        if (!b) {
+            a.StateNew = true;
+            changed = true;
+            return;
+        }
+        a.StateInBoth = b->StateInBoth = true;
+        if (modified) {
+            a.StateModified = b->StateModified = true;
+            changed = true;
+        }
+    };
+    // Columns, and the order of the columns present in both.
+    const std::string columnTemplate = Filler.Template("SQLCreateColumn");
+    std::vector<int32_t> commonNew, commonOld;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute* a = table.AttributeAt(i);
+        TVELAttribute* b = old.FindAttribute(a->ID);
+        if (b) commonNew.push_back(a->ID);
+        mark(*a, b,
+             b && (Filler.FillColumn(*a, columnTemplate) != Filler.FillColumn(*b, columnTemplate) ||
+                   a->GetName() != b->GetName() || TextChanged(a->Comment, b->Comment) ||
+                   a->IsIdentity() != b->IsIdentity()));
+    }
+    for (int i = 0; i < old.Attributes.Count(); ++i) {
+        TVELAttribute* b = old.AttributeAt(i);
+        if (b->StateInBoth)
+            commonOld.push_back(b->ID);
+        else
+            b->StateGone = changed = true;
+    }
+    for (size_t i = 0; i < commonNew.size(); ++i)
+        if (commonNew[i] != commonOld[i]) {
+            table.FindAttribute(commonNew[i])->StatePositionChanged = true;
+            old.FindAttribute(commonNew[i])->StatePositionChanged = true;
+            changed = true;
+        }
+    // Indexes: by identifier, compared by what their statement says apart from the table name,
+    // their columns by identifier so that a renamed column leaves them alone.
+    auto indexText = [this](const TVELIndex& index) {
+        std::string text = Filler.FillIndex(index, "%quotedsimpleindexname%|%indextype%|%indexoptions%|%indexclustering%");
+        for (int k = 0; k < index.Columns.Count(); ++k) {
+            const TVELIndexColumn& column = *index.Column(k);
+            text += "|" + (column.GetAttribute() ? std::to_string(column.AttributeID) : column.ColumnText()) + " " +
+                    Filler.FillIndexColumn(column, "%indexcolumnsortoption%");
+        }
+        return text;
+    };
+    for (int i = 0; i < table.Indexes.Count(); ++i) {
+        TVELIndex* a = table.IndexAt(i);
+        auto* b = static_cast<TVELIndex*>(old.Indexes.FindByID(a->ID));
+        mark(*a, b, b && indexText(*a) != indexText(*b));
+    }
+    for (int i = 0; i < old.Indexes.Count(); ++i)
+        if (!old.IndexAt(i)->StateInBoth) old.IndexAt(i)->StateGone = changed = true;
+    // Constraints, their columns by identifier so that a renamed column leaves them alone.
+    auto constraintText = [this](const TVELConstraint& c) {
+        return Filler.FillConstraint(c, "%constraintname%|%constraint%|%constraintoptions%") + "|" +
+               c.AttributeIDs.CommaText();
+    };
+    const auto newConstraints = KeyedConstraints(table);
+    const auto oldConstraints = KeyedConstraints(old);
+    for (const auto& [key, a] : newConstraints) {
+        TVELConstraint* b = FindKeyed(oldConstraints, key);
+        mark(*a, b, b && constraintText(*a) != constraintText(*b));
+    }
+    for (const auto& [key, b] : oldConstraints)
+        if (!FindKeyed(newConstraints, key)) b->StateGone = changed = true;
+    // Triggers with code.
+    const std::string triggerTemplate = Filler.Template("SQLCreateTrigger");
+    for (int i = 0; i < table.Triggers.Count(); ++i) {
+        TVELTrigger* a = table.TriggerAt(i);
+        if (!HasCode(*a)) continue;
+        TVELTrigger* b = old.FindTrigger(a->ID);
+        if (b && !HasCode(*b)) b = nullptr;
+        mark(*a, b, b && Filler.FillTrigger(*a, triggerTemplate) != Filler.FillTrigger(*b, triggerTemplate));
+    }
+    for (int i = 0; i < old.Triggers.Count(); ++i)
+        if (HasCode(*old.TriggerAt(i)) && !old.TriggerAt(i)->StateInBoth) old.TriggerAt(i)->StateGone = changed = true;
+    if (changed) table.StateModified = old.StateModified = true;
+}
+
+void TDBRestructure::PlanAlter(TAlterPlan& plan) {
+    TVELDataDictionary& old = *OldModel;
+    auto counterpart = [&old](const TVELDatabaseObject& o) { return old.FindSameObject(&o); };
+    // Tables.
+    for (TVELEntity* table : TablesInDependencyOrder()) {
+        if (table->StateNew) {
+            plan.NewTables.push_back(table);
+        } else if (table->StateModified) {
+            auto* previous = static_cast<TVELEntity*>(counterpart(*table));
+            plan.Changed.emplace_back(table, previous);
+            if (MustRecreateTable(*table, *previous)) plan.Recreated.insert(table);
+        }
+    }
+    {
+        std::vector<TVELEntity*> oldTables = OfClass<TVELEntity>(old);
+        std::erase_if(oldTables, [this](const TVELEntity* t) { return !t->StateGone || !IsSelected(*t); });
+        plan.DropTables.assign(oldTables.rbegin(), oldTables.rend());
+    }
+    // The foreign keys into and out of a table go and come back when it is recreated, when its
+    // key changes or when one of its columns changes its type or goes.
+    std::unordered_set<int32_t> keysMoved;
+    for (const auto& [table, previous] : plan.Changed) {
+        bool moved = plan.Recreated.count(table) > 0 || table->PrimaryKey->StateModified ||
+                     table->PrimaryKey->StateNew || previous->PrimaryKey->StateGone;
+        for (int i = 0; i < previous->Attributes.Count() && !moved; ++i) {
+            const TVELAttribute* b = previous->AttributeAt(i);
+            const TVELAttribute* a = table->FindAttribute(b->ID);
+            moved = !a || Filler.FillColumn(*a, "%datatype%") != Filler.FillColumn(*b, "%datatype%");
+        }
+        if (moved) keysMoved.insert(table->ID);
+    }
+    auto selected = [this](const TVELRelationship* r) {
+        return r->FKConstraint->IsInUse() && IsSelected(*r) && r->GetParentEntity() && r->GetChildEntity() &&
+               IsSelected(*r->GetParentEntity()) && IsSelected(*r->GetChildEntity());
+    };
+    for (TVELRelationship* r : OfClass<TVELRelationship>(Model)) {
+        auto* previous = static_cast<TVELRelationship*>(counterpart(*r));
+        const bool rebuilt = r->StateModified || keysMoved.count(r->ParentObjectID) || keysMoved.count(r->ChildObjectID);
+        if (previous && rebuilt && previous->FKConstraint->IsInUse() && !previous->GetChildEntity()->StateGone)
+            plan.DropKeys.push_back(previous);
+        if ((r->StateNew || rebuilt) && selected(r)) plan.AddKeys.push_back(r);
+    }
+    for (TVELRelationship* r : OfClass<TVELRelationship>(old))
+        if (r->StateGone && IsSelected(*r) && r->FKConstraint->IsInUse() && r->GetChildEntity() &&
+            !r->GetChildEntity()->StateGone)
+            plan.DropKeys.push_back(r);
+    // Triggers: changed ones, and all of a recreated table (the table takes them with it).
+    for (const TVELEntity* table : SelectedTables()) {
+        const TVELEntity* previous = table->StateInBoth ? static_cast<const TVELEntity*>(counterpart(*table)) : nullptr;
+        const bool recreated = plan.Recreated.count(table) > 0;
+        for (int i = 0; i < table->Triggers.Count(); ++i) {
+            TVELTrigger* t = table->TriggerAt(i);
+            if (!HasCode(*t)) continue;
+            if (t->StateNew || t->StateModified || recreated || table->StateNew) plan.AddTriggers.push_back(t);
+            if ((t->StateModified || (recreated && t->StateInBoth)) && previous)
+                plan.DropTriggers.push_back(previous->FindTrigger(t->ID));
+        }
+        if (previous)
+            for (int i = 0; i < previous->Triggers.Count(); ++i)
+                if (previous->TriggerAt(i)->StateGone) plan.DropTriggers.push_back(previous->TriggerAt(i));
+    }
+    // Views are rebuilt when they change or mention a table that changes or goes.
+    std::vector<std::string> touched;
+    for (const auto& [table, previous] : plan.Changed) {
+        touched.push_back(previous->GetName());
+        touched.push_back(table->GetName());
+    }
+    for (const TVELEntity* t : plan.DropTables) touched.push_back(t->GetName());
+    auto mentionsTouched = [&touched](const TVELCodeObject& o) {
+        const std::string code = UpperCase(o.Code);
+        return std::any_of(touched.begin(), touched.end(), [&code](const std::string& n) { return MentionsName(code, n); });
+    };
+    // Code objects and sequences: new ones added, gone ones dropped, changed ones both.
+    auto plan3 = [&](auto tag, auto& drops, auto& adds, bool followTables) {
+        using T = std::remove_pointer_t<typename std::decay_t<decltype(drops)>::value_type>;
+        (void)tag;
+        std::vector<T*> current = OfClass<T>(Model), previous = OfClass<T>(old);
+        SortByPosition(current);
+        SortByPosition(previous);
+        std::unordered_set<int32_t> rebuilt;
+        for (T* o : current) {
+            if (!IsSelected(*o)) continue;
+            const bool again = o->StateModified || (followTables && o->StateInBoth && mentionsTouched(*o));
+            if (o->StateNew || again) adds.push_back(o);
+            if (again) rebuilt.insert(o->ID);
+        }
+        // Dependents first: the reverse of the creation order.
+        for (auto it = previous.rbegin(); it != previous.rend(); ++it)
+            if (((*it)->StateGone && IsSelected(**it)) || rebuilt.count((*it)->ID)) drops.push_back(*it);
+    };
+    plan3(0, plan.DropViews, plan.AddViews, true);
+    plan3(0, plan.DropProcedures, plan.AddProcedures, false);
+    plan3(0, plan.DropRules, plan.AddRules, true);
+    for (TVELSequence* s : OfClass<TVELSequence>(Model))
+        if (IsSelected(*s) && (s->StateNew || s->StateModified)) plan.AddSequences.push_back(s);
+    SortByPosition(plan.AddSequences);
+    for (TVELSequence* s : OfClass<TVELSequence>(old))
+        if (IsSelected(*s) && (s->StateGone || s->StateModified)) plan.DropSequences.push_back(s);
+    for (TVELDomain* d : OfClass<TVELDomain>(Model)) {
+        if (!IsSelected(*d)) continue;
+        if (d->StateNew) plan.AddDomains.push_back(d);
+        if (d->StateModified) plan.ChangedDomains.emplace_back(d, static_cast<TVELDomain*>(counterpart(*d)));
+    }
+    for (TVELDomain* d : OfClass<TVELDomain>(old))
+        if (d->StateGone && IsSelected(*d)) plan.DropDomains.push_back(d);
+}
+
+bool TDBRestructure::GenerateAlterScript() {
+    if (!OldModel) throw EVELError("No old model to compare with.");
+    const TVELDataDictionary::TBulkScope bulk(Model);
+    const TVELDataDictionary::TBulkScope oldBulk(*OldModel);
+    const int errorsBefore = ErrorCount;
+    unselected_.clear();
+    for (const std::string& id : SplitString(Options.GetValue("UNSELECTEDOBJECTS"), ','))
+        if (int32_t value = 0; TryStrToInt(id, value)) unselected_.insert(value);
+    oldLookup_ = std::make_unique<TVELDictionaryOldModel>(*OldModel);
+    Filler.OldModel = oldLookup_.get();
+    DroppedTables.clear();
+    DroppedColumns.clear();
+    RecreatedTables.clear();
+
+    written_ = 0;
+    pendingHeading_.clear();
+    MarkChanges();
+    TAlterPlan plan;
+    PlanAlter(plan);
+    ClearGenerationMarks(Model);
+    ClearGenerationMarks(*OldModel);
+    Log(mlInfo, "Modify " + Settings.DBMSName + " database.");
+    Log(mlInfo, "Date/time: " + LogDateTime());
+    if (WriteToScript && WriteHeader && !Option("EXCLUDEHEADER")) WriteScriptHeader("Alter database script");
+    OpenConnection();
+    if (WriteToScript) WriteDatabaseScript("BEGINALTERDATABASESCRIPT");
+
+    // Drops of objects that go or are rebuilt; filled from the old model.
+    BeginSection(Caption("DROPTRIGGERS"));
+    for (TVELTrigger* t : plan.DropTriggers) ObjectStep(*t, true, [&] { DropTrigger(*t); });
+    BeginSection(Caption("DROPPROCEDURES"));
+    for (TVELProcedure* p : plan.DropProcedures) ObjectStep(*p, true, [&] { DropProcedure(*p); });
+    BeginSection(Caption("DROPVIEWS"));
+    for (TVELView* v : plan.DropViews) ObjectStep(*v, true, [&] { DropView(*v); });
+    BeginSection(Caption("DROPSEQUENCES"));
+    for (TVELSequence* s : plan.DropSequences) ObjectStep(*s, true, [&] { DropSequence(*s); });
+    BeginSection(Caption("DROPRULES"));
+    for (TVELRule* r : plan.DropRules) ObjectStep(*r, true, [&] { DropRule(*r); });
+    BeginSection(Caption("DROPFOREIGNKEYCONSTRAINTS"));
+    for (TVELRelationship* r : plan.DropKeys) ObjectStep(*r, true, [&] { DropForeignKey(*r); });
+
+    BeginSection(Caption("ADDSEQUENCES"));
+    for (TVELSequence* s : plan.AddSequences) ObjectStep(*s, false, [&] { AddSequence(*s); });
+    BeginSection(Caption("ADDDOMAINS"));
+    for (TVELDomain* d : plan.AddDomains) ObjectStep(*d, false, [&] { AddDomain(*d); });
+    for (auto& [domain, previous] : plan.ChangedDomains) AlterDomainStep(*domain, *previous);
+
+    // Tables.
+    for (TVELEntity* t : plan.DropTables) {
+        BeginSection(ObjectCaption("DROPTABLE", *t));
+        DroppedTables.push_back(t->GetNonQuotedQualifiedName());
+        ObjectStep(*t, true, [&] { DropTable(*t); });
+    }
+    for (TVELEntity* t : plan.NewTables) TableStep(*t);
+    for (auto& [table, previous] : plan.Changed) {
+        if (plan.Recreated.count(table))
+            RecreateTableStep(*table, *previous);
+        else
+            AlterTableStep(*table, *previous);
+    }
+    pendingHeading_.clear();
+
+    BeginSection(Caption("DROPDOMAINS"));
+    for (TVELDomain* d : plan.DropDomains) ObjectStep(*d, true, [&] { DropDomain(*d); });
+
+    BeginSection(Caption("ADDFOREIGNKEYCONSTRAINTS"));
+    for (TVELRelationship* r : plan.AddKeys)
+        if (r->FKConstraint->GenerationMark != gmWrittenInline) ObjectStep(*r, false, [&] { AddForeignKey(*r); });
+
+    BeginSection(Caption("REPAIRVIEWS"));
+    for (TVELView* v : plan.AddViews) ObjectStep(*v, false, [&] { AddView(*v); });
+    BeginSection(Caption("REPAIRPROCEDURES"));
+    for (TVELProcedure* p : plan.AddProcedures) ObjectStep(*p, false, [&] { AddProcedure(*p); });
+    BeginSection(Caption("REPAIRTRIGGERS"));
+    for (TVELTrigger* t : plan.AddTriggers) ObjectStep(*t, false, [&] { AddTrigger(*t); });
+    BeginSection(Caption("REPAIRRULES"));
+    for (TVELRule* r : plan.AddRules) ObjectStep(*r, false, [&] { AddRule(*r); });
+
+    // Comments of the other objects that stayed.
+    auto comment = [this](TVELDatabaseObject& o, bool supported, const char* tmpl, auto fill) {
+        const auto* previous = OldModel->FindSameObject(&o);
+        if (!supported || !previous || o.StateModified || !TextChanged(o.Comment, previous->Comment) ||
+            Trim(o.Comment).empty())
+            return;
+        CommentStep(o, fill(Filler.Template(tmpl)));
+    };
+    for (TVELView* v : OfClass<TVELView>(Model))
+        if (std::find(plan.AddViews.begin(), plan.AddViews.end(), v) == plan.AddViews.end())
+            comment(*v, Settings.EnableViewComments, "SQLModifyViewComment",
+                    [&](const std::string& t) { return Filler.FillView(*v, t); });
+    for (TVELProcedure* p : OfClass<TVELProcedure>(Model))
+        comment(*p, Settings.EnableProcedureComments, "SQLModifyProcedureComment",
+                [&](const std::string& t) { return Filler.FillProcedure(*p, t); });
+    for (TVELSequence* s : OfClass<TVELSequence>(Model))
+        comment(*s, Settings.EnableSequenceComments, "SQLModifySequenceComment",
+                [&](const std::string& t) { return Filler.FillSequence(*s, t); });
+    pendingHeading_.clear();
+
+    if (WriteToScript) WriteDatabaseScript("ENDALTERDATABASESCRIPT");
+    if (!WriteToScript) Executor->Commit();
+    Filler.OldModel = nullptr;
+    return ErrorCount == errorsBefore;
+}
+
+bool TDBRestructure::AlterObjectStep(const TVELDatabaseObject& object, const std::string& failure,
+                                     const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const EVELError& e) {
+        Log(mlError, failure + ": " + e.what(), const_cast<TVELDatabaseObject*>(&object));
+        return false;
+    }
+}
+
+void TDBRestructure::AlterDomainStep(TVELDomain& domain, const TVELDomain& old) {
+    BeginSection(ObjectCaption("ALTERDOMAIN", domain));
+    const bool defaultChanged = TextChanged(domain.DefaultValue(), old.DefaultValue());
+    const bool checkChanged = TextChanged(domain.CheckValue(), old.CheckValue());
+    const bool typeChanged = Filler.FillDomain(domain, "%datatype%") != Filler.FillDomain(old, "%datatype%");
+    AlterObjectStep(domain, "Problem altering domain " + domain.GetNonQuotedQualifiedName(), [&] {
+        if (defaultChanged && !Trim(old.DefaultValue()).empty())
+            Write(Filler.FillDomain(old, Filler.Template("SQLModifyDomainDropDefault")));
+        if (checkChanged && !Trim(old.CheckValue()).empty())
+            Write(Filler.FillDomain(old, Filler.Template("SQLModifyDomainDropCheck")));
+        if (typeChanged) Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainDataType")));
+        if (checkChanged && !Trim(domain.CheckValue()).empty())
+            Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainAddCheck")));
+        if (defaultChanged && !Trim(domain.DefaultValue()).empty())
+            Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainSetDefault")));
+    });
+}
+
+std::string TDBRestructure::DropConstraintStatement(const TVELConstraint& constraint) {
+    const char* name = "SQLDropConstraint";
+    switch (constraint.ConstraintType) {
+    case ctPrimaryKey: name = "SQLDropPKConstraint"; break;
+    case ctUnique: name = "SQLDropUniqueConstraint"; break;
+    case ctCheck: name = "SQLDropCheckConstraint"; break;
+    default: break;
+    }
+    return Filler.FillConstraint(constraint, Filler.Template(name));
+}
+
+std::string TDBRestructure::AddConstraintStatement(const TVELConstraint& constraint) {
+    const char* name = nullptr;
+    switch (constraint.ConstraintType) {
+    case ctPrimaryKey: name = "SQLAddPKConstraint"; break;
+    case ctUnique: name = "SQLAddUniqueConstraint"; break;
+    case ctCheck: name = "SQLAddCheckConstraint"; break;
+    default: return {};
+    }
+    return Filler.FillConstraint(constraint, Filler.Template(name));
+}
+
+void TDBRestructure::DropMember(const TVELDatabaseObject& object, const std::string& statement) {
+    ObjectStep(object, true, [&] { Write(statement); });
+}
+
+void TDBRestructure::AddMemberConstraint(TVELConstraint& constraint) {
+    ObjectStep(constraint, false, [&] { Write(AddConstraintStatement(constraint)); });
+}
+
+void TDBRestructure::AlterTableStep(TVELEntity& table, TVELEntity& old) {
+    BeginSection(ObjectCaption("ALTERTABLE", table));
+    BeforeAlterTable(table, old);
+    // 1. What goes or changes: indexes, constraints, then columns.
+    for (int i = 0; i < old.Indexes.Count(); ++i) {
+        const TVELIndex* index = old.IndexAt(i);
+        if (index->StateGone || index->StateModified)
+            DropMember(*index, Filler.FillIndex(*index, Filler.Template("SQLDropIndex")));
+    }
+    for (const auto& [key, c] : KeyedConstraints(old)) {
+        // A gone column takes its check with it.
+        const TVELAttribute* checked = key[0] == 'c' ? c->AttributeIDs.AttributeAt(0) : nullptr;
+        if (key[0] == 'c' && (!checked || !table.FindAttribute(checked->ID))) continue;
+        if (c->StateGone || c->StateModified) DropMember(*c, DropConstraintStatement(*c));
+    }
+    for (int i = 0; i < old.Attributes.Count(); ++i) {
+        const TVELAttribute* column = old.AttributeAt(i);
+        if (!column->StateGone) continue;
+        DroppedColumns.push_back(old.GetNonQuotedQualifiedName() + "." + column->GetName());
+        DropMember(*column, Filler.FillColumn(*column, Filler.Template("SQLDropColumn")));
+    }
+    // 2. The name.
+    if (table.GetName() != old.GetName() || table.SchemaName != old.SchemaName) {
+        const int before = written_;
+        if (AlterObjectStep(table, "Problem renaming " + LowerFirst(KindText(table)) + " " + LogName(old),
+                            [&] { Write(Filler.FillTable(table, Filler.Template("SQLRenameTable"))); }) &&
+            written_ != before)
+            Log(mlInfo, KindText(table) + " " + LogName(old) + " renamed to \"" + LogName(table) + "\".", &table);
+    }
+    // 3. New columns.
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute* column = table.AttributeAt(i);
+        if (column->StateNew)
+            ObjectStep(*column, false, [&] { Write(Filler.FillColumn(*column, Filler.Template("SQLAddColumn"))); });
+    }
+    // 4. Columns in both versions.
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute* column = table.AttributeAt(i);
+        const TVELAttribute* previous = column->StateInBoth ? old.FindAttribute(column->ID) : nullptr;
+        if (!previous || !column->StateModified) continue;
+        AlterObjectStep(*column, "Problem modifying column " + column->GetName(), [&] {
+            if (column->GetName() != previous->GetName()) RenameColumn(*column, *previous);
+            AlterColumn(*column, *previous);
+        });
+    }
+    // 5. Positions.
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute* column = table.AttributeAt(i);
+        if (!column->StatePositionChanged) continue;
+        const int before = written_;
+        if (AlterObjectStep(*column, "Problem modifying the position of column " + column->GetName(),
+                            [&] { Write(Filler.FillColumn(*column, Filler.Template("SQLModifyPosition"))); }) &&
+            written_ != before)
+            Log(mlInfo, "Position of column \"" + column->GetName() + "\" modified.", column);
+    }
+    // 6. New and changed constraints and indexes.
+    for (const auto& [key, c] : KeyedConstraints(table))
+        if (c->StateNew || c->StateModified) AddMemberConstraint(*c);
+    for (int i = 0; i < table.Indexes.Count(); ++i) {
+        TVELIndex* index = table.IndexAt(i);
+        if (index->StateNew || index->StateModified) ObjectStep(*index, false, [&] { AddIndex(*index); });
+    }
+    AfterAlterTable(table, old);
+    // 7. Comments.
+    ChangedComments(table, old);
+    pendingHeading_.clear();
+}
+
+void TDBRestructure::ChangedComments(TVELEntity& table, const TVELEntity& old) {
+    auto write = [this](TVELDatabaseObject& object, const std::string& now, const std::string& before,
+                        const char* add, const char* modify, const char* drop, auto fill) {
+        if (!TextChanged(now, before)) return;
+        const std::string tmpl = Trim(now).empty() ? Filler.Template(drop)
+                                 : Trim(before).empty() && !Trim(Filler.Template(add)).empty() ? Filler.Template(add)
+                                                                                               : Filler.Template(modify);
+        CommentStep(object, fill(tmpl));
+    };
+    if (Settings.EnableTableComments)
+        write(table, table.Comment, old.Comment, "SQLAddTableComment", "SQLModifyTableComment", "SQLDropTableComment",
+              [&](const std::string& t) { return Filler.FillTable(table, t); });
+    if (!Settings.EnableColumnComments) return;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute* column = table.AttributeAt(i);
+        const TVELAttribute* previous = old.FindAttribute(column->ID);
+        const std::string before = previous ? previous->Comment : std::string();
+        // A new column's statement may have written its comment already.
+        if (!previous && column->GenerationMark == gmWrittenInline) continue;
+        write(*column, column->Comment, before, "SQLAddColumnComment", "SQLModifyColumnComment",
+              "SQLDropColumnComment", [&](const std::string& t) { return Filler.FillColumn(*column, t); });
+    }
+}
+
+void TDBRestructure::RecreateTableStep(TVELEntity& table, TVELEntity& old) {
+    BeginSection(ObjectCaption("DROPANDRECREATETABLE", table));
+    RecreatedTables.push_back(table.GetNonQuotedQualifiedName());
+    BeforeRecreateTable(table, old);
+    const bool keepsName = table.GetName() == old.GetName() && table.SchemaName == old.SchemaName;
+    const std::string finalName = Settings.QuoteDDL(table.SchemaName.empty() ? table.GetName()
+                                                                              : table.SchemaName + "." + table.GetName());
+    const std::string tempName =
+        keepsName ? Settings.QuoteDDL((table.SchemaName.empty() ? "" : table.SchemaName + ".") + table.GetName() + "_TMP")
+                  : finalName;
+    AlterObjectStep(table, "Problem recreating table \"" + LogName(table) + "\"", [&] {
+        // 1. The old constraints, whose names the new table takes.
+        for (const auto& [key, c] : KeyedConstraints(old))
+            if (!Trim(c->GetName()).empty()) Write(DropConstraintStatement(*c));
+        // 2.-3. The new table, under a temporary name while the old one still stands.
+        const TVELFillValues tempValues = {{"tablename", tempName}};
+        Write(Filler.FillTable(table, Filler.Template("SQLCreateTempTable"), &tempValues));
+        // 4.-5. The data of the columns present in both.
+        std::vector<std::string> into, select;
+        for (int i = 0; i < table.Attributes.Count(); ++i) {
+            const TVELAttribute* column = table.AttributeAt(i);
+            if (const TVELAttribute* previous = old.FindAttribute(column->ID)) {
+                into.push_back(Settings.QuoteDDL(column->GetName()));
+                select.push_back(Settings.QuoteDDL(previous->GetName()));
+            }
+        }
+        if (!into.empty()) {
+            BeforeCopyData(table, tempName);
+            const TVELFillValues copyValues = {
+                {"tablename", tempName}, {"intofields", JoinStrings(into, ",")}, {"selectfields", JoinStrings(select, ",")}};
+            Write(Filler.FillTable(table, Filler.Template("SQLCopyData"), &copyValues));
+            AfterCopyData(table, tempName);
+        }
+        // 6. The old table with its indexes.
+        for (int i = 0; i < old.Indexes.Count(); ++i) Write(Filler.FillIndex(*old.IndexAt(i), Filler.Template("SQLDropIndex")));
+        Write(Filler.FillTable(old, Filler.Template("SQLDropTable")));
+        // 7. The table under its own name.
+        if (keepsName) {
+            const TVELFillValues renameValues = {{"oldtablename", tempName}};
+            Write(Filler.FillTable(table, Filler.Template("SQLRenameTable"), &renameValues));
+        }
+    });
+    // 8. Constraints not written with the table (foreign keys follow later), indexes, comments.
+    for (const auto& [key, c] : KeyedConstraints(table))
+        if (c->GenerationMark != gmWrittenInline) AddMemberConstraint(*c);
+    for (int i = 0; i < table.Indexes.Count(); ++i) {
+        TVELIndex* index = table.IndexAt(i);
+        ObjectStep(*index, false, [&] { AddIndex(*index); });
+    }
+    AddTableComment(table);
+    AddColumnComments(table);
+    AfterRecreateTable(table, old);
+    pendingHeading_.clear();
+}
+
+// ---- the virtual steps of the alter pass ----------------------------------------------------------
+
+bool TDBRestructure::MustRecreateTable(const TVELEntity&, const TVELEntity&) { return false; }
+void TDBRestructure::BeforeAlterTable(TVELEntity&, const TVELEntity&) {}
+void TDBRestructure::AfterAlterTable(TVELEntity&, const TVELEntity&) {}
+void TDBRestructure::BeforeRecreateTable(TVELEntity&, const TVELEntity&) {}
+void TDBRestructure::AfterRecreateTable(TVELEntity&, const TVELEntity&) {}
+void TDBRestructure::BeforeCopyData(TVELEntity&, const std::string&) {}
+void TDBRestructure::AfterCopyData(TVELEntity&, const std::string&) {}
+
+void TDBRestructure::RenameColumn(TVELAttribute& column, const TVELAttribute&) {
+    Write(Filler.FillColumn(column, Filler.Template("SQLRenameColumn")));
+}
+
+void TDBRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
+    if (column.IsNotNull() != old.IsNotNull())
+        Write(Filler.FillColumn(column, Filler.Template(column.IsNotNull() ? "SQLModifyColumnSetNotNull"
+                                                                           : "SQLModifyColumnDropNotNull")));
+    const bool typeChanged = Filler.FillColumn(column, "%datatype%") != Filler.FillColumn(old, "%datatype%");
+    if (typeChanged) {
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumnDataType")));
+        if (Collect || OnLog) Log(mlInfo, "Data type for column \"" + column.GetName() + "\" modified.", &column);
+    }
+    if (TextChanged(column.DefaultValue(), old.DefaultValue()))
+        Write(Filler.FillColumn(column, Filler.Template(Trim(column.DefaultValue()).empty() ? "SQLModifyColumnDropDefault"
+                                                                                              : "SQLModifyColumnSetDefault")));
+    if (TextChanged(column.Collate, old.Collate) || TextChanged(column.AttributeOptions, old.AttributeOptions))
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumn")));
+}
+
+namespace {
+
+// Whether a column moved among the columns of both versions, or a new column stands before an
+// existing one.
+bool ColumnOrderChanged(const TVELEntity& table) {
+    bool seenNew = false;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        if (column->StatePositionChanged || (seenNew && !column->StateNew)) return true;
+        seenNew = seenNew || column->StateNew;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool TPostgreSQLRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    if (ColumnOrderChanged(table)) return true;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        const TVELAttribute* previous = old.FindAttribute(column->ID);
+        if (previous && (column->IsIdentity() != previous->IsIdentity() ||
+                         SameText(column->DataType->DataType, "SERIAL") != SameText(previous->DataType->DataType, "SERIAL") ||
+                         SameText(column->DataType->DataType, "BIGSERIAL") != SameText(previous->DataType->DataType, "BIGSERIAL")))
+            return true;
+    }
+    return false;
+}
+
+void TPostgreSQLRestructure::AfterCopyData(TVELEntity& table, const std::string& tableName) {
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        const std::string type = UpperCase(column->DataType->DataType);
+        if (!column->IsIdentity() && type.find("SERIAL") == std::string::npos) continue;
+        const std::string name = Settings.QuoteDDL(column->GetName());
+        Write("SELECT setval(pg_get_serial_sequence('" + ReplaceAll(tableName, "'", "''") + "', '" +
+              ReplaceAll(Settings.StripQuotes(column->GetName()), "'", "''") + "'), COALESCE(MAX(" + name +
+              "), 0) + 1, false) FROM " + tableName + TerminatorOf(Settings));
+    }
+}
+
+void TPostgreSQLRestructure::AfterRecreateTable(TVELEntity& table, const TVELEntity& old) {
+    // Only a table built under a temporary name has sequences named after that.
+    if (table.GetName() != old.GetName() || table.SchemaName != old.SchemaName) return;
+    const std::string tableName = Filler.FillTable(table, "%tablename%");
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        if (!column->IsIdentity() && UpperCase(column->DataType->DataType).find("SERIAL") == std::string::npos) continue;
+        const std::string columnName = Settings.StripQuotes(column->GetName());
+        Write("DO $$BEGIN EXECUTE format('ALTER SEQUENCE %s RENAME TO %I', pg_get_serial_sequence('" +
+              ReplaceAll(tableName, "'", "''") + "', '" + ReplaceAll(columnName, "'", "''") + "'), '" +
+              ReplaceAll(Settings.StripQuotes(table.GetName()) + "_" + columnName + "_seq", "'", "''") + "'); END$$" +
+              TerminatorOf(Settings));
+    }
+}
+
+void TMySQLRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
+    const std::string tmpl = Filler.Template("SQLCreateColumn");
+    TVELFillValues sameName = {{"columnname", ""}};
+    if (Filler.FillColumn(column, tmpl, &sameName) != Filler.FillColumn(old, tmpl, &sameName) ||
+        column.IsIdentity() != old.IsIdentity())
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumn")));
+}
+
+void TMySQLRestructure::DropForeignKey(TVELRelationship& relationship) {
+    TDBRestructure::DropForeignKey(relationship);
+    const TVELEntity* child = relationship.GetChildEntity();
+    if (!relationship.StateGone || !child || Trim(relationship.FKConstraint->GetName()).empty()) return;
+    std::vector<TVELAttribute*> columns;
+    relationship.ForeignKeyAttributes(columns);
+    // Whether the leading columns of a key or index are the foreign key's columns.
+    auto leads = [&columns](const std::vector<TVELAttribute*>& key) {
+        return key.size() >= columns.size() && std::equal(columns.begin(), columns.end(), key.begin());
+    };
+    std::vector<TVELAttribute*> key;
+    child->PrimaryKeyAttributes(key);
+    if (leads(key)) return;
+    for (int i = 0; i < child->Indexes.Count(); ++i) {
+        key.clear();
+        child->IndexAt(i)->ColumnAttributes(key);
+        if (leads(key)) return;
+    }
+    Write("DROP INDEX " + Settings.QuoteDDL(relationship.FKConstraint->GetName()) + " ON " +
+          Filler.FillTable(*child, "%tablename%") + TerminatorOf(Settings));
+}
+
+bool TSQLiteRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    if (ColumnOrderChanged(table)) return true;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        if (column->StateModified) {
+            // Only a new name can be given in place.
+            const TVELAttribute* previous = old.FindAttribute(column->ID);
+            const std::string tmpl = Filler.Template("SQLCreateColumn");
+            TVELFillValues sameName = {{"columnname", ""}};
+            if (Filler.FillColumn(*column, tmpl, &sameName) != Filler.FillColumn(*previous, tmpl, &sameName))
+                return true;
+        }
+        // ADD COLUMN takes neither keys nor NOT NULL without a default.
+        if (column->StateNew && (column->IsPrimaryKey() || (column->IsNotNull() && Trim(column->DefaultValue()).empty())))
+            return true;
+    }
+    for (int i = 0; i < old.Attributes.Count(); ++i)
+        if (old.AttributeAt(i)->StateGone) return true;
+    for (const auto& list : {KeyedConstraints(table), KeyedConstraints(old)})
+        for (const auto& [key, c] : list)
+            if (c->StateNew || c->StateModified || c->StateGone) return true;
+    // Foreign keys live inside CREATE TABLE.
+    std::vector<TVELRelationship*> relationships;
+    Model.CollectOfClass(relationships);
+    for (const TVELRelationship* r : relationships)
+        if (r->ChildObjectID == table.ID && (r->StateNew || r->StateModified)) return true;
+    OldModel->CollectOfClass(relationships);
+    for (const TVELRelationship* r : relationships)
+        if (r->ChildObjectID == old.ID && r->StateGone) return true;
+    return false;
+}
+
+void TSQLiteRestructure::BeforeRecreateTable(TVELEntity&, const TVELEntity&) {
+    Write("PRAGMA foreign_keys = OFF" + TerminatorOf(Settings));
+    Write("PRAGMA legacy_alter_table = ON" + TerminatorOf(Settings));
+}
+
+void TSQLiteRestructure::AfterRecreateTable(TVELEntity&, const TVELEntity&) {
+    Write("PRAGMA legacy_alter_table = OFF" + TerminatorOf(Settings));
+    Write("PRAGMA foreign_keys = ON" + TerminatorOf(Settings));
 }
 
 // ---- the virtual steps ------------------------------------------------------------------------------

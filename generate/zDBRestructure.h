@@ -1,5 +1,6 @@
 // The restructure object: writes the script that creates a whole model on its target (the
-// create pass) and the script that drops it again. Every statement is a template of the target
+// create pass), the script that drops it again, and the script that brings an older state of
+// the model to the current one (the alter pass). Every statement is a template of the target
 // definition filled by the template filler. Statements go either to script lines or, through an
 // executor, to a live database. Target subclasses override single steps.
 #pragma once
@@ -17,6 +18,7 @@
 
 namespace ardvin {
 
+class TVELAttribute;
 class TVELConstraint;
 class TVELDataDictionary;
 class TVELDatabaseObject;
@@ -91,6 +93,23 @@ public:
     // Writes the script that drops every object of the model; whether no statement failed.
     bool GenerateDropScript();
 
+    // ---- the alter pass (zDBAlter.cpp) --------------------------------------------------------
+    // Writes the script (or runs it) that brings OldModel to Model; whether no statement failed.
+    // Both are prepared copies for the same target whose corresponding objects share identifiers
+    // (as ID matching leaves them). Raises EVELError without an old model.
+    bool GenerateAlterScript();
+    // Sets the state flags of both models: every object of either model and every member of
+    // their tables is found in the other by identifier; pairs are "in both" and "modified" when
+    // their generated definitions differ, the rest "new" (in Model) or "gone" (in OldModel).
+    // Columns present in both whose order among the common columns changed are "position
+    // changed". Run by GenerateAlterScript; public for callers that only want the marks.
+    void MarkChanges();
+    // What the last alter run does to data: tables dropped, columns dropped and tables recreated,
+    // each as a log-style name ("table", "table.column"). Empty when no stored value is at risk.
+    std::vector<std::string> DroppedTables;
+    std::vector<std::string> DroppedColumns;
+    std::vector<std::string> RecreatedTables;
+
     // The single output primitive. A statement whose first character is "*" is skipped; with
     // StripTerminators its trailing terminator goes; it is trimmed, and an empty one skipped.
     // Script mode appends an empty line and the statement's lines; execute mode runs it through
@@ -142,6 +161,40 @@ protected:
     // The statements a written text holds, each as the executor takes it: one by default.
     virtual std::vector<std::string> ExecutionStatements(std::string_view statement) const;
 
+    // ---- virtual steps of the alter pass ------------------------------------------------------
+    // Whether a changed table (new and old version) must be dropped and created again, its data
+    // copied, instead of being altered in place. The base answer is no. A target answers yes for
+    // the changes its ALTER TABLE cannot make: column order (a target without a way to place a
+    // column), dropped or retyped columns (a target that cannot drop or retype), renamed tables
+    // (a target that cannot rename), changed constraints or foreign keys that live only inside
+    // CREATE TABLE, and type changes its conversion rules refuse (for example to a binary type).
+    // The marks of MarkChanges are set on both tables and their members when it is asked.
+    // What the other targets decide here: Oracle recreates when a column of both versions
+    // changes its type to one of type group Binary; Firebird and InterBase recreate a renamed
+    // table (they cannot rename one) and copy from the old name; SQL Server recreates for the
+    // column changes ALTER COLUMN refuses (becoming or ceasing to be an identity column, a new
+    // column before existing ones when the order matters); Db2 alters in place with its own
+    // statements through AlterColumn and RenameColumn, like MySQL.
+    virtual bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old);
+    // Hooks around the in-place alteration of a table: before its first drop, after its last
+    // addition.
+    virtual void BeforeAlterTable(TVELEntity& table, const TVELEntity& old);
+    virtual void AfterAlterTable(TVELEntity& table, const TVELEntity& old);
+    // Renames a column present in both versions (SQLRenameColumn).
+    virtual void RenameColumn(TVELAttribute& column, const TVELAttribute& old);
+    // The changes of a column present in both versions other than its name: nullability,
+    // data type, default, and SQLModifyColumn for what the specific templates do not cover.
+    virtual void AlterColumn(TVELAttribute& column, const TVELAttribute& old);
+    // Hooks around a drop-and-recreate of a table: before its old constraints are dropped and
+    // after the rebuilt table has its constraints, indexes and comments.
+    virtual void BeforeRecreateTable(TVELEntity& table, const TVELEntity& old);
+    virtual void AfterRecreateTable(TVELEntity& table, const TVELEntity& old);
+    // Hooks around the data copy of a recreated table (for example to allow explicit values in
+    // identity columns, or to set a sequence behind after the copy). tableName is the quoted
+    // name the copy writes to.
+    virtual void BeforeCopyData(TVELEntity& table, const std::string& tableName);
+    virtual void AfterCopyData(TVELEntity& table, const std::string& tableName);
+
     // Writes a filled statement under the pending heading of the current section.
     void Write(std::string_view statement);
     // Starts a section: its heading is written before its first statement, or at once with
@@ -177,6 +230,21 @@ private:
     std::string pendingHeading_;
     int written_ = 0;  // statements written by Write
     std::unordered_set<int32_t> unselected_;
+
+    // ---- the alter pass -------------------------------------------------------------------------
+    struct TAlterPlan;
+    void MarkTable(TVELEntity& table, TVELEntity& old);
+    void PlanAlter(TAlterPlan& plan);
+    void AlterTableStep(TVELEntity& table, TVELEntity& old);
+    void RecreateTableStep(TVELEntity& table, TVELEntity& old);
+    void AlterDomainStep(TVELDomain& domain, const TVELDomain& old);
+    void DropMember(const TVELDatabaseObject& object, const std::string& statement);
+    void AddMemberConstraint(TVELConstraint& constraint);
+    void ChangedComments(TVELEntity& table, const TVELEntity& old);
+    std::string DropConstraintStatement(const TVELConstraint& constraint);
+    std::string AddConstraintStatement(const TVELConstraint& constraint);
+    bool AlterObjectStep(const TVELDatabaseObject& object, const std::string& failure, const std::function<void()>& step);
+    std::unique_ptr<TVELOldModel> oldLookup_;
 };
 
 // PostgreSQL: everything its definition's templates write; the class is the place of its
@@ -184,6 +252,15 @@ private:
 class TPostgreSQLRestructure : public TDBRestructure {
 public:
     using TDBRestructure::TDBRestructure;
+
+protected:
+    // Columns cannot be placed: a moved column, or a new one before an existing one, recreates
+    // the table; so does a column that becomes or stops being an identity column.
+    bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
+    // Serial and identity columns continue after the copied values.
+    void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
+    // The sequences behind them take the names they have under the table's own name.
+    void AfterRecreateTable(TVELEntity& table, const TVELEntity& old) override;
 };
 
 // MySQL and MariaDB: procedure and trigger bodies are wrapped in DELIMITER lines for the
@@ -193,6 +270,12 @@ public:
     using TDBRestructure::TDBRestructure;
 
 protected:
+    // Tables are altered in place; a changed column gets one MODIFY COLUMN with its whole
+    // new definition.
+    void AlterColumn(TVELAttribute& column, const TVELAttribute& old) override;
+    // A foreign key that goes for good takes the index the server made for it along, when no
+    // index of the model served it.
+    void DropForeignKey(TVELRelationship& relationship) override;
     std::string ForExecution(std::string_view statement) const override;
 };
 
@@ -203,6 +286,12 @@ public:
     using TDBRestructure::TDBRestructure;
 
 protected:
+    // SQLite alters little in place: renaming tables and columns, appending nullable columns,
+    // dropping plain columns, indexes and triggers. Everything else recreates the table.
+    bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
+    // Foreign keys stay off while a table is recreated (its children keep referring to its name).
+    void BeforeRecreateTable(TVELEntity& table, const TVELEntity& old) override;
+    void AfterRecreateTable(TVELEntity& table, const TVELEntity& old) override;
     void AddForeignKey(TVELRelationship& relationship) override;
     void DropForeignKey(TVELRelationship& relationship) override;
 };

@@ -34,6 +34,14 @@ const std::vector<TCliCommand>& CliCommands() {
         {"switch-target", "FILE.arv --target ID -o OUT.arv",
          "switch the model to another target, converting its data types, check it and save it as OUT.arv",
          CliSwitchTarget},
+        {"compare", "LEFT RIGHT [--target ID] [--html OUT.html] [--option KEY=1]... [--map OLD=NEW]... [--ignore-case] [--format text|json] [--all]",
+         "compare two models (project FILE.arv, archived version FILE.arv@N, SQL script with --target); exit 0 identical, 1 different",
+         CliCompare},
+        {"alter", "OLD NEW [-o OUT.sql] [--target ID] [--option KEY=VALUE]... [--allow-drop]",
+         "write the script that brings OLD to NEW; exit 3 when it drops or recreates tables or columns without --allow-drop",
+         CliAlter},
+        {"update-model", "FILE.arv --from SOURCE [--target ID] [--select all|changed] -o OUT.arv",
+         "update a model from another model or script: all differences, or only the objects present in both", CliUpdateModel},
     };
     return commands;
 }

@@ -4,12 +4,15 @@
 
 #include <map>
 #include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "zProject.h"
 
 namespace ardvin {
+
+class TVELDataDictionary;
 
 using TCliArgs = std::vector<std::string>;
 
@@ -84,5 +87,12 @@ int CliProjectVersions(const TCliArgs& args);
 int CliGenerate(const TCliArgs& args);
 int CliCheck(const TCliArgs& args);
 int CliSwitchTarget(const TCliArgs& args);
+// Comparison (zCliCompare.cpp).
+int CliCompare(const TCliArgs& args);
+int CliAlter(const TCliArgs& args);
+int CliUpdateModel(const TCliArgs& args);
+// The model of a live database named by a URL, read for the target; the commands that take
+// models accept such URLs through it. Raises EVELError while no reverse engineering is built in.
+std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url, const std::string& target);
 
 }  // namespace ardvin
