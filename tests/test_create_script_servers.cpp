@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FullFeatureModel.h"
+#include "TestGeneration.h"
 #include "TestServers.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
@@ -320,23 +321,7 @@ public:
     explicit TMariaDB(std::vector<std::string> databases)
         : TCatalogueReader(databases.front()), databases_(std::move(databases)) {}
     // Runs a script with the command-line client, as a user would; its messages when it fails.
-    std::string Run(const std::string& script) {
-        const TempDir dir;
-        const std::string file = dir.File("script.sql");
-        WriteFile(file, script);
-        const ServerParams p = MariaDBServer();
-        std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
-                              std::to_string(p.Port) + " -u '" + p.User + "'" +
-                              (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
-                              " --default-character-set=utf8mb4 '" + databases_[0] + "' < '" + file + "' 2>&1";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return "cannot start the client";
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        const int status = pclose(pipe);
-        return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
-    }
+    std::string Run(const std::string& script) { return RunMariaDBScript(databases_[0], script); }
     TCatalogue Catalogue();
 
 private:
@@ -513,43 +498,6 @@ TServerRules SQLiteRules() {
 
 // ---- generation -----------------------------------------------------------------------------------
 
-struct TGenerated {
-    std::unique_ptr<TVELDataDictionary> Model;  // the prepared copy
-    std::string CreateScript;
-    std::string DropScript;
-};
-
-using TOptions = std::vector<std::pair<std::string, std::string>>;
-
-// Prepares a copy of the model for generation as the generate command does (with the options
-// its target needs and the given ones) and writes its create and drop scripts.
-TGenerated Generate(const TVELDataDictionary& model, const TOptions& extra = {}) {
-    TGenerated g;
-    TVELSettingsList options, used;
-    for (const auto& [key, value] : extra) options.SetValue(key, value);
-    std::string messages;
-    try {
-        g.Model = PrepareForGeneration(model, options, used,
-                                       [&messages](TVELNamedObject* object, int level, const std::string& text) {
-                                           messages += MessageLevelName(level) + ": " +
-                                                       (object ? object->GetName() + ": " : "") + text + "\n";
-                                       });
-    } catch (const EVELError& e) {
-        ADD_FAILURE() << e.what() << "\n" << messages;
-        throw;
-    }
-    std::unique_ptr<TDBRestructure> create = CreateRestructure(*g.Model);
-    create->Options = used;
-    create->ProductLine = "Ardvin test";
-    EXPECT_TRUE(create->GenerateCreateScript()) << JoinStrings(create->Lines, "\n");
-    g.CreateScript = create->ScriptText();
-    std::unique_ptr<TDBRestructure> drop = CreateRestructure(*g.Model);
-    drop->Options = used;
-    EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
-    g.DropScript = drop->ScriptText();
-    return g;
-}
-
 // InnoDB refuses SET DEFAULT: the user of a database-independent model replaces it before
 // generating for MySQL or MariaDB (the model check reports it).
 void WithoutSetDefault(TVELDataDictionary& model) {
@@ -559,14 +507,6 @@ void WithoutSetDefault(TVELDataDictionary& model) {
         if (r->DeleteRule == raSetDefault) r->DeleteRule = raNone;
         if (r->UpdateRule == raSetDefault) r->UpdateRule = raNone;
     }
-}
-
-std::unique_ptr<TVELDataDictionary> FullModel(const std::string& target, const TFullFeatureSetup& setup) {
-    TargetDatabases().Build(DefinitionsDir());
-    auto dd = std::make_unique<TVELDataDictionary>();
-    dd->SetTarget(target);
-    BuildFullFeatureModel(*dd, setup);
-    return dd;
 }
 
 // Runs both scripts of a model on PostgreSQL and compares the catalogue after each.

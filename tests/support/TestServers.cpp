@@ -1,10 +1,13 @@
 #include "TestServers.h"
 
+#include "TestSupport.h"
+
 #include <libpq-fe.h>
 #include <mysql.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -92,6 +95,24 @@ std::string CreateMariaDBDatabase(const std::string& prefix) {
 void DropPostgresDatabase(const std::string& name) { PostgresExec("DROP DATABASE IF EXISTS \"" + name + "\" WITH (FORCE)"); }
 
 void DropMariaDBDatabase(const std::string& name) { MariaDBExec("DROP DATABASE IF EXISTS `" + name + "`"); }
+
+std::string RunMariaDBScript(const std::string& database, const std::string& script) {
+    const TempDir dir;
+    const std::string file = dir.File("script.sql");
+    WriteFile(file, script);
+    const ServerParams p = MariaDBServer();
+    std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
+                          std::to_string(p.Port) + " -u '" + p.User + "'" +
+                          (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
+                          " --default-character-set=utf8mb4 '" + database + "' < '" + file + "' 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "cannot start the client";
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    const int status = pclose(pipe);
+    return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
+}
 
 TPostgresConnection::TPostgresConnection(const std::string& database)
     : conn_(PQconnectdb(PostgresConnInfo(database).c_str())) {}

@@ -29,6 +29,9 @@ std::string CreatePostgresDatabase(const std::string& prefix);
 std::string CreateMariaDBDatabase(const std::string& prefix);
 void DropPostgresDatabase(const std::string& name);
 void DropMariaDBDatabase(const std::string& name);
+// Runs a script on a database of the MariaDB test server with the command-line client, as a
+// user would; the client's messages when it fails, empty when it ran.
+std::string RunMariaDBScript(const std::string& database, const std::string& script);
 
 // Rows of a query, every field as text (NULL as empty text).
 using TRows = std::vector<std::vector<std::string>>;
