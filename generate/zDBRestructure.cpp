@@ -14,6 +14,7 @@
 #include "zEntity.h"
 #include "zIndex.h"
 #include "zModelCheck.h"
+#include "zParseScript.h"
 #include "zProcedure.h"
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
@@ -156,7 +157,7 @@ void TDBRestructure::WriteStatement(std::string_view text) {
         return;
     }
     if (!Executor) throw EVELError("No database connection to execute the statement.");
-    Executor->Execute(ForExecution(statement));
+    for (const std::string& part : ExecutionStatements(statement)) Executor->Execute(part);
     Log(mlInfo, "SQL executed: " + std::string(CRLF) + std::string(statement));
 }
 
@@ -647,6 +648,10 @@ void TDBRestructure::DropSequence(TVELSequence& sequence) {
 
 std::string TDBRestructure::ForExecution(std::string_view statement) const { return std::string(statement); }
 
+std::vector<std::string> TDBRestructure::ExecutionStatements(std::string_view statement) const {
+    return {ForExecution(statement)};
+}
+
 // ---- target subclasses ----------------------------------------------------------------------------
 
 std::string TMySQLRestructure::ForExecution(std::string_view statement) const {
@@ -672,6 +677,10 @@ std::unique_ptr<TDBRestructure> CreateRestructure(TVELDataDictionary& model) {
     if (SameText(driver, "postgresql")) return std::make_unique<TPostgreSQLRestructure>(model);
     if (SameText(driver, "mysql")) return std::make_unique<TMySQLRestructure>(model);
     if (SameText(driver, "sqlite")) return std::make_unique<TSQLiteRestructure>(model);
+    if (SameText(driver, "mssqlserver")) return std::make_unique<TSQLServerRestructure>(model);
+    if (SameText(driver, "oracle")) return std::make_unique<TOracleRestructure>(model);
+    if (SameText(driver, "db2")) return std::make_unique<TDB2Restructure>(model);
+    if (SameText(driver, "interbase")) return std::make_unique<TInterBaseRestructure>(model);
     return std::make_unique<TDBRestructure>(model);
 }
 
@@ -709,6 +718,101 @@ std::unique_ptr<TVELDataDictionary> PrepareForGeneration(
         forward();
     }
     return copy;
+}
+
+}  // namespace ardvin
+
+// ---- SQL Server, Oracle, Db2 and Firebird -----------------------------------------------------------
+
+namespace ardvin {
+
+namespace {
+
+// The first and the last line of a text that are not blank, trimmed; empty when there is none.
+std::string_view FirstLine(std::string_view text) {
+    std::string_view first;
+    bool found = false;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!found && !TrimView(line).empty()) {
+            first = TrimView(line);
+            found = true;
+        }
+    });
+    return first;
+}
+
+std::string_view LastLine(std::string_view text) {
+    std::string_view last;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!TrimView(line).empty()) last = TrimView(line);
+    });
+    return last;
+}
+
+// The statements of a script text as the script tool cuts them, without their terminators.
+std::vector<std::string> CutScript(std::string_view text, uint8_t mode, const std::string& terminator) {
+    TVELSQLScriptParser parser;
+    parser.Mode = mode;
+    parser.Terminator = terminator;
+    parser.Compact = false;
+    parser.Parse(text);
+    std::vector<std::string> statements = std::move(parser.Statements);
+    if (!Trim(parser.Remainder).empty()) statements.push_back(Trim(parser.Remainder));
+    return statements;
+}
+
+}  // namespace
+
+void TCodeBlockRestructure::AddTrigger(TVELTrigger& trigger) {
+    if (!HasBlockLines(trigger.Code)) return TDBRestructure::AddTrigger(trigger);
+    Write(Filler.FillTrigger(trigger, "%triggercode%"));
+}
+
+void TCodeBlockRestructure::AddProcedure(TVELProcedure& procedure) {
+    if (!HasBlockLines(procedure.Code)) return TDBRestructure::AddProcedure(procedure);
+    Write(Filler.FillProcedure(procedure, "%proccode%"));
+    if (CommentPending(procedure, Settings.EnableProcedureComments))
+        CommentStep(procedure, Filler.FillProcedure(procedure, Filler.Template("SQLAddProcedureComment")));
+}
+
+std::vector<std::string> TCodeBlockRestructure::ExecutionStatements(std::string_view statement) const {
+    if (HasBlockLines(statement)) {
+        std::vector<std::string> kept;
+        ForEachLine(statement, [&](std::string_view line) {
+            if (!IsScriptToolLine(TrimView(line))) kept.emplace_back(line);
+        });
+        return {Trim(JoinStrings(kept, CRLF))};
+    }
+    return CutScript(statement, TVELSQLScriptParser::smTerminator, ReplaceAll(Settings.Terminator, "#13#10", ""));
+}
+
+std::vector<std::string> TSQLServerRestructure::ExecutionStatements(std::string_view statement) const {
+    return CutScript(statement, TVELSQLScriptParser::smGo, "GO");
+}
+
+bool TSQLServerRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
+
+bool TSQLServerRestructure::IsScriptToolLine(std::string_view line) const { return SameText(line, "GO"); }
+
+// (A PL/SQL block is the one statement a "/" line follows; it keeps the ";" after its END.)
+bool TOracleRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
+
+bool TOracleRestructure::IsScriptToolLine(std::string_view line) const { return line == "/"; }
+
+bool TDB2Restructure::HasBlockLines(std::string_view code) const {
+    return StartsText("--#SET TERMINATOR", FirstLine(code));
+}
+
+bool TDB2Restructure::IsScriptToolLine(std::string_view line) const {
+    return StartsText("--#SET TERMINATOR", line) || line == Settings.BlockTerminator;
+}
+
+bool TInterBaseRestructure::HasBlockLines(std::string_view code) const {
+    return StartsText("SET TERM ", FirstLine(code));
+}
+
+bool TInterBaseRestructure::IsScriptToolLine(std::string_view line) const {
+    return StartsText("SET TERM ", line) || line == Settings.BlockTerminator;
 }
 
 }  // namespace ardvin

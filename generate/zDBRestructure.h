@@ -139,6 +139,8 @@ protected:
     virtual void DropSequence(TVELSequence& sequence);
     // The text of a statement as the executor takes it (execute mode only).
     virtual std::string ForExecution(std::string_view statement) const;
+    // The statements a written text holds, each as the executor takes it: one by default.
+    virtual std::vector<std::string> ExecutionStatements(std::string_view statement) const;
 
     // Writes a filled statement under the pending heading of the current section.
     void Write(std::string_view statement);
@@ -217,5 +219,77 @@ std::unique_ptr<TDBRestructure> CreateRestructure(TVELDataDictionary& model);
 std::unique_ptr<TVELDataDictionary> PrepareForGeneration(
     const TVELDataDictionary& model, const TVELSettingsList& options, TVELSettingsList& used,
     const std::function<void(TVELNamedObject* object, int level, const std::string& text)>& messages = {});
+
+// ---- SQL Server, Oracle, Db2 and Firebird -----------------------------------------------------------
+
+// Targets whose script tools run procedure and trigger code as blocks between lines of their own
+// (a block terminator, or lines switching the statement terminator). Code that already carries
+// these lines, as the autonumber trigger template writes them or as a user pastes code from the
+// script tool, is written as it stands instead of inside the target's template; a connection
+// takes every statement without these lines.
+class TCodeBlockRestructure : public TDBRestructure {
+public:
+    using TDBRestructure::TDBRestructure;
+
+protected:
+    void AddTrigger(TVELTrigger& trigger) override;
+    void AddProcedure(TVELProcedure& procedure) override;
+    // A code block is one statement without the script tool's lines; other texts are cut at
+    // the terminator as the script tool cuts them.
+    std::vector<std::string> ExecutionStatements(std::string_view statement) const override;
+    // Whether code already holds the block lines of the target's script tool.
+    virtual bool HasBlockLines(std::string_view code) const = 0;
+    // A line of the script tool that a connection does not take (terminator switches, block
+    // terminators).
+    virtual bool IsScriptToolLine(std::string_view line) const = 0;
+};
+
+// SQL Server: every statement is a batch ended by a line GO, and a domain is several batches
+// (the alias type, its rule and default objects and their bindings). A connection takes one
+// batch at a time.
+class TSQLServerRestructure : public TCodeBlockRestructure {
+public:
+    using TCodeBlockRestructure::TCodeBlockRestructure;
+
+protected:
+    std::vector<std::string> ExecutionStatements(std::string_view statement) const override;
+    bool HasBlockLines(std::string_view code) const override;
+    bool IsScriptToolLine(std::string_view line) const override;
+};
+
+// Oracle: PL/SQL blocks (procedures, functions, packages, triggers) are run by a line "/" after
+// them; plain SQL statements end with ";", which a connection does not take, while a PL/SQL
+// block keeps the ";" after its END.
+class TOracleRestructure : public TCodeBlockRestructure {
+public:
+    using TCodeBlockRestructure::TCodeBlockRestructure;
+
+protected:
+    bool HasBlockLines(std::string_view code) const override;
+    bool IsScriptToolLine(std::string_view line) const override;
+};
+
+// Db2: procedure and trigger bodies stand between "--#SET TERMINATOR" switches and end with the
+// block terminator.
+class TDB2Restructure : public TCodeBlockRestructure {
+public:
+    using TCodeBlockRestructure::TCodeBlockRestructure;
+
+protected:
+    bool HasBlockLines(std::string_view code) const override;
+    bool IsScriptToolLine(std::string_view line) const override;
+};
+
+// InterBase and Firebird: procedure and trigger bodies stand between SET TERM switches of isql
+// and end with the block terminator; the trigger of a column numbered through a sequence comes
+// with its switches from the definition.
+class TInterBaseRestructure : public TCodeBlockRestructure {
+public:
+    using TCodeBlockRestructure::TCodeBlockRestructure;
+
+protected:
+    bool HasBlockLines(std::string_view code) const override;
+    bool IsScriptToolLine(std::string_view line) const override;
+};
 
 }  // namespace ardvin

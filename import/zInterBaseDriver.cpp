@@ -11,6 +11,7 @@
 #include "zDataDictionary.h"
 #include "zDatatype.h"
 #include "zEntity.h"
+#include "zIndex.h"
 #include "zSQLParser.h"
 #include "zSequence.h"
 
@@ -20,15 +21,18 @@ namespace {
 
 // The type text of a field of RDB$FIELDS (alias f): exact numerics with a scale or a numeric
 // sub-type are NUMERIC or DECIMAL with their precision, strings carry their length in
-// characters, text blobs are "BLOB SUB_TYPE TEXT".
+// characters (NCHAR is a character type in ISO8859_1, the national character set), text blobs
+// are "BLOB SUB_TYPE TEXT".
 const char* const TypeText =
-    "CASE WHEN f.RDB$FIELD_TYPE IN (7, 8, 16) AND (f.RDB$FIELD_SUB_TYPE IN (1, 2) OR f.RDB$FIELD_SCALE < 0)\n"
+    "CASE WHEN f.RDB$COMPUTED_SOURCE IS NOT NULL THEN 'COMPUTED BY ' || f.RDB$COMPUTED_SOURCE\n"
+    "  WHEN f.RDB$FIELD_TYPE IN (7, 8, 16) AND (f.RDB$FIELD_SUB_TYPE IN (1, 2) OR f.RDB$FIELD_SCALE < 0)\n"
     "   THEN IIF(f.RDB$FIELD_SUB_TYPE = 2, 'DECIMAL(', 'NUMERIC(') || COALESCE(f.RDB$FIELD_PRECISION,\n"
     "     DECODE(f.RDB$FIELD_TYPE, 7, 4, 8, 9, 18)) || ',' || (-f.RDB$FIELD_SCALE) || ')'\n"
     "  ELSE DECODE(f.RDB$FIELD_TYPE, 7, 'SMALLINT', 8, 'INTEGER', 16, 'BIGINT', 10, 'FLOAT',\n"
     "   27, 'DOUBLE PRECISION', 12, 'DATE', 13, 'TIME', 35, 'TIMESTAMP', 23, 'BOOLEAN',\n"
-    "   14, 'CHAR(' || COALESCE(f.RDB$CHARACTER_LENGTH, f.RDB$FIELD_LENGTH) || ')',\n"
-    "   37, 'VARCHAR(' || COALESCE(f.RDB$CHARACTER_LENGTH, f.RDB$FIELD_LENGTH) || ')',\n"
+    "   14, IIF(f.RDB$CHARACTER_SET_ID = 21, 'NCHAR(', 'CHAR(') || COALESCE(f.RDB$CHARACTER_LENGTH, f.RDB$FIELD_LENGTH) || ')',\n"
+    "   37, IIF(f.RDB$CHARACTER_SET_ID = 21, 'NCHAR VARYING(', 'VARCHAR(') ||\n"
+    "     COALESCE(f.RDB$CHARACTER_LENGTH, f.RDB$FIELD_LENGTH) || ')',\n"
     "   261, 'BLOB SUB_TYPE ' || IIF(f.RDB$FIELD_SUB_TYPE = 1, 'TEXT', f.RDB$FIELD_SUB_TYPE))\n"
     " END";
 
@@ -325,7 +329,8 @@ void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
               " AS RE_DEFAULTVALUE,\n"
               " rf.RDB$DESCRIPTION AS RE_COMMENT,\n"
               " IIF(rf.RDB$IDENTITY_TYPE IS NULL, '0', '1') AS RE_AUTONUMBER,\n"
-              " IIF(f.RDB$COMPUTED_SOURCE IS NULL, NULL, 'COMPUTED BY ' || f.RDB$COMPUTED_SOURCE) AS RE_COLUMNOPTIONS,\n"
+              " (SELECT g.RDB$INITIAL_VALUE FROM RDB$GENERATORS g WHERE g.RDB$GENERATOR_NAME = rf.RDB$GENERATOR_NAME)\n"
+              "   AS RE_SEED,\n"
               " TRIM(co.RDB$COLLATION_NAME) AS RE_COLLATION\n"
               "FROM RDB$RELATION_FIELDS rf\n"
               " JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE\n"
@@ -355,15 +360,18 @@ void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
         break;
     case qkTriggers:
         sql = "SELECT TRIM(t.RDB$TRIGGER_NAME) AS RE_TRIGGERNAME, t.RDB$DESCRIPTION AS RE_COMMENT,\n"
-              " 'CREATE TRIGGER \"' || REPLACE(TRIM(t.RDB$TRIGGER_NAME), '\"', '\"\"') || '\" FOR \"' ||\n"
-              "   REPLACE(TRIM(t.RDB$RELATION_NAME), '\"', '\"\"') || '\"' ||\n"
-              "   IIF(COALESCE(t.RDB$TRIGGER_INACTIVE, 0) = 1, ' INACTIVE ', ' ACTIVE ') ||\n"
-              "   IIF(MOD(t.RDB$TRIGGER_TYPE + 1, 2) = 0, 'BEFORE ', 'AFTER ') ||\n"
-              "   DECODE(t.RDB$TRIGGER_TYPE, 1, 'INSERT', 2, 'INSERT', 3, 'UPDATE', 4, 'UPDATE', 5, 'DELETE', 6, 'DELETE',\n"
+              " 'CREATE TRIGGER \"' || REPLACE(TRIM(t.RDB$TRIGGER_NAME), '\"', '\"\"') || '\" FOR ' || " +
+              (Options.GetValue("DoNotReplaceNamesByParams") == "1"
+                   ? std::string("'\"' || REPLACE(TRIM(t.RDB$RELATION_NAME), '\"', '\"\"') || '\"'")
+                   : std::string("'%tablename%'")) +
+              " || ASCII_CHAR(10) ||\n"
+              "   TRIM(IIF(COALESCE(t.RDB$TRIGGER_INACTIVE, 0) = 1, 'INACTIVE', 'ACTIVE')) || ' ' ||\n"
+              "   TRIM(IIF(MOD(t.RDB$TRIGGER_TYPE + 1, 2) = 0, 'BEFORE', 'AFTER')) || ' ' ||\n"
+              "   TRIM(DECODE(t.RDB$TRIGGER_TYPE, 1, 'INSERT', 2, 'INSERT', 3, 'UPDATE', 4, 'UPDATE', 5, 'DELETE', 6, 'DELETE',\n"
               "     17, 'INSERT OR UPDATE', 18, 'INSERT OR UPDATE', 25, 'INSERT OR DELETE', 26, 'INSERT OR DELETE',\n"
               "     27, 'UPDATE OR INSERT', 28, 'UPDATE OR INSERT', 29, 'UPDATE OR DELETE', 30, 'UPDATE OR DELETE',\n"
               "     41, 'DELETE OR INSERT', 42, 'DELETE OR INSERT', 43, 'DELETE OR UPDATE', 44, 'DELETE OR UPDATE',\n"
-              "     113, 'INSERT OR UPDATE OR DELETE', 114, 'INSERT OR UPDATE OR DELETE') ||\n"
+              "     113, 'INSERT OR UPDATE OR DELETE', 114, 'INSERT OR UPDATE OR DELETE')) ||\n"
               "   ' POSITION ' || t.RDB$TRIGGER_SEQUENCE || ASCII_CHAR(10) || t.RDB$TRIGGER_SOURCE AS RE_BODY\n"
               "FROM RDB$TRIGGERS t\n"
               "WHERE t.RDB$RELATION_NAME = ? AND " + User("t") +
@@ -387,28 +395,48 @@ void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
         break;
     case qkViews:
         sql = "SELECT TRIM(r.RDB$RELATION_NAME) AS RE_VIEWNAME, r.RDB$DESCRIPTION AS RE_COMMENT,\n"
-              " 'CREATE VIEW \"' || REPLACE(TRIM(r.RDB$RELATION_NAME), '\"', '\"\"') || '\" AS' || ASCII_CHAR(10) ||\n"
-              "   r.RDB$VIEW_SOURCE AS RE_BODY\n"
+              " 'CREATE VIEW \"' || REPLACE(TRIM(r.RDB$RELATION_NAME), '\"', '\"\"') || '\" AS ' ||\n"
+              "   TRIM(r.RDB$VIEW_SOURCE) AS RE_BODY\n"
               "FROM RDB$RELATIONS r\nWHERE " + User("r") +
               " AND r.RDB$VIEW_BLR IS NOT NULL\nORDER BY r.RDB$RELATION_NAME";
         break;
     case qkProcedures:
     case qkFunctions: {
-        // The statement that makes the procedure, rebuilt with its parameters.
-        const std::string parameter = "'\"' || REPLACE(TRIM(p.RDB$PARAMETER_NAME), '\"', '\"\"') || '\" ' || " +
-                                      std::string(TypeText);
-        auto list = [&](int type) {
-            return "(SELECT LIST(" + parameter + ", ', ') FROM (SELECT * FROM RDB$PROCEDURE_PARAMETERS p0 WHERE "
-                   "p0.RDB$PROCEDURE_NAME = r.RDB$PROCEDURE_NAME AND p0.RDB$PARAMETER_TYPE = " +
-                   std::to_string(type) +
-                   " ORDER BY p0.RDB$PARAMETER_NUMBER) p JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = p.RDB$FIELD_SOURCE)";
+        // Procedures and functions, as the statements that make them with their parameters;
+        // a parameter name that needs no quotes is written without them.
+        const std::string name = "IIF(TRIM(p.RDB$NAME) SIMILAR TO '[A-Z][A-Z0-9_$]*', TRIM(p.RDB$NAME),\n"
+                                 "   '\"' || REPLACE(TRIM(p.RDB$NAME), '\"', '\"\"') || '\"')";
+        auto list = [&](const std::string& parameters) {
+            return "(SELECT LIST(" + name + " || ' ' || " + std::string(TypeText) + ", ', ') FROM (" + parameters +
+                   ") p JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = p.RDB$FIELD_SOURCE)";
         };
+        auto procedureParameters = [](int type) {
+            return "SELECT p0.RDB$PARAMETER_NAME AS RDB$NAME, p0.RDB$FIELD_SOURCE FROM RDB$PROCEDURE_PARAMETERS p0 "
+                   "WHERE p0.RDB$PROCEDURE_NAME = r.RDB$PROCEDURE_NAME AND p0.RDB$PARAMETER_TYPE = " +
+                   std::to_string(type) + " ORDER BY p0.RDB$PARAMETER_NUMBER";
+        };
+        const std::string functionArguments =
+            "SELECT a0.RDB$ARGUMENT_NAME AS RDB$NAME, a0.RDB$FIELD_SOURCE FROM RDB$FUNCTION_ARGUMENTS a0 "
+            "WHERE a0.RDB$FUNCTION_NAME = r.RDB$FUNCTION_NAME AND a0.RDB$PACKAGE_NAME IS NULL "
+            "AND a0.RDB$ARGUMENT_POSITION > 0 ORDER BY a0.RDB$ARGUMENT_POSITION";
+        const std::string returns =
+            "(SELECT " + std::string(TypeText) + " FROM RDB$FUNCTION_ARGUMENTS a JOIN RDB$FIELDS f ON "
+            "f.RDB$FIELD_NAME = a.RDB$FIELD_SOURCE WHERE a.RDB$FUNCTION_NAME = r.RDB$FUNCTION_NAME AND "
+            "a.RDB$PACKAGE_NAME IS NULL AND a.RDB$ARGUMENT_POSITION = r.RDB$RETURN_ARGUMENT)";
         sql = "SELECT TRIM(r.RDB$PROCEDURE_NAME) AS RE_PROCNAME, r.RDB$DESCRIPTION AS RE_COMMENT,\n"
               " 'CREATE PROCEDURE \"' || REPLACE(TRIM(r.RDB$PROCEDURE_NAME), '\"', '\"\"') || '\"' ||\n"
-              "   COALESCE(' (' || " + list(0) + " || ')', '') ||\n"
-              "   COALESCE(ASCII_CHAR(10) || 'RETURNS (' || " + list(1) + " || ')', '') ||\n"
+              "   COALESCE(' (' || " + list(procedureParameters(0)) + " || ')', '') ||\n"
+              "   COALESCE(ASCII_CHAR(10) || 'RETURNS (' || " + list(procedureParameters(1)) + " || ')', '') ||\n"
               "   ASCII_CHAR(10) || 'AS' || ASCII_CHAR(10) || r.RDB$PROCEDURE_SOURCE AS RE_BODY\n"
-              "FROM RDB$PROCEDURES r\nWHERE " + User("r") + "\nORDER BY r.RDB$PROCEDURE_NAME";
+              "FROM RDB$PROCEDURES r\nWHERE " + User("r") + " AND r.RDB$PACKAGE_NAME IS NULL\n"
+              "UNION ALL\n"
+              "SELECT TRIM(r.RDB$FUNCTION_NAME), r.RDB$DESCRIPTION,\n"
+              " 'CREATE FUNCTION \"' || REPLACE(TRIM(r.RDB$FUNCTION_NAME), '\"', '\"\"') || '\"' ||\n"
+              "   COALESCE(' (' || " + list(functionArguments) + " || ')', '') ||\n"
+              "   ' RETURNS ' || " + returns + " ||\n"
+              "   ASCII_CHAR(10) || 'AS' || ASCII_CHAR(10) || r.RDB$FUNCTION_SOURCE\n"
+              "FROM RDB$FUNCTIONS r\nWHERE " + User("r") +
+              " AND r.RDB$PACKAGE_NAME IS NULL AND r.RDB$MODULE_NAME IS NULL\nORDER BY 1";
         if (kind == qkFunctions) sql.clear();
         break;
     }
@@ -460,11 +488,16 @@ template <class Phase> void TInterBaseConnection::ForTable(const TVELEntity* ent
 
 TVELAttribute* TInterBaseConnection::AddColumn(TVELEntity* entity, const TDBQuery& query) {
     TVELAttribute* attribute = TDBConnection::AddColumn(entity, query);
+    // A column of a domain has a default of its own only when the catalogue gives one.
+    if (const TDBField* def = query.FieldByName("RE_DEFAULTVALUE"); attribute->GetDomain() && (!def || def->IsNull()))
+        attribute->SetDefaultValue("");
     // The type comes as a whole text, which carries no identity flag.
     const TDBField* identity = query.FieldByName("RE_AUTONUMBER");
     if (identity && identity->AsString() == "1") {
         attribute->AutoNumber = true;
         attribute->DataType->AutoNumber = true;
+        if (const TDBField* seed = query.FieldByName("RE_SEED"); seed && !seed->IsNull())
+            attribute->DataType->Seed = seed->AsInteger();
     }
     return attribute;
 }
@@ -487,6 +520,19 @@ void TInterBaseConnection::ReverseEngineerUniqueConstraints(TVELEntity* entity) 
 
 void TInterBaseConnection::ReverseEngineerIndexes(TVELEntity* entity) {
     ForTable(entity, [&] { TDBConnection::ReverseEngineerIndexes(entity); });
+    if (entity->Indexes.Count() == 0) return;
+    // An index is descending as a whole; the catalogue keeps an index expression in parentheses.
+    const TDBRowSet descending =
+        Run("SELECT TRIM(RDB$INDEX_NAME) FROM RDB$INDICES WHERE RDB$RELATION_NAME = ? AND RDB$INDEX_TYPE = 1",
+            {entity->GetName()});
+    for (int i = 0; i < entity->Indexes.Count(); ++i) {
+        auto* index = static_cast<TVELIndex*>(entity->Indexes.Items(i));
+        for (const std::vector<TDBField>& row : descending.Rows)
+            if (row[0].AsString() == index->GetName()) index->IndexSortOption = "DESCENDING";
+        for (int c = 0; c < index->Columns.Count(); ++c)
+            if (TVELIndexColumn* column = index->Column(c); column->IsExpression)
+                column->Expression = StripEnclosingParentheses(column->Expression, 1);
+    }
 }
 
 void TInterBaseConnection::ReverseEngineerTriggers(TVELEntity* entity) {

@@ -1,6 +1,6 @@
 // Create and drop scripts of models that use every feature of their target, run on real
 // servers: PostgreSQL 15 and MariaDB 10.11 (the throwaway test servers, the MySQL 8 target
-// included) and SQLite through the library. Each script must run without a single error; the
+// included), SQLite through the library and Firebird 3 through its embedded engine. Each script must run without a single error; the
 // server's catalogue must then hold exactly the model's tables, columns, keys, foreign keys,
 // indexes, constraints and code objects, and be empty again after the drop script.
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "FirebirdDatabase.h"
 #include "FullFeatureModel.h"
-#include "TestGeneration.h"
 #include "TestServers.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
@@ -496,6 +496,102 @@ TServerRules SQLiteRules() {
     return rules;
 }
 
+// ---- Firebird --------------------------------------------------------------------------------------
+
+class TFirebird {
+public:
+    // Runs a script as isql does; the first error with its statement, empty on success.
+    std::string Run(const std::string& script) { return db_.Script(script); }
+    TCatalogue Catalogue();
+    TFirebirdDatabase& Database() { return db_; }
+
+private:
+    void Collect(TCatalogue& c, const char* kind, const std::string& sql) {
+        // (Firebird pads the CHAR values of IIF.)
+        for (const auto& row : db_.Query(sql)) c[kind].insert(TrimRight(JoinStrings(row, "")));
+    }
+    TFirebirdDatabase db_;
+};
+
+TCatalogue TFirebird::Catalogue() {
+    TCatalogue c;
+    const std::string user = " COALESCE(r.RDB$SYSTEM_FLAG, 0) = 0";
+    const std::string tables = " FROM RDB$RELATIONS r WHERE r.RDB$VIEW_BLR IS NULL AND" + user;
+    Collect(c, "table", "SELECT TRIM(r.RDB$RELATION_NAME)" + tables);
+    Collect(c, "column",
+            "SELECT TRIM(f.RDB$RELATION_NAME), ': ', f.RDB$FIELD_POSITION + 1, ' ', TRIM(f.RDB$FIELD_NAME), "
+            "IIF(COALESCE(f.RDB$NULL_FLAG, d.RDB$NULL_FLAG, 0) = 1, ' NOT NULL', '') FROM RDB$RELATION_FIELDS f "
+            "JOIN RDB$RELATIONS r ON r.RDB$RELATION_NAME = f.RDB$RELATION_NAME JOIN RDB$FIELDS d ON "
+            "d.RDB$FIELD_NAME = f.RDB$FIELD_SOURCE WHERE r.RDB$VIEW_BLR IS NULL AND" + user);
+    // The columns of an index in their order.
+    const auto columns = [](const std::string& index) {
+        return "'(' || COALESCE((SELECT LIST(TRIM(x.RDB$FIELD_NAME), ',') FROM (SELECT s.RDB$FIELD_NAME FROM "
+               "RDB$INDEX_SEGMENTS s WHERE s.RDB$INDEX_NAME = " + index +
+               " ORDER BY s.RDB$FIELD_POSITION) x), '<expression>') || ')'";
+    };
+    const std::string constraints = " FROM RDB$RELATION_CONSTRAINTS k WHERE NOT EXISTS (SELECT 1 FROM RDB$RELATIONS r "
+                                    "WHERE r.RDB$RELATION_NAME = k.RDB$RELATION_NAME AND r.RDB$SYSTEM_FLAG = 1) AND "
+                                    "k.RDB$CONSTRAINT_TYPE = ";
+    Collect(c, "primary key", "SELECT TRIM(k.RDB$RELATION_NAME) || ' ' || TRIM(k.RDB$CONSTRAINT_NAME) || ' ' || " +
+                                  columns("k.RDB$INDEX_NAME") + constraints + "'PRIMARY KEY'");
+    Collect(c, "unique", "SELECT TRIM(k.RDB$RELATION_NAME) || ' ' || TRIM(k.RDB$CONSTRAINT_NAME) || ' ' || " +
+                             columns("k.RDB$INDEX_NAME") + constraints + "'UNIQUE'");
+    Collect(c, "check", "SELECT TRIM(k.RDB$RELATION_NAME) || ' ' || TRIM(k.RDB$CONSTRAINT_NAME)" + constraints +
+                            "'CHECK'");
+    Collect(c, "foreign key",
+            "SELECT TRIM(k.RDB$RELATION_NAME) || ' ' || TRIM(k.RDB$CONSTRAINT_NAME) || ' ' || " +
+                columns("k.RDB$INDEX_NAME") + " || ' -> ' || TRIM(p.RDB$RELATION_NAME) || ' ' || " +
+                columns("p.RDB$INDEX_NAME") +
+                " || ' ON DELETE ' || TRIM(f.RDB$DELETE_RULE) || ' ON UPDATE ' || TRIM(f.RDB$UPDATE_RULE) FROM "
+                "RDB$RELATION_CONSTRAINTS k JOIN RDB$REF_CONSTRAINTS f ON f.RDB$CONSTRAINT_NAME = "
+                "k.RDB$CONSTRAINT_NAME JOIN RDB$RELATION_CONSTRAINTS p ON p.RDB$CONSTRAINT_NAME = f.RDB$CONST_NAME_UQ");
+    // Indexes of their own, not those behind constraints.
+    Collect(c, "index", "SELECT TRIM(i.RDB$RELATION_NAME) || ' ' || TRIM(i.RDB$INDEX_NAME) || IIF(i.RDB$UNIQUE_FLAG = "
+                        "1, CAST(' UNIQUE' AS VARCHAR(7)), CAST('' AS VARCHAR(7))) || ' ' || " + columns("i.RDB$INDEX_NAME") +
+                            " FROM RDB$INDICES i WHERE COALESCE(i.RDB$SYSTEM_FLAG, 0) = 0 AND NOT EXISTS (SELECT 1 "
+                            "FROM RDB$RELATION_CONSTRAINTS k WHERE k.RDB$INDEX_NAME = i.RDB$INDEX_NAME)");
+    Collect(c, "comment", "SELECT TRIM(r.RDB$RELATION_NAME) || ': ' || CAST(r.RDB$DESCRIPTION AS VARCHAR(500))" + tables +
+                              " AND r.RDB$DESCRIPTION IS NOT NULL");
+    Collect(c, "comment", "SELECT TRIM(f.RDB$RELATION_NAME) || '.' || TRIM(f.RDB$FIELD_NAME) || ': ' || "
+                          "CAST(f.RDB$DESCRIPTION AS VARCHAR(500)) FROM RDB$RELATION_FIELDS f JOIN RDB$RELATIONS r ON "
+                          "r.RDB$RELATION_NAME = f.RDB$RELATION_NAME WHERE f.RDB$DESCRIPTION IS NOT NULL AND "
+                          "r.RDB$VIEW_BLR IS NULL AND" + user);
+    Collect(c, "view", "SELECT TRIM(r.RDB$RELATION_NAME) FROM RDB$RELATIONS r WHERE r.RDB$VIEW_BLR IS NOT NULL AND" + user);
+    // Sequences of the model, not those behind identity columns.
+    Collect(c, "sequence", "SELECT TRIM(RDB$GENERATOR_NAME) FROM RDB$GENERATORS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0");
+    Collect(c, "routine", "SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0");
+    Collect(c, "routine", "SELECT TRIM(RDB$FUNCTION_NAME) FROM RDB$FUNCTIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0");
+    // Triggers of their own, not those behind check constraints.
+    Collect(c, "trigger", "SELECT TRIM(t.RDB$RELATION_NAME) || ' ' || TRIM(t.RDB$TRIGGER_NAME) FROM RDB$TRIGGERS t WHERE "
+                          "COALESCE(t.RDB$SYSTEM_FLAG, 0) = 0 AND NOT EXISTS (SELECT 1 FROM RDB$CHECK_CONSTRAINTS k "
+                          "WHERE k.RDB$TRIGGER_NAME = t.RDB$TRIGGER_NAME)");
+    Collect(c, "domain", "SELECT TRIM(RDB$FIELD_NAME) FROM RDB$FIELDS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND "
+                         "RDB$FIELD_NAME NOT STARTING WITH 'RDB$'");
+    return c;
+}
+
+// Firebird keeps a foreign key without action as RESTRICT.
+TServerRules FirebirdRules() {
+    TServerRules rules;
+    rules.NoAction = "RESTRICT";
+    rules.HasComments = true;
+    return rules;
+}
+
+// Runs the statements of a restructure run on the embedded Firebird database, one at a time.
+class TFirebirdExecutor : public TVELStatementExecutor {
+public:
+    explicit TFirebirdExecutor(TFirebirdDatabase& db) : db_(db) {}
+    void Execute(const std::string& statement) override {
+        Statements.push_back(statement);
+        if (const std::string error = db_.Exec(statement); !error.empty()) throw EVELError(error);
+    }
+    std::vector<std::string> Statements;
+
+private:
+    TFirebirdDatabase& db_;
+};
+
 // ---- generation -----------------------------------------------------------------------------------
 
 // InnoDB refuses SET DEFAULT: the user of a database-independent model replaces it before
@@ -510,8 +606,8 @@ void WithoutSetDefault(TVELDataDictionary& model) {
 }
 
 // Runs both scripts of a model on PostgreSQL and compares the catalogue after each.
-void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, const TOptions& options = {}) {
-    const TGenerated g = Generate(model, options);
+void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, const TGenerationOptions& options = {}) {
+    const TGeneratedScripts g = GenerateScripts(model, options);
     const std::string database = CreatePostgresDatabase("ardvin_gen");
     {
         TPostgres server(database);
@@ -526,7 +622,7 @@ void RunOnPostgres(const TVELDataDictionary& model, const std::string& what, con
 
 // Runs both scripts of the full model of a target (or, with independent, of the
 // database-independent model switched to that target) on MariaDB.
-void RunOnMariaDB(const std::string& target, const std::string& what, const TOptions& options = {},
+void RunOnMariaDB(const std::string& target, const std::string& what, const TGenerationOptions& options = {},
                   bool independent = false) {
     const std::string database = CreateMariaDBDatabase("ardvin_gen");
     const std::string other = CreateMariaDBDatabase("ardvin_gen_other");
@@ -534,9 +630,9 @@ void RunOnMariaDB(const std::string& target, const std::string& what, const TOpt
         TFullFeatureSetup setup;
         setup.OtherSchema = other;
         setup.RunsOnMariaDB = true;
-        const auto model = FullModel(independent ? "dbindependent" : target, setup);
+        const auto model = FullFeatureModel(independent ? "dbindependent" : target, setup);
         if (independent) WithoutSetDefault(*model);
-        const TGenerated g = Generate(*model, options);
+        const TGeneratedScripts g = GenerateScripts(*model, options);
         TMariaDB server({database, other});
         EXPECT_EQ(server.Run(g.CreateScript), "") << what << "\n" << g.CreateScript;
         ExpectSameCatalogue(ExpectedCatalogue(*g.Model, MariaDBRules(database)), server.Catalogue(),
@@ -553,7 +649,7 @@ void RunOnMariaDB(const std::string& target, const std::string& what, const TOpt
 TEST(CreateScriptServers, PostgreSQL15) {
     TFullFeatureSetup setup;
     setup.OtherSchema = "sales";
-    const auto model = FullModel("postgresql15", setup);
+    const auto model = FullFeatureModel("postgresql15", setup);
     RunOnPostgres(*model, "postgresql15");
 }
 
@@ -562,8 +658,8 @@ TEST(CreateScriptServers, MySQL8OnMariaDB) { RunOnMariaDB("mysql8", "mysql8"); }
 TEST(CreateScriptServers, MariaDB10) { RunOnMariaDB("mariadb10", "mariadb10"); }
 
 TEST(CreateScriptServers, SQLite3) {
-    const auto model = FullModel("sqlite3", {});
-    const TGenerated g = Generate(*model);
+    const auto model = FullFeatureModel("sqlite3", {});
+    const TGeneratedScripts g = GenerateScripts(*model);
     const TempDir dir;
     TSQLite db(dir.File("model.db"));
     ASSERT_EQ(db.Run("PRAGMA foreign_keys = ON"), "");
@@ -577,14 +673,14 @@ TEST(CreateScriptServers, SQLite3) {
 
 // The database-independent model, switched to each real target with the options of the
 // generate command. Its procedure and trigger code is in no dialect: they are left out.
-TOptions IndependentOptions(const std::string& target) {
+TGenerationOptions IndependentOptions(const std::string& target) {
     return {{"DBID", target}, {"DONOTUSETRIGGERS", "1"}, {"DONOTUSEPROCEDURES", "1"}};
 }
 
 TEST(CreateScriptServers, IndependentOnPostgreSQL15) {
     TFullFeatureSetup setup;
     setup.OtherSchema = "sales";
-    const auto model = FullModel("dbindependent", setup);
+    const auto model = FullFeatureModel("dbindependent", setup);
     RunOnPostgres(*model, "dbindependent on postgresql15", IndependentOptions("postgresql15"));
 }
 
@@ -597,8 +693,8 @@ TEST(CreateScriptServers, IndependentOnMariaDB10) {
 }
 
 TEST(CreateScriptServers, IndependentOnSQLite3) {
-    const auto model = FullModel("dbindependent", {});
-    const TGenerated g = Generate(*model, IndependentOptions("sqlite3"));
+    const auto model = FullFeatureModel("dbindependent", {});
+    const TGeneratedScripts g = GenerateScripts(*model, IndependentOptions("sqlite3"));
     EXPECT_EQ(g.Model->GetTarget(), "sqlite3");
     const TempDir dir;
     TSQLite db(dir.File("model.db"));
@@ -606,4 +702,49 @@ TEST(CreateScriptServers, IndependentOnSQLite3) {
     ExpectSameCatalogue(ExpectedCatalogue(*g.Model, SQLiteRules()), db.Catalogue(), "dbindependent on sqlite3");
     EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;
     ExpectSameCatalogue({}, db.Catalogue(), "dbindependent on sqlite3 after the drop script");
+}
+
+TEST(CreateScriptServers, Firebird3) {
+    const auto model = FullFeatureModel("firebird3", {});
+    const TGeneratedScripts g = GenerateScripts(*model);
+    {
+        TFirebird db;
+        ASSERT_TRUE(db.Database().Open());
+        EXPECT_EQ(db.Run(g.CreateScript), "") << g.CreateScript;
+        const TCatalogue created = db.Catalogue();
+        EXPECT_GT(ObjectCount(created), 50u);
+        ExpectSameCatalogue(ExpectedCatalogue(*g.Model, FirebirdRules()), created, "firebird3 after the create script");
+        // The identity column and the column numbered by its trigger get their numbers.
+        EXPECT_EQ(db.Database().Exec("INSERT INTO \"CUSTOMER\" (\"NAME\", \"STATUS\") VALUES ('a', 'new')"), "");
+        EXPECT_EQ(db.Database().Exec("INSERT INTO \"ORDER\" (\"ORDERID\", \"SELECT\", \"CUSTOMERID\") SELECT 1, "
+                                     "CURRENT_DATE, \"CUSTOMERID\" FROM \"CUSTOMER\""),
+                  "");
+        EXPECT_EQ(db.Database().Value("SELECT \"ORDER NO\" FROM \"ORDER\""), "15");
+        EXPECT_EQ(db.Database().Exec("DELETE FROM \"CUSTOMER\""), "");
+        EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;
+        ExpectSameCatalogue({}, db.Catalogue(), "firebird3 after the drop script");
+    }
+    {
+        // Run through a connection, the same model leaves the same catalogue: the SET TERM
+        // switches and block terminators are the script tool's and stay out of the statements.
+        TFirebird db;
+        TFirebirdExecutor executor(db.Database());
+        std::unique_ptr<TDBRestructure> create = CreateRestructure(*g.Model);
+        create->Options.SetValue("FrdCreateDB", "0");
+        create->WriteToScript = false;
+        create->Executor = &executor;
+        EXPECT_TRUE(create->GenerateCreateScript()) << JoinStrings(create->Lines, "\n");
+        EXPECT_TRUE(create->Script.empty());
+        for (const std::string& statement : executor.Statements) {
+            EXPECT_EQ(statement.find("SET TERM"), std::string::npos) << statement;
+            EXPECT_NE(statement.back(), ';') << statement;
+            EXPECT_NE(statement.back(), '^') << statement;
+        }
+        ExpectSameCatalogue(ExpectedCatalogue(*g.Model, FirebirdRules()), db.Catalogue(), "firebird3 executed");
+        std::unique_ptr<TDBRestructure> drop = CreateRestructure(*g.Model);
+        drop->WriteToScript = false;
+        drop->Executor = &executor;
+        EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
+        ExpectSameCatalogue({}, db.Catalogue(), "firebird3 executed drop");
+    }
 }

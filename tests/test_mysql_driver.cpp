@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-#include "TestGeneration.h"
+#include "FullFeatureModel.h"
 #include "TestRoundTrip.h"
 #include "TestServers.h"
 #include "TestSupport.h"
@@ -229,8 +229,8 @@ TEST(MySQLDriver, NamesThatWouldBreakAQueryImportLikeAnyOther) {
 
 TEST(MySQLDriver, FullFeatureModelRoundTripOnMariaDB) {
     TDatabase db("ardvin_myrt");
-    const auto model = FullModel("mariadb10", {});
-    const TGenerated g = Generate(*model);
+    const auto model = FullFeatureModel("mariadb10");
+    const TGeneratedScripts g = GenerateScripts(*model);
     ASSERT_EQ(RunMariaDBScript(db.Name, g.CreateScript), "") << g.CreateScript;
     std::vector<std::string> log;
     const auto reversed = Reverse(db.Name, "mariadb10", &log);

@@ -1,11 +1,15 @@
 #include "FullFeatureModel.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <set>
 #include <stdexcept>
 #include <vector>
 
+#include "TestSupport.h"
 #include "zAttribute.h"
+#include "zDBRestructure.h"
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
 #include "zDatatype.h"
@@ -23,7 +27,7 @@ namespace ardvin::test {
 
 namespace {
 
-enum class TFamily { PostgreSQL, MySQL, MariaDB, SQLite, Independent };
+enum class TFamily { PostgreSQL, MySQL, MariaDB, SQLite, Independent, SQLServer, Oracle, Db2, Firebird };
 
 // The referential actions of a target's set, in the order of their numbers.
 std::vector<uint8_t> ActionList(const std::set<TRefIntAction>& set) {
@@ -47,6 +51,14 @@ public:
             family_ = TFamily::SQLite;
         else if (id == "dbindependent")
             family_ = TFamily::Independent;
+        else if (id == "mssqlserver2019")
+            family_ = TFamily::SQLServer;
+        else if (id == "oracle19")
+            family_ = TFamily::Oracle;
+        else if (id == "db2luw11")
+            family_ = TFamily::Db2;
+        else if (id == "firebird3")
+            family_ = TFamily::Firebird;
         else
             throw std::runtime_error("no full-feature model for target " + id);
         mysql8_ = id == "mysql8";
@@ -61,10 +73,26 @@ private:
     bool My() const { return family_ == TFamily::MySQL || family_ == TFamily::MariaDB; }
     bool Lite() const { return family_ == TFamily::SQLite; }
     bool Dbi() const { return family_ == TFamily::Independent; }
+    bool Ms() const { return family_ == TFamily::SQLServer; }
+    bool Ora() const { return family_ == TFamily::Oracle; }
+    bool Db2() const { return family_ == TFamily::Db2; }
+    bool Fb() const { return family_ == TFamily::Firebird; }
+    // The targets that keep unquoted names in upper case, and whose scripts name the objects so.
+    bool Upper() const { return Ora() || Db2() || Fb(); }
 
-    std::string IntType() const { return My() ? "INT" : "INTEGER"; }
-    std::string DecimalType() const { return Pg() || Lite() ? "NUMERIC" : "DECIMAL"; }
-    std::string TimestampType() const { return My() || Lite() ? "DATETIME" : "TIMESTAMP"; }
+    std::string IntType() const { return My() || Ms() ? "INT" : "INTEGER"; }
+    std::string DecimalType() const { return Pg() || Lite() ? "NUMERIC" : Ora() ? "NUMBER" : "DECIMAL"; }
+    std::string TimestampType() const { return My() || Lite() ? "DATETIME" : Ms() ? "DATETIME2" : "TIMESTAMP"; }
+    std::string VarcharType() const { return Ora() ? "VARCHAR2" : "VARCHAR"; }
+    std::string TextType() const {
+        return Fb() ? "BLOB SUB_TYPE TEXT" : Ora() || Db2() ? "CLOB" : Ms() ? "VARCHAR(MAX)" : "TEXT";
+    }
+    // A name as the code of views, procedures and triggers writes it: quoted in the case the
+    // generated script gives it.
+    std::string Q(const std::string& name) const {
+        if (Ms()) return "[" + name + "]";
+        return "\"" + (Upper() ? UpperCase(name) : name) + "\"";
+    }
 
     TVELEntity* Table(const std::string& name, const std::string& schema = "") {
         auto* table = static_cast<TVELEntity*>(dd_.CreateObject(otEntity, true));
@@ -171,6 +199,7 @@ private:
     TVELDomain* amount_ = nullptr;
     TVELDomain* code_ = nullptr;
     TVELDomain* mood_ = nullptr;
+    TVELSequence* invoices_ = nullptr;
 };
 
 void TBuilder::Build() {
@@ -189,7 +218,9 @@ void TBuilder::Build() {
     // Relationships of the order tables, now that every table exists.
     Relate(customer_, order_, false, Allowed(raCascade, deleteActions_), Allowed(raCascade, updateActions_),
            "FK_Order_Customer", true)
-        ->FKConstraint->ConstraintOptions = Pg() || Lite() ? "DEFERRABLE INITIALLY DEFERRED" : "";
+        ->FKConstraint->ConstraintOptions = Pg() || Lite() ? "DEFERRABLE INITIALLY DEFERRED"
+                                            : Fb()          ? "USING INDEX \"IX_FK_ORDER_CUSTOMER\""
+                                                            : "";
     Relate(order_, line_, true, Allowed(raCascade, deleteActions_), raNone, "FK_OrderLine_Order");
     auto* note = dd_.FindEntity("Line Note");
     Relate(line_, note, true, Allowed(raCascade, deleteActions_), raNone, "FK_LineNote_OrderLine");
@@ -214,8 +245,9 @@ void TBuilder::Customer() {
     NamePrimaryKey(t, "PK_Customer");
     if (My()) t->PrimaryKey->PKClustering = "BTREE";
     if (My()) t->PrimaryKey->ConstraintOptions = "COMMENT 'the key'";
+    if (Ms()) t->PrimaryKey->PKClustering = "CLUSTERED";
 
-    TVELAttribute* name = Column(t, "Name", "VARCHAR", "100");
+    TVELAttribute* name = Column(t, "Name", VarcharType(), "100");
     name->SetNotNull(true);
     name->SetCheckValue("Name <> ''");
     Named(name->CheckConstraint(), "CK_Customer_Name");
@@ -223,11 +255,13 @@ void TBuilder::Customer() {
     if (Pg()) name->Collate = "\"C\"";
     if (My()) name->Collate = "utf8mb4_bin";
     if (Lite() || Dbi()) name->Collate = Lite() ? "NOCASE" : "";
-    TVELAttribute* mail = Column(t, "E-Mail", "VARCHAR", "200");
+    if (Fb()) name->Collate = "UNICODE_CI";
+    if (Ms()) name->Collate = "Latin1_General_CI_AS";
+    TVELAttribute* mail = Column(t, "E-Mail", VarcharType(), "200");
     mail->Comment = "Unique address";
     TVELAttribute* created = Column(t, "Created", TimestampType());
     created->SetDefaultValue("CURRENT_TIMESTAMP");
-    TVELAttribute* status = Column(t, "Status", "VARCHAR", "10");
+    TVELAttribute* status = Column(t, "Status", VarcharType(), "10");
     status->SetNotNull(true);
     status->SetDefaultValue("'new'");
     TVELAttribute* score = Column(t, "Score", IntType());
@@ -238,16 +272,26 @@ void TBuilder::Customer() {
     TVELConstraint* check = Named(t->AddConstraint(ctCheck, clTable), "CK_Customer_Score");
     check->Value = "Score <= 1000";
     if (Pg()) check->ConstraintOptions = "NOT VALID";
-    if (family_ == TFamily::MySQL) check->ConstraintOptions = "ENFORCED";
+    if (family_ == TFamily::MySQL || Db2()) check->ConstraintOptions = "ENFORCED";
+    if (Ms()) check->ConstraintOptions = "NOT FOR REPLICATION";
+    if (Ora()) check->ConstraintOptions = "ENABLE";
     TVELConstraint* unique = Named(t->AddConstraint(ctUnique, clTable), "UQ_Customer_EMail");
     unique->AttributeIDs.Add(mail);
     if (Pg()) unique->ConstraintOptions = "DEFERRABLE";
     if (My()) unique->ConstraintOptions = "COMMENT 'one account per address'";
     if (Lite()) unique->ConstraintOptions = "ON CONFLICT IGNORE";
+    if (Ora()) unique->ConstraintOptions = "DEFERRABLE";
+    if (Ms()) unique->PKClustering = "NONCLUSTERED";
 
     TVELIndex* byName = Index(t, "IX_Customer_Name", {name});
     byName->Column(0)->SortOption = Pg() ? "DESC NULLS LAST" : "DESC";
     if (Pg()) byName->IndexOptions = "WITH (fillfactor = 70)";
+    if (Fb()) {
+        // A Firebird index is descending as a whole.
+        byName->Column(0)->SortOption.clear();
+        byName->IndexSortOption = "DESCENDING";
+    }
+    if (Ms()) byName->IndexOptions = "WITH (FILLFACTOR = 70)";
     if (My()) {
         byName->Clustering = "BTREE";
         byName->Comment = "Customers by name";
@@ -255,7 +299,7 @@ void TBuilder::Customer() {
     Index(t, "UX_Customer_Status_Name", {status, name}, true);
     if (s_.EnableIndexExpressions && family_ != TFamily::MariaDB) {
         TVELIndex* lower = Index(t, "IX_Customer_Mail_Lower", {});
-        lower->AddExpressionColumn(Pg() ? "lower(\"e-mail\")" : My() ? "(lower(`E-Mail`))" : "lower(\"E-Mail\")");
+        lower->AddExpressionColumn(Pg() ? "lower(\"e-mail\")" : My() ? "(lower(`E-Mail`))" : "lower(" + Q("E-Mail") + ")");
     }
     if (My()) {
         TVELAttribute* profile = Column(t, "Profile", "TEXT");
@@ -281,6 +325,13 @@ void TBuilder::Customer() {
     } else if (Lite()) {
         t->BeginTableScript = "PRAGMA foreign_keys = ON;";
         t->EndTableScript = "ANALYZE %tablename%;";
+    } else if (Ms()) {
+        t->BeginTableScript = "SET ANSI_NULLS ON";
+        t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC\r\nGO";
+        t->TableOptions = "ON [PRIMARY]";
+    } else if (Ora() || Db2() || Fb()) {
+        if (Fb()) t->BeginTableScript = "COMMENT ON DATABASE IS 'Shop';";
+        t->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC;";
     }
 }
 
@@ -296,14 +347,23 @@ void TBuilder::Orders() {
     TVELIndex* bySelect = Index(t, "IX_Order_Select", {select});
     if (Pg()) bySelect->Clustering = "hash";
     if (My()) bySelect->Clustering = "BTREE";
-    if (amount_) Column(t, "Amount", "NUMERIC")->SetDomainID(amount_->ID);
-    if (code_) Column(t, "Code", "VARCHAR")->SetDomainID(code_->ID);
+    if (Ms()) bySelect->Clustering = "NONCLUSTERED";
+    if (Db2()) bySelect->Clustering = "CLUSTER";
+    if (amount_) Column(t, "Amount", DecimalType())->SetDomainID(amount_->ID);
+    if (code_) Column(t, "Code", VarcharType())->SetDomainID(code_->ID);
     if (Pg()) {
         const std::string schema = setup_.OtherSchema.empty() ? "" : "\"" + setup_.OtherSchema + "\".";
         Column(t, "Counter Value", "INTEGER")->SetDefaultValue("nextval('" + schema + "counter')");
     }
     if (family_ == TFamily::MariaDB && s_.EnableSequences)
         Column(t, "Invoice No", "BIGINT")->SetDefaultValue("NEXT VALUE FOR `Invoice Numbers`");
+    if (Ms()) Column(t, "Invoice No", "BIGINT")->SetDefaultValue("NEXT VALUE FOR [Invoice Numbers]");
+    // A column numbered from a sequence: by a trigger (Firebird) or by its default (Oracle).
+    if ((Fb() || Ora()) && invoices_) {
+        TVELAttribute* number = Column(t, "Order No", IntType());
+        number->SetNotNull(true);
+        number->SetSequenceID(invoices_->ID);
+    }
 
     TVELEntity* line = line_ = Table("Order Line");
     TVELAttribute* lineNo = Key(line, "Line No");
@@ -317,10 +377,13 @@ void TBuilder::Orders() {
     if (s_.EnableAttributeOptions) {
         TVELAttribute* total = Column(line, "Total", DecimalType(), "12", 2);
         total->AttributeOptions = Pg()   ? "GENERATED ALWAYS AS (quantity * price) STORED"
-                                  : My() ? "GENERATED ALWAYS AS (`Quantity` * `Price`) STORED"
-                                         : "GENERATED ALWAYS AS (Quantity * Price) STORED";
+                                  : My()  ? "GENERATED ALWAYS AS (`Quantity` * `Price`) STORED"
+                                  : Ms()  ? "SPARSE"
+                                  : Ora() ? "GENERATED ALWAYS AS (Quantity * Price) VIRTUAL"
+                                  : Db2() ? "GENERATED ALWAYS AS (Quantity * Price)"
+                                          : "GENERATED ALWAYS AS (Quantity * Price) STORED";
     }
-    TVELAttribute* size = Column(line, "Größe", "VARCHAR", "10");
+    TVELAttribute* size = Column(line, "Größe", VarcharType(), "10");
     size->Comment = "Größe der Position";
     if (Pg()) {
         line->TableOptions = "WITH (fillfactor = 90)";
@@ -336,7 +399,7 @@ void TBuilder::Notes() {
     TVELEntity* note = Table("Line Note");
     Key(note, "Note No");
     NamePrimaryKey(note, "PK_Line_Note");
-    Column(note, "Text", "TEXT");
+    Column(note, "Text", TextType());
     if (Lite()) note->TableOptions = "WITHOUT ROWID";
 }
 
@@ -345,13 +408,13 @@ void TBuilder::Staff() {
     TVELEntity* department = Table("Department");
     Key(department, "DepartmentId");
     NamePrimaryKey(department, "PK_Department");
-    Column(department, "Title", "VARCHAR", "50")->SetNotNull(true);
+    Column(department, "Title", VarcharType(), "50")->SetNotNull(true);
     TVELEntity* employee = Table("Employee");
     Key(employee, "EmployeeId");
     NamePrimaryKey(employee, "PK_Employee");
-    TVELAttribute* first = Column(employee, "First Name", "VARCHAR", "40");
+    TVELAttribute* first = Column(employee, "First Name", VarcharType(), "40");
     first->SetNotNull(true);
-    TVELAttribute* last = Column(employee, "Last Name", "VARCHAR", "40");
+    TVELAttribute* last = Column(employee, "Last Name", VarcharType(), "40");
     last->SetNotNull(true);
     TVELConstraint* unique = Named(employee->AddConstraint(ctUnique, clTable), "UQ_Employee_Name");
     unique->AttributeIDs.Add(first);
@@ -383,7 +446,7 @@ void TBuilder::ActionTables() {
 void TBuilder::Archive() {
     TVELEntity* quoted = Table("Customer's Note");
     Key(quoted, "NoteId");
-    Column(quoted, "Say \"Hi\"", "VARCHAR", "20");
+    Column(quoted, "Say \"Hi\"", VarcharType(), "20");
     Relate(customer_, quoted, false, Allowed(raRestrict, deleteActions_), raNone, "FK_Note_Customer");
 
     TVELEntity* archive = Table("Archive", s_.EnableSchemas ? setup_.OtherSchema : "");
@@ -405,8 +468,11 @@ void TBuilder::AllTypes() {
             if (mood_) Column(t, r.ListName, "VARCHAR")->SetDomainID(mood_->ID);
             continue;
         }
+        // Oracle takes one LONG or LONG RAW column per table.
+        if (Ora() && r.ListName == "LONG RAW") continue;
         TVELAttribute* a = Column(t, r.ListName, r.ListName);
         if (r.Capabilities & dcItems) a->DataType->Items = "'small','large'";
+        if (r.Group == tgComputedBy) a->DataType->Expression = Q("Id") + " * 2";
         if (r.Group == tgAutonumber) a->SetNotNull(true);
     }
     if (Pg()) {
@@ -418,21 +484,23 @@ void TBuilder::AllTypes() {
 void TBuilder::Domains() {
     const std::string decimal = DecimalType();
     amount_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
-    amount_->SetName("Positive Amount");
+    // SQL Server's rule, default and alias type procedures take the names of domains unquoted.
+    amount_->SetName(Ms() ? "PositiveAmount" : "Positive Amount");
     amount_->DataType->DataType = decimal;
     amount_->DataType->Length = "12";
     amount_->DataType->Precision = 2;
     amount_->DefaultConstraint()->Value = "0";
     // A domain check names its value VALUE, which a column cannot: only where domains stay.
-    if (Pg()) amount_->CheckConstraint()->Value = "VALUE >= 0";
+    if (Pg() || Fb() || Ms() || Db2()) amount_->CheckConstraint()->Value = "VALUE >= 0";
     amount_->Comment = "Money that is never negative";
     code_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
-    code_->SetName("Code Text");
-    code_->DataType->DataType = "VARCHAR";
+    code_->SetName(Ms() ? "CodeText" : "Code Text");
+    code_->DataType->DataType = VarcharType();
     code_->DataType->Length = "20";
+    if (Fb()) code_->Collate = "UNICODE";
+    if (Pg() || Fb() || Ms() || Db2()) code_->CheckConstraint()->Value = "VALUE <> ''";
     if (Pg()) {
         code_->Collate = "\"C\"";
-        code_->CheckConstraint()->Value = "VALUE <> ''";
         mood_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
         mood_->SetName("Mood");
         mood_->DataType->DataType = "ENUM";
@@ -441,15 +509,17 @@ void TBuilder::Domains() {
 }
 
 void TBuilder::Sequences() {
-    auto* invoices = static_cast<TVELSequence*>(dd_.CreateObject(otSequence, true));
+    auto* invoices = invoices_ = static_cast<TVELSequence*>(dd_.CreateObject(otSequence, true));
     invoices->SetName("Invoice Numbers");
     invoices->Seed = 10;
     invoices->Increment = 5;
     invoices->Min = "10";
     invoices->Max = "1000000";
     invoices->Comment = "Numbers of invoices";
-    if (Pg() || Dbi()) invoices->IntegerType = "BIGINT";
-    if (Pg()) invoices->Cache = "20";
+    if (Pg() || Dbi() || Ms() || Db2()) invoices->IntegerType = "BIGINT";
+    if (Pg() || Ms() || Ora() || Db2()) invoices->Cache = "20";
+    if (Ms() || Ora() || Db2()) invoices->CacheCode = "CACHE";
+    if (Ora()) invoices->Order = "NOORDER";
     if (family_ == TFamily::MariaDB) {
         invoices->Cache = "20";
         invoices->CacheCode = "CACHE";
@@ -494,6 +564,12 @@ void TBuilder::Views() {
                        "FROM \"Customer\" c JOIN \"Order\" o ON o.\"CustomerId\" = c.\"CustomerId\"";
         counts->Code = "CREATE VIEW %viewname% AS SELECT \"CustomerId\", COUNT(*) AS orders\r\n"
                        "FROM \"Customer Orders\" GROUP BY \"CustomerId\"";
+    } else if (Ms() || Ora() || Db2() || Fb()) {
+        orders->Code = "CREATE VIEW %viewname% AS\r\nSELECT c." + Q("CustomerId") + ", c." + Q("Name") + ", o." +
+                       Q("OrderId") + "\r\nFROM " + Q("Customer") + " c JOIN " + Q("Order") + " o ON o." +
+                       Q("CustomerId") + " = c." + Q("CustomerId");
+        counts->Code = "CREATE VIEW %viewname% AS SELECT " + Q("CustomerId") + ", COUNT(*) AS orders\r\nFROM " +
+                       Q("Customer Orders") + " GROUP BY " + Q("CustomerId");
     } else {
         // Plain names, which every target takes unquoted.
         orders->Code = "CREATE VIEW %viewname% AS SELECT CustomerId, Name FROM Customer WHERE Score > 0";
@@ -542,6 +618,46 @@ void TBuilder::CodeObjects() {
         trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% AFTER INSERT ON %tablename%\r\nBEGIN\r\n"
                                      "  UPDATE \"Customer\" SET \"Score\" = 0 WHERE \"CustomerId\" = NEW.\"CustomerId\" "
                                      "AND \"Score\" IS NULL;\r\nEND");
+    } else if (Ms()) {
+        procedure("Archive Customers", "CREATE PROCEDURE %procname% @days INT AS\r\nBEGIN\r\n"
+                                       "  DELETE FROM [Customer] WHERE [Created] < DATEADD(day, -@days, SYSDATETIME());\r\n"
+                                       "END")
+            ->Comment = "Removes old customers";
+        procedure("Customer Count", "CREATE FUNCTION %procname%() RETURNS INT AS\r\nBEGIN\r\n"
+                                    "  RETURN (SELECT COUNT(*) FROM [Customer]);\r\nEND\r\nGO");
+        trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% ON %tablename% AFTER INSERT AS\r\nBEGIN\r\n"
+                                     "  SET NOCOUNT ON;\r\n  UPDATE [Customer] SET [Score] = 0 WHERE [Score] IS NULL;\r\nEND");
+        auto* rule = static_cast<TVELRule*>(dd_.CreateObject(otRule, true));
+        rule->SetName("Positive Rule");
+        rule->Code = "CREATE RULE %rulename% AS @value >= 0";
+    } else if (Ora()) {
+        procedure("Archive Customers", "CREATE OR REPLACE PROCEDURE %procname% (p_days IN INTEGER) AS\r\nBEGIN\r\n"
+                                       "  DELETE FROM \"CUSTOMER\" WHERE \"CREATED\" < SYSTIMESTAMP - p_days;\r\nEND;")
+            ->Comment = "Removes old customers";
+        // Code as it comes from SQL*Plus, with its own "/".
+        procedure("Customer Count", "CREATE OR REPLACE FUNCTION %procname% RETURN INTEGER AS\r\n  n INTEGER;\r\n"
+                                    "BEGIN\r\n  SELECT COUNT(*) INTO n FROM \"CUSTOMER\";\r\n  RETURN n;\r\nEND;\r\n/");
+        trigger("TR_Customer_Score", "CREATE OR REPLACE TRIGGER %triggername%\r\nBEFORE INSERT ON %tablename%\r\n"
+                                     "FOR EACH ROW\r\nBEGIN\r\n  IF :NEW.\"SCORE\" IS NULL THEN\r\n"
+                                     "    :NEW.\"SCORE\" := 0;\r\n  END IF;\r\nEND;");
+    } else if (Db2()) {
+        procedure("Archive Customers", "CREATE PROCEDURE %procname% (IN p_days INTEGER)\r\nLANGUAGE SQL\r\nBEGIN\r\n"
+                                       "  DELETE FROM \"CUSTOMER\" WHERE \"CREATED\" < CURRENT TIMESTAMP - p_days DAYS;\r\n"
+                                       "END")
+            ->Comment = "Removes old customers";
+        trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% NO CASCADE BEFORE INSERT ON %tablename%\r\n"
+                                     "REFERENCING NEW AS N FOR EACH ROW\r\nWHEN (N.\"SCORE\" IS NULL)\r\n"
+                                     "SET N.\"SCORE\" = 0");
+    } else if (Fb()) {
+        procedure("Archive Customers", "CREATE PROCEDURE %procname% (P_DAYS INTEGER)\r\nAS\r\nBEGIN\r\n"
+                                       "  DELETE FROM \"CUSTOMER\" WHERE \"CREATED\" < CURRENT_TIMESTAMP - :P_DAYS;\r\n"
+                                       "END")
+            ->Comment = "Removes old customers";
+        procedure("Customer Count", "CREATE FUNCTION %procname% RETURNS INTEGER\r\nAS\r\nBEGIN\r\n"
+                                    "  RETURN (SELECT COUNT(*) FROM \"CUSTOMER\");\r\nEND");
+        trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% FOR %tablename%\r\n"
+                                     "ACTIVE BEFORE INSERT POSITION 1\r\nAS\r\nBEGIN\r\n"
+                                     "  IF (NEW.\"SCORE\" IS NULL) THEN NEW.\"SCORE\" = 0;\r\nEND");
     } else {
         procedure("Archive Customers", "CREATE PROCEDURE %procname% AS\r\n  -- in the dialect of the target\r\n");
         trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% BEFORE INSERT ON %tablename%");
@@ -552,6 +668,41 @@ void TBuilder::CodeObjects() {
 
 void BuildFullFeatureModel(TVELDataDictionary& dd, const TFullFeatureSetup& setup) {
     TBuilder(dd, setup).Build();
+}
+
+std::unique_ptr<TVELDataDictionary> FullFeatureModel(const std::string& target, const TFullFeatureSetup& setup) {
+    TargetDatabases().Build(DefinitionsDir());
+    auto dd = std::make_unique<TVELDataDictionary>();
+    dd->SetTarget(target);
+    BuildFullFeatureModel(*dd, setup);
+    return dd;
+}
+
+TGeneratedScripts GenerateScripts(const TVELDataDictionary& model, const TGenerationOptions& extra) {
+    TGeneratedScripts g;
+    TVELSettingsList options, used;
+    for (const auto& [key, value] : extra) options.SetValue(key, value);
+    std::string messages;
+    try {
+        g.Model = PrepareForGeneration(model, options, used,
+                                       [&messages](TVELNamedObject* object, int level, const std::string& text) {
+                                           messages += MessageLevelName(level) + ": " +
+                                                       (object ? object->GetName() + ": " : "") + text + "\n";
+                                       });
+    } catch (const EVELError& e) {
+        ADD_FAILURE() << e.what() << "\n" << messages;
+        throw;
+    }
+    std::unique_ptr<TDBRestructure> create = CreateRestructure(*g.Model);
+    create->Options = used;
+    create->ProductLine = "Ardvin test";
+    EXPECT_TRUE(create->GenerateCreateScript()) << JoinStrings(create->Lines, "\n");
+    g.CreateScript = create->ScriptText();
+    std::unique_ptr<TDBRestructure> drop = CreateRestructure(*g.Model);
+    drop->Options = used;
+    EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
+    g.DropScript = drop->ScriptText();
+    return g;
 }
 
 }  // namespace ardvin::test

@@ -7,7 +7,10 @@
 // target and name the objects as generation will write them.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ardvin {
 class TVELDataDictionary;
@@ -24,10 +27,26 @@ struct TFullFeatureSetup {
     bool RunsOnMariaDB = false;
 };
 
-// Fills an empty dictionary whose target (postgresql15, mysql8, mariadb10, sqlite3 or
-// dbindependent) is set. The database-independent model keeps to what all four real targets
+// Fills an empty dictionary whose target (postgresql15, mysql8, mariadb10, sqlite3,
+// mssqlserver2019, oracle19, db2luw11, firebird3 or dbindependent) is set. The database-independent model keeps to what all four real targets
 // accept once it is switched to them; its procedure and trigger code is in no dialect and is
 // meant to be left out by the generation options.
 void BuildFullFeatureModel(TVELDataDictionary& dd, const TFullFeatureSetup& setup);
+
+// The full-feature model of a target in a new dictionary (the registry of targets built first).
+std::unique_ptr<TVELDataDictionary> FullFeatureModel(const std::string& target, const TFullFeatureSetup& setup = {});
+
+struct TGeneratedScripts {
+    std::unique_ptr<TVELDataDictionary> Model;  // the prepared copy
+    std::string CreateScript;
+    std::string DropScript;
+};
+
+using TGenerationOptions = std::vector<std::pair<std::string, std::string>>;
+
+// Prepares a copy of the model for generation as the generate command does (with the options
+// its target needs and the given ones) and writes its create and drop scripts with the
+// restructure object of its target. A failing statement or preparation is a test failure.
+TGeneratedScripts GenerateScripts(const TVELDataDictionary& model, const TGenerationOptions& extra = {});
 
 }  // namespace ardvin::test
