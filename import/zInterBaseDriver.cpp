@@ -280,12 +280,6 @@ TDBRowSet TInterBaseConnection::Run(std::string_view sql, const std::vector<std:
     return rows;
 }
 
-std::unique_ptr<TDBQuery> TInterBaseConnection::CreateQuery() {
-    if (!db_) return nullptr;
-    return std::make_unique<TDBMemoryQuery>(
-        [this, values = values_](const std::string& sql) { return Run(sql, values); });
-}
-
 std::unique_ptr<TDBScript> TInterBaseConnection::CreateScript() {
     std::unique_ptr<TDBScript> script = CreateDBScript("interbase");
     script->Target = Target;
@@ -294,21 +288,6 @@ std::unique_ptr<TDBScript> TInterBaseConnection::CreateScript() {
 
 std::string TInterBaseConnection::QuoteIdentifier(std::string_view name) {
     return "\"" + ReplaceAll(name, "\"", "\"\"") + "\"";
-}
-
-std::unique_ptr<TDBQuery> TInterBaseConnection::CreateTableQuery(std::string_view table) {
-    std::unique_ptr<TDBQuery> query = CreateQuery();
-    if (query) query->AddSQL("SELECT * FROM " + QuoteIdentifier(table));
-    return query;
-}
-
-int TInterBaseConnection::RowCount(std::string_view table) {
-    const TDBRowSet rows = Run("SELECT COUNT(*) FROM " + QuoteIdentifier(table), {});
-    return rows.Rows.empty() ? 0 : rows.Rows[0][0].AsInteger();
-}
-
-void TInterBaseConnection::DeleteRows(std::string_view table) {
-    Run("DELETE FROM " + QuoteIdentifier(table), {});
 }
 
 void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
@@ -475,51 +454,16 @@ void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
     }
 }
 
-template <class Phase> void TInterBaseConnection::ForTable(const TVELEntity* entity, Phase phase) {
-    values_ = {entity->GetName()};
-    try {
-        phase();
-    } catch (...) {
-        values_.clear();
-        throw;
-    }
-    values_.clear();
-}
-
 TVELAttribute* TInterBaseConnection::AddColumn(TVELEntity* entity, const TDBQuery& query) {
-    TVELAttribute* attribute = TDBConnection::AddColumn(entity, query);
+    TVELAttribute* attribute = TDBBoundConnection::AddColumn(entity, query);
     // A column of a domain has a default of its own only when the catalogue gives one.
     if (const TDBField* def = query.FieldByName("RE_DEFAULTVALUE"); attribute->GetDomain() && (!def || def->IsNull()))
         attribute->SetDefaultValue("");
-    // The type comes as a whole text, which carries no identity flag.
-    const TDBField* identity = query.FieldByName("RE_AUTONUMBER");
-    if (identity && identity->AsString() == "1") {
-        attribute->AutoNumber = true;
-        attribute->DataType->AutoNumber = true;
-        if (const TDBField* seed = query.FieldByName("RE_SEED"); seed && !seed->IsNull())
-            attribute->DataType->Seed = seed->AsInteger();
-    }
     return attribute;
 }
 
-void TInterBaseConnection::ReverseEngineerColumns(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerColumns(entity); });
-}
-
-void TInterBaseConnection::ReverseEngineerPrimaryKey(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerPrimaryKey(entity); });
-}
-
-void TInterBaseConnection::ReverseEngineerCheckConstraints(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerCheckConstraints(entity); });
-}
-
-void TInterBaseConnection::ReverseEngineerUniqueConstraints(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerUniqueConstraints(entity); });
-}
-
 void TInterBaseConnection::ReverseEngineerIndexes(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerIndexes(entity); });
+    TDBBoundConnection::ReverseEngineerIndexes(entity);
     if (entity->Indexes.Count() == 0) return;
     // An index is descending as a whole; the catalogue keeps an index expression in parentheses.
     const TDBRowSet descending =
@@ -533,15 +477,6 @@ void TInterBaseConnection::ReverseEngineerIndexes(TVELEntity* entity) {
             if (TVELIndexColumn* column = index->Column(c); column->IsExpression)
                 column->Expression = StripEnclosingParentheses(column->Expression, 1);
     }
-}
-
-void TInterBaseConnection::ReverseEngineerTriggers(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerTriggers(entity); });
-}
-
-void TInterBaseConnection::ReverseEngineerDomains(TVELDataDictionary& dictionary) {
-    values_.clear();
-    TDBConnection::ReverseEngineerDomains(dictionary);
 }
 
 void TInterBaseConnection::ReverseEngineerSequences(TVELDataDictionary& dictionary) {

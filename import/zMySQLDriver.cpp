@@ -292,15 +292,6 @@ TDBRowSet TMySQLConnection::Run(std::string_view sql, const std::vector<std::str
     return rows;
 }
 
-std::unique_ptr<TDBQuery> TMySQLConnection::CreateQuery() {
-    if (!mysql_) return nullptr;
-    std::vector<std::string> values = values_;
-    if (values.empty())
-        if (const std::string schema = SchemaToRead(); !schema.empty()) values.push_back(schema);
-    return std::make_unique<TDBMemoryQuery>(
-        [this, values = std::move(values)](const std::string& sql) { return Run(sql, values); });
-}
-
 std::unique_ptr<TDBScript> TMySQLConnection::CreateScript() {
     std::unique_ptr<TDBScript> script = CreateDBScript("mysql");
     script->Target = Target;
@@ -311,25 +302,10 @@ std::string TMySQLConnection::QuoteIdentifier(std::string_view name) {
     return "`" + ReplaceAll(name, "`", "``") + "`";
 }
 
-std::string TMySQLConnection::QuoteName(std::string_view name) {
+std::string TMySQLConnection::QuoteName(std::string_view name) const {
     std::string out;
     for (const std::string& part : SplitString(name, '.')) out += (out.empty() ? "" : ".") + QuoteIdentifier(part);
     return out;
-}
-
-std::unique_ptr<TDBQuery> TMySQLConnection::CreateTableQuery(std::string_view table) {
-    std::unique_ptr<TDBQuery> query = CreateQuery();
-    if (query) query->AddSQL("SELECT * FROM " + QuoteName(table));
-    return query;
-}
-
-int TMySQLConnection::RowCount(std::string_view table) {
-    const TDBRowSet rows = Run("SELECT COUNT(*) FROM " + QuoteName(table), {});
-    return rows.Rows.empty() ? 0 : rows.Rows[0][0].AsInteger();
-}
-
-void TMySQLConnection::DeleteRows(std::string_view table) {
-    Run("DELETE FROM " + QuoteName(table), {});
 }
 
 void TMySQLConnection::StartTransaction() {
@@ -344,34 +320,9 @@ std::vector<std::string> TMySQLConnection::TableValues(const TVELEntity* entity)
     return {entity->SchemaName.empty() ? SchemaToRead() : entity->SchemaName, entity->GetName()};
 }
 
-template <class Phase> void TMySQLConnection::ForTable(const TVELEntity* entity, Phase phase) {
-    values_ = TableValues(entity);
-    try {
-        phase();
-    } catch (...) {
-        values_.clear();
-        throw;
-    }
-    values_.clear();
-}
-
-TVELAttribute* TMySQLConnection::AddColumn(TVELEntity* entity, const TDBQuery& query) {
-    TVELAttribute* attribute = TDBConnection::AddColumn(entity, query);
-    // The type comes as a whole text, which carries no auto-number flag.
-    const TDBField* autoNumber = query.FieldByName("RE_AUTONUMBER");
-    if (autoNumber && autoNumber->AsString() == "1") {
-        attribute->AutoNumber = true;
-        attribute->DataType->AutoNumber = true;
-    }
-    return attribute;
-}
-
-void TMySQLConnection::ReverseEngineerColumns(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerColumns(entity); });
-}
-
-void TMySQLConnection::ReverseEngineerPrimaryKey(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerPrimaryKey(entity); });
+std::vector<std::string> TMySQLConnection::DatabaseValues() const {
+    const std::string schema = SchemaToRead();
+    return schema.empty() ? std::vector<std::string>() : std::vector<std::string>{schema};
 }
 
 void TMySQLConnection::ReverseEngineerCheckConstraints(TVELEntity* entity) {
@@ -390,18 +341,6 @@ void TMySQLConnection::ReverseEngineerCheckConstraints(TVELEntity* entity) {
             constraint->Value = StripEnclosingParentheses(text("RE_CONSTRAINT"), 1);
         });
     });
-}
-
-void TMySQLConnection::ReverseEngineerUniqueConstraints(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerUniqueConstraints(entity); });
-}
-
-void TMySQLConnection::ReverseEngineerIndexes(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerIndexes(entity); });
-}
-
-void TMySQLConnection::ReverseEngineerTriggers(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerTriggers(entity); });
 }
 
 void TMySQLConnection::ReverseEngineerSequences(TVELDataDictionary& dictionary) {

@@ -101,7 +101,7 @@ TEST(MySQLDriver, FactoryAndQueriesHoldNoPastedNames) {
     mysql->GetSQL(qkColumns, sql);
     EXPECT_NE(sql.find("TABLE_NAME = ?"), std::string::npos);
     EXPECT_EQ(TMySQLConnection::QuoteIdentifier("x`; drop"), "`x``; drop`");
-    EXPECT_EQ(TMySQLConnection::QuoteName("db.it's"), "`db`.`it's`");
+    EXPECT_EQ(mysql->QuoteName("db.it's"), "`db`.`it's`");
     std::string systems;
     mysql->GetSystemSchemaList(systems);
     EXPECT_EQ(systems, "('mysql', 'information_schema', 'performance_schema', 'sys')");
