@@ -126,6 +126,7 @@ void TInterBaseConnection::Connect() {
 
 void TInterBaseConnection::Disconnect() {
     if (!db_) return;
+    UnprepareAll();
     EndTransaction(true);
     ISC_STATUS_ARRAY status{};
     isc_detach_database(status, &db_);
@@ -167,40 +168,82 @@ void TInterBaseConnection::Commit() {
     EndTransaction(true);
 }
 
+// A statement prepared once, with the descriptions of its values and of its result.
+struct TInterBaseConnection::TPrepared {
+    isc_stmt_handle Handle = 0;
+    TDescriptor Out{16};
+    TDescriptor In{8};
+};
+
+TInterBaseConnection::TPrepared& TInterBaseConnection::Prepare(const std::string& sql) {
+    if (const auto it = prepared_.find(sql); it != prepared_.end()) return *it->second;
+    auto statement = std::make_unique<TPrepared>();
+    ISC_STATUS_ARRAY status{};
+    isc_dsql_allocate_statement(status, &db_, &statement->Handle);
+    Check(status);
+    // Kept in the list from here on, so that a failing preparation frees it.
+    TPrepared& p = *prepared_.emplace(sql, std::move(statement)).first->second;
+    try {
+        isc_dsql_prepare(status, Transaction(), &p.Handle, 0, sql.c_str(), SQL_DIALECT_V6, p.Out.Get());
+        Check(status);
+        if (p.Out.Get()->sqld > p.Out.Get()->sqln) {
+            p.Out.Resize(p.Out.Get()->sqld);
+            isc_dsql_describe(status, &p.Handle, SQL_DIALECT_V6, p.Out.Get());
+            Check(status);
+        }
+        isc_dsql_describe_bind(status, &p.Handle, SQL_DIALECT_V6, p.In.Get());
+        Check(status);
+        if (p.In.Get()->sqld > p.In.Get()->sqln) {
+            p.In.Resize(p.In.Get()->sqld);
+            isc_dsql_describe_bind(status, &p.Handle, SQL_DIALECT_V6, p.In.Get());
+            Check(status);
+        }
+    } catch (...) {
+        Unprepare(sql);
+        throw;
+    }
+    return p;
+}
+
+void TInterBaseConnection::Unprepare(const std::string& sql) {
+    const auto it = prepared_.find(sql);
+    if (it == prepared_.end()) return;
+    ISC_STATUS_ARRAY ignored{};
+    if (it->second->Handle) isc_dsql_free_statement(ignored, &it->second->Handle, DSQL_drop);
+    prepared_.erase(it);
+}
+
+void TInterBaseConnection::UnprepareAll() {
+    while (!prepared_.empty()) Unprepare(prepared_.begin()->first);
+}
+
 TDBRowSet TInterBaseConnection::Run(std::string_view sql, const std::vector<std::string>& values) {
     if (!db_) throw EVELError("Not connected to a database.");
     ISC_STATUS_ARRAY status{};
     unsigned int* tr = Transaction();
-    isc_stmt_handle stmt = 0;
-    isc_dsql_allocate_statement(status, &db_, &stmt);
-    Check(status);
-    struct TFree {
-        isc_stmt_handle& Handle;
-        ~TFree() {
-            ISC_STATUS_ARRAY ignored{};
-            if (Handle) isc_dsql_free_statement(ignored, &Handle, DSQL_drop);
-        }
-    } freeStatement{stmt};
-
+    // Queries stay prepared for the next call (the catalogue queries of a table run once per
+    // table); other statements are freed after they ran.
     const std::string text(sql);
-    TDescriptor out(16);
-    isc_dsql_prepare(status, tr, &stmt, 0, text.c_str(), SQL_DIALECT_V6, out.Get());
-    Check(status);
-    if (out.Get()->sqld > out.Get()->sqln) {
-        out.Resize(out.Get()->sqld);
-        isc_dsql_describe(status, &stmt, SQL_DIALECT_V6, out.Get());
-        Check(status);
-    }
+    TPrepared& prepared = Prepare(text);
+    isc_stmt_handle& stmt = prepared.Handle;
+    const bool keep = prepared.Out.Get()->sqld > 0;
+    struct TRelease {
+        TInterBaseConnection& Connection;
+        const std::string& Text;
+        isc_stmt_handle& Handle;
+        bool Keep;
+        ~TRelease() {
+            ISC_STATUS_ARRAY ignored{};
+            if (Keep)
+                isc_dsql_free_statement(ignored, &Handle, DSQL_close);
+            else
+                Connection.Unprepare(Text);
+        }
+    } release{*this, text, stmt, keep};
+    TDescriptor& out = prepared.Out;
+    TDescriptor& in = prepared.In;
 
     // The marks, each bound to its value as text; the engine converts.
-    TDescriptor in(8);
-    isc_dsql_describe_bind(status, &stmt, SQL_DIALECT_V6, in.Get());
-    Check(status);
-    if (in.Get()->sqld > in.Get()->sqln) {
-        in.Resize(in.Get()->sqld);
-        isc_dsql_describe_bind(status, &stmt, SQL_DIALECT_V6, in.Get());
-        Check(status);
-    }
     const short marks = in.Get()->sqld;
     if (marks > 0 && values.empty()) throw EVELError("A query of the driver lacks its values.");
     std::vector<std::string> bound(static_cast<size_t>(marks));

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,12 +51,18 @@ protected:
     std::vector<std::string> TableValues(const TVELEntity* entity) const override { return {entity->GetName()}; }
 
 private:
+    struct TPrepared;
+    // The prepared statement of a text, prepared on first use.
+    TPrepared& Prepare(const std::string& sql);
+    void Unprepare(const std::string& sql);
+    void UnprepareAll();
     // The open transaction, started when there is none.
     unsigned int* Transaction();
     void EndTransaction(bool commit);
 
     unsigned int db_ = 0;  // isc_db_handle
     unsigned int tr_ = 0;  // isc_tr_handle
+    std::map<std::string, std::unique_ptr<TPrepared>> prepared_;
 };
 
 // The text of a Firebird status vector (ISC_STATUS_ARRAY), empty when it holds no error.

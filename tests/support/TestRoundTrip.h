@@ -2,10 +2,12 @@
 // generated into: object by object, with the differences a server cannot avoid named one by one.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace ardvin {
+class TDBConnection;
 class TVELDataDictionary;
 }
 
@@ -28,5 +30,17 @@ struct TAllowedDifference {
 // agree up to the allowances.
 std::string UnexplainedDifferences(TVELDataDictionary& original, TVELDataDictionary& reversed,
                                    const std::vector<TAllowedDifference>& allowed);
+
+// What a model holds, counted (checks written with a column among the checks).
+struct TModelCounts {
+    int64_t Tables = 0, Columns = 0, KeyColumns = 0, Relationships = 0, Pairs = 0, Indexes = 0, Uniques = 0,
+            Checks = 0, Views = 0;
+    std::string Text() const;
+};
+TModelCounts CountModel(const TVELDataDictionary& dd);
+
+// The framework fills "%s", "%schemaobject" and "%schemaname" by pasting text: a driver that
+// binds its values uses none of them in any catalogue query.
+void ExpectNoPastedPlaceholders(const TDBConnection& connection);
 
 }  // namespace ardvin::test
