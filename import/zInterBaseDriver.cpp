@@ -362,23 +362,26 @@ void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
         break;
     case qkPrimaryKey:
     case qkUniqueConstraints:
+        // The outer join keeps the engine to the constraints of the table first.
         sql = std::string("SELECT TRIM(c.RDB$CONSTRAINT_NAME) AS RE_CONNAME, TRIM(s.RDB$FIELD_NAME) AS RE_COLUMNNAME,\n"
                           " s.RDB$FIELD_POSITION AS RE_POS\n"
                           "FROM RDB$RELATION_CONSTRAINTS c\n"
-                          " JOIN RDB$INDEX_SEGMENTS s ON s.RDB$INDEX_NAME = c.RDB$INDEX_NAME\n"
-                          "WHERE c.RDB$RELATION_NAME = ? AND c.RDB$CONSTRAINT_TYPE = ") +
+                          " LEFT JOIN RDB$INDEX_SEGMENTS s ON s.RDB$INDEX_NAME = c.RDB$INDEX_NAME\n"
+                          "WHERE c.RDB$RELATION_NAME = ? AND s.RDB$FIELD_NAME IS NOT NULL AND c.RDB$CONSTRAINT_TYPE = ") +
               (kind == qkPrimaryKey ? "'PRIMARY KEY'" : "'UNIQUE'") +
               "\nORDER BY c.RDB$CONSTRAINT_NAME, s.RDB$FIELD_POSITION";
         break;
     case qkCheckConstraints:
         // A check is kept as the text of the triggers that enforce it (one for inserts, one
-        // for updates).
+        // for updates). The outer joins keep the engine to this order: the constraints of the
+        // table first (the catalogue has no statistics to choose by).
         sql = "SELECT TRIM(c.RDB$CONSTRAINT_NAME) AS RE_CONNAME, " + WithoutKeyword("t.RDB$TRIGGER_SOURCE", 5) +
               " AS RE_CONSTRAINT\n"
               "FROM RDB$RELATION_CONSTRAINTS c\n"
-              " JOIN RDB$CHECK_CONSTRAINTS cc ON cc.RDB$CONSTRAINT_NAME = c.RDB$CONSTRAINT_NAME\n"
-              " JOIN RDB$TRIGGERS t ON t.RDB$TRIGGER_NAME = cc.RDB$TRIGGER_NAME AND t.RDB$TRIGGER_TYPE = 1\n"
-              "WHERE c.RDB$RELATION_NAME = ? AND c.RDB$CONSTRAINT_TYPE = 'CHECK'\nORDER BY c.RDB$CONSTRAINT_NAME";
+              " LEFT JOIN RDB$CHECK_CONSTRAINTS cc ON cc.RDB$CONSTRAINT_NAME = c.RDB$CONSTRAINT_NAME\n"
+              " LEFT JOIN RDB$TRIGGERS t ON t.RDB$TRIGGER_NAME = cc.RDB$TRIGGER_NAME AND t.RDB$TRIGGER_TYPE = 1\n"
+              "WHERE c.RDB$RELATION_NAME = ? AND c.RDB$CONSTRAINT_TYPE = 'CHECK' AND t.RDB$TRIGGER_NAME IS NOT NULL\n"
+              "ORDER BY c.RDB$CONSTRAINT_NAME";
         break;
     case qkTriggers:
         sql = "SELECT TRIM(t.RDB$TRIGGER_NAME) AS RE_TRIGGERNAME, t.RDB$DESCRIPTION AS RE_COMMENT,\n"
