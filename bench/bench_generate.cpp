@@ -2,7 +2,8 @@
 // 20 columns each (varied data types, a one-column primary key, defaults and not-null columns)
 // with one index and one foreign key each, loaded from markup as a project would be. Measured:
 // the create script of the prepared model, the drop script, and the whole generate command
-// (copy, prepare and create script). The definitions are those beside the program.
+// (copy, prepare and create script), and the model check of the loaded model. The definitions are
+// those beside the program.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "zDatatype.h"
 #include "zEntity.h"
 #include "zIndex.h"
+#include "zModelCheck.h"
 #include "zRelationship.h"
 
 using namespace ardvin;
@@ -145,6 +147,25 @@ void BM_GenerateCommand(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GenerateCommand)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The model check as the gate of the generate command and the check command run it: the whole
+// check with the messages counted and listed. Last, as a check may correct the model it checks.
+void BM_ModelCheck(benchmark::State& state) {
+    TVELDataDictionary& model = Model();
+    int messages = 0;
+    for (auto _ : state) {
+        TVELMessagesList list;
+        TVELModelCheck check(list);
+        try {
+            check.RunModelCheck(model, false, true, false);
+        } catch (const EVELError&) {
+            state.SkipWithError("the model has errors");
+        }
+        messages = list.Count();
+    }
+    state.counters["Messages"] = messages;
+}
+BENCHMARK(BM_ModelCheck)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

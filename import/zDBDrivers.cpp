@@ -21,6 +21,7 @@
 #include "zIndex.h"
 #include "zInterBaseDriver.h"
 #include "zMySQLDriver.h"
+#include "zPostgreSQLDriver.h"
 #include "zProcedure.h"
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
@@ -196,12 +197,17 @@ std::string TDBConnection::QueryText(int kind, const TVELEntity* table) const {
     return sql;
 }
 
-void TDBConnection::ForEachRow(int kind, const TVELEntity* table, const std::function<void(const TDBQuery&)>& row) {
+std::unique_ptr<TDBQuery> TDBConnection::CatalogueQuery(int kind, const TVELEntity* table) {
     const std::string sql = QueryText(kind, table);
-    if (sql.empty()) return;
+    if (sql.empty()) return nullptr;
     std::unique_ptr<TDBQuery> query = CreateQuery();
+    if (query) query->AddSQL(sql);
+    return query;
+}
+
+void TDBConnection::ForEachRow(int kind, const TVELEntity* table, const std::function<void(const TDBQuery&)>& row) {
+    std::unique_ptr<TDBQuery> query = CatalogueQuery(kind, table);
     if (!query) return;
-    query->AddSQL(sql);
     query->Open();
     for (; !query->Eof(); query->Next())
         row(*query);
@@ -648,7 +654,7 @@ std::unique_ptr<TDBScript> TSQLConnection::CreateScript() {
 const std::vector<TDBDriverEntry>& DBDrivers() {
     // The catalogue drivers of the database systems replace the script-only stand-ins here.
     static const std::vector<TDBDriverEntry> drivers = {
-        {"sql", MakeConnection<TSQLConnection>},         {"postgresql", MakeConnection<TSQLConnection>},
+        {"sql", MakeConnection<TSQLConnection>},         {"postgresql", MakeConnection<TPostgreSQLConnection>},
         {"mysql", MakeConnection<TMySQLConnection>},     {"sqlite", MakeConnection<TSQLConnection>},
         {"interbase", MakeConnection<TInterBaseConnection>}, {"mssqlserver", MakeConnection<TSQLConnection>},
         {"oracle", MakeConnection<TSQLConnection>},      {"db2", MakeConnection<TSQLConnection>},

@@ -295,6 +295,11 @@ public:
 protected:
     // The query text of a kind with its placeholders filled for a table (nullptr: none).
     std::string QueryText(int kind, const TVELEntity* table) const;
+    // The query of a kind for a table (nullptr: none), ready to open; nullptr when the driver
+    // has no such query or no query object. The base fills the placeholders of QueryText into
+    // the text; a driver whose client library binds parameters overrides it, so that no name
+    // becomes part of a query text.
+    virtual std::unique_ptr<TDBQuery> CatalogueQuery(int kind, const TVELEntity* table);
     // Runs the query of a kind and calls row for each result row; nothing when the driver has
     // no such query or no query object.
     void ForEachRow(int kind, const TVELEntity* table, const std::function<void(const TDBQuery&)>& row);

@@ -98,7 +98,7 @@ std::string TVELAttributeIDs::SaveToMarkup() const {
 void TVELAttributeIDs::AppendMarkup(std::string& out) const {
     AppendSectionWith(out, "ATTRIBUTEIDS", [this](std::string& o) {
         for (int32_t id : ids_)
-            AppendElement(o, "ATTRIBUTEID", IntToStr(id));
+            AppendElement(o, "ATTRIBUTEID", id);
     });
 }
 
@@ -652,16 +652,16 @@ std::string TVELAttribute::SaveToMarkup() const {
 
 void TVELAttribute::AppendMarkup(std::string& r) const {
     AppendDatabaseMarkup(r);
-    AppendElement(r, "DOMAINID", IntToStr(DomainID));
+    AppendElement(r, "DOMAINID", DomainID);
     AppendSectionWith(r, TVELDataType::Element, [this](std::string& o) { DataType->AppendMarkup(o); });
     if (AutoNumber) AppendElement(r, "AUTONUM", "1");
     if (AutoNumberTriggerInForce()) AppendElement(r, "AUTONUMBERTRIGGER", "1");
     if (AutoNumberDefault) AppendElement(r, "AUTONUMBERDEFAULT", "1");
-    if (SequenceID != -1) AppendElement(r, "SEQID", IntToStr(GetSequenceID()));
-    if (TriggerID != -1) AppendElement(r, "TRIGID", IntToStr(GetTriggerID()));
+    if (SequenceID != -1) AppendElement(r, "SEQID", GetSequenceID());
+    if (TriggerID != -1) AppendElement(r, "TRIGID", GetTriggerID());
     if (!PackageName.empty()) {
         AppendElement(r, "PKGNAME", PackageName);
-        AppendElement(r, "PKGITEM", IntToStr(PackageItem));
+        AppendElement(r, "PKGITEM", PackageItem);
     }
     if (!Collate.empty()) AppendElement(r, "COLLATE", Collate);
     if (!AttributeOptions.empty()) AppendElement(r, "ATTROPT", AttributeOptions);

@@ -377,8 +377,8 @@ std::string TVELConstraint::SaveToMarkup() const {
 void TVELConstraint::AppendMarkup(std::string& out) const {
     AppendDatabaseMarkup(out);
     if (!Value.empty()) AppendElement(out, "VALUE", Value);
-    AppendElement(out, "CONLEVEL", IntToStr(Level));
-    AppendElement(out, "CONTYPE", IntToStr(ConstraintType));
+    AppendElement(out, "CONLEVEL", Level);
+    AppendElement(out, "CONTYPE", ConstraintType);
     if (!ConstraintOptions.empty()) AppendElement(out, "CONOPT", ConstraintOptions);
     if (!PKClustering.empty()) AppendElement(out, "PKCONCLUSTERING", PKClustering);
     AttributeIDs.AppendMarkup(out);

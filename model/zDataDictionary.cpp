@@ -1,6 +1,7 @@
 #include "zDataDictionary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -468,10 +469,19 @@ TVELDatabaseObject* TVELDataDictionary::FindSameObject(const TVELNamedObject* ob
 // ---- markup -----------------------------------------------------------------------------------
 
 std::string TVELDataDictionary::SaveToMarkup() const {
-    // One buffer for the whole model, sized after the previous save: a large model is neither
-    // copied from section to section nor held twice.
+    // One buffer for the whole model, sized after the previous save (the first time, generously
+    // after the number of objects: space reserved and never written costs no memory): a large
+    // model is neither copied from section to section nor held twice.
+    size_t expected = lastSaveSize_ + lastSaveSize_ / 16 + 256;
+    if (lastSaveSize_ == 0)
+        for (const auto& item : items_) {
+            expected += 2048;
+            if (const auto* entity = dynamic_cast<const TVELEntity*>(item.get()))
+                expected += 1024 * static_cast<size_t>(entity->Attributes.Count() + entity->Indexes.Count() +
+                                                       entity->Triggers.Count() + entity->Constraints.Count());
+        }
     std::string r;
-    ReserveLargeText(r, lastSaveSize_ + lastSaveSize_ / 16 + 256);
+    ReserveLargeText(r, expected);
     r += "\r\n<DATADICT>";
     AppendElement(r, "DBID", GetTarget());
     AppendElement(r, "LASTID", IntToStr(LastID));
@@ -908,6 +918,40 @@ void PrefixName(TVELNamedObject& object, const std::string& prefix) {
         object.SetName(prefix + object.Name);
 }
 
+// A domain's check names the checked value VALUE; on a column the column's name stands there.
+// String literals and quoted names stay as they are.
+std::string CheckOfColumn(std::string_view check, const std::string& column) {
+    auto wordChar = [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return std::isalnum(u) || u == '_' || u == '$' || u == '#' || u >= 128;
+    };
+    std::string out;
+    size_t i = 0;
+    while (i < check.size()) {
+        const char c = check[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            const size_t end = check.find(close, i + 1);
+            const size_t stop = end == std::string_view::npos ? check.size() : end + 1;
+            out.append(check.substr(i, stop - i));
+            i = stop;
+        } else if (wordChar(c)) {
+            size_t end = i;
+            while (end < check.size() && wordChar(check[end])) ++end;
+            const std::string_view word = check.substr(i, end - i);
+            if (SameText(word, "VALUE"))
+                out += column;
+            else
+                out.append(word);
+            i = end;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
@@ -983,6 +1027,8 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
 
     // 5. Tables and their members.
     const bool convertDomains = on("CONVERTDOMAINS");
+    // Columns that took over the check of their domain: it names them once the names are final.
+    std::vector<TVELAttribute*> domainChecks;
     const bool msSQLServer = StartsText("mssqlserver", s.DBID);
     auto editCode = [&](TVELCodeObject& object, bool formatView) {
         if (on("DONOTUSECOMMENTSINCODE")) object.Code = RemoveComments(object.Code);
@@ -1029,6 +1075,8 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
             }
             a->ExplicitNullText = on("USEEXPLICITNULLABILITY") ? "NULL" : "";
             if (convertDomains && a->DomainID != -1) {
+                const TVELDomain* domain = a->GetDomain();
+                if (domain && !domain->CheckValue().empty()) domainChecks.push_back(a);
                 a->ApplyDomain();
                 a->DomainID = -1;
             }
@@ -1131,6 +1179,8 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
         for (TVELRelationship* relationship : relationships) ConvertName(*relationship->FKConstraint, mode);
     }
     for (TVELRelationship* relationship : relationships) relationship->DoNameChanged();
+    for (TVELAttribute* a : domainChecks)
+        if (!a->CheckValue().empty()) a->SetCheckValue(CheckOfColumn(a->CheckValue(), s.QuoteDDL(a->GetName())));
 }
 
 }  // namespace ardvin

@@ -724,7 +724,7 @@ void TVELEntity::AppendMarkup(std::string& r) const {
     if (!TableOptions.empty()) AppendElement(r, "TABOPT", TableOptions);
     const TVELNamedObjectsList* lists[] = {&Attributes, &Indexes, &Triggers, &Constraints};
     for (int k = 0; k < 4; ++k)
-        AppendElement(r, CounterTags[k], IntToStr(lists[k]->LastID));
+        AppendElement(r, CounterTags[k], lists[k]->LastID);
     AppendMembersMarkup(r);
 }
 

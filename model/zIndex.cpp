@@ -97,7 +97,7 @@ void TVELIndexColumn::Assign(const TVELNamedObject& source, bool copyLinks) {
 
 std::string TVELIndexColumn::SaveToMarkup() const {
     std::string r = TVELDatabaseObject::SaveToMarkup();
-    if (AttributeID != -1) AppendElement(r, "IDXCOLATTRID", IntToStr(AttributeID));
+    if (AttributeID != -1) AppendElement(r, "IDXCOLATTRID", AttributeID);
     if (!SortOption.empty()) AppendElement(r, "COLSORTOPT", SortOption);
     if (!Expression.empty()) AppendElement(r, "IDXCOLEXP", Expression);
     return r;
@@ -295,8 +295,8 @@ void TVELIndex::AppendMarkup(std::string& r) const {
     if (!Compression.empty()) AppendElement(r, "COMPRESSION", Compression);
     if (!Clustering.empty()) AppendElement(r, "CLUSTERING", Clustering);
     if (!IndexOptions.empty()) AppendElement(r, "IDXOPT", IndexOptions);
-    AppendElement(r, "RELID", IntToStr(RelationshipID));
-    AppendElement(r, "AUTOIDXTYPE", IntToStr(AutoIndexType));
+    AppendElement(r, "RELID", RelationshipID);
+    AppendElement(r, "AUTOIDXTYPE", AutoIndexType);
     AppendSectionWith(r, "IDXCOLS", [this](std::string& o) {
         for (int i = 0; i < Columns.Count(); ++i)
             AppendSection(o, "IDXCOL", Column(i)->SaveToMarkup());

@@ -221,11 +221,11 @@ std::string TVELNamedObject::SaveToMarkup() const {
 void TVELNamedObject::AppendNamedMarkup(std::string& r) const {
     AppendElement(r, "NAME", GetName());
     if (NameFromTemplate) AppendElement(r, "NAMETEMPLATE", NameTemplate);
-    AppendElement(r, "ID", IntToStr(ID));
+    AppendElement(r, "ID", ID);
     if (!ToDo.empty()) AppendElement(r, "TODO", ToDo);
-    if (AOID != -1) AppendElement(r, "AOID", IntToStr(AOID));
-    AppendElement(r, "POSNR", IntToStr(PosNR));
-    if (!Trim(ExtraProps.AsText()).empty()) r += ExtraProps.SaveToMarkup("EXTRAPROPS");
+    if (AOID != -1) AppendElement(r, "AOID", AOID);
+    AppendElement(r, "POSNR", PosNR);
+    if (ExtraProps.Count() > 0 && !Trim(ExtraProps.AsText()).empty()) r += ExtraProps.SaveToMarkup("EXTRAPROPS");
     if (!Labels.empty()) AppendElement(r, "LABELS", LabelsText());
 }
 

@@ -251,6 +251,12 @@ void AppendElement(std::string& out, std::string_view tag, std::string_view valu
     out.append(close, tag.size() + 3);
 }
 
+void AppendElement(std::string& out, std::string_view tag, int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    AppendElement(out, tag, std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
 std::string WriteElement(std::string_view tag, std::string_view value) {
     std::string r;
     r.reserve(tag.size() * 2 + value.size() + 8);

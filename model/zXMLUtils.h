@@ -53,6 +53,8 @@ std::string WriteElement(std::string_view tag, std::string_view value);
 inline const char* BoolStr(bool value) { return value ? "1" : "0"; }
 // Appending forms, for writers that build long texts.
 void AppendElement(std::string& out, std::string_view tag, std::string_view value);
+// A number written in decimal, without a temporary text.
+void AppendElement(std::string& out, std::string_view tag, int64_t value);
 // CR LF + "<tag>" + content + CR LF + "</tag>", the tag as given.
 std::string WrapSection(std::string_view tag, std::string_view content);
 void AppendSection(std::string& out, std::string_view tag, std::string_view content);

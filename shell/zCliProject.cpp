@@ -1,9 +1,7 @@
 // The project commands of ardvin-cli: new, info, upgrade and versions.
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,81 +14,6 @@ namespace ardvin {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TParsedArgs {
-    std::vector<std::string> Positional;
-    std::map<std::string, std::string> Options; // "--name value"
-    std::set<std::string> Flags;                // "--name"
-
-    std::string Option(const std::string& name) const {
-        const auto it = Options.find(name);
-        return it == Options.end() ? std::string() : it->second;
-    }
-    bool Has(const std::string& name) const { return Options.count(name) > 0 || Flags.count(name) > 0; }
-};
-
-// Splits the arguments into positional ones, options with a value and flags; any other option,
-// a missing value or a wrong number of positional arguments raises the usage error.
-TParsedArgs ParseArgs(const TCliArgs& args, const std::set<std::string>& valued,
-                      const std::set<std::string>& flags, size_t positional, const std::string& usage) {
-    TParsedArgs r;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() > 1 && a[0] == '-') {
-            if (valued.count(a)) {
-                if (i + 1 >= args.size()) throw EVELError("option " + a + " needs a value; usage: " + usage);
-                r.Options[a] = args[++i];
-            } else if (flags.count(a)) {
-                r.Flags.insert(a);
-            } else {
-                throw EVELError("unknown option " + a + "; usage: " + usage);
-            }
-        } else {
-            r.Positional.push_back(a);
-        }
-    }
-    if (r.Positional.size() != positional) throw EVELError("usage: " + usage);
-    return r;
-}
-
-std::string AbsolutePath(const std::string& name) {
-    std::error_code ec;
-    const fs::path path = fs::absolute(name, ec);
-    return ec ? name : path.lexically_normal().string();
-}
-
-// A project opened from a file. Files of older formats are converted without asking; a
-// version-2 file takes its target from --target.
-void OpenProject(TVELProject& project, const std::string& fileName, const std::string& target) {
-    project.OnConfirmConversion = [](const std::string&) {};
-    project.OnRequestTarget = [target] { return target; };
-    project.Open(fileName);
-}
-
-// A project read for looking at only: a file of an older format is converted from a copy in a
-// temporary folder, so that neither the file nor its folder change.
-struct TReadOnlyProject {
-    explicit TReadOnlyProject(const std::string& fileName, const std::string& target) {
-        const std::string format = ProjectFileFormatVersion(fileName);
-        if (format.empty() || format == CurrentFileFormatVersion) {
-            OpenProject(Project, fileName, target);
-            return;
-        }
-        std::string folder = (fs::temp_directory_path() / "ardvin-cli-XXXXXX").string();
-        if (!mkdtemp(folder.data())) throw EVELError("Cannot create a temporary folder.");
-        Folder = folder;
-        const std::string copy = folder + "/" + fs::path(fileName).filename().string();
-        fs::copy_file(fileName, copy);
-        OpenProject(Project, copy, target);
-    }
-    ~TReadOnlyProject() {
-        if (Folder.empty()) return;
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
-    }
-    TVELProject Project;
-    std::string Folder;
-};
 
 template <class T>
 size_t CountOf(const TVELDataDictionary& dd, void (TVELDataDictionary::*collect)(std::vector<T*>&) const) {

@@ -125,7 +125,7 @@ void BuildShopExample(TVELProject& p) {
     ShopBuilder b(dd);
 
     auto* money = static_cast<TVELDomain*>(dd.CreateObject(otDomain, true));
-    money->SetName("Money");
+    money->SetName("CurrencyAmount");
     money->Comment = "An amount in the shop's currency.";
     money->DataType->DataType = "DECIMAL";
     money->DataType->Length = "12";
@@ -264,7 +264,7 @@ void BuildShopExample(TVELProject& p) {
                         "FROM CustomerOrder o JOIN Customer c ON c.CustomerID = o.CustomerID\r\n"
                         "WHERE o.Status = 'PAID'";
     auto* note = static_cast<TVELTextArea*>(dd.CreateObject(otTextArea, true));
-    note->Text = "Prices are Money: DECIMAL(12,2), never negative.\r\n"
+    note->Text = "Prices are CurrencyAmount: DECIMAL(12,2), never negative.\r\n"
                  "Order numbers come from the sequence OrderNumbers.";
     auto* stamp = static_cast<TVELStamp*>(dd.CreateObject(otStamp, true));
 

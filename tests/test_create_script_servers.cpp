@@ -5,8 +5,6 @@
 // indexes, constraints and code objects, and be empty again after the drop script.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -405,37 +403,18 @@ TServerRules MariaDBRules(const std::string& database) {
 
 class TSQLite {
 public:
-    explicit TSQLite(const std::string& file) {
-        sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        db_.reset(db);
-    }
-    std::string Run(const std::string& script) {
-        char* error = nullptr;
-        if (sqlite3_exec(db_.get(), script.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return {};
-        std::string text = error ? error : "error";
-        sqlite3_free(error);
-        return text;
-    }
+    explicit TSQLite(const std::string& file) : db_(file) { EXPECT_EQ(db_.OpenError(), ""); }
+    std::string Run(const std::string& script) { return db_.Run(script); }
     TRows Query(const std::string& sql) {
-        TRows rows;
-        char* error = nullptr;
-        auto collect = [](void* out, int n, char** values, char**) {
-            auto& r = *static_cast<TRows*>(out);
-            r.emplace_back();
-            for (int i = 0; i < n; ++i) r.back().emplace_back(values[i] ? values[i] : "");
-            return 0;
-        };
-        if (sqlite3_exec(db_.get(), sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << (error ? error : "");
-            sqlite3_free(error);
-        }
+        std::string error;
+        TRows rows = db_.Query(sql, error);
+        if (!error.empty()) ADD_FAILURE() << sql << ": " << error;
         return rows;
     }
     TCatalogue Catalogue();
 
 private:
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};
+    TSQLiteDatabase db_;
 };
 
 TCatalogue TSQLite::Catalogue() {
@@ -594,14 +573,14 @@ private:
 
 // ---- generation -----------------------------------------------------------------------------------
 
-// InnoDB refuses SET DEFAULT: the user of a database-independent model replaces it before
-// generating for MySQL or MariaDB (the model check reports it).
-void WithoutSetDefault(TVELDataDictionary& model) {
+// InnoDB refuses SET DEFAULT, and Firebird has no RESTRICT: the user of a database-independent
+// model replaces the action before generating for those targets (the model check reports it).
+void WithoutAction(TVELDataDictionary& model, uint8_t action) {
     std::vector<TVELRelationship*> relationships;
     model.CollectOfClass(relationships);
     for (TVELRelationship* r : relationships) {
-        if (r->DeleteRule == raSetDefault) r->DeleteRule = raNone;
-        if (r->UpdateRule == raSetDefault) r->UpdateRule = raNone;
+        if (r->DeleteRule == action) r->DeleteRule = raNone;
+        if (r->UpdateRule == action) r->UpdateRule = raNone;
     }
 }
 
@@ -631,7 +610,7 @@ void RunOnMariaDB(const std::string& target, const std::string& what, const TGen
         setup.OtherSchema = other;
         setup.RunsOnMariaDB = true;
         const auto model = FullFeatureModel(independent ? "dbindependent" : target, setup);
-        if (independent) WithoutSetDefault(*model);
+        if (independent) WithoutAction(*model, raSetDefault);
         const TGeneratedScripts g = GenerateScripts(*model, options);
         TMariaDB server({database, other});
         EXPECT_EQ(server.Run(g.CreateScript), "") << what << "\n" << g.CreateScript;
@@ -725,6 +704,26 @@ TEST(CreateScriptServers, Firebird3) {
         ExpectSameCatalogue({}, db.Catalogue(), "firebird3 after the drop script");
     }
     {
+        // The script tool itself: isql runs the create script on a new database file, stopping
+        // at the first error, and the drop script after it; the catalogue is empty again.
+        const TempDir dir;
+        const std::string file = dir.File("isql.fdb");
+        WriteFile(dir.File("create.sql"), "SET NAMES UTF8;\r\nCREATE DATABASE '" + file +
+                                              "' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8;\r\n" + g.CreateScript);
+        WriteFile(dir.File("drop.sql"), "SET NAMES UTF8;\r\nCONNECT '" + file + "' USER 'SYSDBA';\r\n" + g.DropScript +
+                                            // (a new transaction, whose snapshot sees the drops)
+                                            "\r\nCOMMIT;\r\nSELECT COUNT(*) AS USER_OBJECTS FROM RDB$RELATIONS WHERE "
+                                            "COALESCE(RDB$SYSTEM_FLAG, 0) = 0;\r\n");
+        const std::vector<std::string> env = {"FIREBIRD_LOCK=" + dir.File("lock"), "FIREBIRD_TMP=" + dir.Path()};
+        const RunResult create = RunProgram("/usr/bin/isql-fb", {"-b", "-q", "-i", dir.File("create.sql")}, env);
+        EXPECT_EQ(create.ExitCode, 0) << create.Out << create.Err;
+        EXPECT_EQ(create.Err, "");
+        const RunResult drop = RunProgram("/usr/bin/isql-fb", {"-b", "-q", "-i", dir.File("drop.sql")}, env);
+        EXPECT_EQ(drop.ExitCode, 0) << drop.Out << drop.Err;
+        EXPECT_EQ(drop.Err, "");
+        EXPECT_EQ(Trim(drop.Out.substr(drop.Out.rfind('\n', drop.Out.find_last_not_of(" \r\n")) + 1)), "0") << drop.Out;
+    }
+    {
         // Run through a connection, the same model leaves the same catalogue: the SET TERM
         // switches and block terminators are the script tool's and stay out of the statements.
         TFirebird db;
@@ -747,4 +746,16 @@ TEST(CreateScriptServers, Firebird3) {
         EXPECT_TRUE(drop->GenerateDropScript()) << JoinStrings(drop->Lines, "\n");
         ExpectSameCatalogue({}, db.Catalogue(), "firebird3 executed drop");
     }
+}
+
+TEST(CreateScriptServers, IndependentOnFirebird3) {
+    const auto model = FullFeatureModel("dbindependent", {});
+    WithoutAction(*model, raRestrict);
+    const TGeneratedScripts g = GenerateScripts(*model, IndependentOptions("firebird3"));
+    EXPECT_EQ(g.Model->GetTarget(), "firebird3");
+    TFirebird db;
+    EXPECT_EQ(db.Run(g.CreateScript), "") << g.CreateScript;
+    ExpectSameCatalogue(ExpectedCatalogue(*g.Model, FirebirdRules()), db.Catalogue(), "dbindependent on firebird3");
+    EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;
+    ExpectSameCatalogue({}, db.Catalogue(), "dbindependent on firebird3 after the drop script");
 }

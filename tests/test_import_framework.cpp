@@ -121,14 +121,19 @@ TEST(QueryResults, MemoryQueriesReadRowsByColumnName) {
 }
 
 TEST(DriverFactory, DriverNamesGiveConnectionsWithTheirScripts) {
-    for (const char* name : {"sql", "postgresql", "mysql", "sqlite", "interbase", "mssqlserver", "oracle", "db2"}) {
+    for (const char* name : {"sql", "mysql", "sqlite", "interbase", "mssqlserver", "oracle", "db2"}) {
         std::unique_ptr<TDBConnection> connection = CreateConnection(name);
         ASSERT_NE(connection, nullptr) << name;
         EXPECT_EQ(connection->DBID, name);
         EXPECT_TRUE(connection->Connected());
         EXPECT_EQ(connection->CreateQuery(), nullptr) << "script import reads no database";
     }
-    EXPECT_NE(dynamic_cast<TPostgreSQLScript*>(CreateConnection("postgresql")->CreateScript().get()), nullptr);
+    // A catalogue driver: its queries read a database it has yet to connect to.
+    const std::unique_ptr<TDBConnection> postgresql = CreateConnection("postgresql");
+    EXPECT_EQ(postgresql->DBID, "postgresql");
+    EXPECT_FALSE(postgresql->Connected());
+    EXPECT_NE(postgresql->CreateQuery(), nullptr);
+    EXPECT_NE(dynamic_cast<TPostgreSQLScript*>(postgresql->CreateScript().get()), nullptr);
     EXPECT_NE(dynamic_cast<TMSSQLScript*>(CreateConnection("mssqlserver")->CreateScript().get()), nullptr);
     EXPECT_NE(dynamic_cast<TOracleScript*>(CreateConnection("oracle")->CreateScript().get()), nullptr);
     EXPECT_NE(dynamic_cast<TMySQLScript*>(CreateConnection("mysql")->CreateScript().get()), nullptr);
@@ -509,10 +514,11 @@ TEST_F(ImportFrameworkTest, ImportFromDatabaseListsTablesHandsOverTheLogAndCheck
     options.SetValue("CheckWhetherImportWasSuccessFul", "0");
     EXPECT_NO_THROW(ImportFromDatabase(nothing, empty, parameters, options, nullptr, nullptr));
 
-    // through the factory: the script-only connection of the driver reads nothing
+    // through the factory: the target's driver connects, and no server listens on port 1
     TVELDataDictionary viaFactory;
     viaFactory.SetTarget("postgresql15");
-    EXPECT_NO_THROW(ImportFromDatabase(viaFactory, parameters, TVELSettingsList(), nullptr, nullptr));
+    parameters.SetValue("Port", "1");
+    EXPECT_THROW(ImportFromDatabase(viaFactory, parameters, TVELSettingsList(), nullptr, nullptr), EVELError);
     EXPECT_EQ(viaFactory.Count(), 0);
 }
 

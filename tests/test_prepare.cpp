@@ -249,12 +249,21 @@ TEST_F(PrepareTest, DomainsAreConvertedOrKept) {
     EXPECT_EQ(domain->DataType->CharacterSet, "");
 
     domain->DataType->CharacterSet = "latin1";
+    // The domain's check names the value VALUE; on the column it names the column, outside
+    // literals and quoted names.
+    domain->CheckConstraint()->Value = "VALUE <> 'VALUE' AND \"VALUE\" > value_2 AND (value IS NULL)";
+    TVELAttribute* own = AddColumn(parent, "Own");
+    own->SetCheckValue("VALUE > 0");
     Prepare({{"CONVERTDOMAINS", "1"}});
     EXPECT_EQ(dd.CountOfClass<TVELDomain>(), 0);
     EXPECT_EQ(a->DomainID, -1);
     EXPECT_EQ(a->DataType->Length, "8");
     EXPECT_EQ(a->DataType->CharacterSet, "latin1");
     EXPECT_EQ(a->DefaultValue(), "'A'");
+    const std::string column = dd.GetDatabaseSettings()->QuoteDDL("Code");
+    EXPECT_EQ(a->CheckValue(),
+              column + " <> 'VALUE' AND \"VALUE\" > value_2 AND (" + column + " IS NULL)");
+    EXPECT_EQ(own->CheckValue(), "VALUE > 0") << "a column's own check is not a domain's";
 }
 
 TEST_F(PrepareTest, CommentsSchemasPrefixAndTextFormat) {

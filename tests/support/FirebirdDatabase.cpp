@@ -15,7 +15,7 @@ using TRows = std::vector<std::vector<std::string>>;
 using Strings = std::vector<std::string>;
 }  // namespace
 
-TFirebirdDatabase::TFirebirdDatabase() {
+TFirebirdDatabase::TFirebirdDatabase(bool forcedWrites) {
     // The engine keeps its lock files where it is told to, so that parallel test programs
     // and the system's own server do not meet. It reads the place once per process.
     static const TempDir engineDir;
@@ -39,6 +39,7 @@ TFirebirdDatabase::TFirebirdDatabase() {
     };
     add(isc_dpb_user_name, "SYSDBA");
     add(isc_dpb_lc_ctype, "UTF8");
+    if (!forcedWrites) add(isc_dpb_force_write, std::string(1, '\0'));
     const std::string file = dir_.File("test.fdb");
     isc_attach_database(status, 0, file.c_str(), &db_, static_cast<short>(dpb.size()), dpb.data());
     EXPECT_EQ(FirebirdStatusText(status), "") << file;

@@ -18,7 +18,9 @@ namespace ardvin::test {
 // statement runs in a transaction of its own.
 class TFirebirdDatabase {
 public:
-    TFirebirdDatabase();
+    // Without forced writes the engine does not wait for the disk after each write (kept in the
+    // file's header): for tests that run many statements on a file that need not survive.
+    explicit TFirebirdDatabase(bool forcedWrites = true);
     ~TFirebirdDatabase();
     TFirebirdDatabase(const TFirebirdDatabase&) = delete;
     TFirebirdDatabase& operator=(const TFirebirdDatabase&) = delete;

@@ -105,8 +105,8 @@ private:
                           const std::string& length = "", int32_t precision = -1) {
         TVELAttribute* a = table->AddAttribute();
         a->SetName(name);
-        a->DataType->DataType = type;
-        const TDataTypeRecord* record = types_.Find(type);
+        a->DataType->DataType = TypeName(type);
+        const TDataTypeRecord* record = types_.Find(a->DataType->DataType);
         if (!record) throw std::runtime_error("no data type " + type + " on " + dd_.GetTarget());
         if (!length.empty())
             a->DataType->Length = length;
@@ -374,7 +374,7 @@ void TBuilder::Orders() {
     quantity->SetDefaultValue("1");
     TVELAttribute* price = Column(line, "Price", DecimalType(), "10", 2);
     price->SetNotNull(true);
-    if (s_.EnableAttributeOptions) {
+    if (s_.EnableAttributeOptions && !Other()) {
         TVELAttribute* total = Column(line, "Total", DecimalType(), "12", 2);
         total->AttributeOptions = Pg()   ? "GENERATED ALWAYS AS (quantity * price) STORED"
                                   : My()  ? "GENERATED ALWAYS AS (`Quantity` * `Price`) STORED"
@@ -623,6 +623,7 @@ void TBuilder::CodeObjects() {
                                        "  DELETE FROM [Customer] WHERE [Created] < DATEADD(day, -@days, SYSDATETIME());\r\n"
                                        "END")
             ->Comment = "Removes old customers";
+        // Code as it comes from Management Studio, with its own GO.
         procedure("Customer Count", "CREATE FUNCTION %procname%() RETURNS INT AS\r\nBEGIN\r\n"
                                     "  RETURN (SELECT COUNT(*) FROM [Customer]);\r\nEND\r\nGO");
         trigger("TR_Customer_Score", "CREATE TRIGGER %triggername% ON %tablename% AFTER INSERT AS\r\nBEGIN\r\n"

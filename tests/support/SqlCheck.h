@@ -47,7 +47,8 @@ std::vector<TSqlVerdict> ParseStatements(const std::string& checker, const std::
 std::pair<std::string, std::string> KindWords(const std::string& text);
 
 // A parser's kind agrees with the statement when its verb is the statement's (EXEC and EXECUTE
-// are one) and, where the parser names an object kind, that kind is the statement's.
+// are one) and, where the parser names an object kind other than the verb, that kind is the
+// statement's.
 bool KindAgrees(const std::string& text, const std::string& kind);
 
 // The statements of a script text as the target's script tool runs them: SQL Server batches
@@ -64,8 +65,8 @@ std::string ManualSection(const std::string& id, const std::string& text);
 
 // Checks the statements of one target: every statement is taken by one of the target's parsers
 // for what it is, or is pinned in the golden file tests/sqlcheck/golden/<golden>.sql under the
-// manual section it follows, found by its source or, with byText, by its text. Failures are test
-// failures. Returns the number of statements a parser took; the golden file the statements call
+// manual section it follows, found by its source or, with byText, by its text; a golden
+// statement that is no longer among the statements fails too. Failures are test failures. Returns the number of statements a parser took; the golden file the statements call
 // for is written to the folder $ARDVIN_WRITE_GOLDEN when that is set.
 int ExpectParsedOrPinned(const std::string& id, const std::vector<TSqlStatement>& statements,
                          const std::string& golden, bool byText);

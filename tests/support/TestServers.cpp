@@ -1,10 +1,11 @@
 #include "TestServers.h"
 
-#include "TestSupport.h"
-
 #include <libpq-fe.h>
 #include <mysql.h>
+#include <sqlite3.h>
 #include <unistd.h>
+
+#include "TestSupport.h"
 
 #include <atomic>
 #include <cstdio>
@@ -96,24 +97,6 @@ void DropPostgresDatabase(const std::string& name) { PostgresExec("DROP DATABASE
 
 void DropMariaDBDatabase(const std::string& name) { MariaDBExec("DROP DATABASE IF EXISTS `" + name + "`"); }
 
-std::string RunMariaDBScript(const std::string& database, const std::string& script) {
-    const TempDir dir;
-    const std::string file = dir.File("script.sql");
-    WriteFile(file, script);
-    const ServerParams p = MariaDBServer();
-    std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
-                          std::to_string(p.Port) + " -u '" + p.User + "'" +
-                          (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
-                          " --default-character-set=utf8mb4 '" + database + "' < '" + file + "' 2>&1";
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "cannot start the client";
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    const int status = pclose(pipe);
-    return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
-}
-
 TPostgresConnection::TPostgresConnection(const std::string& database)
     : conn_(PQconnectdb(PostgresConnInfo(database).c_str())) {}
 
@@ -142,6 +125,24 @@ TRows TPostgresConnection::Query(const std::string& sql, std::string& error) {
         for (int f = 0; f < PQnfields(res.get()); ++f) rows.back().emplace_back(PQgetvalue(res.get(), r, f));
     }
     return rows;
+}
+
+std::string RunMariaDBScript(const std::string& database, const std::string& script) {
+    const TempDir dir;
+    const std::string file = dir.File("script.sql");
+    WriteFile(file, script);
+    const ServerParams p = MariaDBServer();
+    const std::string command = "mariadb --no-defaults --batch --protocol=TCP -h '" + p.Host + "' -P " +
+                                std::to_string(p.Port) + " -u '" + p.User + "'" +
+                                (p.Password.empty() ? "" : " '-p" + p.Password + "'") +
+                                " --default-character-set=utf8mb4 '" + database + "' < '" + file + "' 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "cannot start the client";
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    const int status = pclose(pipe);
+    return status == 0 ? "" : "exit status " + std::to_string(status) + ": " + output;
 }
 
 TMariaDBConnection::TMariaDBConnection(const std::string& database) : conn_(mysql_init(nullptr)) {
@@ -176,6 +177,38 @@ TRows TMariaDBConnection::Query(const std::string& sql, std::string& error) {
         rows.emplace_back();
         for (unsigned f = 0; f < fields; ++f) rows.back().emplace_back(row[f] ? row[f] : "");
     }
+    return rows;
+}
+
+TSQLiteDatabase::TSQLiteDatabase(const std::string& file) {
+    if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) openError_ = db_ ? sqlite3_errmsg(db_) : "out of memory";
+}
+
+TSQLiteDatabase::~TSQLiteDatabase() { sqlite3_close(db_); }
+
+std::string TSQLiteDatabase::Run(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return {};
+    std::string text = error ? error : "error";
+    sqlite3_free(error);
+    return text;
+}
+
+TRows TSQLiteDatabase::Query(const std::string& sql, std::string& error) {
+    TRows rows;
+    char* message = nullptr;
+    auto collect = [](void* out, int n, char** values, char**) {
+        auto& r = *static_cast<TRows*>(out);
+        r.emplace_back();
+        for (int i = 0; i < n; ++i) r.back().emplace_back(values[i] ? values[i] : "");
+        return 0;
+    };
+    error.clear();
+    if (sqlite3_exec(db_, sql.c_str(), collect, &rows, &message) != SQLITE_OK) {
+        error = message ? message : "error";
+        rows.clear();
+    }
+    sqlite3_free(message);
     return rows;
 }
 

@@ -9,6 +9,7 @@
 
 struct pg_conn;
 struct st_mysql;
+struct sqlite3;
 
 namespace ardvin::test {
 
@@ -29,8 +30,9 @@ std::string CreatePostgresDatabase(const std::string& prefix);
 std::string CreateMariaDBDatabase(const std::string& prefix);
 void DropPostgresDatabase(const std::string& name);
 void DropMariaDBDatabase(const std::string& name);
-// Runs a script on a database of the MariaDB test server with the command-line client, as a
-// user would; the client's messages when it fails, empty when it ran.
+
+// Runs a script in a database of the MariaDB test server with the command-line client, as a
+// user would; the client's messages when it fails, empty on success.
 std::string RunMariaDBScript(const std::string& database, const std::string& script);
 
 // Rows of a query, every field as text (NULL as empty text).
@@ -64,6 +66,23 @@ public:
 private:
     st_mysql* conn_;
     std::string connectError_;
+};
+
+// A database file opened through the SQLite library (created when it does not exist).
+class TSQLiteDatabase {
+public:
+    explicit TSQLiteDatabase(const std::string& file);
+    ~TSQLiteDatabase();
+    TSQLiteDatabase(const TSQLiteDatabase&) = delete;
+    TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
+    std::string OpenError() const { return openError_; }
+    // Runs one statement or a whole script; the library's message, empty on success.
+    std::string Run(const std::string& sql);
+    TRows Query(const std::string& sql, std::string& error);
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string openError_;
 };
 
 }  // namespace ardvin::test

@@ -78,24 +78,8 @@ DROP TRIGGER [S1].[TR_ORDERS]
 DROP SEQUENCE [S1].[SEQ_ORDERS]
 -- SQLDropRule 1: Transact-SQL reference, DROP RULE (Transact-SQL)
 DROP RULE [S1].[R_POSITIVE]
--- SQLDropTableComment 1: Transact-SQL reference, system stored procedure sp_dropextendedproperty
-EXEC sys.sp_dropextendedproperty @name = N'MS_Description', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'TABLE', @level1name = N'ORDERS'
--- SQLDropColumnComment 1: Transact-SQL reference, system stored procedure sp_dropextendedproperty
-EXEC sys.sp_dropextendedproperty @name = N'MS_Description', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'TABLE', @level1name = N'ORDERS', @level2type = N'COLUMN', @level2name = N'QTY'
 -- SQLAddFKConstraint 1: Transact-SQL reference, ALTER TABLE (Transact-SQL)
 ALTER TABLE [S1].[ORDERS] ADD CONSTRAINT [CK_ORDERS] FOREIGN KEY ([CUSTOMER_ID]) REFERENCES [S1].[CUSTOMERS] ([ID]) ON DELETE CASCADE ON UPDATE NO ACTION
--- SQLAddColumnComment 1: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'TABLE', @level1name = N'ORDERS', @level2type = N'COLUMN', @level2name = N'QTY'
--- SQLAddTableComment 1: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'TABLE', @level1name = N'ORDERS'
--- SQLAddViewComment 1: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'VIEW', @level1name = N'V_ORDERS'
--- SQLAddProcedureComment 1: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'PROCEDURE', @level1name = N'P_ORDERS'
--- SQLAddSequenceComment 1: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'SEQUENCE', @level1name = N'SEQ_ORDERS'
--- SQLAddRuleComment 1: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'RULE', @level1name = N'R_POSITIVE'
 -- SQLModifyColumnDropDefault 1: Transact-SQL reference, DECLARE (Transact-SQL)
 DECLARE @name sysname = (SELECT name FROM sys.default_constraints WHERE parent_object_id = OBJECT_ID(N'[S1].[ORDERS]') AND parent_column_id = COLUMNPROPERTY(OBJECT_ID(N'[S1].[ORDERS]'), N'QTY', 'ColumnId'));
 IF @name IS NOT NULL EXEC (N'ALTER TABLE [S1].[ORDERS] DROP CONSTRAINT ' + QUOTENAME(@name))
@@ -121,18 +105,6 @@ EXEC sp_rename N'[S1].[ORDERS_OLD]', N'ORDERS'
 EXEC sp_rename N'[S1].[ORDERS].[AMOUNT]', N'QTY', N'COLUMN'
 -- SQLRenameDomain 1: Transact-SQL reference, system stored procedure sp_rename
 EXEC sp_rename N'[S1].[D_AMOUNT]', N'D_QTY', N'USERDATATYPE'
--- SQLModifyColumnComment 1: Transact-SQL reference, system stored procedure sp_updateextendedproperty
-EXEC sys.sp_updateextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'TABLE', @level1name = N'ORDERS', @level2type = N'COLUMN', @level2name = N'QTY'
--- SQLModifyTableComment 1: Transact-SQL reference, system stored procedure sp_updateextendedproperty
-EXEC sys.sp_updateextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'TABLE', @level1name = N'ORDERS'
--- SQLModifyViewComment 1: Transact-SQL reference, system stored procedure sp_updateextendedproperty
-EXEC sys.sp_updateextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'VIEW', @level1name = N'V_ORDERS'
--- SQLModifyProcedureComment 1: Transact-SQL reference, system stored procedure sp_updateextendedproperty
-EXEC sys.sp_updateextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'PROCEDURE', @level1name = N'P_ORDERS'
--- SQLModifySequenceComment 1: Transact-SQL reference, system stored procedure sp_updateextendedproperty
-EXEC sys.sp_updateextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'SEQUENCE', @level1name = N'SEQ_ORDERS'
--- SQLModifyRuleComment 1: Transact-SQL reference, system stored procedure sp_updateextendedproperty
-EXEC sys.sp_updateextendedproperty @name = N'MS_Description', @value = N'Orders of the customers', @level0type = N'SCHEMA', @level0name = N'S1', @level1type = N'RULE', @level1name = N'R_POSITIVE'
 -- SQLEnableTrigger 1: Transact-SQL reference, ENABLE (Transact-SQL)
 ENABLE TRIGGER [S1].[TR_ORDERS] ON [S1].[ORDERS]
 -- SQLDisableTrigger 1: Transact-SQL reference, DISABLE (Transact-SQL)

@@ -1,7 +1,5 @@
 -- create CREATE SEQUENCE: Transact-SQL reference, CREATE SEQUENCE (Transact-SQL)
 CREATE SEQUENCE [Invoice Numbers] AS BIGINT START WITH 10 INCREMENT BY 5 MINVALUE 10 MAXVALUE 1000000 CYCLE CACHE 20
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Numbers of invoices', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'SEQUENCE', @level1name = N'Invoice Numbers'
 -- create EXEC: Transact-SQL reference, system stored procedure sp_addtype
 EXEC sp_addtype PositiveAmount, 'DECIMAL(12,2)','NULL'
 -- create CREATE RULE: Transact-SQL reference, CREATE RULE (Transact-SQL)
@@ -20,12 +18,6 @@ CREATE RULE CodeText_RULE AS @value <> ''
 EXEC sp_bindrule 'CodeText_RULE', 'CodeText'
 -- create GRANT: Transact-SQL reference, GRANT (Transact-SQL)
 GRANT SELECT ON [Customer] TO PUBLIC
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Customers of the shop', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'Customer'
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Display name, with ''quotes'', {braces} and a second line', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'Customer', @level2type = N'COLUMN', @level2name = N'Name'
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Unique address', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'Customer', @level2type = N'COLUMN', @level2name = N'E-Mail'
 -- create CREATE TABLE: Transact-SQL reference, CREATE TABLE (Transact-SQL)
 CREATE TABLE [All Types] (
   [Id] INT NOT NULL,
@@ -90,19 +82,13 @@ CREATE TABLE [Order Line] (
   [OrderId] INT NOT NULL,
   CONSTRAINT [PK_Order_Line] PRIMARY KEY ([Line No],[OrderId])
 )
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Größe der Position', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'Order Line', @level2type = N'COLUMN', @level2name = N'Größe'
 -- create ALTER TABLE: Transact-SQL reference, ALTER TABLE (Transact-SQL)
 ALTER TABLE [Customers Note] ADD CONSTRAINT [FK_Note_Archive] FOREIGN KEY ([ArchiveId]) REFERENCES [SALES].[Archive] ([ArchiveId])
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Every order with its customer', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'VIEW', @level1name = N'Customer Orders'
 -- create CREATE PROCEDURE: Transact-SQL reference, CREATE PROCEDURE (Transact-SQL)
 CREATE PROCEDURE [Archive Customers] @days INT AS
 BEGIN
   DELETE FROM [Customer] WHERE [Created] < DATEADD(day, -@days, SYSDATETIME());
 END
--- create EXEC: Transact-SQL reference, system stored procedure sp_addextendedproperty
-EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'Removes old customers', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'PROCEDURE', @level1name = N'Archive Customers'
 -- create CREATE FUNCTION: Transact-SQL reference, CREATE FUNCTION (Transact-SQL)
 CREATE FUNCTION [Customer Count]() RETURNS INT AS
 BEGIN
