@@ -105,7 +105,7 @@ private:
                           const std::string& length = "", int32_t precision = -1) {
         TVELAttribute* a = table->AddAttribute();
         a->SetName(name);
-        a->DataType->DataType = TypeName(type);
+        a->DataType->DataType = type;
         const TDataTypeRecord* record = types_.Find(a->DataType->DataType);
         if (!record) throw std::runtime_error("no data type " + type + " on " + dd_.GetTarget());
         if (!length.empty())
@@ -374,7 +374,7 @@ void TBuilder::Orders() {
     quantity->SetDefaultValue("1");
     TVELAttribute* price = Column(line, "Price", DecimalType(), "10", 2);
     price->SetNotNull(true);
-    if (s_.EnableAttributeOptions && !Other()) {
+    if (s_.EnableAttributeOptions) {
         TVELAttribute* total = Column(line, "Total", DecimalType(), "12", 2);
         total->AttributeOptions = Pg()   ? "GENERATED ALWAYS AS (quantity * price) STORED"
                                   : My()  ? "GENERATED ALWAYS AS (`Quantity` * `Price`) STORED"
