@@ -19,6 +19,8 @@
 #include "zDomain.h"
 #include "zEntity.h"
 #include "zIndex.h"
+#include "zInterBaseDriver.h"
+#include "zMySQLDriver.h"
 #include "zPostgreSQLDriver.h"
 #include "zProcedure.h"
 #include "zRelationship.h"
@@ -653,8 +655,8 @@ const std::vector<TDBDriverEntry>& DBDrivers() {
     // The catalogue drivers of the database systems replace the script-only stand-ins here.
     static const std::vector<TDBDriverEntry> drivers = {
         {"sql", MakeConnection<TSQLConnection>},         {"postgresql", MakeConnection<TPostgreSQLConnection>},
-        {"mysql", MakeConnection<TSQLConnection>},       {"sqlite", MakeConnection<TSQLConnection>},
-        {"interbase", MakeConnection<TSQLConnection>},   {"mssqlserver", MakeConnection<TSQLConnection>},
+        {"mysql", MakeConnection<TMySQLConnection>},     {"sqlite", MakeConnection<TSQLConnection>},
+        {"interbase", MakeConnection<TInterBaseConnection>}, {"mssqlserver", MakeConnection<TSQLConnection>},
         {"oracle", MakeConnection<TSQLConnection>},      {"db2", MakeConnection<TSQLConnection>},
     };
     return drivers;

@@ -15,18 +15,6 @@ using TRows = std::vector<std::vector<std::string>>;
 using Strings = std::vector<std::string>;
 }  // namespace
 
-std::string FirebirdStatusText(const ISC_STATUS* status) {
-    if (status[0] != 1 || status[1] == 0) return {};
-    std::string text;
-    char buffer[1024];
-    const ISC_STATUS* vector = status;
-    while (fb_interpret(buffer, sizeof buffer, &vector) > 0) {
-        if (!text.empty()) text += " / ";
-        text += buffer;
-    }
-    return text.empty() ? "error" : text;
-}
-
 TFirebirdDatabase::TFirebirdDatabase(bool forcedWrites) {
     // The engine keeps its lock files where it is told to, so that parallel test programs
     // and the system's own server do not meet. It reads the place once per process.

@@ -10,11 +10,9 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "zInterBaseDriver.h"
 
 namespace ardvin::test {
-
-// The text of a Firebird status vector, empty when it holds no error.
-std::string FirebirdStatusText(const ISC_STATUS* status);
 
 // A database file of its own, opened by the embedded engine, removed at the end. Every
 // statement runs in a transaction of its own.
@@ -28,6 +26,8 @@ public:
     TFirebirdDatabase& operator=(const TFirebirdDatabase&) = delete;
 
     bool Open() const { return db_ != 0; }
+    // The database file, for other connections.
+    std::string File() const { return dir_.File("test.fdb"); }
 
     // Runs one statement and commits; the error text, empty when it ran.
     std::string Exec(const std::string& sql);
