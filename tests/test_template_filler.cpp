@@ -649,14 +649,20 @@ TEST_F(FillerTest, DomainsAndTheirComposedStatements) {
 // statements delimit every name, and the procedures get them as Unicode literals; the other
 // targets' domain statements delimit the name in their own way.
 TEST_F(FillerTest, DomainNamesThatNeedDelimiters) {
+    // A domain of the target, with a check and a default.
+    const auto newDomain = [](TVELDataDictionary& dd, const std::string& target, const std::string& name,
+                              const std::string& type) {
+        dd.SetTarget(target);
+        auto* d = static_cast<TVELDomain*>(dd.CreateObject(otDomain, true));
+        d->SetName(name);
+        d->DataType->DataType = type;
+        d->CheckConstraint()->Value = "VALUE > 0";
+        d->DefaultConstraint()->Value = "1";
+        return d;
+    };
     {
         TVELDataDictionary dd;
-        dd.SetTarget("mssqlserver2019");
-        auto* d = static_cast<TVELDomain*>(dd.CreateObject(otDomain, true));
-        d->SetName("Positive Amount");
-        d->DataType->DataType = "INT";
-        d->CheckConstraint()->Value = "value > 0";
-        d->DefaultConstraint()->Value = "1";
+        TVELDomain* d = newDomain(dd, "mssqlserver2019", "Positive Amount", "INT");
         TVELTemplateFiller f(*dd.GetDatabaseSettings());
         EXPECT_EQ(f.FillDomainStatement(*d, false),
                   "EXEC sp_addtype N'Positive Amount', INT,'NULL'\r\nGO\r\n"
@@ -680,20 +686,13 @@ TEST_F(FillerTest, DomainNamesThatNeedDelimiters) {
             "[Ventes 1].[Prix d\xC3\xA9t\xC3\xA9]");
     }
     // The targets with CREATE DOMAIN write the name with their delimiters.
-    for (const auto& [target, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"postgresql15",
-              "CREATE DOMAIN \"Prix d\xC3\xA9t\xC3\xA9\" AS INTEGER DEFAULT 1 CHECK (VALUE > 0);"},
-             {"firebird3",
-              "CREATE DOMAIN \"Prix d\xC3\xA9t\xC3\xA9\" AS INTEGER DEFAULT 1 CHECK (VALUE > 0);"}}) {
+    for (const char* target : {"postgresql15", "firebird3"}) {
         TVELDataDictionary dd;
-        dd.SetTarget(target);
-        auto* d = static_cast<TVELDomain*>(dd.CreateObject(otDomain, true));
-        d->SetName("Prix d'\xC3\xA9t\xC3\xA9");
-        d->DataType->DataType = "INTEGER";
-        d->CheckConstraint()->Value = "VALUE > 0";
-        d->DefaultConstraint()->Value = "1";
+        TVELDomain* d = newDomain(dd, target, "Prix d'\xC3\xA9t\xC3\xA9", "INTEGER");
         TVELTemplateFiller f(*dd.GetDatabaseSettings());
-        EXPECT_EQ(f.FillDomainStatement(*d, false), expected) << target;
+        EXPECT_EQ(f.FillDomainStatement(*d, false),
+                  "CREATE DOMAIN \"Prix d\xC3\xA9t\xC3\xA9\" AS INTEGER DEFAULT 1 CHECK (VALUE > 0);")
+            << target;
     }
 }
 
