@@ -421,6 +421,13 @@ TEST_F(FillerTest, SequencesAndTheirLimitForms) {
     EXPECT_EQ(f.FillSequence(*s, "%oraseqcache%|%oraseqmax%"), "CACHE 20|NOMAXVALUE");
     EXPECT_EQ(f.FillSequence(*s, "%seqname%|%nonquotedqualifiedseqname%|%quotedsimpleseqname%"),
               "[app].[Seq]|app.Seq|[Seq]");
+    // One increment before the start, for servers that hand out the number after it first.
+    EXPECT_EQ(f.FillSequence(*s, "%seqseedlessincrement%"), "3");
+    s->Seed = -2147483647 - 1;
+    s->Increment = -5;
+    EXPECT_EQ(f.FillSequence(*s, "%seqseedlessincrement%"), "-2147483643");
+    s->Increment = 5;
+    EXPECT_EQ(f.FillSequence(*s, "%seqseedlessincrement%"), "-2147483653");
 }
 
 TEST_F(FillerTest, ConstraintsAndReferentialActions) {
