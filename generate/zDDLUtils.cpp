@@ -101,6 +101,7 @@ enum TPlaceholder : int {
     // sequence
     pSeqComment,
     pSeqSeed,
+    pSeqSeedLessIncrement,
     pSeqIncrement,
     pSeqMin,
     pSeqMax,
@@ -215,6 +216,7 @@ constexpr TPlaceholderName PlainPlaceholders[] = {
     {"indexcolumnsortoption", pIndexColumnSortOption, false},
     {"seqcomment", pSeqComment, true},
     {"seqseed", pSeqSeed, false},
+    {"seqseedlessincrement", pSeqSeedLessIncrement, false},
     {"seqincrement", pSeqIncrement, false},
     {"seqmin", pSeqMin, false},
     {"seqmax", pSeqMax, false},
@@ -450,6 +452,16 @@ std::string SequenceCache(const TVELSequence& sequence) {
     if (Trim(sequence.CacheCode).empty()) return {};
     if (SameText(Trim(sequence.CacheCode), "NOCACHE")) return sequence.CacheCode;
     return sequence.CacheCode + " " + sequence.Cache;
+}
+
+// A Unicode string literal of SQL Server, as its system procedures take names.
+std::string NString(std::string_view text) {
+    std::string r = "N'";
+    for (char c : text) {
+        if (c == '\'') r += c;
+        r += c;
+    }
+    return r + "'";
 }
 
 } // namespace
@@ -1267,6 +1279,10 @@ bool TVELTemplateFiller::ResolveSequence(int id, TContext& context, std::string&
     case pSeqSeed:
         value = IntToStr(s.Seed);
         return true;
+    case pSeqSeedLessIncrement:
+        // For servers whose first number is the start value plus the increment.
+        value = IntToStr(static_cast<int64_t>(s.Seed) - s.Increment);
+        return true;
     case pSeqIncrement:
         value = IntToStr(s.Increment);
         return true;
@@ -1289,8 +1305,14 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
     const TVELDomain& d = *context.Domain;
     const std::string& check = d.CheckValue();
     const std::string& def = d.DefaultValue();
-    auto name = [&]() { return d.GetName(); };
-    auto qualified = [&]() { return settings_.StripQuotes(d.GetNonQuotedQualifiedName()); };
+    // The composed SQL Server statements. Names may hold blanks or other characters that need
+    // delimiters: statements get the delimited names, the system procedures string literals. The
+    // alias type procedures take the bare name; the bind procedures parse theirs, so those get
+    // the delimited names inside the literal.
+    auto plain = [&]() { return settings_.StripQuotes(d.GetName()); };
+    auto rule = [&]() { return settings_.QuoteDDL(plain() + "_RULE"); };
+    auto dflt = [&]() { return settings_.QuoteDDL(plain() + "_DFT"); };
+    auto qualified = [&]() { return NString(settings_.QuoteDDL(d.GetNonQuotedQualifiedName())); };
     switch (id) {
     case pDataType:
         value = d.DataType->TypeText();
@@ -1302,38 +1324,36 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
         value = check;
         return true;
     case pMSSQLRule:
-        value = check.empty()
-                    ? std::string()
-                    : "CREATE RULE " + name() + "_RULE AS " + ReplaceAllText(check, "value", "@value");
+        value = check.empty() ? std::string()
+                              : "CREATE RULE " + rule() + " AS " + ReplaceAllText(check, "value", "@value");
         return true;
     case pMSSQLDropRule:
-        value = check.empty() ? std::string() : "DROP RULE " + name() + "_RULE";
+        value = check.empty() ? std::string() : "DROP RULE " + rule();
         return true;
     case pMSSQLDefault:
-        value = def.empty() ? std::string() : "CREATE DEFAULT " + name() + "_DFT AS " + def;
+        value = def.empty() ? std::string() : "CREATE DEFAULT " + dflt() + " AS " + def;
         return true;
     case pMSSQLDropDefault:
-        value = def.empty() ? std::string() : "DROP DEFAULT " + name() + "_DFT";
+        value = def.empty() ? std::string() : "DROP DEFAULT " + dflt();
         return true;
     case pMSSQLAddType: {
         const std::string type = d.DataType->TypeText();
-        value = type.find('(') == std::string::npos ? "EXEC sp_addtype " + name() + ", " + type + ",'NULL'"
-                                                    : "EXEC sp_addtype " + name() + ", '" + type + "','NULL'";
+        value = type.find('(') == std::string::npos
+                    ? "EXEC sp_addtype " + NString(plain()) + ", " + type + ",'NULL'"
+                    : "EXEC sp_addtype " + NString(plain()) + ", '" + type + "','NULL'";
         return true;
     }
     case pMSSQLDropType:
-        value = "EXEC sp_droptype " + name();
+        value = "EXEC sp_droptype " + NString(plain());
         return true;
     case pMSSQLBindRule:
-        value =
-            check.empty() ? std::string() : "EXEC sp_bindrule '" + name() + "_RULE', '" + qualified() + "'";
+        value = check.empty() ? std::string() : "EXEC sp_bindrule " + NString(rule()) + ", " + qualified();
         return true;
     case pMSSQLUnbindRule:
         value = check.empty() ? std::string() : "EXEC sp_unbindrule " + qualified();
         return true;
     case pMSSQLBinDefault:
-        value =
-            def.empty() ? std::string() : "EXEC sp_bindefault '" + name() + "_DFT', '" + qualified() + "'";
+        value = def.empty() ? std::string() : "EXEC sp_bindefault " + NString(dflt()) + ", " + qualified();
         return true;
     case pMSSQLUnbinDefault:
         value = def.empty() ? std::string() : "EXEC sp_unbindefault " + qualified();

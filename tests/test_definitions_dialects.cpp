@@ -98,16 +98,16 @@ TTemplateValues SampleValues(const TVELDatabaseSettings& s) {
     for (const char* kind : {"table", "column", "view", "proc", "seq", "rule", "index", "domain"})
         v.emplace_back(std::string(kind) + "comment", "'Orders of the customers'");
     // The composed statements of SQL Server domains, as the filler writes them.
-    v.emplace_back("mssqladdtype", "EXEC sp_addtype D_QTY, INT,'NULL'");
-    v.emplace_back("mssqlrule", "CREATE RULE D_QTY_RULE AS @value > 0");
-    v.emplace_back("mssqlbindrule", "EXEC sp_bindrule 'D_QTY_RULE', 'S1.D_QTY'");
-    v.emplace_back("mssqldefault", "CREATE DEFAULT D_QTY_DFT AS 0");
-    v.emplace_back("mssqlbindefault", "EXEC sp_bindefault 'D_QTY_DFT', 'S1.D_QTY'");
-    v.emplace_back("mssqlunbindrule", "EXEC sp_unbindrule S1.D_QTY");
-    v.emplace_back("mssqlunbindefault", "EXEC sp_unbindefault S1.D_QTY");
-    v.emplace_back("mssqldroprule", "DROP RULE D_QTY_RULE");
-    v.emplace_back("mssqldropdefault", "DROP DEFAULT D_QTY_DFT");
-    v.emplace_back("mssqldroptype", "EXEC sp_droptype D_QTY");
+    v.emplace_back("mssqladdtype", "EXEC sp_addtype N'D_QTY', INT,'NULL'");
+    v.emplace_back("mssqlrule", "CREATE RULE [D_QTY_RULE] AS @value > 0");
+    v.emplace_back("mssqlbindrule", "EXEC sp_bindrule N'[D_QTY_RULE]', N'[S1].[D_QTY]'");
+    v.emplace_back("mssqldefault", "CREATE DEFAULT [D_QTY_DFT] AS 0");
+    v.emplace_back("mssqlbindefault", "EXEC sp_bindefault N'[D_QTY_DFT]', N'[S1].[D_QTY]'");
+    v.emplace_back("mssqlunbindrule", "EXEC sp_unbindrule N'[S1].[D_QTY]'");
+    v.emplace_back("mssqlunbindefault", "EXEC sp_unbindefault N'[S1].[D_QTY]'");
+    v.emplace_back("mssqldroprule", "DROP RULE [D_QTY_RULE]");
+    v.emplace_back("mssqldropdefault", "DROP DEFAULT [D_QTY_DFT]");
+    v.emplace_back("mssqldroptype", "EXEC sp_droptype N'D_QTY'");
     // Code of views, procedures, triggers and rules as a user writes it for the system.
     const std::string orders = q("S1.ORDERS");
     v.emplace_back("viewcode", "CREATE VIEW " + q("S1.V_ORDERS") + " AS SELECT " + q("ID") + ", " + q("QTY") +

@@ -365,10 +365,16 @@ TEST(FirebirdDefinition, EveryTemplateRunsAndDropsLeaveNothing) {
                        "c.RDB$COLLATION_ID = f.RDB$COLLATION_ID AND c.RDB$CHARACTER_SET_ID = f.RDB$CHARACTER_SET_ID "
                        "WHERE f.RDB$FIELD_NAME = 'D_CODE'"),
               "UNICODE_CI");
-    RunTemplate(db, s, "SQLCreateSequence", {{"seqname", Quoted("SEQ_ID")}, {"seqseed", "100"}, {"seqincrement", "5"}});
+    // The statement starts one increment early, so that the first number is the start value.
+    RunTemplate(db, s, "SQLCreateSequence",
+                {{"seqname", Quoted("SEQ_ID")},
+                 {"seqseed", "100"},
+                 {"seqseedlessincrement", "95"},
+                 {"seqincrement", "5"}});
     EXPECT_EQ(db.Value("SELECT RDB$INITIAL_VALUE || ',' || RDB$GENERATOR_INCREMENT FROM RDB$GENERATORS WHERE "
                        "RDB$GENERATOR_NAME = 'SEQ_ID'"),
-              "100,5");
+              "95,5");
+    EXPECT_EQ(db.Value("SELECT NEXT VALUE FOR \"SEQ_ID\" FROM RDB$DATABASE"), "100");
     RunTemplate(db, s, "SQLAddSequenceComment", {{"seqname", Quoted("SEQ_ID")}, {"seqcomment", "'ids'"}});
     RunTemplate(db, s, "SQLModifySequenceComment", {{"seqname", Quoted("SEQ_ID")}, {"seqcomment", "'the ids'"}});
     EXPECT_EQ(db.Value("SELECT CAST(RDB$DESCRIPTION AS VARCHAR(50)) FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME = "

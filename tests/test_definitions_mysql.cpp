@@ -75,8 +75,9 @@ std::set<std::string> KnownPlaceholders() {
         "ibfbidxprefix", "indexcolumns", "indexoptions", "indexcolumnname", "indexcolumn",
         "indexcolumn_nonfixed", "indexcolumnsortoption",
         // sequences
-        "seqcomment", "seqseed", "seqincrement", "seqmin", "seqmax", "seqintegertype", "oraseqmax",
-        "oraseqmin", "oraseqcache", "mssqlserverseqcache", "seqcycle", "seqcache", "seqcachecode", "seqorder",
+        "seqcomment", "seqseed", "seqseedlessincrement", "seqincrement", "seqmin", "seqmax", "seqintegertype",
+        "oraseqmax", "oraseqmin", "oraseqcache", "mssqlserverseqcache", "seqcycle", "seqcache",
+        "seqcachecode", "seqorder",
         // domains
         "domaincomment", "mssqlrule", "mssqldroprule", "mssqldefault", "mssqldropdefault", "mssqladdtype",
         "mssqldroptype", "mssqlbindrule", "mssqlunbindrule", "mssqlbindefault", "mssqlunbindefault",

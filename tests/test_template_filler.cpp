@@ -421,6 +421,13 @@ TEST_F(FillerTest, SequencesAndTheirLimitForms) {
     EXPECT_EQ(f.FillSequence(*s, "%oraseqcache%|%oraseqmax%"), "CACHE 20|NOMAXVALUE");
     EXPECT_EQ(f.FillSequence(*s, "%seqname%|%nonquotedqualifiedseqname%|%quotedsimpleseqname%"),
               "[app].[Seq]|app.Seq|[Seq]");
+    // One increment before the start, for servers that hand out the number after it first.
+    EXPECT_EQ(f.FillSequence(*s, "%seqseedlessincrement%"), "3");
+    s->Seed = -2147483647 - 1;
+    s->Increment = -5;
+    EXPECT_EQ(f.FillSequence(*s, "%seqseedlessincrement%"), "-2147483643");
+    s->Increment = 5;
+    EXPECT_EQ(f.FillSequence(*s, "%seqseedlessincrement%"), "-2147483653");
 }
 
 TEST_F(FillerTest, ConstraintsAndReferentialActions) {
@@ -617,15 +624,16 @@ TEST_F(FillerTest, DomainsAndTheirComposedStatements) {
     EXPECT_EQ(f.FillDomain(*d, create), "CREATE DOMAIN [fin].[Money] AS NUMERIC(12,2) COLLATE C DEFAULT 0 "
                                         "CHECK (VALUE >= 0 AND value < 1000);");
     EXPECT_EQ(f.FillDomain(*d, "%mssqlrule%|%mssqldroprule%|%mssqldefault%|%mssqldropdefault%"),
-              "CREATE RULE Money_RULE AS @value >= 0 AND @value < 1000|DROP RULE Money_RULE|"
-              "CREATE DEFAULT Money_DFT AS 0|DROP DEFAULT Money_DFT");
+              "CREATE RULE [Money_RULE] AS @value >= 0 AND @value < 1000|DROP RULE [Money_RULE]|"
+              "CREATE DEFAULT [Money_DFT] AS 0|DROP DEFAULT [Money_DFT]");
     EXPECT_EQ(f.FillDomain(*d, "%mssqladdtype%|%mssqldroptype%|%mssqlbindrule%|%mssqlunbindrule%|"
                                "%mssqlbindefault%|%mssqlunbindefault%|%MSSQLDROPTYPE%"),
-              "EXEC sp_addtype Money, 'NUMERIC(12,2)','NULL'|EXEC sp_droptype Money|"
-              "EXEC sp_bindrule 'Money_RULE', 'fin.Money'|EXEC sp_unbindrule fin.Money|"
-              "EXEC sp_bindefault 'Money_DFT', 'fin.Money'|EXEC sp_unbindefault fin.Money|%MSSQLDROPTYPE%");
+              "EXEC sp_addtype N'Money', 'NUMERIC(12,2)','NULL'|EXEC sp_droptype N'Money'|"
+              "EXEC sp_bindrule N'[Money_RULE]', N'[fin].[Money]'|EXEC sp_unbindrule N'[fin].[Money]'|"
+              "EXEC sp_bindefault N'[Money_DFT]', N'[fin].[Money]'|EXEC sp_unbindefault N'[fin].[Money]'|"
+              "%MSSQLDROPTYPE%");
     d->DataType->DataType = "INTEGER";
-    EXPECT_EQ(f.FillDomain(*d, "%mssqladdtype%"), "EXEC sp_addtype Money, INTEGER,'NULL'");
+    EXPECT_EQ(f.FillDomain(*d, "%mssqladdtype%"), "EXEC sp_addtype N'Money', INTEGER,'NULL'");
     EXPECT_EQ(f.FillDomain(*d, "COMMENT ON DOMAIN %domainname% IS %domaincomment%"),
               "COMMENT ON DOMAIN [fin].[Money] IS 'amounts'");
     EXPECT_EQ(d->GenerationMark, gmWrittenInline);
@@ -642,6 +650,57 @@ TEST_F(FillerTest, DomainsAndTheirComposedStatements) {
               "[fin].[Money]|[fin].[Money]|Money|[]");
     TVELAttribute* plain = NewColumn(t, "Plain", "INTEGER");
     EXPECT_EQ(f.FillColumn(*plain, "[%domainname%]{ DOMAIN %domainname%}"), "[]");
+}
+
+// Names with blanks, quote characters and letters beyond ASCII: the composed SQL Server
+// statements delimit every name, and the procedures get them as Unicode literals; the other
+// targets' domain statements delimit the name in their own way.
+TEST_F(FillerTest, DomainNamesThatNeedDelimiters) {
+    // A domain of the target, with a check and a default.
+    const auto newDomain = [](TVELDataDictionary& dd, const std::string& target, const std::string& name,
+                              const std::string& type) {
+        dd.SetTarget(target);
+        auto* d = static_cast<TVELDomain*>(dd.CreateObject(otDomain, true));
+        d->SetName(name);
+        d->DataType->DataType = type;
+        d->CheckConstraint()->Value = "VALUE > 0";
+        d->DefaultConstraint()->Value = "1";
+        return d;
+    };
+    {
+        TVELDataDictionary dd;
+        TVELDomain* d = newDomain(dd, "mssqlserver2019", "Positive Amount", "INT");
+        TVELTemplateFiller f(*dd.GetDatabaseSettings());
+        EXPECT_EQ(f.FillDomainStatement(*d, false),
+                  "EXEC sp_addtype N'Positive Amount', INT,'NULL'\r\nGO\r\n"
+                  "CREATE RULE [Positive Amount_RULE] AS @value > 0\r\nGO\r\n"
+                  "EXEC sp_bindrule N'[Positive Amount_RULE]', N'[Positive Amount]'\r\nGO\r\n"
+                  "CREATE DEFAULT [Positive Amount_DFT] AS 1\r\nGO\r\n"
+                  "EXEC sp_bindefault N'[Positive Amount_DFT]', N'[Positive Amount]'\r\nGO");
+        EXPECT_EQ(f.FillDomainStatement(*d, true), "EXEC sp_unbindrule N'[Positive Amount]'\r\nGO\r\n"
+                                                   "EXEC sp_unbindefault N'[Positive Amount]'\r\nGO\r\n"
+                                                   "EXEC sp_droptype N'Positive Amount'\r\nGO\r\n"
+                                                   "DROP RULE [Positive Amount_RULE]\r\nGO\r\n"
+                                                   "DROP DEFAULT [Positive Amount_DFT]\r\nGO");
+        // Quote characters are dropped from names everywhere alike; other letters stay.
+        d->SetName("Prix d'\xC3\xA9t\xC3\xA9");
+        d->SchemaName = "Ventes 1";
+        EXPECT_EQ(
+            f.FillDomain(*d, "%mssqladdtype%|%mssqlrule%|%mssqlbindefault%|%domainname%"),
+            "EXEC sp_addtype N'Prix d\xC3\xA9t\xC3\xA9', INT,'NULL'|"
+            "CREATE RULE [Prix d\xC3\xA9t\xC3\xA9_RULE] AS @value > 0|"
+            "EXEC sp_bindefault N'[Prix d\xC3\xA9t\xC3\xA9_DFT]', N'[Ventes 1].[Prix d\xC3\xA9t\xC3\xA9]'|"
+            "[Ventes 1].[Prix d\xC3\xA9t\xC3\xA9]");
+    }
+    // The targets with CREATE DOMAIN write the name with their delimiters.
+    for (const char* target : {"postgresql15", "firebird3"}) {
+        TVELDataDictionary dd;
+        TVELDomain* d = newDomain(dd, target, "Prix d'\xC3\xA9t\xC3\xA9", "INTEGER");
+        TVELTemplateFiller f(*dd.GetDatabaseSettings());
+        EXPECT_EQ(f.FillDomainStatement(*d, false),
+                  "CREATE DOMAIN \"Prix d\xC3\xA9t\xC3\xA9\" AS INTEGER DEFAULT 1 CHECK (VALUE > 0);")
+            << target;
+    }
 }
 
 TEST_F(FillerTest, ExtraValuesAndTheTemplateCache) {

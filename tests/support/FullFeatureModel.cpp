@@ -484,8 +484,7 @@ void TBuilder::AllTypes() {
 void TBuilder::Domains() {
     const std::string decimal = DecimalType();
     amount_ = static_cast<TVELDomain*>(dd_.CreateObject(otDomain, true));
-    // SQL Server's rule, default and alias type procedures take the names of domains unquoted.
-    amount_->SetName(Ms() ? "PositiveAmount" : "Positive Amount");
+    amount_->SetName("Positive Amount");
     amount_->DataType->DataType = decimal;
     amount_->DataType->Length = "12";
     amount_->DataType->Precision = 2;

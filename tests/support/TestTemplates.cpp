@@ -32,9 +32,9 @@ const std::set<std::string>& KnownPlaceholders() {
             "indexcase", "ibfbidxprefix", "indexcolumns", "indexoptions", "indexcolumnname", "indexcolumn",
             "indexcolumn_nonfixed", "indexcolumnsortoption",
             // sequence
-            "seqcomment", "seqseed", "seqincrement", "seqmin", "seqmax", "seqintegertype", "oraseqmax",
-            "oraseqmin", "oraseqcache", "mssqlserverseqcache", "seqcycle", "seqcache", "seqcachecode",
-            "seqorder",
+            "seqcomment", "seqseed", "seqseedlessincrement", "seqincrement", "seqmin", "seqmax",
+            "seqintegertype", "oraseqmax", "oraseqmin", "oraseqcache", "mssqlserverseqcache", "seqcycle",
+            "seqcache", "seqcachecode", "seqorder",
             // domain
             "domaincomment", "mssqlrule", "mssqldroprule", "mssqldefault", "mssqldropdefault", "mssqladdtype",
             "mssqldroptype", "mssqlbindrule", "mssqlunbindrule", "mssqlbindefault", "mssqlunbindefault",

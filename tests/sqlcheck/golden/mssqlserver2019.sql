@@ -3,25 +3,25 @@ CREATE UNIQUE NONCLUSTERED INDEX [IX_ORDERS_QTY] ON [S1].[ORDERS] ([QTY] DESC,[I
 -- SQLCreateFKConstraint 1: Transact-SQL reference, ALTER TABLE (Transact-SQL)
 ALTER TABLE [S1].[ORDERS] ADD CONSTRAINT [CK_ORDERS] FOREIGN KEY ([CUSTOMER_ID]) REFERENCES [S1].[CUSTOMERS] ([ID]) ON DELETE CASCADE ON UPDATE NO ACTION
 -- SQLCreateDomain 1: Transact-SQL reference, system stored procedure sp_addtype
-EXEC sp_addtype D_QTY, INT,'NULL'
+EXEC sp_addtype N'D_QTY', INT,'NULL'
 -- SQLCreateDomain 2: Transact-SQL reference, CREATE RULE (Transact-SQL)
-CREATE RULE D_QTY_RULE AS @value > 0
+CREATE RULE [D_QTY_RULE] AS @value > 0
 -- SQLCreateDomain 3: Transact-SQL reference, system stored procedure sp_bindrule
-EXEC sp_bindrule 'D_QTY_RULE', 'S1.D_QTY'
+EXEC sp_bindrule N'[D_QTY_RULE]', N'[S1].[D_QTY]'
 -- SQLCreateDomain 4: Transact-SQL reference, CREATE DEFAULT (Transact-SQL)
-CREATE DEFAULT D_QTY_DFT AS 0
+CREATE DEFAULT [D_QTY_DFT] AS 0
 -- SQLCreateDomain 5: Transact-SQL reference, system stored procedure sp_bindefault
-EXEC sp_bindefault 'D_QTY_DFT', 'S1.D_QTY'
+EXEC sp_bindefault N'[D_QTY_DFT]', N'[S1].[D_QTY]'
 -- SQLCreateType 1: Transact-SQL reference, CREATE TYPE (Transact-SQL)
 CREATE TYPE [S1].[D_QTY] FROM INT
 -- SQLCreateType 2: Transact-SQL reference, CREATE RULE (Transact-SQL)
-CREATE RULE D_QTY_RULE AS @value > 0
+CREATE RULE [D_QTY_RULE] AS @value > 0
 -- SQLCreateType 3: Transact-SQL reference, system stored procedure sp_bindrule
-EXEC sp_bindrule 'D_QTY_RULE', 'S1.D_QTY'
+EXEC sp_bindrule N'[D_QTY_RULE]', N'[S1].[D_QTY]'
 -- SQLCreateType 4: Transact-SQL reference, CREATE DEFAULT (Transact-SQL)
-CREATE DEFAULT D_QTY_DFT AS 0
+CREATE DEFAULT [D_QTY_DFT] AS 0
 -- SQLCreateType 5: Transact-SQL reference, system stored procedure sp_bindefault
-EXEC sp_bindefault 'D_QTY_DFT', 'S1.D_QTY'
+EXEC sp_bindefault N'[D_QTY_DFT]', N'[S1].[D_QTY]'
 -- SQLCreateTrigger 1: Transact-SQL reference, CREATE TRIGGER (Transact-SQL)
 CREATE TRIGGER [S1].[TR_ORDERS] ON [S1].[ORDERS] AFTER INSERT AS
 BEGIN
@@ -53,25 +53,25 @@ ALTER TABLE [S1].[ORDERS] DROP CONSTRAINT [CK_ORDERS]
 -- SQLDropDefaultConstraint 1: Transact-SQL reference, ALTER TABLE (Transact-SQL)
 ALTER TABLE [S1].[ORDERS] DROP CONSTRAINT [CK_ORDERS]
 -- SQLDropDomain 1: Transact-SQL reference, system stored procedure sp_unbindrule
-EXEC sp_unbindrule S1.D_QTY
+EXEC sp_unbindrule N'[S1].[D_QTY]'
 -- SQLDropDomain 2: Transact-SQL reference, system stored procedure sp_unbindefault
-EXEC sp_unbindefault S1.D_QTY
+EXEC sp_unbindefault N'[S1].[D_QTY]'
 -- SQLDropDomain 3: Transact-SQL reference, system stored procedure sp_droptype
-EXEC sp_droptype D_QTY
+EXEC sp_droptype N'D_QTY'
 -- SQLDropDomain 4: Transact-SQL reference, DROP RULE (Transact-SQL)
-DROP RULE D_QTY_RULE
+DROP RULE [D_QTY_RULE]
 -- SQLDropDomain 5: Transact-SQL reference, DROP DEFAULT (Transact-SQL)
-DROP DEFAULT D_QTY_DFT
+DROP DEFAULT [D_QTY_DFT]
 -- SQLDropType 1: Transact-SQL reference, system stored procedure sp_unbindrule
-EXEC sp_unbindrule S1.D_QTY
+EXEC sp_unbindrule N'[S1].[D_QTY]'
 -- SQLDropType 2: Transact-SQL reference, system stored procedure sp_unbindefault
-EXEC sp_unbindefault S1.D_QTY
+EXEC sp_unbindefault N'[S1].[D_QTY]'
 -- SQLDropType 3: Transact-SQL reference, DROP TYPE (Transact-SQL)
 DROP TYPE [S1].[D_QTY]
 -- SQLDropType 4: Transact-SQL reference, DROP RULE (Transact-SQL)
-DROP RULE D_QTY_RULE
+DROP RULE [D_QTY_RULE]
 -- SQLDropType 5: Transact-SQL reference, DROP DEFAULT (Transact-SQL)
-DROP DEFAULT D_QTY_DFT
+DROP DEFAULT [D_QTY_DFT]
 -- SQLDropTrigger 1: Transact-SQL reference, DROP TRIGGER (Transact-SQL)
 DROP TRIGGER [S1].[TR_ORDERS]
 -- SQLDropSequence 1: Transact-SQL reference, DROP SEQUENCE (Transact-SQL)
@@ -84,21 +84,21 @@ ALTER TABLE [S1].[ORDERS] ADD CONSTRAINT [CK_ORDERS] FOREIGN KEY ([CUSTOMER_ID])
 DECLARE @name sysname = (SELECT name FROM sys.default_constraints WHERE parent_object_id = OBJECT_ID(N'[S1].[ORDERS]') AND parent_column_id = COLUMNPROPERTY(OBJECT_ID(N'[S1].[ORDERS]'), N'QTY', 'ColumnId'));
 IF @name IS NOT NULL EXEC (N'ALTER TABLE [S1].[ORDERS] DROP CONSTRAINT ' + QUOTENAME(@name))
 -- SQLModifyDomainSetDefault 1: Transact-SQL reference, CREATE DEFAULT (Transact-SQL)
-CREATE DEFAULT D_QTY_DFT AS 0
+CREATE DEFAULT [D_QTY_DFT] AS 0
 -- SQLModifyDomainSetDefault 2: Transact-SQL reference, system stored procedure sp_bindefault
-EXEC sp_bindefault 'D_QTY_DFT', 'S1.D_QTY'
+EXEC sp_bindefault N'[D_QTY_DFT]', N'[S1].[D_QTY]'
 -- SQLModifyDomainDropDefault 1: Transact-SQL reference, system stored procedure sp_unbindefault
-EXEC sp_unbindefault S1.D_QTY
+EXEC sp_unbindefault N'[S1].[D_QTY]'
 -- SQLModifyDomainDropDefault 2: Transact-SQL reference, DROP DEFAULT (Transact-SQL)
-DROP DEFAULT D_QTY_DFT
+DROP DEFAULT [D_QTY_DFT]
 -- SQLModifyDomainDropCheck 1: Transact-SQL reference, system stored procedure sp_unbindrule
-EXEC sp_unbindrule S1.D_QTY
+EXEC sp_unbindrule N'[S1].[D_QTY]'
 -- SQLModifyDomainDropCheck 2: Transact-SQL reference, DROP RULE (Transact-SQL)
-DROP RULE D_QTY_RULE
+DROP RULE [D_QTY_RULE]
 -- SQLModifyDomainAddCheck 1: Transact-SQL reference, CREATE RULE (Transact-SQL)
-CREATE RULE D_QTY_RULE AS @value > 0
+CREATE RULE [D_QTY_RULE] AS @value > 0
 -- SQLModifyDomainAddCheck 2: Transact-SQL reference, system stored procedure sp_bindrule
-EXEC sp_bindrule 'D_QTY_RULE', 'S1.D_QTY'
+EXEC sp_bindrule N'[D_QTY_RULE]', N'[S1].[D_QTY]'
 -- SQLRenameTable 1: Transact-SQL reference, system stored procedure sp_rename
 EXEC sp_rename N'[S1].[ORDERS_OLD]', N'ORDERS'
 -- SQLRenameColumn 1: Transact-SQL reference, system stored procedure sp_rename

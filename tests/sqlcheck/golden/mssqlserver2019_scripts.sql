@@ -1,21 +1,21 @@
 -- create CREATE SEQUENCE: Transact-SQL reference, CREATE SEQUENCE (Transact-SQL)
 CREATE SEQUENCE [Invoice Numbers] AS BIGINT START WITH 10 INCREMENT BY 5 MINVALUE 10 MAXVALUE 1000000 CYCLE CACHE 20
 -- create EXEC: Transact-SQL reference, system stored procedure sp_addtype
-EXEC sp_addtype PositiveAmount, 'DECIMAL(12,2)','NULL'
+EXEC sp_addtype N'Positive Amount', 'DECIMAL(12,2)','NULL'
 -- create CREATE RULE: Transact-SQL reference, CREATE RULE (Transact-SQL)
-CREATE RULE PositiveAmount_RULE AS @value >= 0
+CREATE RULE [Positive Amount_RULE] AS @value >= 0
 -- create EXEC: Transact-SQL reference, system stored procedure sp_bindrule
-EXEC sp_bindrule 'PositiveAmount_RULE', 'PositiveAmount'
+EXEC sp_bindrule N'[Positive Amount_RULE]', N'[Positive Amount]'
 -- create CREATE DEFAULT: Transact-SQL reference, CREATE DEFAULT (Transact-SQL)
-CREATE DEFAULT PositiveAmount_DFT AS 0
+CREATE DEFAULT [Positive Amount_DFT] AS 0
 -- create EXEC: Transact-SQL reference, system stored procedure sp_bindefault
-EXEC sp_bindefault 'PositiveAmount_DFT', 'PositiveAmount'
+EXEC sp_bindefault N'[Positive Amount_DFT]', N'[Positive Amount]'
 -- create EXEC: Transact-SQL reference, system stored procedure sp_addtype
-EXEC sp_addtype CodeText, 'VARCHAR(20)','NULL'
+EXEC sp_addtype N'CodeText', 'VARCHAR(20)','NULL'
 -- create CREATE RULE: Transact-SQL reference, CREATE RULE (Transact-SQL)
-CREATE RULE CodeText_RULE AS @value <> ''
+CREATE RULE [CodeText_RULE] AS @value <> ''
 -- create EXEC: Transact-SQL reference, system stored procedure sp_bindrule
-EXEC sp_bindrule 'CodeText_RULE', 'CodeText'
+EXEC sp_bindrule N'[CodeText_RULE]', N'[CodeText]'
 -- create GRANT: Transact-SQL reference, GRANT (Transact-SQL)
 GRANT SELECT ON [Customer] TO PUBLIC
 -- create CREATE TABLE: Transact-SQL reference, CREATE TABLE (Transact-SQL)
@@ -64,7 +64,7 @@ CREATE TABLE [All Types] (
 CREATE TABLE [Order] (
   [OrderId] INT NOT NULL,
   [Select] DATE NOT NULL,
-  [Amount] [PositiveAmount],
+  [Amount] [Positive Amount],
   [Code] [CodeText],
   [Invoice No] BIGINT,
   [CustomerId] INT NOT NULL,
@@ -131,20 +131,20 @@ ALTER TABLE [Order Line] DROP CONSTRAINT [FK_OrderLine_Order]
 -- drop ALTER TABLE: Transact-SQL reference, ALTER TABLE (Transact-SQL)
 ALTER TABLE [Line Note] DROP CONSTRAINT [FK_LineNote_OrderLine]
 -- drop EXEC: Transact-SQL reference, system stored procedure sp_unbindrule
-EXEC sp_unbindrule PositiveAmount
+EXEC sp_unbindrule N'[Positive Amount]'
 -- drop EXEC: Transact-SQL reference, system stored procedure sp_unbindefault
-EXEC sp_unbindefault PositiveAmount
+EXEC sp_unbindefault N'[Positive Amount]'
 -- drop EXEC: Transact-SQL reference, system stored procedure sp_droptype
-EXEC sp_droptype PositiveAmount
+EXEC sp_droptype N'Positive Amount'
 -- drop DROP RULE: Transact-SQL reference, DROP RULE (Transact-SQL)
-DROP RULE PositiveAmount_RULE
+DROP RULE [Positive Amount_RULE]
 -- drop DROP DEFAULT: Transact-SQL reference, DROP DEFAULT (Transact-SQL)
-DROP DEFAULT PositiveAmount_DFT
+DROP DEFAULT [Positive Amount_DFT]
 -- drop EXEC: Transact-SQL reference, system stored procedure sp_unbindrule
-EXEC sp_unbindrule CodeText
+EXEC sp_unbindrule N'[CodeText]'
 -- drop EXEC: Transact-SQL reference, system stored procedure sp_droptype
-EXEC sp_droptype CodeText
+EXEC sp_droptype N'CodeText'
 -- drop DROP RULE: Transact-SQL reference, DROP RULE (Transact-SQL)
-DROP RULE CodeText_RULE
+DROP RULE [CodeText_RULE]
 -- drop DROP SEQUENCE: Transact-SQL reference, DROP SEQUENCE (Transact-SQL)
 DROP SEQUENCE [Invoice Numbers]
