@@ -196,7 +196,8 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
         if (OnObjectChanged) OnObjectChanged(sender);
     };
     object->OnNameChanged = [this](TVELNamedObject* sender) {
-        if (sender && dynamic_cast<TVELEntity*>(sender)) EntityRenamed(sender);
+        // Preparing renames every object of the model: the cheap test comes first.
+        if (sender && !Loading && !Preparing && dynamic_cast<TVELEntity*>(sender)) EntityRenamed(sender);
         if (OnObjectNameChanged) OnObjectNameChanged(sender);
     };
     // Changes of an entity's members are reported with the member as the object.
