@@ -90,14 +90,8 @@ protected:
 TEST_F(TableOrderTest, PassesOverTheModelsOrder) {
     // A parent later in the list holds its children back to the next pass; a parent earlier in
     // the same pass does not. A cycle and the table behind it come last.
-    TVELEntity* a = Table("A");
-    TVELEntity* b = Table("B");
-    TVELEntity* c = Table("C");
-    TVELEntity* d = Table("D");
-    TVELEntity* e = Table("E");
-    TVELEntity* x = Table("X");
-    TVELEntity* y = Table("Y");
-    TVELEntity* z = Table("Z");
+    TVELEntity *a = Table("A"), *b = Table("B"), *c = Table("C"), *d = Table("D"), *e = Table("E");
+    TVELEntity *x = Table("X"), *y = Table("Y"), *z = Table("Z");
     Relate(c, a);
     Relate(a, b);
     Relate(e, d);
