@@ -323,40 +323,53 @@ template <class T> std::vector<T*> TDBRestructure::SelectedOfClass(bool byPositi
     return objects;
 }
 
+// The tables in passes over the model's order: each pass takes, in that order, the tables whose
+// parents are already placed (earlier in the same pass counting); tables on or behind a cycle
+// come last in the model's order. The pass of every table is worked out once along the
+// dependencies, so that a long chain of tables listed against its order costs no pass per table.
 std::vector<TVELEntity*> TDBRestructure::TablesInDependencyOrder() const {
     const std::vector<TVELEntity*> tables = SelectedTables();
-    const std::unordered_set<const TVELEntity*> inList(tables.begin(), tables.end());
-    std::unordered_map<const TVELEntity*, std::vector<const TVELEntity*>> parents;
+    std::unordered_map<const TVELEntity*, size_t> index;
+    index.reserve(tables.size());
+    for (size_t i = 0; i < tables.size(); ++i) index.emplace(tables[i], i);
+    std::vector<std::vector<size_t>> children(tables.size());
+    std::vector<size_t> waiting(tables.size(), 0);  // parents not yet given their pass
     std::vector<TVELRelationship*> relationships;
     Model.CollectOfClass(relationships);
     for (const TVELRelationship* relationship : relationships) {
         const TVELEntity* parent = relationship->GetParentEntity();
         const TVELEntity* child = relationship->GetChildEntity();
-        if (parent && child && parent != child && inList.count(parent)) parents[child].push_back(parent);
+        if (!parent || !child || parent == child) continue;
+        const auto p = index.find(parent), c = index.find(child);
+        if (p == index.end() || c == index.end()) continue;
+        children[p->second].push_back(c->second);
+        ++waiting[c->second];
     }
+    constexpr size_t Unplaced = static_cast<size_t>(-1);
+    std::vector<size_t> pass(tables.size(), 0);
+    std::vector<size_t> ready;
+    for (size_t i = 0; i < tables.size(); ++i)
+        if (waiting[i] == 0) ready.push_back(i);
+    std::vector<bool> placed(tables.size(), false);
+    while (!ready.empty()) {
+        const size_t p = ready.back();
+        ready.pop_back();
+        placed[p] = true;
+        // A parent before its child in the model's order is placed in the same pass; one after it
+        // only in the next.
+        for (size_t c : children[p]) {
+            pass[c] = std::max(pass[c], p < c ? pass[p] : pass[p] + 1);
+            if (--waiting[c] == 0) ready.push_back(c);
+        }
+    }
+    std::vector<size_t> order(tables.size());
+    for (size_t i = 0; i < tables.size(); ++i) order[i] = placed[i] ? pass[i] : Unplaced;
+    std::vector<size_t> positions(tables.size());
+    for (size_t i = 0; i < tables.size(); ++i) positions[i] = i;
+    std::stable_sort(positions.begin(), positions.end(), [&order](size_t a, size_t b) { return order[a] < order[b]; });
     std::vector<TVELEntity*> ordered;
     ordered.reserve(tables.size());
-    std::unordered_set<const TVELEntity*> placed;
-    std::vector<TVELEntity*> remaining = tables;
-    bool progress = true;
-    while (!remaining.empty() && progress) {
-        progress = false;
-        std::vector<TVELEntity*> left;
-        for (TVELEntity* table : remaining) {
-            const auto it = parents.find(table);
-            const bool ready = it == parents.end() || std::all_of(it->second.begin(), it->second.end(),
-                                                                  [&](const TVELEntity* p) { return placed.count(p) > 0; });
-            if (ready) {
-                ordered.push_back(table);
-                placed.insert(table);
-                progress = true;
-            } else {
-                left.push_back(table);
-            }
-        }
-        remaining = std::move(left);
-    }
-    ordered.insert(ordered.end(), remaining.begin(), remaining.end());
+    for (size_t i : positions) ordered.push_back(tables[i]);
     return ordered;
 }
 

@@ -196,7 +196,8 @@ void TVELDataDictionary::Connect(TVELNamedObject* object) {
         if (OnObjectChanged) OnObjectChanged(sender);
     };
     object->OnNameChanged = [this](TVELNamedObject* sender) {
-        if (sender && dynamic_cast<TVELEntity*>(sender)) EntityRenamed(sender);
+        // Preparing renames every object of the model: the cheap test comes first.
+        if (sender && !Loading && !Preparing && dynamic_cast<TVELEntity*>(sender)) EntityRenamed(sender);
         if (OnObjectNameChanged) OnObjectNameChanged(sender);
     };
     // Changes of an entity's members are reported with the member as the object.
@@ -1047,13 +1048,30 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
         default: return {"", ""};
         }
     };
+    // The options asked per column and per constraint, looked up once: a large model has a
+    // few hundred thousand of them.
+    const bool noConstraintOptions = on("DONOTUSECONSTRAINTOPTIONS");
+    const bool noCharsets = on("DONOTUSECHARSETS"), noCollations = on("DONOTUSECOLLATIONS");
+    const std::string explicitNull = on("USEEXPLICITNULLABILITY") ? "NULL" : "";
+    struct TConstraintOptions {
+        bool DropName = false, Drop = false;
+    };
+    std::unordered_map<int, TConstraintOptions> constraintOn;
+    auto optionsOf = [&](int type) -> const TConstraintOptions& {
+        auto it = constraintOn.find(type);
+        if (it == constraintOn.end()) {
+            const auto [nameKey, dropKey] = constraintOptions(type);
+            it = constraintOn.emplace(type, TConstraintOptions{*nameKey && on(nameKey), *dropKey && on(dropKey)}).first;
+        }
+        return it->second;
+    };
     // Applies the constraint options; whether the constraint is to be removed (column
     // constraints lose their value instead, a primary key its columns).
     auto prepareConstraint = [&](TVELConstraint& c) {
-        if (on("DONOTUSECONSTRAINTOPTIONS")) c.ConstraintOptions.clear();
-        const auto [nameKey, dropKey] = constraintOptions(c.ConstraintType);
-        if (*nameKey && on(nameKey)) DropConstraintName(c);
-        if (!*dropKey || !on(dropKey)) return false;
+        if (noConstraintOptions) c.ConstraintOptions.clear();
+        const TConstraintOptions& o = optionsOf(c.ConstraintType);
+        if (o.DropName) DropConstraintName(c);
+        if (!o.Drop) return false;
         if (c.ConstraintType == ctPrimaryKey)
             c.AttributeIDs.Clear();
         else if (c.Level == clColumn)
@@ -1068,12 +1086,12 @@ void TVELDataDictionary::Prepare(const TVELSettingsList* options) {
         if (on("DONOTUSETABLEOPTIONS")) entity->TableOptions.clear();
         for (int k = 0; k < entity->Attributes.Count(); ++k) {
             TVELAttribute* a = entity->AttributeAt(k);
-            if (on("DONOTUSECHARSETS")) a->DataType->CharacterSet.clear();
-            if (on("DONOTUSECOLLATIONS")) {
+            if (noCharsets) a->DataType->CharacterSet.clear();
+            if (noCollations) {
                 a->Collate.clear();
                 a->DataType->Collation.clear();
             }
-            a->ExplicitNullText = on("USEEXPLICITNULLABILITY") ? "NULL" : "";
+            a->ExplicitNullText = explicitNull;
             if (convertDomains && a->DomainID != -1) {
                 const TVELDomain* domain = a->GetDomain();
                 if (domain && !domain->CheckValue().empty()) domainChecks.push_back(a);
