@@ -169,11 +169,11 @@ TEST(TargetRestructure, AConnectionGetsStatementsWithoutTheScriptToolsLines) {
         domain->DefaultConstraint()->Value = "0";
         Table(*dd, "T", "INT")->EndTableScript = "GRANT SELECT ON %tablename% TO PUBLIC\r\nGO";
         const Strings statements = Executed(*dd);
-        const Strings expected = {"EXEC sp_addtype POSITIVE, INT,'NULL'",
-                                  "CREATE RULE POSITIVE_RULE AS @value >= 0",
-                                  "EXEC sp_bindrule 'POSITIVE_RULE', 'POSITIVE'",
-                                  "CREATE DEFAULT POSITIVE_DFT AS 0",
-                                  "EXEC sp_bindefault 'POSITIVE_DFT', 'POSITIVE'",
+        const Strings expected = {"EXEC sp_addtype N'POSITIVE', INT,'NULL'",
+                                  "CREATE RULE [POSITIVE_RULE] AS @value >= 0",
+                                  "EXEC sp_bindrule N'[POSITIVE_RULE]', N'[POSITIVE]'",
+                                  "CREATE DEFAULT [POSITIVE_DFT] AS 0",
+                                  "EXEC sp_bindefault N'[POSITIVE_DFT]', N'[POSITIVE]'",
                                   "CREATE TABLE [T] (\r\n  [ID] INT NOT NULL,\r\n  PRIMARY KEY ([ID])\r\n)",
                                   "GRANT SELECT ON [T] TO PUBLIC"};
         EXPECT_EQ(statements, expected);
