@@ -244,6 +244,7 @@ CREATE GLOBAL TEMPORARY TABLE scratch2 (x int);
     EXPECT_TRUE(ident->AutoNumber);
     EXPECT_EQ(ident->DataType->Seed, 100);
     EXPECT_EQ(ident->DataType->Increment, 5);
+    EXPECT_EQ(ident->DefaultValue(), "") << "BY DEFAULT of an identity is no default value";
 
     // table checks and unique constraints, the column-level UNIQUE among them
     ASSERT_EQ(lines->Constraints.Count(), 3);
