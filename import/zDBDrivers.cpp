@@ -23,6 +23,7 @@
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
 #include "zSQLParser.h"
+#include "zSQLiteDriver.h"
 #include "zTrigger.h"
 #include "zView.h"
 
@@ -647,7 +648,8 @@ const std::vector<TDBDriverEntry>& DBDrivers() {
     // The catalogue drivers of the database systems replace the script-only stand-ins here.
     static const std::vector<TDBDriverEntry> drivers = {
         {"sql", MakeConnection<TSQLConnection>},         {"postgresql", MakeConnection<TSQLConnection>},
-        {"mysql", MakeConnection<TSQLConnection>},       {"sqlite", MakeConnection<TSQLConnection>},
+        {"mysql", MakeConnection<TSQLConnection>},
+        {"sqlite", MakeConnection<TSQLiteConnection>},
         {"interbase", MakeConnection<TSQLConnection>},   {"mssqlserver", MakeConnection<TSQLConnection>},
         {"oracle", MakeConnection<TSQLConnection>},      {"db2", MakeConnection<TSQLConnection>},
     };
