@@ -218,8 +218,8 @@ bool DriverServesSystem(std::string_view driverName, std::string_view system) {
     return driverName == system;
 }
 
-std::unique_ptr<TDBConnection> OpenConnectionURL(std::string_view url, const TVELDatabaseSettings& target,
-                                                 bool createDatabase) {
+std::unique_ptr<TDBConnection> CreateConnectionURL(std::string_view url, const TVELDatabaseSettings& target,
+                                                   bool createDatabase) {
     const char* environment = std::getenv("ARDVIN_PASSWORD");
     const TVELConnectionURL parsed = ParseConnectionURL(url, environment ? environment : "");
     if (!DriverServesSystem(target.DriverName, parsed.System))
@@ -230,6 +230,12 @@ std::unique_ptr<TDBConnection> OpenConnectionURL(std::string_view url, const TVE
     connection->Target = &target;
     connection->Parameters.Assign(parsed.Parameters);
     if (createDatabase) connection->Parameters.SetValue("CreateDatabase", "1");
+    return connection;
+}
+
+std::unique_ptr<TDBConnection> OpenConnectionURL(std::string_view url, const TVELDatabaseSettings& target,
+                                                 bool createDatabase) {
+    std::unique_ptr<TDBConnection> connection = CreateConnectionURL(url, target, createDatabase);
     connection->Connect();
     return connection;
 }

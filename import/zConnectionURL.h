@@ -45,6 +45,11 @@ std::string RedactedURL(std::string_view url);
 // Whether a driver connects to the system a URL names (the ODBC drivers to "odbc").
 bool DriverServesSystem(std::string_view driverName, std::string_view system);
 
+// A connection of the target's driver with the parameters of the URL, not connected yet.
+// Raises EVELError when the URL is wrong or does not fit the target.
+std::unique_ptr<TDBConnection> CreateConnectionURL(std::string_view url, const TVELDatabaseSettings& target,
+                                                   bool createDatabase = false);
+
 // A connection of the target's driver to the database of the URL, connected. The password
 // comes from the URL or from ARDVIN_PASSWORD. With createDatabase a file database that does
 // not exist yet is created (execute mode into a new file). Raises EVELError when the URL is

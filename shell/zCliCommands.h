@@ -31,5 +31,9 @@ int CliNewProject(const TCliArgs& args);
 int CliProjectInfo(const TCliArgs& args);
 int CliUpgradeProject(const TCliArgs& args);
 int CliProjectVersions(const TCliArgs& args);
+// Import from scripts and databases (zCliImport.cpp).
+int CliImportSQL(const TCliArgs& args);
+int CliReverse(const TCliArgs& args);
+int CliListDatabase(const TCliArgs& args);
 
 }  // namespace ardvin
