@@ -90,6 +90,32 @@ TVELEntity* Table(const TVELDataDictionary& dd, const std::string& name) {
     return nullptr;
 }
 
+// Every table described as a comparison describes it, by name.
+std::map<std::string, std::string> TableDescriptions(const TVELDataDictionary& dd) {
+    const TVELDataDictionary::TBulkScope scope(dd);
+    std::map<std::string, std::string> out;
+    for (const TVELEntity* e : All<TVELEntity>(dd)) {
+        std::vector<std::string> lines;
+        PropertyDescription(*e, lines);
+        out[e->GetName()] = JoinStrings(lines, "\n");
+    }
+    return out;
+}
+
+// The tables of both models are the same: names, columns, keys, constraints, foreign keys,
+// indexes and triggers.
+void ExpectSameTables(const TVELDataDictionary& expected, const TVELDataDictionary& actual) {
+    const std::map<std::string, std::string> e = TableDescriptions(expected), a = TableDescriptions(actual);
+    ASSERT_EQ(e.size(), a.size());
+    int different = 0;
+    for (const auto& [name, text] : e) {
+        const auto it = a.find(name);
+        if ((it == a.end() || it->second != text) && ++different <= 3)
+            ADD_FAILURE() << text << "\n----\n" << (it == a.end() ? "missing" : it->second);
+    }
+    EXPECT_EQ(different, 0);
+}
+
 // The changed detail lines of every difference: "object: left | right".
 std::vector<std::string> ChangedLines(const TVELDataDictionary& expected, TVELDataDictionary& actual) {
     MatchIDs(const_cast<TVELDataDictionary&>(expected), actual, nullptr);
@@ -396,20 +422,32 @@ TEST(SQLiteDriver, ThousandTables) {
     EXPECT_EQ(All<TVELView>(*back).size(), All<TVELView>(imported).size());
     for (const std::string& line : log) EXPECT_FALSE(line.starts_with("Error")) << line;
     // Table by table, as a comparison describes them (the full comparison takes long at this size).
-    std::map<std::string, std::string> expected, actual;
-    auto describe = [](const TVELDataDictionary& dd, std::map<std::string, std::string>& out) {
-        const TVELDataDictionary::TBulkScope scope(dd);
-        for (const TVELEntity* e : All<TVELEntity>(dd)) {
-            std::vector<std::string> lines;
-            PropertyDescription(*e, lines);
-            out[e->GetName()] = JoinStrings(lines, "\n");
-        }
-    };
-    describe(imported, expected);
-    describe(*back, actual);
-    ASSERT_EQ(expected.size(), actual.size());
-    int different = 0;
-    for (const auto& [name, text] : expected)
-        if (actual[name] != text && ++different <= 3) ADD_FAILURE() << text << "\n----\n" << actual[name];
-    EXPECT_EQ(different, 0);
+    ExpectSameTables(imported, *back);
+}
+
+// The SQLite scripts of the corpus, run into database files: reverse engineering gives the same
+// tables as the SQL import of the script.
+TEST(SQLiteDriver, CorpusDatabases) {
+    TargetDatabases().Build(DefinitionsDir());
+    for (const char* name : {"chinook/Chinook_Sqlite.sql", "chinook/Chinook_Sqlite_AutoIncrementPKs.sql",
+                             "sakila/sqlite-sakila-schema.sql"}) {
+        SCOPED_TRACE(name);
+        const TempDir dir;
+        const std::string script = SourceDir() + "/../shared/corpus/" + name;
+        const std::string file = dir.File("corpus.db");
+        ASSERT_EQ(RunScript(file, "BEGIN;\n" + ReadFile(script) + "\nCOMMIT;"), "");
+        std::vector<std::string> log;
+        const std::unique_ptr<TVELDataDictionary> back = Reverse(file, &log);
+        TVELDataDictionary imported;
+        imported.SetTarget("sqlite3");
+        std::vector<std::string> messages;
+        EXPECT_EQ(ImportFromScript(imported, script, {}, &messages), 0) << JoinStrings(messages, "\n");
+        for (const std::string& line : log) EXPECT_FALSE(line.starts_with("Error")) << line;
+        EXPECT_GE(All<TVELEntity>(*back).size(), 11u);
+        EXPECT_EQ(All<TVELRelationship>(*back).size(), All<TVELRelationship>(imported).size());
+        EXPECT_EQ(Indexes(*back).size(), Indexes(imported).size());
+        EXPECT_EQ(Triggers(*back).size(), Triggers(imported).size());
+        EXPECT_EQ(All<TVELView>(*back).size(), All<TVELView>(imported).size());
+        ExpectSameTables(imported, *back);
+    }
 }
