@@ -2,15 +2,18 @@
 // live database into a new project) and list (the schemas and tables of a live database).
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "zCliCommands.h"
 #include "zConnectionURL.h"
 #include "zDBDrivers.h"
+#include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
 #include "zProject.h"
 
@@ -71,15 +74,30 @@ std::string AbsoluteFileName(const std::string& name) {
     return ec ? name : path.lexically_normal().string();
 }
 
-void SaveProject(TVELProject& project, const std::string& file) {
-    project.SetFileName(AbsoluteFileName(file));
-    project.Save();
-}
+// A new project of a target whose model an import fills. The project's reactions to new
+// objects (its defaults for names and options) are for objects a user adds, not for those a
+// script or a catalogue describes: they are off until the model is complete.
+class TImportProject {
+public:
+    explicit TImportProject(const std::string& target) {
+        project_.NewModel(target);
+        created_ = std::exchange(project_.DataDictionary.OnObjectCreated, nullptr);
+    }
+    TVELDataDictionary& Model() { return project_.DataDictionary; }
+    void Save(const std::string& file) {
+        project_.DataDictionary.OnObjectCreated = created_;
+        project_.SetFileName(AbsoluteFileName(file));
+        project_.Save();
+    }
 
-// A connection for the project's target to the database of --url, with the schema filter.
-std::unique_ptr<TDBConnection> ConnectionFor(const TVELProject& project, const TImportArgs& a) {
-    std::unique_ptr<TDBConnection> connection =
-        CreateConnectionURL(a.Value("--url"), *project.DataDictionary.GetDatabaseSettings());
+private:
+    TVELProject project_;
+    std::function<void(TVELDatabaseObject*)> created_;
+};
+
+// A connection for the model's target to the database of --url, with the schema filter.
+std::unique_ptr<TDBConnection> ConnectionFor(const TVELDataDictionary& model, const TImportArgs& a) {
+    std::unique_ptr<TDBConnection> connection = CreateConnectionURL(a.Value("--url"), *model.GetDatabaseSettings());
     if (!a.Value("--schema").empty()) connection->Parameters.SetValue("SCHEMANAME", a.Value("--schema"));
     return connection;
 }
@@ -91,12 +109,11 @@ int CliImportSQL(const TCliArgs& args) {
     try {
         const TImportArgs a = ParseImportArgs(args, {"--target", "-o"}, {"--target", "-o"}, 1, usage);
         if (!CliLoadTargets()) return 2;
-        TVELProject project;
-        project.NewModel(a.Value("--target"));
+        TImportProject project(a.Value("--target"));
         std::vector<std::string> messages;
-        const int errors = ImportFromScript(project.DataDictionary, a.Positional[0], a.Options, &messages);
+        const int errors = ImportFromScript(project.Model(), a.Positional[0], a.Options, &messages);
         PrintMessages(messages);
-        SaveProject(project, a.Value("-o"));
+        project.Save(a.Value("-o"));
         return errors > 0 ? 1 : 0;
     } catch (const std::exception& e) {
         return CliFail(e.what());
@@ -111,9 +128,8 @@ int CliReverse(const TCliArgs& args) {
         const TImportArgs a = ParseImportArgs(args, {"--target", "--url", "--schema", "--include", "--exclude", "-o"},
                                               {"--target", "--url", "-o"}, 0, usage);
         if (!CliLoadTargets()) return 2;
-        TVELProject project;
-        project.NewModel(a.Value("--target"));
-        std::unique_ptr<TDBConnection> connection = ConnectionFor(project, a);
+        TImportProject project(a.Value("--target"));
+        std::unique_ptr<TDBConnection> connection = ConnectionFor(project.Model(), a);
         connection->IncludeFilter = a.Value("--include");
         connection->ExcludeFilter = a.Value("--exclude");
         // The parameters (the password among them) live only in the connection: neither the
@@ -121,13 +137,13 @@ int CliReverse(const TCliArgs& args) {
         const TVELSettingsList parameters = connection->Parameters;
         std::vector<std::string> log;
         try {
-            ImportFromDatabase(*connection, project.DataDictionary, parameters, a.Options, nullptr, &log);
+            ImportFromDatabase(*connection, project.Model(), parameters, a.Options, nullptr, &log);
         } catch (...) {
             PrintMessages(log);
             throw;
         }
         PrintMessages(log);
-        SaveProject(project, a.Value("-o"));
+        project.Save(a.Value("-o"));
         return connection->ErrorCount > 0 ? 1 : 0;
     } catch (const std::exception& e) {
         return CliFail(e.what());
@@ -140,9 +156,9 @@ int CliListDatabase(const TCliArgs& args) {
         const TImportArgs a = ParseImportArgs(args, {"--target", "--url", "--schema"}, {"--target", "--url"}, 0, usage);
         if (a.Options.Count() > 0) throw EVELError("unknown option --option; usage: " + usage);
         if (!CliLoadTargets()) return 2;
-        TVELProject project;
-        project.NewModel(a.Value("--target"));
-        std::unique_ptr<TDBConnection> connection = ConnectionFor(project, a);
+        TVELDataDictionary model;
+        model.SetTarget(a.Value("--target"));
+        std::unique_ptr<TDBConnection> connection = ConnectionFor(model, a);
         connection->Connect();
         std::vector<std::string> schemas, tables;
         connection->ListTableSchemas(schemas);
