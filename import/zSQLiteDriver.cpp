@@ -113,7 +113,15 @@ void TSQLiteQuery::ExecSQL() {
 // ---- the connection ---------------------------------------------------------------------------------
 
 std::string SQLiteIdentifier(std::string_view name) {
-    return "\"" + ReplaceAll(name, "\"", "\"\"") + "\"";
+    std::string quoted;
+    quoted.reserve(name.size() + 2);
+    quoted += '"';
+    for (const char c : name) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
 }
 
 TSQLiteConnection::~TSQLiteConnection() {
@@ -356,8 +364,9 @@ void TSQLiteConnection::AddExpressionIndex(TVELEntity* entity, const std::string
     for (size_t i = 0; i < keys.size(); ++i) {
         std::string element = Trim(elements[i]);
         std::string sort;
-        for (const std::string order : {"ASC", "DESC"})
-            if (element.size() > order.size() && UpperCase(element.substr(element.size() - order.size() - 1)) == " " + order) {
+        for (const std::string_view order : {std::string_view("ASC"), std::string_view("DESC")})
+            if (element.size() > order.size() + 1 && SameText(element.substr(element.size() - order.size()), order) &&
+                static_cast<unsigned char>(element[element.size() - order.size() - 1]) <= ' ') {
                 sort = order;
                 element = Trim(element.substr(0, element.size() - order.size()));
             }

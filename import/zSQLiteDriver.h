@@ -52,7 +52,7 @@ private:
 
 // Parameters: "databasefile" (or "DatabaseName") names the file; with "CreateDatabase" "1"
 // a missing file is created (generation into a new database), otherwise it gives "Database
-// filename does not exist.".
+// filename does not exist.". The tables of a file have no schema: "SCHEMANAME" plays no part.
 class TSQLiteConnection : public TDBConnection {
 public:
     TSQLiteConnection() = default;
