@@ -26,6 +26,7 @@
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
 #include "zSQLParser.h"
+#include "zSQLiteDriver.h"
 #include "zTrigger.h"
 #include "zView.h"
 
@@ -655,7 +656,7 @@ const std::vector<TDBDriverEntry>& DBDrivers() {
     // The catalogue drivers of the database systems replace the script-only stand-ins here.
     static const std::vector<TDBDriverEntry> drivers = {
         {"sql", MakeConnection<TSQLConnection>},         {"postgresql", MakeConnection<TPostgreSQLConnection>},
-        {"mysql", MakeConnection<TMySQLConnection>},     {"sqlite", MakeConnection<TSQLConnection>},
+        {"mysql", MakeConnection<TMySQLConnection>},     {"sqlite", MakeConnection<TSQLiteConnection>},
         {"interbase", MakeConnection<TInterBaseConnection>}, {"mssqlserver", MakeConnection<TSQLConnection>},
         {"oracle", MakeConnection<TSQLConnection>},      {"db2", MakeConnection<TSQLConnection>},
     };

@@ -94,5 +94,9 @@ int CliUpdateModel(const TCliArgs& args);
 // The model of a live database named by a URL, read for the target; the commands that take
 // models accept such URLs through it. Raises EVELError while no reverse engineering is built in.
 std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url, const std::string& target);
+// Import from scripts and databases (zCliImport.cpp).
+int CliImportSQL(const TCliArgs& args);
+int CliReverse(const TCliArgs& args);
+int CliListDatabase(const TCliArgs& args);
 
 }  // namespace ardvin
