@@ -20,11 +20,24 @@ build: $(BUILD)/build.ninja
 deps:
 	@bash .ci/install-deps
 
+DEMO = $(BUILD)/demo
+
 demo: deps build
 	@echo "== installed targets"
 	$(BUILD)/bin/ardvin-cli targets
 	@echo "== example project"
 	$(BUILD)/bin/ardvin-cli info examples/shop.arv
+	@mkdir -p $(DEMO) && rm -f $(DEMO)/shop.db
+	$(BUILD)/bin/ardvin-cli generate examples/shop.arv --target sqlite3 -o $(DEMO)/shop-sqlite3.sql
+	$(BUILD)/bin/ardvin-cli generate examples/shop.arv --target postgresql15 -o $(DEMO)/shop-postgresql15.sql
+	@echo "== first lines of $(DEMO)/shop-sqlite3.sql"
+	@head -n 25 $(DEMO)/shop-sqlite3.sql
+	@echo "== first lines of $(DEMO)/shop-postgresql15.sql"
+	@head -n 25 $(DEMO)/shop-postgresql15.sql
+	@echo "== creating the SQLite database $(DEMO)/shop.db"
+	$(BUILD)/bin/ardvin-cli generate examples/shop.arv --target sqlite3 --execute sqlite://$(abspath $(DEMO))/shop.db
+	@echo "== tables of $(DEMO)/shop.db"
+	$(BUILD)/bin/ardvin-cli list --target sqlite3 --url sqlite://$(abspath $(DEMO))/shop.db
 
 test: deps
 	$(MAKE) test-unit

@@ -22,10 +22,10 @@ const std::vector<TCliCommand>& CliCommands() {
         {"versions", "FILE.arv [--archive LABEL [--comments TEXT] [--model-only]]",
          "list the archived versions (number, label, date, type), or archive the current model and save",
          CliProjectVersions},
-        {"generate", "FILE.arv [--target ID] [-o OUT.sql] [--option KEY=VALUE]... [--drop]",
+        {"generate", "FILE.arv [--target ID] [-o OUT.sql | --execute URL] [--option KEY=VALUE]... [--drop]",
          "write the create script (or with --drop the drop script) with the project's stored generation options "
-         "and the given ones; --target is needed for a database-independent model; exit 1 when the model check "
-         "stops it",
+         "and the given ones, or run it on the live database of URL; --target is needed for a database-independent "
+         "model; exit 1 when the model check stops it",
          CliGenerate},
         {"check", "FILE.arv [--target ID]...",
          "check the model (a database-independent one against each target given) and print the messages; exit 1 "

@@ -92,7 +92,7 @@ int CliCompare(const TCliArgs& args);
 int CliAlter(const TCliArgs& args);
 int CliUpdateModel(const TCliArgs& args);
 // The model of a live database named by a URL, read for the target; the commands that take
-// models accept such URLs through it. Raises EVELError while no reverse engineering is built in.
+// models accept such URLs through it (zCliImport.cpp).
 std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url, const std::string& target);
 // Import from scripts and databases (zCliImport.cpp).
 int CliImportSQL(const TCliArgs& args);

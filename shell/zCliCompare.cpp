@@ -235,10 +235,6 @@ bool WriteTextFile(const std::string& file, const std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url, const std::string&) {
-    throw EVELError("reading a database (\"" + url + "\") is not available in this build");
-}
-
 int CliCompare(const TCliArgs& args) {
     static const std::string usage =
         "ardvin-cli compare LEFT RIGHT [--target ID] [--html OUT.html] [--option KEY=1]... [--map OLD=NEW]... "

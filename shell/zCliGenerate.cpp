@@ -14,6 +14,9 @@
 #include "zApplication.h"
 #include "zAtomicFile.h"
 #include "zCliCommands.h"
+#include "zConnectionExecutor.h"
+#include "zConnectionURL.h"
+#include "zDBDrivers.h"
 #include "zDBRestructure.h"
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
@@ -76,7 +79,8 @@ void RequireKnownTarget(const std::string& id) {
 }
 
 std::string GenerateProjectScript(const TVELProject& project, const std::string& projectFile,
-                                  const TVELSettingsList& options, bool drop, const TVELLineSink& sink) {
+                                  const TVELSettingsList& options, bool drop, const TVELLineSink& sink,
+                                  const std::string& executeURL) {
     const TVELDataDictionary& model = project.DataDictionary;
     if (IsIndependent(model)) {
         const std::string target = Trim(options.GetValue("DBID"));
@@ -97,6 +101,14 @@ std::string GenerateProjectScript(const TVELProject& project, const std::string&
     run->OnLog = [&sink, run = run.get()](TVELLogger*, int, const std::string&, TVELNamedObject*) {
         if (sink && !run->Lines.empty()) sink(run->Lines.back());
     };
+    if (!executeURL.empty()) {
+        const std::unique_ptr<TDBConnection> connection =
+            OpenConnectionURL(executeURL, *prepared->GetDatabaseSettings(), true);
+        if (!ExecuteCreateScript(*run, *connection))
+            throw EVELError(std::to_string(run->ErrorCount) + " statement(s) failed on the database " +
+                            RedactedURL(executeURL) + "; see the log");
+        return run->ScriptText();
+    }
     const bool ok = drop ? run->GenerateDropScript() : run->GenerateCreateScript();
     if (!ok)
         throw EVELError(std::to_string(run->ErrorCount) + " statement(s) of the " + (drop ? "drop" : "create") +
@@ -124,19 +136,18 @@ struct TGenerateRequest {
     TVELSettingsList Options;   // --option KEY=VALUE, in the order given
     bool Drop = false;          // --drop: the drop script instead of the create script
     std::string OutputFile;     // -o: the script file; empty for stdout
+    std::string ExecuteURL;     // --execute: the live database the create script runs on
 };
 
 const char* const GenerateUsage =
-    "ardvin-cli generate FILE.arv [--target ID] [-o OUT.sql] [--option KEY=VALUE]... [--drop]";
+    "ardvin-cli generate FILE.arv [--target ID] [-o OUT.sql | --execute URL] [--option KEY=VALUE]... [--drop]";
 
 TGenerateRequest ParseGenerateArgs(const TCliArgs& args) {
     // What is generated.
     std::set<std::string> valued = {"--target", "--option"};
     const std::set<std::string> flags = {"--drop"};
-    // ---- where the script goes: a file (-o), else stdout ----
-    // Running the script on a live database (--execute URL) is one more destination, exclusive
-    // with -o: its option joins this set, its value a field of TGenerateRequest (read below).
-    const std::set<std::string> destinations = {"-o"};
+    // ---- where the script goes: a file (-o), a live database (--execute), else stdout ----
+    const std::set<std::string> destinations = {"-o", "--execute"};
     valued.insert(destinations.begin(), destinations.end());
 
     const TParsedArgs a = ParseArgs(args, valued, flags, 1, GenerateUsage);
@@ -148,6 +159,11 @@ TGenerateRequest ParseGenerateArgs(const TCliArgs& args) {
     r.Drop = a.Has("--drop");
     // ---- the destination ----
     r.OutputFile = a.Option("-o");
+    r.ExecuteURL = a.Option("--execute");
+    if (!r.OutputFile.empty() && !r.ExecuteURL.empty())
+        throw EVELError(std::string("-o and --execute exclude each other; usage: ") + GenerateUsage);
+    if (!r.ExecuteURL.empty() && r.Drop)
+        throw EVELError(std::string("--execute runs the create script only; usage: ") + GenerateUsage);
     return r;
 }
 
@@ -172,7 +188,9 @@ int CliGenerate(const TCliArgs& args) {
                             "\", not \"" + r.Target + "\"; switch it first with ardvin-cli switch-target");
         }
         const std::string script = GenerateProjectScript(read.Project, AbsolutePath(r.File), options, r.Drop,
-                                                         [](const std::string& line) { PrintLine(stderr, line); });
+                                                         [](const std::string& line) { PrintLine(stderr, line); },
+                                                         r.ExecuteURL);
+        if (!r.ExecuteURL.empty()) return ExitGenerated;
         if (r.OutputFile.empty()) {
             std::fwrite(script.data(), 1, script.size(), stdout);
             if (std::fflush(stdout) != 0) throw EVELError("Cannot write the script to the standard output.");

@@ -37,9 +37,11 @@ void RequireKnownTarget(const std::string& id);
 // checking the copy, and then every log line of the run, goes to sink. Raises EVELError
 // ModelContainsErrorsText when the model check the options ask for stops the generation, and
 // EVELError for every other failure, a statement that could not be written included. The
-// project is not changed.
+// project is not changed. With executeURL the create script runs on that live database instead
+// (execute mode); a statement that fails there is an EVELError too, after the whole run.
 std::string GenerateProjectScript(const TVELProject& project, const std::string& projectFile,
-                                  const TVELSettingsList& options, bool drop, const TVELLineSink& sink);
+                                  const TVELSettingsList& options, bool drop, const TVELLineSink& sink,
+                                  const std::string& executeURL = {});
 
 // The exit status of a failure of GenerateProjectScript.
 int GenerationFailureStatus(const EVELError& error);

@@ -175,6 +175,23 @@ int CliReverse(const TCliArgs& args) {
     }
 }
 
+std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url, const std::string& target) {
+    if (target.empty()) throw EVELError("reading the database " + RedactedURL(url) + " needs --target");
+    auto model = std::make_unique<TVELDataDictionary>();
+    model->SetTarget(target);
+    const std::unique_ptr<TDBConnection> connection = CreateConnectionURL(url, *model->GetDatabaseSettings());
+    const TVELSettingsList parameters = connection->Parameters;
+    std::vector<std::string> log;
+    try {
+        ImportFromDatabase(*connection, *model, parameters, {}, nullptr, &log);
+    } catch (...) {
+        PrintMessages(log);
+        throw;
+    }
+    PrintMessages(log);
+    return model;
+}
+
 int CliListDatabase(const TCliArgs& args) {
     static const std::string usage = "ardvin-cli list --target ID --url URL [--schema NAME]";
     try {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "TestServers.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDataDictionary.h"
@@ -141,9 +142,24 @@ TEST(CliCompare, ScriptsAndDroppingData) {
     r = Cli({"alter", oldScript, "--target", "postgresql15"}, tmp);
     EXPECT_EQ(r.ExitCode, 2);
     EXPECT_NE(r.Err.find("usage: ardvin-cli alter"), std::string::npos) << r.Err;
-    r = Cli({"compare", "postgresql://localhost/shop", newScript, "--target", "postgresql15"}, tmp);
+    const std::string missing = "sqlite://" + dir.File("missing.db");
+    r = Cli({"compare", missing, newScript, "--target", "sqlite3"}, tmp);
     EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_NE(r.Err.find("postgresql://localhost/shop"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("does not exist"), std::string::npos) << r.Err;
+
+    // A live database is read through its driver: the table added to the script is the difference.
+    const std::string file = dir.File("shop.db");
+    {
+        ardvin::test::TSQLiteDatabase db(file);
+        ASSERT_EQ(db.Run("CREATE TABLE customer (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(40));"), "");
+    }
+    const std::string script = dir.File("sqlite.sql");
+    WriteFile(script, "CREATE TABLE customer (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(40));\n"
+                      "CREATE TABLE supplier (id INTEGER NOT NULL PRIMARY KEY);\n");
+    r = Cli({"compare", "sqlite://" + file, script, "--target", "sqlite3"}, tmp);
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_NE(r.Out.find("supplier"), std::string::npos) << r.Out;
+    EXPECT_EQ(r.Out.find("customer"), std::string::npos) << r.Out;
 }
 
 TEST(CliCompare, UpdateModel) {
