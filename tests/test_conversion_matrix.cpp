@@ -201,6 +201,14 @@ private:
                 }
                 if (blob) table->Indexes.DeleteObject(index);
             }
+        // A computed column's expression is code of the first target: the names it delimits
+        // with SQL Server's brackets a user writes without them elsewhere.
+        if (s.DelimiterDDLBegin != "[")
+            for (TVELEntity* table : tables)
+                for (int i = 0; i < table->Attributes.Count(); ++i) {
+                    std::string& expression = table->AttributeAt(i)->DataType->Expression;
+                    expression = ReplaceAll(ReplaceAll(expression, "[", ""), "]", "");
+                }
         // A domain check names its value VALUE, which the columns that take the domain's place
         // on a target without domains cannot.
         if (!s.EnableDomains) {
