@@ -275,7 +275,8 @@ private:
         }
     }
 
-    // The create script of the model as it stands, run where the target runs here.
+    // The create script of the model as it stands, run where the target runs here; the
+    // statements for the targets checked by parsers are kept for the check at the end.
     void ExpectScriptRuns(const std::string& from, const std::string& target) {
         TVELSettingsList options, used;
         // Code objects, table scripts and constraint options are written in the dialect of the
