@@ -689,6 +689,18 @@ bool IsIndependent(const TVELDatabaseSettings& settings) {
     return settings.GetTargetType() == TTargetType::DatabaseIndependent || SameText(settings.DBID, "dbindependent");
 }
 
+// A sequence option code of one target becomes the code in the same place of the other's list:
+// the lists name the same choices (none, the option, its negation) in each system's spelling,
+// NO CYCLE on one and NOCYCLE on another.
+void TranslateCode(std::string& code, const std::vector<std::string>& from, const std::vector<std::string>& to) {
+    if (code.empty() || to.empty()) return;
+    for (size_t i = 0; i < from.size() && i < to.size(); ++i)
+        if (SameText(from[i], code)) {
+            code = to[i];
+            return;
+        }
+}
+
 }  // namespace
 
 void TVELDataDictionary::ConvertDataTypes(const TVELDataTypeConverter& converter, bool validate) {
@@ -723,7 +735,16 @@ void TVELDataDictionary::ChangeTarget(std::string_view dbid) {
     const std::string oldID = GetTarget();
     const std::string oldDriver = settings_->DriverName;
     const bool fromIndependent = IsIndependent(*settings_);
+    const std::vector<std::string> cycles = settings_->SeqCycleCodes, caches = settings_->SeqCacheCodes,
+                                   orders = settings_->SeqOrderCodes;
     SetTarget(dbid);
+    std::vector<TVELSequence*> sequences;
+    CollectOfClass(sequences);
+    for (TVELSequence* seq : sequences) {
+        TranslateCode(seq->Cycle, cycles, settings_->SeqCycleCodes);
+        TranslateCode(seq->CacheCode, caches, settings_->SeqCacheCodes);
+        TranslateCode(seq->Order, orders, settings_->SeqOrderCodes);
+    }
     {
         TVELDataTypeConverter converter(*dataTypes_, GetTarget());
         converter.LoadSource(oldID, TargetDatabases().DefinitionsFolder);

@@ -368,6 +368,29 @@ TEST_F(SwitchTest, DomainsAreConvertedAndUnsupportedObjectsGoWithTheCheck) {
     EXPECT_TRUE(AnyMessageContains("Target DBMS does not support procedures. Procedure will be removed."));
 }
 
+TEST_F(SwitchTest, SequenceCodesTakeTheSpellingOfTheNewTarget) {
+    dd.SetTarget("db2luw11");
+    auto* seq = static_cast<TVELSequence*>(dd.CreateObject(otSequence, true));
+    seq->Cycle = "NO CYCLE";
+    seq->CacheCode = "NO CACHE";
+    seq->Order = "NO ORDER";
+    dd.ChangeTarget("oracle19");
+    EXPECT_EQ(seq->Cycle, "NOCYCLE");
+    EXPECT_EQ(seq->CacheCode, "NOCACHE");
+    EXPECT_EQ(seq->Order, "NOORDER");
+    seq->Cycle = "CYCLE";
+    dd.ChangeTarget("postgresql15");
+    EXPECT_EQ(seq->Cycle, "CYCLE");
+    EXPECT_EQ(seq->CacheCode, "NOCACHE");  // no cache codes there: the check drops it with a message
+    dd.ChangeTarget("mariadb10");
+    dd.ChangeTarget("mssqlserver2019");
+    EXPECT_EQ(seq->Cycle, "CYCLE");
+    EXPECT_EQ(seq->CacheCode, "NO CACHE");
+    seq->Cycle = "NO CYCLE";
+    dd.ChangeTarget("mariadb10");
+    EXPECT_EQ(seq->Cycle, "NOCYCLE");
+}
+
 TEST_F(SwitchTest, WhatBelongsToTheOldTargetIsCleared) {
     auto build = [&](const char* target) {
         dd.Clear();
