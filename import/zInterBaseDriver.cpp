@@ -3,6 +3,7 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "zAttribute.h"
@@ -351,8 +352,10 @@ void TInterBaseConnection::GetSQL(int kind, std::string& sql) const {
               " AS RE_DEFAULTVALUE,\n"
               " rf.RDB$DESCRIPTION AS RE_COMMENT,\n"
               " IIF(rf.RDB$IDENTITY_TYPE IS NULL, '0', '1') AS RE_AUTONUMBER,\n"
-              " (SELECT g.RDB$INITIAL_VALUE FROM RDB$GENERATORS g WHERE g.RDB$GENERATOR_NAME = rf.RDB$GENERATOR_NAME)\n"
-              "   AS RE_SEED,\n"
+              // Firebird 3 hands out the stored start value plus one first; the model's seed is
+              // that first number. The largest start value is left as it is rather than overflow.
+              " (SELECT g.RDB$INITIAL_VALUE + IIF(g.RDB$INITIAL_VALUE < 9223372036854775807, 1, 0)\n"
+              "   FROM RDB$GENERATORS g WHERE g.RDB$GENERATOR_NAME = rf.RDB$GENERATOR_NAME) AS RE_SEED,\n"
               " TRIM(co.RDB$COLLATION_NAME) AS RE_COLLATION\n"
               "FROM RDB$RELATION_FIELDS rf\n"
               " JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE\n"
@@ -535,8 +538,14 @@ void TInterBaseConnection::ReverseEngineerSequences(TVELDataDictionary& dictiona
         if (name.empty() || !IncludeObject(name)) continue;
         auto* sequence = static_cast<TVELSequence*>(NewImportedObject(dictionary, otSequence, "", name));
         sequence->Comment = row[1].AsString();
-        sequence->Seed = row[2].AsInteger();
         if (!row[3].IsNull()) sequence->Increment = row[3].AsInteger();
+        // The first number of a Firebird 3 sequence is its stored start value plus the increment;
+        // that first number is the model's seed.
+        int64_t start = 0;
+        if (TryStrToInt64(row[2].AsString(), start) && start >= INT32_MIN && start <= INT32_MAX) {
+            const int64_t first = start + sequence->Increment;
+            if (first >= INT32_MIN && first <= INT32_MAX) sequence->Seed = static_cast<int32_t>(first);
+        }
         Log(mlInfo, "Adding sequence " + DoubleQuoted(name) + ".");
         Added(sequence);
     }

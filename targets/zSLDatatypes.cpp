@@ -26,6 +26,7 @@ enum TPlaceholder {
     phArrayOptions,
     phSubType,
     phSeed,
+    phSeedLessOne,
     phIncrement,
     phUnsigned,
     phZeroFill,
@@ -45,6 +46,7 @@ constexpr TPlaceholderName PlaceholderNames[] = {
     {"ALLOWZEROLENGTH", phAllowZeroLength},
     {"ARRAYOPTIONS", phArrayOptions},
     {"CHARACTERSET", phCharacterSet},
+    {"SEEDLESSONE", phSeedLessOne},
     {"SEGMENTSIZE", phSegmentSize},
     {"EXPRESSION", phExpression},
     {"COLLATION", phCollation},
@@ -95,6 +97,7 @@ bool HasValue(TPlaceholder kind, const TDataTypeValues& v) {
     case phArrayOptions:
         return !v.ArrayOptions.empty();
     case phSeed:
+    case phSeedLessOne: // the part holds a start value exactly when the seed is set
         return v.Seed != 0;
     case phIncrement:
         return v.Increment != 0;
@@ -126,6 +129,8 @@ std::string Replacement(TPlaceholder kind, const TDataTypeValues& v) {
         return "SUB_TYPE " + v.SubType;
     case phSeed:
         return IntToStr(v.Seed);
+    case phSeedLessOne:
+        return IntToStr(static_cast<int64_t>(v.Seed) - 1); // the lowest seed has no 32-bit predecessor
     case phIncrement:
         return IntToStr(v.Increment);
     case phUnsigned:

@@ -44,7 +44,7 @@ enum TDataTypeCapability : uint32_t {
     dcPrecision = 2,           // BaseTemplate holds %P
     dcZeroFill = 4,            // AdditionalPropertiesTemplate holds %ZEROFILL
     dcUnsigned = 8,            // AdditionalPropertiesTemplate holds %UNSIGNED
-    dcSeed = 16,               // AutoNumberPropertiesTemplate holds %S
+    dcSeed = 16,               // AutoNumberPropertiesTemplate holds %S or %SEEDLESSONE
     dcIncrement = 32,          // AutoNumberPropertiesTemplate holds %I
     dcItems = 64,              // BaseTemplate holds %ITEMS
     dcAutoNumber = 128,        // EnableAutoNumbering is set
@@ -111,7 +111,9 @@ struct TDataTypeValues {
 // of its placeholders (recognised in upper case only) has a value, or when it is exactly "[]"
 // (kept as the literal text "[]"). Placeholders are replaced without regard to case:
 //   %ITEMS %P %L %SEGMENTSIZE ("SEGMENT SIZE " + value) %DTOPT %ARRAYOPTIONS
-//   %SUBTYPE ("SUB_TYPE " + value) %S (seed) %I (increment) %UNSIGNED ("UNSIGNED")
+//   %SUBTYPE ("SUB_TYPE " + value) %S (seed) %SEEDLESSONE (seed - 1, for engines whose
+//   first number follows the start value; kept in a part when the seed is) %I (increment)
+//   %UNSIGNED ("UNSIGNED")
 //   %ZEROFILL ("ZEROFILL") %ALLOWZEROLENGTH ("True") %EXPRESSION
 //   %CHARACTERSET ("CHARACTER SET " + value) %COLLATION ("COLLATE " + value)
 // A placeholder is matched with the longest name that fits, so %SUBTYPE is never taken for

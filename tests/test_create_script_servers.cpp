@@ -438,6 +438,7 @@ TEST(CreateScriptServers, Firebird3) {
         EXPECT_EQ(db.Database().Exec("INSERT INTO \"ORDER\" (\"ORDERID\", \"SELECT\", \"CUSTOMERID\") SELECT 1, "
                                      "CURRENT_DATE, \"CUSTOMERID\" FROM \"CUSTOMER\""),
                   "");
+        EXPECT_EQ(db.Database().Value("SELECT \"CUSTOMERID\" FROM \"CUSTOMER\""), "100");
         EXPECT_EQ(db.Database().Value("SELECT \"ORDER NO\" FROM \"ORDER\""), "10");
         EXPECT_EQ(db.Database().Exec("DELETE FROM \"CUSTOMER\""), "");
         EXPECT_EQ(db.Run(g.DropScript), "") << g.DropScript;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -291,6 +292,24 @@ TEST(TypeTemplate, PlaceholdersAndCheckMode) {
     EXPECT_EQ(ExpandTypeTemplate("ID[(%S,%I)]", s, false), "ID(0,-1)");
     s.Precision = -2;
     EXPECT_EQ(ExpandTypeTemplate("N[(%P)]", s, false), "N");
+
+    // The seed less one (for engines whose first number follows the start value): its part is
+    // kept exactly when the seed is set, it is never taken for %S, and it is computed in 64 bits.
+    TDataTypeValues d;
+    const char* identity = "ID[ (START WITH %SEEDLESSONE)]";
+    EXPECT_EQ(ExpandTypeTemplate(identity, d, false), "ID");
+    d.Seed = 1;
+    EXPECT_EQ(ExpandTypeTemplate(identity, d, false), "ID (START WITH 0)");
+    d.Seed = 10;
+    EXPECT_EQ(ExpandTypeTemplate(identity, d, false), "ID (START WITH 9)");
+    EXPECT_EQ(ExpandTypeTemplate("id (start with %seedlessone, %s)", d, false), "id (start with 9, 10)");
+    d.Seed = -5;
+    EXPECT_EQ(ExpandTypeTemplate(identity, d, false), "ID (START WITH -6)");
+    d.Seed = INT32_MIN;
+    EXPECT_EQ(ExpandTypeTemplate(identity, d, false), "ID (START WITH -2147483649)");
+    TSLDatatypes withLessOne;
+    withLessOne.LoadFromText("N;N;;[ (START WITH %SEEDLESSONE)];;0;0;0;1\n");
+    EXPECT_EQ(withLessOne.Capabilities("N"), static_cast<uint32_t>(dcSeed | dcAutoNumber));
 
     // Placeholders are replaced in any case, but an optional part only looks for upper case.
     TDataTypeValues l = WithLength("20");
