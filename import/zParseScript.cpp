@@ -1,6 +1,7 @@
 #include "zParseScript.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 
 #include "zXMLUtils.h"
@@ -252,7 +253,10 @@ void TVELWordState::NextToken(TVELCharReader& reader, int first, TVELToken& toke
     std::string& text = token.Text;
     text.assign(1, static_cast<char>(first));
     for (int c = reader.Read(); c >= 0; c = reader.Read()) {
-        if (!IsWordChar(c)) {
+        // A quote after a lone N, E, X or B opens a prefixed string literal (N'text', X'0F'),
+        // whose quotes must pair as the string's own.
+        const bool literalPrefix = c == '\'' && text.size() == 1 && std::strchr("NnEeXxBb", text[0]);
+        if (!IsWordChar(c) || literalPrefix) {
             reader.Unread();
             break;
         }

@@ -66,6 +66,10 @@ TEST(Tokenizer, QuotesAndComments) {
     // At the end of the text the closing quote is supplied.
     EXPECT_EQ(Tokens("'open"), (Strings{"7:'open'"}));
     EXPECT_EQ(Tokens("'"), (Strings{"7:''"}));
+    // A quote inside a word is the word's; after a lone N, E, X or B it opens a string.
+    EXPECT_EQ(Tokens("don't"), (Strings{"9:don't"}));
+    EXPECT_EQ(Tokens("N'[a b]', x'0F'"), (Strings{"9:N", "7:'[a b]'", "6:,", "11: ", "9:x", "7:'0F'"}));
+    EXPECT_EQ(Tokens("NN'x'"), (Strings{"9:NN'x'"}));
 
     EXPECT_EQ(Tokens("a/*x*/b"), (Strings{"9:a", "12:/*x*/", "9:b"}));
     EXPECT_EQ(Tokens("/* open"), (Strings{"12:/* open"}));

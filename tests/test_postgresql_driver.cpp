@@ -144,8 +144,6 @@ const char* const FoldedCase = "the server keeps expressions with unquoted names
 const TAllowance Allowances[] = {
     {"positive amount", "Comment: Money that is never negative", "Comment: ",
      "the create script writes no domain comments"},
-    {"order", "amount positive amount CHECK (VALUE >= 0)", "amount positive amount DEFAULT 0 CHECK (VALUE >= 0)",
-     "a column takes its domain's default; preparing a model for generation leaves it out of the column"},
     {"order", "counter value INTEGER DEFAULT nextval('\"sales\".counter')",
      "counter value INTEGER DEFAULT nextval('\"sales\".\"counter\"')",
      "the column is linked to the sequence of its nextval default, as the SQL import does, and the default is "
