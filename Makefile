@@ -35,7 +35,8 @@ demo: deps build
 	@echo "== first lines of $(DEMO)/shop-postgresql15.sql"
 	@head -n 25 $(DEMO)/shop-postgresql15.sql
 	@echo "== creating the SQLite database $(DEMO)/shop.db"
-	$(BUILD)/bin/ardvin-cli generate examples/shop.arv --target sqlite3 --execute sqlite://$(abspath $(DEMO))/shop.db
+	$(BUILD)/bin/ardvin-cli generate examples/shop.arv --target sqlite3 --execute sqlite://$(abspath $(DEMO))/shop.db 2> $(DEMO)/shop-sqlite3.log || { cat $(DEMO)/shop-sqlite3.log; exit 1; }
+	@echo "(the statements run are logged in $(DEMO)/shop-sqlite3.log)"
 	@echo "== tables of $(DEMO)/shop.db"
 	$(BUILD)/bin/ardvin-cli list --target sqlite3 --url sqlite://$(abspath $(DEMO))/shop.db
 
