@@ -118,6 +118,21 @@ private:
     std::function<void(TVELDatabaseObject*)> created_;
 };
 
+// Reads the database of a connection into model, the log on stderr also when reading fails.
+// The parameters (the password among them) live only in the connection: neither the log nor
+// the model holds them.
+void ReverseEngineerInto(TDBConnection& connection, TVELDataDictionary& model, const TVELSettingsList& options) {
+    const TVELSettingsList parameters = connection.Parameters;
+    std::vector<std::string> log;
+    try {
+        ImportFromDatabase(connection, model, parameters, options, nullptr, &log);
+    } catch (...) {
+        PrintMessages(log);
+        throw;
+    }
+    PrintMessages(log);
+}
+
 // A connection for the model's target to the database of --url, with the schema filter.
 std::unique_ptr<TDBConnection> ConnectionFor(const TVELDataDictionary& model, const TImportArgs& a) {
     std::unique_ptr<TDBConnection> connection = CreateConnectionURL(a.Value("--url"), *model.GetDatabaseSettings());
@@ -157,17 +172,7 @@ int CliReverse(const TCliArgs& args) {
         std::unique_ptr<TDBConnection> connection = ConnectionFor(project.Model(), a);
         connection->IncludeFilter = a.Value("--include");
         connection->ExcludeFilter = a.Value("--exclude");
-        // The parameters (the password among them) live only in the connection: neither the
-        // log nor the project holds them.
-        const TVELSettingsList parameters = connection->Parameters;
-        std::vector<std::string> log;
-        try {
-            ImportFromDatabase(*connection, project.Model(), parameters, a.Options, nullptr, &log);
-        } catch (...) {
-            PrintMessages(log);
-            throw;
-        }
-        PrintMessages(log);
+        ReverseEngineerInto(*connection, project.Model(), a.Options);
         project.Save(a.Value("-o"));
         return connection->ErrorCount > 0 ? 1 : 0;
     } catch (const std::exception& e) {
@@ -180,15 +185,7 @@ std::unique_ptr<TVELDataDictionary> CliLoadDatabaseModel(const std::string& url,
     auto model = std::make_unique<TVELDataDictionary>();
     model->SetTarget(target);
     const std::unique_ptr<TDBConnection> connection = CreateConnectionURL(url, *model->GetDatabaseSettings());
-    const TVELSettingsList parameters = connection->Parameters;
-    std::vector<std::string> log;
-    try {
-        ImportFromDatabase(*connection, *model, parameters, {}, nullptr, &log);
-    } catch (...) {
-        PrintMessages(log);
-        throw;
-    }
-    PrintMessages(log);
+    ReverseEngineerInto(*connection, *model, {});
     return model;
 }
 
