@@ -30,8 +30,10 @@ namespace {
 
 constexpr int Tables = 1000;
 
+// The shared schema generator beside the source tree (found from the source folder, so that
+// the benchmark runs from any working folder).
 std::string GeneratorPath() {
-    return (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "shared" / "tools" / "gen_schema.py")
+    return (std::filesystem::path(ARDVIN_SOURCE_DIR) / ".." / "shared" / "tools" / "gen_schema.py")
         .lexically_normal()
         .string();
 }

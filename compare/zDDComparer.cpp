@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <fstream>
 #include <typeinfo>
+#include <unordered_map>
 
 #include "zAttribute.h"
 #include "zConstraint.h"
+#include "zDDLUtils.h"
 #include "zDataDictionary.h"
 #include "zDatatype.h"
 #include "zDiagramOnly.h"
@@ -426,11 +428,96 @@ void PropertyDescription(const TVELDatabaseObject& object, std::vector<std::stri
     }
 }
 
+class TVELDDComparer::TFillers {
+public:
+    TVELTemplateFiller& For(const TVELDatabaseSettings& settings) {
+        std::unique_ptr<TVELTemplateFiller>& filler = fillers_[&settings];
+        if (!filler) filler = std::make_unique<TVELTemplateFiller>(settings);
+        return *filler;
+    }
+
+private:
+    std::unordered_map<const TVELDatabaseSettings*, std::unique_ptr<TVELTemplateFiller>> fillers_;
+};
+
+TVELDDComparer::TVELDDComparer() : fillers_(std::make_unique<TFillers>()) {}
+TVELDDComparer::~TVELDDComparer() = default;
+
+std::string TVELDDComparer::TemplateScript(const TVELDatabaseObject& object) const {
+    const TVELDataDictionary* dictionary = object.RootDictionary();
+    const TVELDatabaseSettings* settings = dictionary ? dictionary->GetDatabaseSettings() : nullptr;
+    auto description = [&] {
+        std::vector<std::string> lines;
+        PropertyDescription(object, lines);
+        return JoinStrings(lines, "\n");
+    };
+    if (!settings) return description();
+    TVELTemplateFiller& filler = fillers_->For(*settings);
+    std::vector<std::string> statements;
+    auto add = [&](std::string text) {
+        if (!text.empty()) statements.push_back(std::move(text));
+    };
+    if (const auto* e = dynamic_cast<const TVELEntity*>(&object)) {
+        std::vector<const TVELRelationship*> keys;
+        std::vector<const TVELForeignKeySource*> sources;
+        dictionary->ForeignKeySourcesOf(e, sources);
+        for (const TVELForeignKeySource* source : sources)
+            if (const auto* r = dynamic_cast<const TVELRelationship*>(source); r && r->GetChildEntity() == e)
+                keys.push_back(r);
+        std::sort(keys.begin(), keys.end(),
+                  [](const TVELRelationship* a, const TVELRelationship* b) { return a->ID < b->ID; });
+        // The marks tell which constraints the table statement wrote inline; they are this
+        // description's own business, so they start and end cleared.
+        auto clearMarks = [&] {
+            e->PrimaryKey->GenerationMark = gmNone;
+            for (int i = 0; i < e->Attributes.Count(); ++i)
+                for (int32_t id = 1; id <= 3; ++id)
+                    if (const TVELConstraint* c = e->AttributeAt(i)->ExistingColumnConstraint(id))
+                        c->GenerationMark = gmNone;
+            for (int i = 0; i < e->Constraints.Count(); ++i) e->ConstraintAt(i)->GenerationMark = gmNone;
+            for (const TVELRelationship* r : keys) r->FKConstraint->GenerationMark = gmNone;
+        };
+        clearMarks();
+        add(filler.FillTable(*e, filler.Template("SQLCreateTable")));
+        for (int i = 0; i < e->Constraints.Count(); ++i) {
+            const TVELConstraint* c = e->ConstraintAt(i);
+            if (c->GenerationMark == gmWrittenInline || !c->IsInUse()) continue;
+            if (c->ConstraintType == ctUnique)
+                add(filler.FillConstraint(*c, filler.Template("SQLCreateUniqueConstraint")));
+            if (c->ConstraintType == ctCheck)
+                add(filler.FillConstraint(*c, filler.Template("SQLCreateCheckConstraint")));
+        }
+        for (int i = 0; i < e->Indexes.Count(); ++i)
+            add(filler.FillIndex(*e->IndexAt(i), filler.Template("SQLCreateIndex")));
+        for (const TVELRelationship* r : keys)
+            if (r->FKConstraint->GenerationMark != gmWrittenInline && r->FKConstraint->IsInUse())
+                add(filler.FillConstraint(*r->FKConstraint, filler.Template("SQLCreateFKConstraint")));
+        for (int i = 0; i < e->Triggers.Count(); ++i)
+            add(filler.FillTrigger(*e->TriggerAt(i), filler.Template("SQLCreateTrigger")));
+        clearMarks();
+    } else if (const auto* d = dynamic_cast<const TVELDomain*>(&object)) {
+        add(filler.FillDomainStatement(*d, false));
+    } else if (const auto* q = dynamic_cast<const TVELSequence*>(&object)) {
+        add(filler.FillSequence(*q, filler.Template("SQLCreateSequence")));
+    } else if (const auto* v = dynamic_cast<const TVELView*>(&object)) {
+        add(filler.FillView(*v, filler.Template("SQLCreateView")));
+    } else if (const auto* p = dynamic_cast<const TVELProcedure*>(&object)) {
+        add(filler.FillProcedure(*p, filler.Template("SQLCreateProcedure")));
+    } else if (const auto* u = dynamic_cast<const TVELRule*>(&object)) {
+        add(filler.FillRule(*u, filler.Template("SQLCreateRule")));
+    } else if (const auto* r = dynamic_cast<const TVELRelationship*>(&object)) {
+        add(filler.FillConstraint(*r->FKConstraint, filler.Template("SQLCreateFKConstraint")));
+    }
+    // Objects without a statement, and targets without the template, are described by their
+    // properties.
+    return statements.empty() ? description() : JoinStrings(statements, "\n");
+}
+
 void TVELDDComparer::Describe(const TVELDatabaseObject& object, const TVELComparisonRules& rules,
                               std::vector<std::string>& lines) const {
     std::string text;
-    if (DescriptionMode == 0 && ScriptOf) {
-        text = ScriptOf(object);
+    if (DescriptionMode == 0) {
+        text = ScriptOf ? ScriptOf(object) : TemplateScript(object);
     } else {
         std::vector<std::string> description;
         PropertyDescription(object, description);
@@ -544,9 +631,8 @@ void TVELDDComparer::Compare(TVELDifferences& differences, bool ignoreCase, bool
 
 namespace {
 
-std::string HTMLEscape(std::string_view text) {
-    return ReplaceAll(ReplaceAll(ReplaceAll(text, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
-}
+// The markup codec's escaping (&, <, > and double quotes) serves the page as well.
+std::string HTMLEscape(std::string_view text) { return Escape(text); }
 
 // Detail text: blanks kept as non-breaking spaces, line breaks as breaks, marked words bold.
 std::string HTMLText(std::string_view text) {
@@ -569,16 +655,18 @@ std::string DifferencesToHTML(const TVELDifferences& differences, const TVELSett
         const std::string v = settings.GetValue(std::string(key) + IntToStr(s));
         return v.empty() ? std::string(defaults[s]) : v;
     };
-    const std::string title = settings.GetValue("TITLE");
+    // The captions are plain texts (file names, database addresses): escaped like object texts.
+    const std::string title = HTMLEscape(settings.GetValue("TITLE"));
     std::string h;
     h += "<html><head><title>" + title + "</title>\n";
     h += "<body bgcolor=\"#ffffff\">\n";
     h += "<FONT FACE=\"verdana\" size=\"2\" COLOR=#333333>\n";
     h += "<H1>" + title + "</H1>\n";
-    h += settings.GetValue("TEXTAFTERTITLE") + "\n";
+    h += HTMLEscape(settings.GetValue("TEXTAFTERTITLE")) + "\n";
     h += "<BR><BR>\n";
     h += "<TABLE WIDTH=\"100%\" BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"2\">\n";
-    h += "<TR><TD><B>" + settings.GetValue("LEFT") + "</B></TD><TD><B>" + settings.GetValue("RIGHT") + "</B></TD></TR>\n";
+    h += "<TR><TD><B>" + HTMLEscape(settings.GetValue("LEFT")) + "</B></TD><TD><B>" +
+         HTMLEscape(settings.GetValue("RIGHT")) + "</B></TD></TR>\n";
     for (int i = 0; i < differences.Count(); ++i) {
         const TVELDifference* d = differences.Difference(i);
         std::string name = d->LeftName;
@@ -601,7 +689,9 @@ void ExportDifferencesToHTML(const TVELDifferences& differences, const TVELSetti
     const std::string fileName = settings.GetValue("FILENAME");
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out) throw EVELError("Cannot create file \"" + fileName + "\".");
-    out << DifferencesToHTML(differences, settings);
+    // The page declares no character set; the byte order mark makes browsers read the names
+    // and texts as the UTF-8 they are.
+    out << "\xEF\xBB\xBF" << DifferencesToHTML(differences, settings);
     if (!out.flush()) throw EVELError("Cannot write file \"" + fileName + "\".");
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -102,9 +103,14 @@ public:
     const TVELDataDictionary* Source = nullptr;
     const TVELDataDictionary* Destination = nullptr;
     TVELComparisonRules Rules;
-    // The script text of an object for description mode 0. Without it the property
-    // description stands in.
+    // The script text of an object for description mode 0; without it the statements of the
+    // object's target are filled from their templates (TemplateScript).
     std::function<std::string(const TVELDatabaseObject&)> ScriptOf;
+
+    TVELDDComparer();
+    ~TVELDDComparer();
+    TVELDDComparer(const TVELDDComparer&) = delete;
+    TVELDDComparer& operator=(const TVELDDComparer&) = delete;
 
     // Fills the list; raises EVELError when either dictionary is missing.
     void Compare(TVELDifferences& differences, bool ignoreCase, bool markWords, const TVELComparisonRules& rules,
@@ -113,6 +119,16 @@ public:
     void Describe(const TVELDatabaseObject& object, const TVELComparisonRules& rules,
                   std::vector<std::string>& lines) const;
     void Fill(TVELDifference& difference, const TVELDatabaseObject* source, const TVELDatabaseObject* destination) const;
+    // The script of an object as the create script writes it, from the templates of the target
+    // of its dictionary: a table with its table constraints, indexes, the foreign keys into it
+    // and its triggers; a domain, sequence, view, procedure or rule with its create statement;
+    // a relationship with its foreign key. Objects without a statement (text areas, group
+    // boxes, stamps) and objects outside a dictionary get their property description.
+    std::string TemplateScript(const TVELDatabaseObject& object) const;
+
+private:
+    class TFillers;
+    std::unique_ptr<TFillers> fillers_;  // one template filler per target definition in use
 };
 
 // The property description of an object, one element per line.
@@ -121,9 +137,11 @@ void PropertyDescription(const TVELDatabaseObject& object, std::vector<std::stri
 // ---- HTML export ---------------------------------------------------------------------------
 
 // Settings: "TITLE", "TEXTAFTERTITLE", "LEFT", "RIGHT", "FILENAME" and the colours of the
-// detail statuses "BGCOLOR1" .. "BGCOLOR4" and "FONTCOLOR1" .. "FONTCOLOR4".
+// detail statuses "BGCOLOR1" .. "BGCOLOR4" and "FONTCOLOR1" .. "FONTCOLOR4". Every text of the
+// settings and of the differences is escaped; only the word marks become markup (bold).
 std::string DifferencesToHTML(const TVELDifferences& differences, const TVELSettingsList& settings);
-// Writes the page to the file named by "FILENAME"; raises EVELError when it cannot be written.
+// Writes the page, after a UTF-8 byte order mark, to the file named by "FILENAME"; raises
+// EVELError when it cannot be written.
 void ExportDifferencesToHTML(const TVELDifferences& differences, const TVELSettingsList& settings);
 
 }  // namespace ardvin

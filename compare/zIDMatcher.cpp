@@ -596,10 +596,14 @@ void TVELDataDictionaryIDMatcher::MatchIDs() {
     }
 
     // Finish: the remaining connections between the same ends, and members in identifier order.
+    // Attributes are the exception: their order is the column order of the table, which the
+    // renumbering must not change (a column inserted in the middle stays there, and a moved
+    // column shows as moved).
     PairRelationships(false);
     for (TVELEntity* t : entities) {
-        for (TVELNamedObjectsList* list : std::initializer_list<TVELNamedObjectsList*>{
-                 &t->Attributes, &t->Indexes, &t->Triggers, &t->Constraints}) {
+        t->Attributes.CheckLastID();
+        for (TVELNamedObjectsList* list :
+             std::initializer_list<TVELNamedObjectsList*>{&t->Indexes, &t->Triggers, &t->Constraints}) {
             list->SortByID();
             list->CheckLastID();
         }

@@ -11,7 +11,7 @@ const char* const Savepoint = "ardvin_statement";
 }  // namespace
 
 TDBConnectionExecutor::TDBConnectionExecutor(TDBConnection& connection)
-    : Connection(connection), UseSavepoints(connection.DBID == "postgresql") {}
+    : Connection(connection), UseSavepoints(connection.DBID == "postgresql"), CommitEach(connection.DBID == "interbase") {}
 
 void TDBConnectionExecutor::Prepare() {
     if (!Connection.Connected()) Connection.Connect();
@@ -30,6 +30,12 @@ void TDBConnectionExecutor::Run(const std::string& statement) {
 }
 
 void TDBConnectionExecutor::Execute(const std::string& statement) {
+    if (CommitEach && inTransaction_) {
+        Run(statement);
+        Connection.Commit();
+        Connection.StartTransaction();
+        return;
+    }
     if (!UseSavepoints || !inTransaction_) {
         Run(statement);
         return;
@@ -50,9 +56,12 @@ void TDBConnectionExecutor::Commit() {
     inTransaction_ = false;
 }
 
-bool ExecuteCreateScript(TDBRestructure& restructure, TDBConnection& connection) {
+namespace {
+
+// Runs one pass of a restructure object on a live connection. The object is left in script
+// mode as it was, also when the run fails.
+bool ExecutePass(TDBRestructure& restructure, TDBConnection& connection, bool (TDBRestructure::*pass)()) {
     TDBConnectionExecutor executor(connection);
-    // The restructure object is left in script mode as it was, also when the run fails.
     struct TRestore {
         TDBRestructure& R;
         TVELStatementExecutor* Executor = R.Executor;
@@ -67,7 +76,17 @@ bool ExecuteCreateScript(TDBRestructure& restructure, TDBConnection& connection)
     restructure.Executor = &executor;
     restructure.WriteToScript = false;
     restructure.StripTerminators = true;
-    return restructure.GenerateCreateScript();
+    return (restructure.*pass)();
+}
+
+}  // namespace
+
+bool ExecuteCreateScript(TDBRestructure& restructure, TDBConnection& connection) {
+    return ExecutePass(restructure, connection, &TDBRestructure::GenerateCreateScript);
+}
+
+bool ExecuteAlterScript(TDBRestructure& restructure, TDBConnection& connection) {
+    return ExecutePass(restructure, connection, &TDBRestructure::GenerateAlterScript);
 }
 
 }  // namespace ardvin

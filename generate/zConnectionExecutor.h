@@ -20,6 +20,9 @@ public:
     // Each statement runs under a savepoint, rolled back when it fails: a system that spoils
     // the whole transaction at the first error (PostgreSQL) then goes on with the next one.
     bool UseSavepoints = false;
+    // Each statement is committed at once: a system whose new tables take data only after the
+    // transaction that made them ended (Firebird), as its script tool commits each DDL statement.
+    bool CommitEach = false;
 
     // Connects when the connection is not open yet.
     void Prepare() override;
@@ -36,5 +39,8 @@ private:
 // without their terminators, with the log lines of script generation. Whether no statement
 // failed.
 bool ExecuteCreateScript(TDBRestructure& restructure, TDBConnection& connection);
+
+// Runs the alter pass the same way (the old model set on the restructure object).
+bool ExecuteAlterScript(TDBRestructure& restructure, TDBConnection& connection);
 
 }  // namespace ardvin

@@ -63,6 +63,7 @@ const std::pair<const char*, const char*> DefaultCaptions[] = {
     {"DROPTABLE", "Drop table \"%nonquotedqualifiedtablename%\""},
     {"DROPANDRECREATETABLE", "Drop and recreate table \"%nonquotedqualifiedtablename%\""},
     {"ALTERDOMAIN", "Alter domain \"%nonquotedqualifieddomainname%\""},
+    {"ALTERSEQUENCES", "Alter sequences"},
 };
 
 // The number of characters (UTF-8 sequences) of a text.
@@ -194,13 +195,16 @@ void TDBRestructure::BeginSection(std::string_view caption, bool always) {
     }
 }
 
+void TDBRestructure::FlushHeading() {
+    if (pendingHeading_.empty()) return;
+    const std::string heading = std::move(pendingHeading_);
+    pendingHeading_.clear();
+    WriteHeading(heading);
+}
+
 void TDBRestructure::Write(std::string_view statement) {
     if (TrimView(statement).empty() || statement[0] == '*') return;
-    if (!pendingHeading_.empty()) {
-        const std::string heading = std::move(pendingHeading_);
-        pendingHeading_.clear();
-        WriteHeading(heading);
-    }
+    FlushHeading();
     WriteStatement(statement);
     ++written_;
 }
@@ -615,11 +619,15 @@ struct TDBRestructure::TAlterPlan {
     std::unordered_set<const TVELEntity*> Recreated;
     // Foreign keys dropped (old relationships) and added (new relationships).
     std::vector<TVELRelationship*> DropKeys, AddKeys;
+    // Foreign keys that only changed their names, renamed in place.
+    std::vector<TVELRelationship*> RenameKeys;
     std::vector<TVELTrigger*> DropTriggers, AddTriggers;
     std::vector<TVELView*> DropViews, AddViews;
     std::vector<TVELProcedure*> DropProcedures, AddProcedures;
     std::vector<TVELRule*> DropRules, AddRules;
     std::vector<TVELSequence*> DropSequences, AddSequences;
+    // Changed sequences altered in place, with their statements.
+    std::vector<std::pair<TVELSequence*, std::string>> AlterSequences;
     std::vector<TVELDomain*> AddDomains, DropDomains;
     std::vector<std::pair<TVELDomain*, TVELDomain*>> ChangedDomains;
     std::vector<TVELEntity*> DropTables;  // old tables
@@ -631,8 +639,21 @@ void TDBRestructure::MarkChanges() {
     TVELDataDictionary& old = *OldModel;
     Model.ClearStateFlags();
     old.ClearStateFlags();
+    renamedOnly_.clear();
     // The text that decides whether a top-level object changed: its generated definition.
-    auto definition = [this](const TVELDatabaseObject& o) -> std::string {
+    // A foreign key apart from its name: whether it is in use, its tables, actions and pairs.
+    auto keyText = [](const TVELRelationship& r) {
+        const TVELConstraint& fk = *r.FKConstraint;
+        std::string text = fk.IsInUse() ? "1" : "0";
+        text += "|" + std::to_string(r.ParentObjectID) + "|" + std::to_string(r.ChildObjectID) + "|" +
+                std::to_string(r.DeleteRule) + "|" + std::to_string(r.UpdateRule) + "|" + fk.ConstraintOptions;
+        for (int i = 0; i < r.Pairs.Count(); ++i) {
+            const TVELPair* pair = r.PairAt(i);
+            text += "|" + std::to_string(pair->KeyID) + ">" + std::to_string(pair->ForeignKeyID);
+        }
+        return text;
+    };
+    auto definition = [this, &keyText](const TVELDatabaseObject& o) -> std::string {
         if (const auto* s = dynamic_cast<const TVELSequence*>(&o))
             return Filler.FillSequence(*s, Filler.Template("SQLCreateSequence"));
         if (const auto* d = dynamic_cast<const TVELDomain*>(&o))
@@ -641,18 +662,8 @@ void TDBRestructure::MarkChanges() {
         if (const auto* p = dynamic_cast<const TVELProcedure*>(&o))
             return Filler.FillProcedure(*p, Filler.Template("SQLCreateProcedure"));
         if (const auto* r = dynamic_cast<const TVELRule*>(&o)) return Filler.FillRule(*r, Filler.Template("SQLCreateRule"));
-        if (const auto* r = dynamic_cast<const TVELRelationship*>(&o)) {
-            const TVELConstraint& fk = *r->FKConstraint;
-            std::string text = fk.IsInUse() ? "1" : "0";
-            text += "|" + fk.GetName() + "|" + std::to_string(r->ParentObjectID) + "|" +
-                    std::to_string(r->ChildObjectID) + "|" + std::to_string(r->DeleteRule) + "|" +
-                    std::to_string(r->UpdateRule) + "|" + fk.ConstraintOptions;
-            for (int i = 0; i < r->Pairs.Count(); ++i) {
-                const TVELPair* pair = r->PairAt(i);
-                text += "|" + std::to_string(pair->KeyID) + ">" + std::to_string(pair->ForeignKeyID);
-            }
-            return text;
-        }
+        if (const auto* r = dynamic_cast<const TVELRelationship*>(&o))
+            return r->FKConstraint->GetName() + "|" + keyText(*r);
         return o.GetName();
     };
     for (int i = 0; i < Model.Count(); ++i) {
@@ -668,6 +679,10 @@ void TDBRestructure::MarkChanges() {
             MarkTable(*table, *static_cast<TVELEntity*>(same));
         } else if (definition(*object) != definition(*same) || object->SchemaName != same->SchemaName) {
             object->StateModified = same->StateModified = true;
+            const auto* r = dynamic_cast<const TVELRelationship*>(object);
+            if (r && keyText(*r) == keyText(*static_cast<const TVELRelationship*>(same)) &&
+                CanRename(*r->FKConstraint, *static_cast<const TVELRelationship*>(same)->FKConstraint))
+                renamedOnly_.insert(r);
         }
     }
     for (int i = 0; i < old.Count(); ++i) {
@@ -715,7 +730,7 @@ void TDBRestructure::MarkTable(TVELEntity& table, TVELEntity& old) {
         mark(*a, b,
              b && (Filler.FillColumn(*a, columnTemplate) != Filler.FillColumn(*b, columnTemplate) ||
                    a->GetName() != b->GetName() || TextChanged(a->Comment, b->Comment) ||
-                   a->IsIdentity() != b->IsIdentity()));
+                   a->IsIdentity() != b->IsIdentity() || TextChanged(a->DefaultValue(), b->DefaultValue())));
     }
     for (int i = 0; i < old.Attributes.Count(); ++i) {
         TVELAttribute* b = old.AttributeAt(i);
@@ -732,8 +747,9 @@ void TDBRestructure::MarkTable(TVELEntity& table, TVELEntity& old) {
         }
     // Indexes: by identifier, compared by what their statement says apart from the table name,
     // their columns by identifier so that a renamed column leaves them alone.
-    auto indexText = [this](const TVELIndex& index) {
-        std::string text = Filler.FillIndex(index, "%quotedsimpleindexname%|%indextype%|%indexoptions%|%indexclustering%");
+    auto indexText = [this](const TVELIndex& index, bool withName = true) {
+        std::string text = Filler.FillIndex(index, "%indextype%|%indexoptions%|%indexclustering%");
+        if (withName) text += "|" + Filler.FillIndex(index, "%quotedsimpleindexname%");
         for (int k = 0; k < index.Columns.Count(); ++k) {
             const TVELIndexColumn& column = *index.Column(k);
             text += "|" + (column.GetAttribute() ? std::to_string(column.AttributeID) : column.ColumnText()) + " " +
@@ -741,23 +757,30 @@ void TDBRestructure::MarkTable(TVELEntity& table, TVELEntity& old) {
         }
         return text;
     };
+    const bool renameIndexes = !Trim(Filler.Template("SQLRenameIndex")).empty();
     for (int i = 0; i < table.Indexes.Count(); ++i) {
         TVELIndex* a = table.IndexAt(i);
         auto* b = static_cast<TVELIndex*>(old.Indexes.FindByID(a->ID));
         mark(*a, b, b && indexText(*a) != indexText(*b));
+        if (b && a->StateModified && renameIndexes && a->GetName() != b->GetName() &&
+            indexText(*a, false) == indexText(*b, false))
+            renamedOnly_.insert(a);
     }
     for (int i = 0; i < old.Indexes.Count(); ++i)
         if (!old.IndexAt(i)->StateInBoth) old.IndexAt(i)->StateGone = changed = true;
     // Constraints, their columns by identifier so that a renamed column leaves them alone.
-    auto constraintText = [this](const TVELConstraint& c) {
-        return Filler.FillConstraint(c, "%constraintname%|%constraint%|%constraintoptions%") + "|" +
-               c.AttributeIDs.CommaText();
+    auto constraintText = [this](const TVELConstraint& c, bool withName = true) {
+        return Filler.FillConstraint(c, withName ? "%constraintname%|%constraint%|%constraintoptions%"
+                                                 : "%constraint%|%constraintoptions%") +
+               "|" + c.AttributeIDs.CommaText();
     };
     const auto newConstraints = KeyedConstraints(table);
     const auto oldConstraints = KeyedConstraints(old);
     for (const auto& [key, a] : newConstraints) {
         TVELConstraint* b = FindKeyed(oldConstraints, key);
         mark(*a, b, b && constraintText(*a) != constraintText(*b));
+        if (b && a->StateModified && CanRename(*a, *b) && constraintText(*a, false) == constraintText(*b, false))
+            renamedOnly_.insert(a);
     }
     for (const auto& [key, b] : oldConstraints)
         if (!FindKeyed(newConstraints, key)) b->StateGone = changed = true;
@@ -813,6 +836,11 @@ void TDBRestructure::PlanAlter(TAlterPlan& plan) {
     for (TVELRelationship* r : OfClass<TVELRelationship>(Model)) {
         auto* previous = static_cast<TVELRelationship*>(counterpart(*r));
         const bool rebuilt = r->StateModified || keysMoved.count(r->ParentObjectID) || keysMoved.count(r->ChildObjectID);
+        if (rebuilt && !keysMoved.count(r->ParentObjectID) && !keysMoved.count(r->ChildObjectID) &&
+            renamedOnly_.count(r)) {
+            if (selected(r)) plan.RenameKeys.push_back(r);
+            continue;
+        }
         if (previous && rebuilt && previous->FKConstraint->IsInUse() && !previous->GetChildEntity()->StateGone)
             plan.DropKeys.push_back(previous);
         if ((r->StateNew || rebuilt) && selected(r)) plan.AddKeys.push_back(r);
@@ -868,11 +896,24 @@ void TDBRestructure::PlanAlter(TAlterPlan& plan) {
     plan3(0, plan.DropViews, plan.AddViews, true);
     plan3(0, plan.DropProcedures, plan.AddProcedures, false);
     plan3(0, plan.DropRules, plan.AddRules, true);
-    for (TVELSequence* s : OfClass<TVELSequence>(Model))
-        if (IsSelected(*s) && (s->StateNew || s->StateModified)) plan.AddSequences.push_back(s);
+    // A changed sequence is altered where the target can (it keeps its value), else dropped
+    // and created again.
+    std::unordered_set<int32_t> altered;
+    for (TVELSequence* s : OfClass<TVELSequence>(Model)) {
+        if (!IsSelected(*s)) continue;
+        if (s->StateModified) {
+            std::string statement = AlterSequenceStatement(*s, *static_cast<TVELSequence*>(counterpart(*s)));
+            if (!statement.empty()) {
+                plan.AlterSequences.emplace_back(s, std::move(statement));
+                altered.insert(s->ID);
+                continue;
+            }
+        }
+        if (s->StateNew || s->StateModified) plan.AddSequences.push_back(s);
+    }
     SortByPosition(plan.AddSequences);
     for (TVELSequence* s : OfClass<TVELSequence>(old))
-        if (IsSelected(*s) && (s->StateGone || s->StateModified)) plan.DropSequences.push_back(s);
+        if (IsSelected(*s) && (s->StateGone || (s->StateModified && !altered.count(s->ID)))) plan.DropSequences.push_back(s);
     for (TVELDomain* d : OfClass<TVELDomain>(Model)) {
         if (!IsSelected(*d)) continue;
         if (d->StateNew) plan.AddDomains.push_back(d);
@@ -925,6 +966,9 @@ bool TDBRestructure::GenerateAlterScript() {
 
     BeginSection(Caption("ADDSEQUENCES"));
     for (TVELSequence* s : plan.AddSequences) ObjectStep(*s, false, [&] { AddSequence(*s); });
+    BeginSection(Caption("ALTERSEQUENCES"));
+    for (auto& [s, statement] : plan.AlterSequences)
+        AlterObjectStep(*s, "Problem altering sequence " + s->GetNonQuotedQualifiedName(), [&] { Write(statement); });
     BeginSection(Caption("ADDDOMAINS"));
     for (TVELDomain* d : plan.AddDomains) ObjectStep(*d, false, [&] { AddDomain(*d); });
     for (auto& [domain, previous] : plan.ChangedDomains) AlterDomainStep(*domain, *previous);
@@ -948,6 +992,11 @@ bool TDBRestructure::GenerateAlterScript() {
     for (TVELDomain* d : plan.DropDomains) ObjectStep(*d, true, [&] { DropDomain(*d); });
 
     BeginSection(Caption("ADDFOREIGNKEYCONSTRAINTS"));
+    for (TVELRelationship* r : plan.RenameKeys) {
+        const auto* previous = static_cast<const TVELRelationship*>(OldModel->FindSameObject(r));
+        RenameStep(*r, *previous,
+                   Filler.FillConstraint(*r->FKConstraint, Filler.Template(RenameConstraintTemplate(*r->FKConstraint))));
+    }
     for (TVELRelationship* r : plan.AddKeys)
         if (r->FKConstraint->GenerationMark != gmWrittenInline) ObjectStep(*r, false, [&] { AddForeignKey(*r); });
 
@@ -961,22 +1010,22 @@ bool TDBRestructure::GenerateAlterScript() {
     for (TVELRule* r : plan.AddRules) ObjectStep(*r, false, [&] { AddRule(*r); });
 
     // Comments of the other objects that stayed.
-    auto comment = [this](TVELDatabaseObject& o, bool supported, const char* tmpl, auto fill) {
+    // (An object created again has its comment already.)
+    auto comment = [this](TVELDatabaseObject& o, const auto& rebuilt, bool supported, const char* tmpl, auto fill) {
         const auto* previous = OldModel->FindSameObject(&o);
-        if (!supported || !previous || o.StateModified || !TextChanged(o.Comment, previous->Comment) ||
-            Trim(o.Comment).empty())
+        if (!supported || !previous || std::find(rebuilt.begin(), rebuilt.end(), &o) != rebuilt.end() ||
+            !TextChanged(o.Comment, previous->Comment) || Trim(o.Comment).empty())
             return;
         CommentStep(o, fill(Filler.Template(tmpl)));
     };
     for (TVELView* v : OfClass<TVELView>(Model))
-        if (std::find(plan.AddViews.begin(), plan.AddViews.end(), v) == plan.AddViews.end())
-            comment(*v, Settings.EnableViewComments, "SQLModifyViewComment",
-                    [&](const std::string& t) { return Filler.FillView(*v, t); });
+        comment(*v, plan.AddViews, Settings.EnableViewComments, "SQLModifyViewComment",
+                [&](const std::string& t) { return Filler.FillView(*v, t); });
     for (TVELProcedure* p : OfClass<TVELProcedure>(Model))
-        comment(*p, Settings.EnableProcedureComments, "SQLModifyProcedureComment",
+        comment(*p, plan.AddProcedures, Settings.EnableProcedureComments, "SQLModifyProcedureComment",
                 [&](const std::string& t) { return Filler.FillProcedure(*p, t); });
     for (TVELSequence* s : OfClass<TVELSequence>(Model))
-        comment(*s, Settings.EnableSequenceComments, "SQLModifySequenceComment",
+        comment(*s, plan.AddSequences, Settings.EnableSequenceComments, "SQLModifySequenceComment",
                 [&](const std::string& t) { return Filler.FillSequence(*s, t); });
     pendingHeading_.clear();
 
@@ -999,31 +1048,70 @@ bool TDBRestructure::AlterObjectStep(const TVELDatabaseObject& object, const std
 
 void TDBRestructure::AlterDomainStep(TVELDomain& domain, const TVELDomain& old) {
     BeginSection(ObjectCaption("ALTERDOMAIN", domain));
+    AlterObjectStep(domain, "Problem altering domain " + domain.GetNonQuotedQualifiedName(),
+                    [&] { AlterDomain(domain, old); });
+}
+
+void TDBRestructure::AlterDomain(TVELDomain& domain, const TVELDomain& old) {
     const bool defaultChanged = TextChanged(domain.DefaultValue(), old.DefaultValue());
     const bool checkChanged = TextChanged(domain.CheckValue(), old.CheckValue());
     const bool typeChanged = Filler.FillDomain(domain, "%datatype%") != Filler.FillDomain(old, "%datatype%");
-    AlterObjectStep(domain, "Problem altering domain " + domain.GetNonQuotedQualifiedName(), [&] {
-        if (defaultChanged && !Trim(old.DefaultValue()).empty())
-            Write(Filler.FillDomain(old, Filler.Template("SQLModifyDomainDropDefault")));
-        if (checkChanged && !Trim(old.CheckValue()).empty())
-            Write(Filler.FillDomain(old, Filler.Template("SQLModifyDomainDropCheck")));
-        if (typeChanged) Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainDataType")));
-        if (checkChanged && !Trim(domain.CheckValue()).empty())
-            Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainAddCheck")));
-        if (defaultChanged && !Trim(domain.DefaultValue()).empty())
-            Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainSetDefault")));
-    });
+    if (defaultChanged && !Trim(old.DefaultValue()).empty())
+        Write(Filler.FillDomain(old, Filler.Template("SQLModifyDomainDropDefault")));
+    if (checkChanged && !Trim(old.CheckValue()).empty())
+        Write(Filler.FillDomain(old, Filler.Template("SQLModifyDomainDropCheck")));
+    if (typeChanged) Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainDataType")));
+    if (checkChanged && !Trim(domain.CheckValue()).empty())
+        Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainAddCheck")));
+    if (defaultChanged && !Trim(domain.DefaultValue()).empty())
+        Write(Filler.FillDomain(domain, Filler.Template("SQLModifyDomainSetDefault")));
 }
 
-std::string TDBRestructure::DropConstraintStatement(const TVELConstraint& constraint) {
-    const char* name = "SQLDropConstraint";
+namespace {
+
+// The template that drops a constraint of a kind.
+const char* DropConstraintTemplate(const TVELConstraint& constraint) {
     switch (constraint.ConstraintType) {
-    case ctPrimaryKey: name = "SQLDropPKConstraint"; break;
-    case ctUnique: name = "SQLDropUniqueConstraint"; break;
-    case ctCheck: name = "SQLDropCheckConstraint"; break;
-    default: break;
+    case ctPrimaryKey: return "SQLDropPKConstraint";
+    case ctUnique: return "SQLDropUniqueConstraint";
+    case ctCheck: return "SQLDropCheckConstraint";
+    case ctForeignKey: return "SQLDropFKConstraint";
+    default: return "SQLDropConstraint";
     }
-    return Filler.FillConstraint(constraint, Filler.Template(name));
+}
+
+// The columns of a constraint as the server names them; for a check without columns of its
+// own, the columns of the table its expression mentions.
+std::vector<std::string> ConstraintColumnNames(const TVELConstraint& constraint, const TVELEntity& table,
+                                               const TVELDatabaseSettings& settings) {
+    std::vector<std::string> names;
+    std::vector<int32_t> ids = constraint.AttributeIDs.IDs();
+    if (const TVELForeignKeySource* source = constraint.ForeignKeySource()) {
+        std::vector<std::pair<int32_t, int32_t>> pairs;
+        source->ForeignKeyPairs(pairs);
+        ids.clear();
+        for (const auto& [parent, child] : pairs) ids.push_back(child);
+    }
+    for (int32_t id : ids)
+        if (const TVELAttribute* column = table.FindAttribute(id)) names.push_back(settings.StripQuotes(column->GetName()));
+    if (names.empty() && constraint.ConstraintType == ctCheck) {
+        const std::string code = UpperCase(constraint.Value);
+        for (int i = 0; i < table.Attributes.Count(); ++i)
+            if (MentionsName(code, table.AttributeAt(i)->GetName()))
+                names.push_back(settings.StripQuotes(table.AttributeAt(i)->GetName()));
+    }
+    return names;
+}
+
+}  // namespace
+
+std::string TDBRestructure::DropConstraintStatement(const TVELConstraint& constraint) {
+    if (Trim(constraint.GetName()).empty()) return DropUnnamedConstraint(constraint);
+    return Filler.FillConstraint(constraint, Filler.Template(DropConstraintTemplate(constraint)));
+}
+
+std::string TDBRestructure::DropUnnamedConstraint(const TVELConstraint& constraint) {
+    return Filler.FillConstraint(constraint, Filler.Template(DropConstraintTemplate(constraint)));
 }
 
 std::string TDBRestructure::AddConstraintStatement(const TVELConstraint& constraint) {
@@ -1035,6 +1123,25 @@ std::string TDBRestructure::AddConstraintStatement(const TVELConstraint& constra
     default: return {};
     }
     return Filler.FillConstraint(constraint, Filler.Template(name));
+}
+
+const char* TDBRestructure::RenameConstraintTemplate(const TVELConstraint& constraint) {
+    return constraint.ConstraintType == ctForeignKey ? "SQLRenameFKConstraint" : "SQLRenameConstraint";
+}
+
+bool TDBRestructure::CanRename(const TVELConstraint& constraint, const TVELConstraint& old) const {
+    return !Trim(constraint.GetName()).empty() && !Trim(old.GetName()).empty() &&
+           constraint.GetName() != old.GetName() && !Trim(Filler.Template(RenameConstraintTemplate(constraint))).empty();
+}
+
+void TDBRestructure::RenameStep(const TVELDatabaseObject& object, const TVELDatabaseObject& old,
+                                const std::string& statement) {
+    const int before = written_;
+    if (AlterObjectStep(object, "Problem renaming " + LowerFirst(KindText(object)) + " " + LogName(old),
+                        [&] { Write(statement); }) &&
+        written_ != before)
+        Log(mlInfo, KindText(object) + " " + LogName(old) + " renamed to \"" + LogName(object) + "\".",
+            const_cast<TVELDatabaseObject*>(&object));
 }
 
 void TDBRestructure::DropMember(const TVELDatabaseObject& object, const std::string& statement) {
@@ -1049,15 +1156,20 @@ void TDBRestructure::AlterTableStep(TVELEntity& table, TVELEntity& old) {
     BeginSection(ObjectCaption("ALTERTABLE", table));
     BeforeAlterTable(table, old);
     // 1. What goes or changes: indexes, constraints, then columns.
+    // Indexes and constraints that only changed their names are renamed in step 6 instead.
     for (int i = 0; i < old.Indexes.Count(); ++i) {
         const TVELIndex* index = old.IndexAt(i);
+        const auto* same = static_cast<const TVELIndex*>(table.Indexes.FindByID(index->ID));
+        if (index->StateModified && renamedOnly_.count(same)) continue;
         if (index->StateGone || index->StateModified)
             DropMember(*index, Filler.FillIndex(*index, Filler.Template("SQLDropIndex")));
     }
+    const auto constraints = KeyedConstraints(table);
     for (const auto& [key, c] : KeyedConstraints(old)) {
         // A gone column takes its check with it.
         const TVELAttribute* checked = key[0] == 'c' ? c->AttributeIDs.AttributeAt(0) : nullptr;
         if (key[0] == 'c' && (!checked || !table.FindAttribute(checked->ID))) continue;
+        if (c->StateModified && renamedOnly_.count(FindKeyed(constraints, key))) continue;
         if (c->StateGone || c->StateModified) DropMember(*c, DropConstraintStatement(*c));
     }
     for (int i = 0; i < old.Attributes.Count(); ++i) {
@@ -1068,17 +1180,38 @@ void TDBRestructure::AlterTableStep(TVELEntity& table, TVELEntity& old) {
     }
     // 2. The name.
     if (table.GetName() != old.GetName() || table.SchemaName != old.SchemaName) {
+        // A table that moves to another schema is moved there where the target can; a rename
+        // then finds it under its old name in the new schema.
+        const bool moves = table.SchemaName != old.SchemaName && !Trim(table.SchemaName).empty() &&
+                           !Trim(Filler.Template("SQLChangeTableSchema")).empty();
+        const std::string movedName = Settings.QuoteDDL(Trim(table.SchemaName) + "." + old.GetName());
+        const TVELFillValues moved = {{"oldtablename", movedName}, {"oldquotedqualifiedtablename", movedName}};
         const int before = written_;
-        if (AlterObjectStep(table, "Problem renaming " + LowerFirst(KindText(table)) + " " + LogName(old),
-                            [&] { Write(Filler.FillTable(table, Filler.Template("SQLRenameTable"))); }) &&
+        if (AlterObjectStep(table, "Problem renaming " + LowerFirst(KindText(table)) + " " + LogName(old), [&] {
+                if (moves) {
+                    if (Settings.EnableSchemas) AddSchema(Trim(table.SchemaName));
+                    Write(Filler.FillTable(table, Filler.Template("SQLChangeTableSchema")));
+                }
+                if (!moves || table.GetName() != old.GetName())
+                    Write(Filler.FillTable(table, Filler.Template("SQLRenameTable"), moves ? &moved : nullptr));
+            }) &&
             written_ != before)
             Log(mlInfo, KindText(table) + " " + LogName(old) + " renamed to \"" + LogName(table) + "\".", &table);
     }
     // 3. New columns.
     for (int i = 0; i < table.Attributes.Count(); ++i) {
         TVELAttribute* column = table.AttributeAt(i);
-        if (column->StateNew)
-            ObjectStep(*column, false, [&] { Write(Filler.FillColumn(*column, Filler.Template("SQLAddColumn"))); });
+        if (!column->StateNew) continue;
+        // The name the model gives the column's default, for targets that name it inline.
+        const std::string defaultName = Trim(column->DefaultConstraint()->GetName());
+        const bool named = !defaultName.empty() && !Trim(column->DefaultValue()).empty();
+        const TVELFillValues values = {
+            {"defaultconstraintname", named ? Settings.QuoteDDL(defaultName) : std::string()}};
+        if (NeedsFilling(*column)) {
+            AddNotNullColumn(table, *column, values);
+            continue;
+        }
+        ObjectStep(*column, false, [&] { Write(Filler.FillColumn(*column, Filler.Template("SQLAddColumn"), &values)); });
     }
     // 4. Columns in both versions.
     for (int i = 0; i < table.Attributes.Count(); ++i) {
@@ -1101,16 +1234,72 @@ void TDBRestructure::AlterTableStep(TVELEntity& table, TVELEntity& old) {
             Log(mlInfo, "Position of column \"" + column->GetName() + "\" modified.", column);
     }
     // 6. New and changed constraints and indexes.
-    for (const auto& [key, c] : KeyedConstraints(table))
-        if (c->StateNew || c->StateModified) AddMemberConstraint(*c);
+    for (const auto& [key, c] : constraints) {
+        if (renamedOnly_.count(c))
+            RenameStep(*c, *FindKeyed(KeyedConstraints(old), key),
+                       Filler.FillConstraint(*c, Filler.Template(RenameConstraintTemplate(*c))));
+        else if (c->StateNew || c->StateModified)
+            AddMemberConstraint(*c);
+    }
     for (int i = 0; i < table.Indexes.Count(); ++i) {
         TVELIndex* index = table.IndexAt(i);
-        if (index->StateNew || index->StateModified) ObjectStep(*index, false, [&] { AddIndex(*index); });
+        if (renamedOnly_.count(index))
+            RenameStep(*index, *static_cast<const TVELIndex*>(old.Indexes.FindByID(index->ID)),
+                       Filler.FillIndex(*index, Filler.Template("SQLRenameIndex")));
+        else if (index->StateNew || index->StateModified)
+            ObjectStep(*index, false, [&] { AddIndex(*index); });
     }
     AfterAlterTable(table, old);
     // 7. Comments.
     ChangedComments(table, old);
     pendingHeading_.clear();
+}
+
+bool TDBRestructure::NeedsFilling(const TVELAttribute& column) const {
+    return column.IsNotNull() && !column.IsIdentity() && Trim(column.DefaultValue()).empty() &&
+           !Trim(Filler.Template("SQLModifyColumnSetNotNull")).empty();
+}
+
+void TDBRestructure::AddNotNullColumn(TVELEntity& table, TVELAttribute& column, TVELFillValues values) {
+    // The rows the table already holds have no value for the column, and a server refuses
+    // NOT NULL (or makes up a value of its own) for them. The column comes nullable; when its
+    // type has a plain empty value the rows take it and NOT NULL follows, otherwise NOT NULL is
+    // left for the user to set once the rows are filled.
+    values.emplace_back("notnull", "");
+    const std::string value = EmptyValue(column);
+    const std::string message = FillingMessage(table, column, value);
+    if (WriteToScript && WriteRemarks && !Option("EXCLUDEREMARKS")) {
+        FlushHeading();
+        Script.emplace_back();
+        WriteCommentLine(message);
+    }
+    ObjectStep(column, false, [&] {
+        Write(Filler.FillColumn(column, Filler.Template("SQLAddColumn"), &values));
+        if (value.empty()) return;
+        const std::string quoted = Settings.QuoteDDL(column.GetName());
+        Write("UPDATE " + Filler.FillTable(table, "%tablename%") + " SET " + quoted + " = " + value + " WHERE " + quoted +
+              " IS NULL" + TerminatorOf(Settings));
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumnSetNotNull")));
+    });
+    Log(mlWarning, message, &column);
+}
+
+std::string TDBRestructure::FillingMessage(const TVELEntity& table, const TVELAttribute& column,
+                                           const std::string& value) {
+    const std::string start =
+        "Column \"" + LogName(table) + "." + column.GetName() + "\" is NOT NULL without a default: ";
+    return value.empty() ? start + "it is added as nullable. Fill it, then set it NOT NULL."
+                         : start + "the rows the table holds are given " + value + " before NOT NULL is set.";
+}
+
+std::string TDBRestructure::EmptyValue(const TVELAttribute& column) const {
+    const TSLDatatypes* types = Model.GetDataTypes();
+    switch (types ? types->TypeGroup(column.DataType->DataType) : tgUnknown) {
+    case tgExactNumeric:
+    case tgApproximateNumeric: return "0";
+    case tgString: return "''";
+    default: return {};
+    }
 }
 
 void TDBRestructure::ChangedComments(TVELEntity& table, const TVELEntity& old) {
@@ -1151,8 +1340,13 @@ void TDBRestructure::RecreateTableStep(TVELEntity& table, TVELEntity& old) {
         // 1. The old constraints, whose names the new table takes.
         for (const auto& [key, c] : KeyedConstraints(old))
             if (!Trim(c->GetName()).empty()) Write(DropConstraintStatement(*c));
-        // 2.-3. The new table, under a temporary name while the old one still stands.
-        const TVELFillValues tempValues = {{"tablename", tempName}};
+        // 2.-3. The new table, under a temporary name while the old one still stands. A target
+        // that cannot rename a table copies the data twice: the temporary table, without the
+        // key whose name the final one takes, holds them while the table is built again under
+        // its own name.
+        const bool copyBack = keepsName && Trim(Filler.Template("SQLRenameTable")).empty();
+        TVELFillValues tempValues = {{"tablename", tempName}};
+        if (copyBack) tempValues.emplace_back("pkconstraint", "");
         Write(Filler.FillTable(table, Filler.Template("SQLCreateTempTable"), &tempValues));
         // 4.-5. The data of the columns present in both.
         std::vector<std::string> into, select;
@@ -1160,7 +1354,14 @@ void TDBRestructure::RecreateTableStep(TVELEntity& table, TVELEntity& old) {
             const TVELAttribute* column = table.AttributeAt(i);
             if (const TVELAttribute* previous = old.FindAttribute(column->ID)) {
                 into.push_back(Settings.QuoteDDL(column->GetName()));
-                select.push_back(Settings.QuoteDDL(previous->GetName()));
+                select.push_back(CopyColumn(*column, *previous));
+            } else if (column->IsNotNull() && !column->IsIdentity() && Trim(column->DefaultValue()).empty()) {
+                // A new NOT NULL column without a default takes the empty value of its type.
+                if (const std::string value = EmptyValue(*column); !value.empty()) {
+                    into.push_back(Settings.QuoteDDL(column->GetName()));
+                    select.push_back(value);
+                    Log(mlWarning, FillingMessage(table, *column, value), const_cast<TVELAttribute*>(column));
+                }
             }
         }
         if (!into.empty()) {
@@ -1174,8 +1375,21 @@ void TDBRestructure::RecreateTableStep(TVELEntity& table, TVELEntity& old) {
         for (int i = 0; i < old.Indexes.Count(); ++i) Write(Filler.FillIndex(*old.IndexAt(i), Filler.Template("SQLDropIndex")));
         Write(Filler.FillTable(old, Filler.Template("SQLDropTable")));
         // 7. The table under its own name.
-        if (keepsName) {
-            const TVELFillValues renameValues = {{"oldtablename", tempName}};
+        if (copyBack) {
+            const TVELFillValues finalValues = {{"tablename", finalName}};
+            Write(Filler.FillTable(table, Filler.Template("SQLCreateTempTable"), &finalValues));
+            if (!into.empty()) {
+                BeforeCopyData(table, finalName);
+                const TVELFillValues copyValues = {{"tablename", finalName},
+                                                   {"oldtablename", tempName},
+                                                   {"intofields", JoinStrings(into, ",")},
+                                                   {"selectfields", JoinStrings(into, ",")}};
+                Write(Filler.FillTable(table, Filler.Template("SQLCopyData"), &copyValues));
+                AfterCopyData(table, finalName);
+            }
+            Write(Filler.FillTable(table, Filler.Template("SQLDropTable"), &tempValues));
+        } else if (keepsName) {
+            const TVELFillValues renameValues = {{"oldtablename", tempName}, {"oldquotedqualifiedtablename", tempName}};
             Write(Filler.FillTable(table, Filler.Template("SQLRenameTable"), &renameValues));
         }
     });
@@ -1201,6 +1415,56 @@ void TDBRestructure::BeforeRecreateTable(TVELEntity&, const TVELEntity&) {}
 void TDBRestructure::AfterRecreateTable(TVELEntity&, const TVELEntity&) {}
 void TDBRestructure::BeforeCopyData(TVELEntity&, const std::string&) {}
 void TDBRestructure::AfterCopyData(TVELEntity&, const std::string&) {}
+
+std::string TDBRestructure::CopyColumn(const TVELAttribute&, const TVELAttribute& old) {
+    return Settings.QuoteDDL(old.GetName());
+}
+
+std::string TDBRestructure::AlterSequenceStatement(const TVELSequence&, const TVELSequence&) { return {}; }
+
+namespace {
+
+// How a target's ALTER SEQUENCE writes the properties it can change.
+struct TSequenceSyntax {
+    bool IntegerType = false;  // AS type
+    bool Bounds = false;       // MINVALUE, MAXVALUE, START WITH, CYCLE, CACHE
+    const char* NoCache = "";  // the clause that takes the cache away
+};
+
+// ALTER SEQUENCE with the changed properties of a sequence that keeps its name; empty when a
+// change is beyond the syntax, or when the comment changed and the target writes it only with
+// CREATE SEQUENCE.
+std::string AlterSequenceText(TVELTemplateFiller& filler, const TVELSequence& s, const TVELSequence& old,
+                              const TSequenceSyntax& syntax) {
+    if (s.GetName() != old.GetName() || s.SchemaName != old.SchemaName) return {};
+    if (TextChanged(s.Comment, old.Comment) && filler.Template("SQLCreateSequence").find("%seqcomment%") != std::string::npos)
+        return {};
+    std::string clauses;
+    bool beyond = false;
+    auto change = [&](bool changed, bool supported, const std::string& clause) {
+        if (!changed) return;
+        if (supported)
+            clauses += " " + clause;
+        else
+            beyond = true;
+    };
+    auto value = [](const std::string& v, const char* keyword) {
+        return Trim(v).empty() ? std::string("NO ") + keyword : std::string(keyword) + " " + Trim(v);
+    };
+    change(TextChanged(s.IntegerType, old.IntegerType), syntax.IntegerType && !Trim(s.IntegerType).empty(),
+           "AS " + Trim(s.IntegerType));
+    change(s.Increment != old.Increment, true, "INCREMENT BY " + std::to_string(s.Increment));
+    change(TextChanged(s.Min, old.Min), syntax.Bounds, value(s.Min, "MINVALUE"));
+    change(TextChanged(s.Max, old.Max), syntax.Bounds, value(s.Max, "MAXVALUE"));
+    change(s.Seed != old.Seed, syntax.Bounds, "START WITH " + std::to_string(s.Seed));
+    change(TextChanged(s.Cache, old.Cache), syntax.Bounds,
+           Trim(s.Cache).empty() ? std::string(syntax.NoCache) : "CACHE " + Trim(s.Cache));
+    change(TextChanged(s.Cycle, old.Cycle), syntax.Bounds, Trim(s.Cycle).empty() ? "NO CYCLE" : Trim(s.Cycle));
+    if (beyond || clauses.empty()) return {};
+    return "ALTER SEQUENCE " + filler.FillSequence(s, "%seqname%") + clauses + TerminatorOf(filler.Settings());
+}
+
+}  // namespace
 
 void TDBRestructure::RenameColumn(TVELAttribute& column, const TVELAttribute&) {
     Write(Filler.FillColumn(column, Filler.Template("SQLRenameColumn")));
@@ -1278,6 +1542,69 @@ void TPostgreSQLRestructure::AfterRecreateTable(TVELEntity& table, const TVELEnt
     }
 }
 
+std::string TPostgreSQLRestructure::AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) {
+    return AlterSequenceText(Filler, sequence, old, {.IntegerType = true, .Bounds = true, .NoCache = "CACHE 1"});
+}
+
+std::string TPostgreSQLRestructure::DropUnnamedConstraint(const TVELConstraint& constraint) {
+    // The server names a key after its table and columns, a check after its table and the
+    // column it mentions when it mentions only one.
+    const TVELEntity* table = constraint.GetEntity();
+    if (!table) return TDBRestructure::DropUnnamedConstraint(constraint);
+    const std::vector<std::string> columns = ConstraintColumnNames(constraint, *table, Settings);
+    std::string name = Settings.StripQuotes(table->GetName());
+    switch (constraint.ConstraintType) {
+    case ctPrimaryKey: name += "_pkey"; break;
+    case ctUnique: name += "_" + JoinStrings(columns, "_") + "_key"; break;
+    case ctCheck: name += (columns.size() == 1 ? "_" + columns[0] : std::string()) + "_check"; break;
+    case ctForeignKey: name += "_" + JoinStrings(columns, "_") + "_fkey"; break;
+    default: return TDBRestructure::DropUnnamedConstraint(constraint);
+    }
+    const TVELFillValues values = {{"constraintname", Settings.QuoteDDL(name)}};
+    return Filler.FillConstraint(constraint, Filler.Template(DropConstraintTemplate(constraint)), &values);
+}
+
+std::string TMySQLRestructure::DropUnnamedConstraint(const TVELConstraint& constraint) {
+    // The server names a unique key after its first column, a check written with a column
+    // after the column, and the other checks of a table CONSTRAINT_1, CONSTRAINT_2 ... in order.
+    const TVELEntity* table = constraint.GetEntity();
+    if (!table) return TDBRestructure::DropUnnamedConstraint(constraint);
+    const std::vector<std::string> columns = ConstraintColumnNames(constraint, *table, Settings);
+    std::string name;
+    if (constraint.ConstraintType == ctUnique && !columns.empty()) {
+        name = columns[0];
+    } else if (constraint.ConstraintType == ctCheck && table->Constraints.IndexOf(&constraint) < 0 && !columns.empty()) {
+        name = columns[0];
+    } else if (constraint.ConstraintType == ctCheck) {
+        int number = 0;
+        for (int i = 0; i < table->Constraints.Count(); ++i) {
+            const TVELConstraint* c = table->ConstraintAt(i);
+            if (c->ConstraintType == ctCheck && c->IsInUse() && Trim(c->GetName()).empty()) ++number;
+            if (c == &constraint) break;
+        }
+        name = "CONSTRAINT_" + std::to_string(number);
+    } else if (constraint.ConstraintType == ctForeignKey && OldModel) {
+        // Foreign keys are numbered per table, in the order they were made.
+        int number = 0;
+        std::vector<TVELRelationship*> relationships;
+        OldModel->CollectOfClass(relationships);
+        for (const TVELRelationship* r : relationships) {
+            if (r->GetChildEntity() != table || !r->FKConstraint->IsInUse()) continue;
+            if (Trim(r->FKConstraint->GetName()).empty()) ++number;
+            if (r->FKConstraint.get() == &constraint) break;
+        }
+        name = Settings.StripQuotes(table->GetName()) + "_ibfk_" + std::to_string(number);
+    } else {
+        return TDBRestructure::DropUnnamedConstraint(constraint);
+    }
+    const TVELFillValues values = {{"constraintname", Settings.QuoteDDL(name)}};
+    return Filler.FillConstraint(constraint, Filler.Template(DropConstraintTemplate(constraint)), &values);
+}
+
+std::string TMySQLRestructure::AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) {
+    return AlterSequenceText(Filler, sequence, old, {.Bounds = true, .NoCache = "NOCACHE"});
+}
+
 void TMySQLRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
     const std::string tmpl = Filler.Template("SQLCreateColumn");
     TVELFillValues sameName = {{"columnname", ""}};
@@ -1289,9 +1616,14 @@ void TMySQLRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& 
 void TMySQLRestructure::DropForeignKey(TVELRelationship& relationship) {
     TDBRestructure::DropForeignKey(relationship);
     const TVELEntity* child = relationship.GetChildEntity();
-    if (!relationship.StateGone || !child || Trim(relationship.FKConstraint->GetName()).empty()) return;
+    if (!relationship.StateGone || !child) return;
     std::vector<TVELAttribute*> columns;
     relationship.ForeignKeyAttributes(columns);
+    if (columns.empty()) return;
+    // The index has the name of the foreign key, or of its first column when it has none.
+    const std::string name = Trim(relationship.FKConstraint->GetName()).empty()
+                                 ? columns[0]->GetName()
+                                 : relationship.FKConstraint->GetName();
     // Whether the leading columns of a key or index are the foreign key's columns.
     auto leads = [&columns](const std::vector<TVELAttribute*>& key) {
         return key.size() >= columns.size() && std::equal(columns.begin(), columns.end(), key.begin());
@@ -1304,7 +1636,7 @@ void TMySQLRestructure::DropForeignKey(TVELRelationship& relationship) {
         child->IndexAt(i)->ColumnAttributes(key);
         if (leads(key)) return;
     }
-    Write("DROP INDEX " + Settings.QuoteDDL(relationship.FKConstraint->GetName()) + " ON " +
+    Write("DROP INDEX " + Settings.QuoteDDL(name) + " ON " +
           Filler.FillTable(*child, "%tablename%") + TerminatorOf(Settings));
 }
 
@@ -1451,7 +1783,7 @@ void TDBRestructure::DropProcedure(TVELProcedure& procedure) {
 void TDBRestructure::DropView(TVELView& view) { Write(Filler.FillView(view, Filler.Template("SQLDropView"))); }
 
 void TDBRestructure::DropForeignKey(TVELRelationship& relationship) {
-    Write(Filler.FillConstraint(*relationship.FKConstraint, Filler.Template("SQLDropFKConstraint")));
+    Write(DropConstraintStatement(*relationship.FKConstraint));
 }
 
 void TDBRestructure::DropTable(TVELEntity& table) { Write(Filler.FillTable(table, Filler.Template("SQLDropTable"))); }
@@ -1478,7 +1810,9 @@ std::string TMySQLRestructure::ForExecution(std::string_view statement) const {
     std::vector<std::string> kept;
     for (std::string& line : TextLines(statement)) {
         const std::string trimmed = Trim(line);
-        if (StartsText("DELIMITER ", trimmed) || trimmed == Settings.BlockTerminator) continue;
+        // (The last line may have lost its terminator: "DELIMITER ;" came as "DELIMITER".)
+        if (SameText(trimmed, "DELIMITER") || StartsText("DELIMITER ", trimmed) || trimmed == Settings.BlockTerminator)
+            continue;
         kept.push_back(std::move(line));
     }
     return Trim(JoinStrings(kept, CRLF));
@@ -1612,6 +1946,212 @@ std::vector<std::string> TSQLServerRestructure::ExecutionStatements(std::string_
 
 bool TSQLServerRestructure::HasBlockLines(std::string_view code) const { return IsScriptToolLine(LastLine(code)); }
 
+namespace {
+
+// The type of a column as ALTER COLUMN and the conversion functions write it: without the
+// identity clause.
+std::string PlainType(TVELTemplateFiller& filler, const TVELAttribute& column) {
+    if (const TVELDomain* domain = column.GetDomain())
+        return filler.Settings().QuoteDDL(domain->GetNonQuotedQualifiedName());
+    return filler.FillColumn(column, "%physicaldatatype%");
+}
+
+// The type group of a column's type in a model's data type list.
+int TypeGroupOf(const TVELDataDictionary& model, const TVELAttribute& column) {
+    const TSLDatatypes* types = model.GetDataTypes();
+    return types ? types->TypeGroup(column.DataType->DataType) : tgUnknown;
+}
+
+// Whether a column of both versions changed its type (the identity clause left out).
+bool TypeChanged(TVELTemplateFiller& filler, const TVELAttribute& column, const TVELAttribute& old) {
+    return PlainType(filler, column) != PlainType(filler, old);
+}
+
+// Whether a column turned into a type of the binary group from a type of another group.
+bool BecameBinary(const TVELDataDictionary& model, const TVELDataDictionary& oldModel, const TVELAttribute& column,
+                  const TVELAttribute& old) {
+    return TypeGroupOf(model, column) == tgBinary && TypeGroupOf(oldModel, old) != tgBinary;
+}
+
+bool HasDefault(const TVELAttribute& column) {
+    return !Trim(column.DefaultValue()).empty() && column.DefaultConstraint()->IsInUse();
+}
+
+// The placeholders of a table created under a temporary name (quoted as the script writes it).
+TVELFillValues TemporaryName(const TVELDatabaseSettings& settings, const std::string& tableName) {
+    std::string simple = tableName;
+    if (const size_t dot = simple.rfind(settings.DelimiterDDLEnd + "." + settings.DelimiterDDLBegin);
+        dot != std::string::npos && !settings.DelimiterDDLEnd.empty())
+        simple = simple.substr(dot + 1);
+    return {{"tablename", tableName},
+            {"quotedqualifiedtablename", tableName},
+            {"quotedsimpletablename", simple},
+            {"nonquotedsimpletablename", settings.StripQuotes(simple)}};
+}
+
+// Whether a column is one of a key, a unique or check constraint or an index of its table.
+bool IsUsedByKeyOrIndex(const TVELEntity& table, const TVELAttribute& column) {
+    if (column.IsPrimaryKey()) return true;
+    for (int i = 0; i < table.Constraints.Count(); ++i) {
+        const TVELConstraint* c = table.ConstraintAt(i);
+        if (c->IsInUse() && c->AttributeIDs.ContainsID(column.ID)) return true;
+    }
+    if (!Trim(column.CheckValue()).empty() && column.CheckConstraint()->IsInUse()) return true;
+    std::vector<TVELAttribute*> columns;
+    for (int i = 0; i < table.Indexes.Count(); ++i) {
+        columns.clear();
+        table.IndexAt(i)->ColumnAttributes(columns);
+        if (std::find(columns.begin(), columns.end(), &column) != columns.end()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void TCodeBlockRestructure::AlterNullabilityAndType(TVELAttribute& column, const TVELAttribute& old) {
+    if (column.IsNotNull() != old.IsNotNull())
+        Write(Filler.FillColumn(column, Filler.Template(column.IsNotNull() ? "SQLModifyColumnSetNotNull"
+                                                                           : "SQLModifyColumnDropNotNull")));
+    if (TypeChanged(Filler, column, old)) {
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumnDataType")));
+        if (Collect || OnLog) Log(mlInfo, "Data type for column \"" + column.GetName() + "\" modified.", &column);
+    }
+}
+
+void TCodeBlockRestructure::RebuildDomain(TVELDomain& domain, const TVELDomain& old) {
+    std::vector<const TVELAttribute*> columns;
+    for (const TVELEntity* table : OfClass<TVELEntity>(*OldModel)) {
+        if (table->StateGone || !IsSelected(*table)) continue;
+        for (int i = 0; i < table->Attributes.Count(); ++i)
+            if (table->AttributeAt(i)->DomainID == old.ID && !table->AttributeAt(i)->StateGone)
+                columns.push_back(table->AttributeAt(i));
+    }
+    // The old column names stand until the tables are altered.
+    auto retype = [&](const std::string& type) {
+        const TVELFillValues values = {{"datatype", type}, {"physicaldatatype", type}};
+        for (const TVELAttribute* column : columns)
+            Write(Filler.FillColumn(*column, Filler.Template("SQLModifyColumnDataType"), &values));
+    };
+    retype(Filler.FillDomain(old, "%datatype%"));
+    DropDomain(const_cast<TVELDomain&>(old));
+    AddDomain(domain);
+    retype(Settings.QuoteDDL(domain.GetNonQuotedQualifiedName()));
+}
+
+bool TSQLServerRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    if (ColumnOrderChanged(table)) return true;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        const TVELAttribute* previous = old.FindAttribute(column->ID);
+        if (!previous || !column->StateModified) continue;
+        if (column->IsIdentity() != previous->IsIdentity() ||
+            (column->IsIdentity() && column->DataType->AutoNumberText() != previous->DataType->AutoNumberText()))
+            return true;
+        if (!TypeChanged(Filler, *column, *previous)) continue;
+        if (BecameBinary(Model, *OldModel, *column, *previous) || IsUsedByKeyOrIndex(table, *column) ||
+            IsUsedByKeyOrIndex(old, *previous))
+            return true;
+    }
+    return false;
+}
+
+std::string TSQLServerRestructure::DropDefaultStatement(const TVELAttribute& old) {
+    const TVELConstraint* constraint = old.DefaultConstraint();
+    if (!Trim(constraint->GetName()).empty())
+        return Filler.FillConstraint(*constraint, Filler.Template("SQLDropDefaultConstraint"));
+    return Filler.FillColumn(old, Filler.Template("SQLModifyColumnDropDefault"));
+}
+
+std::string TSQLServerRestructure::AddDefaultStatement(const TVELAttribute& column, const std::string& tableName) {
+    const TVELFillValues values = TemporaryName(Settings, tableName);
+    const TVELFillValues* extra = tableName.empty() ? nullptr : &values;
+    const TVELConstraint* constraint = column.DefaultConstraint();
+    if (!Trim(constraint->GetName()).empty())
+        return Filler.FillConstraint(*constraint, Filler.Template("SQLAddDefaultConstraint"), extra);
+    return Filler.FillColumn(column, Filler.Template("SQLModifyColumnSetDefault"), extra);
+}
+
+void TSQLServerRestructure::BeforeAlterTable(TVELEntity&, const TVELEntity& old) {
+    for (int i = 0; i < old.Attributes.Count(); ++i) {
+        const TVELAttribute* column = old.AttributeAt(i);
+        if (!column->StateGone) continue;
+        if (HasDefault(*column))
+            ObjectStep(*column->DefaultConstraint(), true, [&] { Write(DropDefaultStatement(*column)); });
+        // A check keeps its column from going too; one without a name is found by its column.
+        const TVELConstraint* check = column->CheckConstraint();
+        if (!Trim(column->CheckValue()).empty() && check->IsInUse())
+            ObjectStep(*check, true, [&] {
+                Write(Trim(check->GetName()).empty()
+                          ? Filler.FillColumn(*column, Filler.Template("SQLDropUnnamedColumnCheck"))
+                          : Filler.FillConstraint(*check, Filler.Template("SQLDropCheckConstraint")));
+            });
+    }
+}
+
+void TSQLServerRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
+    const std::string type = PlainType(Filler, column);
+    const bool typeChanged = type != PlainType(Filler, old);
+    const bool defaultChanged = TextChanged(column.DefaultValue(), old.DefaultValue()) ||
+                                column.DefaultConstraint()->GetName() != old.DefaultConstraint()->GetName();
+    // A default holds its column's type: it goes first and comes back after.
+    if (HasDefault(old) && (defaultChanged || typeChanged)) Write(DropDefaultStatement(old));
+    if (typeChanged || column.IsNotNull() != old.IsNotNull() || TextChanged(column.Collate, old.Collate)) {
+        // The nullability is always written: without it the column would take the session's.
+        const TVELFillValues values = {{"datatype", type}};
+        Write(Filler.FillColumn(
+            column, Filler.Template(column.IsNotNull() ? "SQLModifyColumnSetNotNull" : "SQLModifyColumnDropNotNull"),
+            &values));
+        if (typeChanged && (Collect || OnLog))
+            Log(mlInfo, "Data type for column \"" + column.GetName() + "\" modified.", &column);
+    }
+    if (HasDefault(column) && (defaultChanged || (typeChanged && HasDefault(old)))) Write(AddDefaultStatement(column));
+}
+
+void TSQLServerRestructure::BeforeCopyData(TVELEntity& table, const std::string& tableName) {
+    defaultsWritten_.clear();
+    if (const auto* old = dynamic_cast<const TVELEntity*>(OldModel->FindSameObject(&table)))
+        for (int i = 0; i < old->Attributes.Count(); ++i) {
+            const TVELAttribute* column = old->AttributeAt(i);
+            if (HasDefault(*column) && !Trim(column->DefaultConstraint()->GetName()).empty())
+                Write(DropDefaultStatement(*column));
+        }
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        if (!HasDefault(*column)) continue;
+        Write(AddDefaultStatement(*column, tableName));
+        defaultsWritten_.insert(column->ID);
+    }
+    const TVELFillValues values = TemporaryName(Settings, tableName);
+    Write(Filler.FillTable(table, Filler.Template("SQLBeforeInsertData"), &values));
+}
+
+void TSQLServerRestructure::AfterCopyData(TVELEntity& table, const std::string& tableName) {
+    const TVELFillValues values = TemporaryName(Settings, tableName);
+    Write(Filler.FillTable(table, Filler.Template("SQLAfterInsertData"), &values));
+}
+
+void TSQLServerRestructure::AfterRecreateTable(TVELEntity& table, const TVELEntity&) {
+    // (A table without columns to copy did not go through the copy.)
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute* column = table.AttributeAt(i);
+        if (HasDefault(*column) && !defaultsWritten_.count(column->ID))
+            ObjectStep(*column->DefaultConstraint(), false, [&] { Write(AddDefaultStatement(*column)); });
+    }
+    defaultsWritten_.clear();
+}
+
+void TSQLServerRestructure::AlterDomain(TVELDomain& domain, const TVELDomain& old) {
+    if (Filler.FillDomain(domain, "%datatype%") != Filler.FillDomain(old, "%datatype%"))
+        return RebuildDomain(domain, old);
+    TCodeBlockRestructure::AlterDomain(domain, old);
+}
+
+std::string TSQLServerRestructure::CopyColumn(const TVELAttribute& column, const TVELAttribute& old) {
+    const std::string name = Settings.QuoteDDL(old.GetName());
+    if (!BecameBinary(Model, *OldModel, column, old)) return name;
+    return "CONVERT(" + PlainType(Filler, column) + ", " + name + ")";
+}
+
 bool TSQLServerRestructure::IsScriptToolLine(std::string_view line) const { return SameText(line, "GO"); }
 
 // (A PL/SQL block is the one statement a "/" line follows; it keeps the ";" after its END.)
@@ -1619,12 +2159,172 @@ bool TOracleRestructure::HasBlockLines(std::string_view code) const { return IsS
 
 bool TOracleRestructure::IsScriptToolLine(std::string_view line) const { return line == "/"; }
 
+bool TOracleRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        const TVELAttribute* previous = old.FindAttribute(column->ID);
+        if (!previous || !column->StateModified) continue;
+        if (column->IsIdentity() && !previous->IsIdentity()) return true;
+        if (!SameText(column->DataType->DataType, previous->DataType->DataType) &&
+            TypeGroupOf(Model, *column) == tgBinary)
+            return true;
+    }
+    return false;
+}
+
+void TOracleRestructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
+    if (old.IsIdentity() && !column.IsIdentity())
+        Write(Filler.FillColumn(column, "ALTER TABLE %tablename% MODIFY (%columnname% DROP IDENTITY)%terminator%"));
+    AlterNullabilityAndType(column, old);
+    if (column.IsIdentity() && old.IsIdentity() && column.DataType->AutoNumberText() != old.DataType->AutoNumberText())
+        Write(Filler.FillColumn(column, "ALTER TABLE %tablename% MODIFY (%columnname%" +
+                                            column.DataType->AutoNumberText() + ")%terminator%"));
+    if (TextChanged(column.DefaultValue(), old.DefaultValue()))
+        Write(Filler.FillColumn(column, Filler.Template(Trim(column.DefaultValue()).empty() ? "SQLModifyColumnDropDefault"
+                                                                                              : "SQLModifyColumnSetDefault")));
+}
+
+void TOracleRestructure::BeforeCopyData(TVELEntity& table, const std::string& tableName) {
+    const TVELFillValues values = TemporaryName(Settings, tableName);
+    Write(Filler.FillTable(table, Filler.Template("SQLBeforeInsertData"), &values));
+}
+
+void TOracleRestructure::AfterCopyData(TVELEntity& table, const std::string& tableName) {
+    const TVELFillValues values = TemporaryName(Settings, tableName);
+    Write(Filler.FillTable(table, Filler.Template("SQLAfterInsertData"), &values));
+}
+
+std::string TOracleRestructure::EmptyValue(const TVELAttribute& column) const {
+    // An empty text is NULL here.
+    const std::string value = TCodeBlockRestructure::EmptyValue(column);
+    return value == "''" ? "' '" : value;
+}
+
+std::string TOracleRestructure::CopyColumn(const TVELAttribute& column, const TVELAttribute& old) {
+    const std::string name = Settings.QuoteDDL(old.GetName());
+    if (!BecameBinary(Model, *OldModel, column, old) || TypeGroupOf(*OldModel, old) != tgString) return name;
+    const std::string raw = "UTL_RAW.CAST_TO_RAW(" + name + ")";
+    return SameText(column.DataType->DataType, "BLOB") ? "TO_BLOB(" + raw + ")" : raw;
+}
+
 bool TDB2Restructure::HasBlockLines(std::string_view code) const {
     return StartsText("--#SET TERMINATOR", FirstLine(code));
 }
 
 bool TDB2Restructure::IsScriptToolLine(std::string_view line) const {
     return StartsText("--#SET TERMINATOR", line) || line == Settings.BlockTerminator;
+}
+
+void TDB2Restructure::AlterDomain(TVELDomain& domain, const TVELDomain& old) { RebuildDomain(domain, old); }
+
+void TDB2Restructure::AlterColumn(TVELAttribute& column, const TVELAttribute& old) {
+    const bool defaultChanged = TextChanged(column.DefaultValue(), old.DefaultValue());
+    // An identity column has no default: it goes before the identity comes.
+    if (defaultChanged && Trim(column.DefaultValue()).empty())
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumnDropDefault")));
+    AlterNullabilityAndType(column, old);
+    const std::string identity = column.IsIdentity() ? column.DataType->AutoNumberText() : std::string();
+    if (identity != (old.IsIdentity() ? old.DataType->AutoNumberText() : std::string())) {
+        const std::string alter = "ALTER TABLE %tablename% ALTER COLUMN %columnname%";
+        const std::string drop = old.IsIdentity() ? " DROP IDENTITY" : "";
+        Write(Filler.FillColumn(column, alter + drop + (identity.empty() ? "" : " SET" + identity) + "%terminator%"));
+        if (!old.IsIdentity() && column.IsIdentity()) {
+            // The next number follows the largest one the column holds.
+            const std::string restart = Filler.FillColumn(column, alter + " RESTART WITH ");
+            const std::string next = Filler.FillColumn(
+                column, "SET n = (SELECT COALESCE(MAX(%columnname%) + " + IntToStr(column.DataType->Increment) + ", " +
+                            IntToStr(column.DataType->Seed) + ") FROM %tablename%);");
+            Write("--#SET TERMINATOR " + Settings.BlockTerminator + "\r\nBEGIN\r\n  DECLARE n BIGINT;\r\n  " + next +
+                  "\r\n  EXECUTE IMMEDIATE '" + ReplaceAll(restart, "'", "''") + "' || VARCHAR(n);\r\nEND\r\n" +
+                  Settings.BlockTerminator + "\r\n--#SET TERMINATOR " + TerminatorOf(Settings));
+        }
+    }
+    if (defaultChanged && !Trim(column.DefaultValue()).empty())
+        Write(Filler.FillColumn(column, Filler.Template("SQLModifyColumnSetDefault")));
+}
+
+namespace {
+
+// A PSQL block as the script tool runs it, between switches of the statement terminator.
+std::string IsqlBlock(const std::string& declarations, const std::string& body) {
+    return "SET TERM ^ ;\r\nEXECUTE BLOCK AS\r\n" + declarations + "\r\nBEGIN\r\n" + body + "\r\nEND\r\n^\r\nSET TERM ; ^";
+}
+
+}  // namespace
+
+bool TInterBaseRestructure::MustRecreateTable(const TVELEntity& table, const TVELEntity& old) {
+    if (table.GetName() != old.GetName() || table.SchemaName != old.SchemaName) return true;
+    // A column becomes or stops being an identity column only with a new table.
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        const TVELAttribute* previous = old.FindAttribute(column->ID);
+        if (previous && column->IsIdentity() != previous->IsIdentity()) return true;
+    }
+    return false;
+}
+
+void TInterBaseRestructure::AfterAlterTable(TVELEntity& table, const TVELEntity&) {
+    // Columns are placed after the fact: from the first one new or moved on, each gets its
+    // position.
+    if (!ColumnOrderChanged(table)) return;
+    bool placing = false;
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        TVELAttribute& column = *table.AttributeAt(i);
+        placing = placing || column.StatePositionChanged || column.StateNew;
+        if (placing)
+            Write("ALTER TABLE " + Filler.FillTable(table, "%tablename%") + " ALTER COLUMN " +
+                  Settings.QuoteDDL(column.GetName()) + " POSITION " + std::to_string(i + 1) + TerminatorOf(Settings));
+    }
+}
+
+void TInterBaseRestructure::AfterCopyData(TVELEntity& table, const std::string& tableName) {
+    // An identity column goes on after the copied values.
+    for (int i = 0; i < table.Attributes.Count(); ++i) {
+        const TVELAttribute* column = table.AttributeAt(i);
+        if (!column->IsIdentity()) continue;
+        const std::string name = Settings.QuoteDDL(column->GetName());
+        Write(IsqlBlock("DECLARE n BIGINT;", "  SELECT COALESCE(MAX(" + name + "), 0) FROM " + tableName +
+                                                    " INTO :n;\r\n  EXECUTE STATEMENT 'ALTER TABLE " +
+                                                    ReplaceAll(tableName, "'", "''") + " ALTER COLUMN " +
+                                                    ReplaceAll(name, "'", "''") + " RESTART WITH ' || n;"));
+    }
+}
+
+std::string TInterBaseRestructure::DropUnnamedConstraint(const TVELConstraint& constraint) {
+    // The server numbers the names (INTEG_n) across the database: the constraint is looked up
+    // in the catalogue, a key by its columns, a check by its expression.
+    const TVELEntity* table = constraint.GetEntity();
+    if (!table) return TDBRestructure::DropUnnamedConstraint(constraint);
+    auto literal = [](const std::string& text) { return "'" + ReplaceAll(text, "'", "''") + "'"; };
+    const std::string tableName = Settings.StripQuotes(table->GetName());
+    auto keyMatch = [&](const char* type) {
+        return std::string("c.RDB$CONSTRAINT_TYPE = '") + type +
+               "' AND (SELECT LIST(TRIM(x.RDB$FIELD_NAME), ',') FROM (SELECT s.RDB$FIELD_NAME FROM "
+               "RDB$INDEX_SEGMENTS s WHERE s.RDB$INDEX_NAME = c.RDB$INDEX_NAME ORDER BY s.RDB$FIELD_POSITION) x) = " +
+               literal(JoinStrings(ConstraintColumnNames(constraint, *table, Settings), ","));
+    };
+    std::string match;
+    switch (constraint.ConstraintType) {
+    case ctPrimaryKey: match = keyMatch("PRIMARY KEY"); break;
+    case ctUnique: match = keyMatch("UNIQUE"); break;
+    case ctForeignKey: match = keyMatch("FOREIGN KEY"); break;
+    case ctCheck:
+        match = "c.RDB$CONSTRAINT_TYPE = 'CHECK' AND EXISTS (SELECT 1 FROM RDB$CHECK_CONSTRAINTS k JOIN RDB$TRIGGERS t "
+                "ON t.RDB$TRIGGER_NAME = k.RDB$TRIGGER_NAME WHERE k.RDB$CONSTRAINT_NAME = c.RDB$CONSTRAINT_NAME AND "
+                "POSITION(" + literal(Trim(constraint.Value)) + " IN t.RDB$TRIGGER_SOURCE) > 0)";
+        break;
+    default: return TDBRestructure::DropUnnamedConstraint(constraint);
+    }
+    const std::string quotedTable = Filler.FillTable(*table, "%tablename%");
+    return IsqlBlock("DECLARE n VARCHAR(63);",
+                     "  SELECT FIRST 1 TRIM(c.RDB$CONSTRAINT_NAME) FROM RDB$RELATION_CONSTRAINTS c WHERE "
+                     "c.RDB$RELATION_NAME = " + literal(tableName) + " AND " + match +
+                         " INTO :n;\r\n  EXECUTE STATEMENT 'ALTER TABLE " + ReplaceAll(quotedTable, "'", "''") +
+                         " DROP CONSTRAINT \"' || n || '\"';");
+}
+
+std::string TInterBaseRestructure::AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) {
+    return AlterSequenceText(Filler, sequence, old, {});
 }
 
 bool TInterBaseRestructure::HasBlockLines(std::string_view code) const {

@@ -193,10 +193,30 @@ protected:
     // identity columns, or to set a sequence behind after the copy). tableName is the quoted
     // name the copy writes to.
     virtual void BeforeCopyData(TVELEntity& table, const std::string& tableName);
+    // The statement that changes a sequence present in both versions in place, so that it keeps
+    // its value; empty when the target cannot make the change, and the sequence is dropped and
+    // created again. The base answer is empty.
+    virtual std::string AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old);
+    // The statement that drops a constraint the model leaves unnamed, under the name the server
+    // gave it. The base answer is the target's drop statement without a name.
+    virtual std::string DropUnnamedConstraint(const TVELConstraint& constraint);
     virtual void AfterCopyData(TVELEntity& table, const std::string& tableName);
+    // The statements of a changed domain (new and old version), as far as its default, check
+    // and type changed: the SQLModifyDomain... templates.
+    virtual void AlterDomain(TVELDomain& domain, const TVELDomain& old);
+    // What the data copy of a recreated table selects from the old table for a column present
+    // in both versions: the old column by name, or a conversion where the server does not
+    // convert the old type to the new one by itself.
+    virtual std::string CopyColumn(const TVELAttribute& column, const TVELAttribute& old);
+    // The value the rows a table holds take in a new NOT NULL column without a default before
+    // NOT NULL is set: a plain zero or empty text by the type's group; empty for a type without
+    // one (the column stays nullable and the user is warned).
+    virtual std::string EmptyValue(const TVELAttribute& column) const;
 
     // Writes a filled statement under the pending heading of the current section.
     void Write(std::string_view statement);
+    // Writes the pending heading of the current section now.
+    void FlushHeading();
     // Starts a section: its heading is written before its first statement, or at once with
     // always.
     void BeginSection(std::string_view caption, bool always = false);
@@ -241,10 +261,24 @@ private:
     void DropMember(const TVELDatabaseObject& object, const std::string& statement);
     void AddMemberConstraint(TVELConstraint& constraint);
     void ChangedComments(TVELEntity& table, const TVELEntity& old);
+    // A new NOT NULL column without a default: whether it needs its rows filled, and its step.
+    bool NeedsFilling(const TVELAttribute& column) const;
+    void AddNotNullColumn(TVELEntity& table, TVELAttribute& column, TVELFillValues values);
+    // The warning about such a column: the value its rows take, or that it stays nullable.
+    static std::string FillingMessage(const TVELEntity& table, const TVELAttribute& column,
+                                      const std::string& value);
     std::string DropConstraintStatement(const TVELConstraint& constraint);
     std::string AddConstraintStatement(const TVELConstraint& constraint);
+    // Renaming in place: the template of a constraint's kind, whether the target renames the
+    // constraint (both versions named, and a template for it), and the step with its log line.
+    static const char* RenameConstraintTemplate(const TVELConstraint& constraint);
+    bool CanRename(const TVELConstraint& constraint, const TVELConstraint& old) const;
+    void RenameStep(const TVELDatabaseObject& object, const TVELDatabaseObject& old, const std::string& statement);
     bool AlterObjectStep(const TVELDatabaseObject& object, const std::string& failure, const std::function<void()>& step);
     std::unique_ptr<TVELOldModel> oldLookup_;
+    // Indexes, constraints and relationships of the new model that changed nothing but their
+    // names, where the target renames them in place (set by MarkChanges).
+    std::unordered_set<const TVELDatabaseObject*> renamedOnly_;
 };
 
 // PostgreSQL: everything its definition's templates write; the class is the place of its
@@ -261,6 +295,8 @@ protected:
     void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
     // The sequences behind them take the names they have under the table's own name.
     void AfterRecreateTable(TVELEntity& table, const TVELEntity& old) override;
+    std::string AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) override;
+    std::string DropUnnamedConstraint(const TVELConstraint& constraint) override;
 };
 
 // MySQL and MariaDB: procedure and trigger bodies are wrapped in DELIMITER lines for the
@@ -277,6 +313,8 @@ protected:
     // index of the model served it.
     void DropForeignKey(TVELRelationship& relationship) override;
     std::string ForExecution(std::string_view statement) const override;
+    std::string AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) override;
+    std::string DropUnnamedConstraint(const TVELConstraint& constraint) override;
 };
 
 // SQLite: a foreign key exists only inside its CREATE TABLE; one the table statement did not
@@ -331,11 +369,23 @@ protected:
     // A line of the script tool that a connection does not take (terminator switches, block
     // terminators).
     virtual bool IsScriptToolLine(std::string_view line) const = 0;
+    // A domain that the target cannot alter is built again: the columns of the domain take its
+    // old data type, the domain is dropped and created anew, and the columns take it again.
+    void RebuildDomain(TVELDomain& domain, const TVELDomain& old);
+    // SQLModifyColumnSetNotNull or ...DropNotNull when the nullability changed, and
+    // SQLModifyColumnDataType when the type changed (its identity clause left out).
+    void AlterNullabilityAndType(TVELAttribute& column, const TVELAttribute& old);
 };
 
 // SQL Server: every statement is a batch ended by a line GO, and a domain is several batches
 // (the alias type, its rule and default objects and their bindings). A connection takes one
 // batch at a time.
+//
+// ALTER TABLE ... ALTER COLUMN changes a column's type, nullability and collation in place; a
+// default is a constraint of its own that holds its column: it is dropped (by its name, or
+// found by its column when it has none) before its column changes its type or goes, and added
+// again after. Renames go through sp_rename, descriptions through the extended property
+// procedures.
 class TSQLServerRestructure : public TCodeBlockRestructure {
 public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
@@ -344,11 +394,41 @@ protected:
     std::vector<std::string> ExecutionStatements(std::string_view statement) const override;
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
+    // Recreates for what ALTER COLUMN refuses: a column that becomes or stops being an identity
+    // column or changes its identity seed or increment, a changed order of the columns (a new
+    // column before existing ones included), a type changed to a binary type from another group
+    // (no implicit conversion), and a type change of a column that a key, a unique or check
+    // constraint or an index uses.
+    bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
+    // The defaults and checks of the columns that go, which would keep them from going (those
+    // the model leaves unnamed are found by their column).
+    void BeforeAlterTable(TVELEntity& table, const TVELEntity& old) override;
+    void AlterColumn(TVELAttribute& column, const TVELAttribute& old) override;
+    // The old table's named defaults make way for the new table's, which the temporary table
+    // takes before the copy (new NOT NULL columns take their defaults); explicit values go into
+    // its identity column.
+    void BeforeCopyData(TVELEntity& table, const std::string& tableName) override;
+    void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
+    void AfterRecreateTable(TVELEntity& table, const TVELEntity& old) override;
+    std::string CopyColumn(const TVELAttribute& column, const TVELAttribute& old) override;
+    // An alias type does not change its type: a domain whose type changes is built again.
+    void AlterDomain(TVELDomain& domain, const TVELDomain& old) override;
+
+private:
+    // The statement that drops the default of a column of the old model.
+    std::string DropDefaultStatement(const TVELAttribute& old);
+    // The statement that adds the default of a column; on the table of that name when given.
+    std::string AddDefaultStatement(const TVELAttribute& column, const std::string& tableName = {});
+    // The columns of the recreated table whose defaults the temporary table took.
+    std::unordered_set<int32_t> defaultsWritten_;
 };
 
 // Oracle: PL/SQL blocks (procedures, functions, packages, triggers) are run by a line "/" after
 // them; plain SQL statements end with ";", which a connection does not take, while a PL/SQL
 // block keeps the ";" after its END.
+//
+// ALTER TABLE ... MODIFY changes a column's type, nullability, default and identity options in
+// place, RENAME COLUMN and RENAME TO rename, COMMENT ON describes.
 class TOracleRestructure : public TCodeBlockRestructure {
 public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
@@ -356,10 +436,30 @@ public:
 protected:
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
+    // Recreates when a column of both versions changes its type to one of type group Binary
+    // (MODIFY converts no other type to it) or becomes an identity column (MODIFY only changes
+    // the options of a column that is one already).
+    bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
+    // MODIFY with the plain type (an identity column stays one), DROP IDENTITY for a column that
+    // stops being one, the identity options for one whose options change.
+    void AlterColumn(TVELAttribute& column, const TVELAttribute& old) override;
+    // The statements the definition runs around the data copy, on the temporary table: its
+    // identity columns continue after the copied values.
+    void BeforeCopyData(TVELEntity& table, const std::string& tableName) override;
+    void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
+    // A space: an empty text is NULL.
+    std::string EmptyValue(const TVELAttribute& column) const override;
+    // Text becomes binary through UTL_RAW (and TO_BLOB for a BLOB).
+    std::string CopyColumn(const TVELAttribute& column, const TVELAttribute& old) override;
 };
 
 // Db2: procedure and trigger bodies stand between "--#SET TERMINATOR" switches and end with the
 // block terminator.
+//
+// Tables are altered in place: ALTER COLUMN ... SET DATA TYPE, SET NOT NULL, DROP NOT NULL, SET
+// DEFAULT and DROP DEFAULT (the definition follows the statements that leave the table in
+// reorg pending state with a REORG), SET GENERATED ... AS IDENTITY and DROP IDENTITY; RENAME
+// TABLE and RENAME COLUMN rename.
 class TDB2Restructure : public TCodeBlockRestructure {
 public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
@@ -367,6 +467,11 @@ public:
 protected:
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
+    // The column's own statements, the identity clause apart from its type: a column that
+    // becomes an identity column continues after the values it holds.
+    void AlterColumn(TVELAttribute& column, const TVELAttribute& old) override;
+    // A distinct type changes neither its check nor its source type: it is built again.
+    void AlterDomain(TVELDomain& domain, const TVELDomain& old) override;
 };
 
 // InterBase and Firebird: procedure and trigger bodies stand between SET TERM switches of isql
@@ -377,6 +482,16 @@ public:
     using TCodeBlockRestructure::TCodeBlockRestructure;
 
 protected:
+    // A renamed table is built again (there is no way to rename one), and so is a table whose
+    // column becomes or stops being an identity column.
+    bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
+    // Columns out of place get their positions.
+    void AfterAlterTable(TVELEntity& table, const TVELEntity& old) override;
+    // Identity columns continue after the copied values.
+    void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
+    // Only the increment of a sequence changes in place.
+    std::string AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) override;
+    std::string DropUnnamedConstraint(const TVELConstraint& constraint) override;
     bool HasBlockLines(std::string_view code) const override;
     bool IsScriptToolLine(std::string_view line) const override;
 };

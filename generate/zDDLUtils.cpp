@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <string_view>
 #include <typeinfo>
 #include <unordered_map>
 
@@ -25,6 +27,39 @@
 namespace ardvin {
 
 namespace {
+
+// A domain check in the model names its value VALUE (the word of CREATE DOMAIN ... CHECK); a
+// SQL Server rule names it as a variable. Turns every bare word VALUE outside literals and
+// quoted names into @value; a check that already holds the variable (read from a rule) keeps it.
+std::string RuleVariables(std::string_view check) {
+    auto wordChar = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return std::isalnum(u) || u >= 128 || c == '_' || c == '@' || c == '#' || c == '$';
+    };
+    std::string out;
+    out.reserve(check.size() + 8);
+    for (size_t i = 0; i < check.size();) {
+        const char c = check[i];
+        if (c == '\'' || c == '"' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            size_t end = check.find(close, i + 1);
+            end = end == std::string_view::npos ? check.size() : end + 1;
+            out.append(check.substr(i, end - i));
+            i = end;
+        } else if (wordChar(c)) {
+            size_t end = i;
+            while (end < check.size() && wordChar(check[end])) ++end;
+            const std::string_view word = check.substr(i, end - i);
+            out += SameText(word, "value") ? std::string("@value") : std::string(word);
+            i = end;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
 
 // ---- placeholder names ------------------------------------------------------------------------
 
@@ -1325,7 +1360,7 @@ bool TVELTemplateFiller::ResolveDomain(int id, TContext& context, std::string& v
         return true;
     case pMSSQLRule:
         value = check.empty() ? std::string()
-                              : "CREATE RULE " + rule() + " AS " + ReplaceAllText(check, "value", "@value");
+                              : "CREATE RULE " + rule() + " AS " + RuleVariables(check);
         return true;
     case pMSSQLDropRule:
         value = check.empty() ? std::string() : "DROP RULE " + rule();

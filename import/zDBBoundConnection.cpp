@@ -1,8 +1,10 @@
 #include "zDBBoundConnection.h"
 
 #include "zAttribute.h"
+#include "zConstraint.h"
 #include "zDatatype.h"
 #include "zEntity.h"
+#include "zSQLParser.h"
 
 namespace ardvin {
 
@@ -62,7 +64,23 @@ void TDBBoundConnection::ReverseEngineerPrimaryKey(TVELEntity* entity) {
 }
 
 void TDBBoundConnection::ReverseEngineerCheckConstraints(TVELEntity* entity) {
-    ForTable(entity, [&] { TDBConnection::ReverseEngineerCheckConstraints(entity); });
+    ForTable(entity, [&] {
+        ForEachRow(qkCheckConstraints, entity, [&](const TDBQuery& row) {
+            auto text = [&](const char* column) {
+                const TDBField* field = row.FieldByName(column);
+                return field ? field->AsString() : std::string();
+            };
+            const std::string column = text("RE_COLUMNNAME");
+            auto* attribute =
+                column.empty() ? nullptr : dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(column));
+            TVELConstraint* constraint = attribute && attribute->CheckConstraint()->Value.empty()
+                                             ? attribute->CheckConstraint()
+                                             : entity->AddConstraint(ctCheck, clTable);
+            SetImportedName(*constraint, text("RE_CONNAME"));
+            constraint->Value = StripEnclosingParentheses(text("RE_CONSTRAINT"), 1);
+            constraint->Comment = text("RE_COMMENT");
+        });
+    });
 }
 
 void TDBBoundConnection::ReverseEngineerUniqueConstraints(TVELEntity* entity) {

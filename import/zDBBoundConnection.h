@@ -33,6 +33,8 @@ public:
     TVELAttribute* AddColumn(TVELEntity* entity, const TDBQuery& query) override;
     void ReverseEngineerColumns(TVELEntity* entity) override;
     void ReverseEngineerPrimaryKey(TVELEntity* entity) override;
+    // A check with RE_COLUMNNAME set is the check of that column, as when it is written with
+    // the column (one check a column); the others are table checks.
     void ReverseEngineerCheckConstraints(TVELEntity* entity) override;
     void ReverseEngineerUniqueConstraints(TVELEntity* entity) override;
     void ReverseEngineerIndexes(TVELEntity* entity) override;

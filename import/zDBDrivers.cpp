@@ -17,15 +17,18 @@
 #include "zDatabaseSettings.h"
 #include "zDatatype.h"
 #include "zDomain.h"
+#include "zDB2Driver.h"
 #include "zEntity.h"
 #include "zIndex.h"
 #include "zInterBaseDriver.h"
 #include "zMySQLDriver.h"
+#include "zOracleDriver.h"
 #include "zPostgreSQLDriver.h"
 #include "zProcedure.h"
 #include "zRelationship.h"
 #include "zSLDatatypes.h"
 #include "zSQLParser.h"
+#include "zSQLServerDriver.h"
 #include "zSQLiteDriver.h"
 #include "zTrigger.h"
 #include "zView.h"
@@ -653,12 +656,11 @@ std::unique_ptr<TDBScript> TSQLConnection::CreateScript() {
 // ---- the driver factory ------------------------------------------------------------------------------
 
 const std::vector<TDBDriverEntry>& DBDrivers() {
-    // The catalogue drivers of the database systems replace the script-only stand-ins here.
     static const std::vector<TDBDriverEntry> drivers = {
         {"sql", MakeConnection<TSQLConnection>},         {"postgresql", MakeConnection<TPostgreSQLConnection>},
         {"mysql", MakeConnection<TMySQLConnection>},     {"sqlite", MakeConnection<TSQLiteConnection>},
-        {"interbase", MakeConnection<TInterBaseConnection>}, {"mssqlserver", MakeConnection<TSQLConnection>},
-        {"oracle", MakeConnection<TSQLConnection>},      {"db2", MakeConnection<TSQLConnection>},
+        {"interbase", MakeConnection<TInterBaseConnection>}, {"mssqlserver", MakeConnection<TSQLServerConnection>},
+        {"oracle", MakeConnection<TOracleConnection>},   {"db2", MakeConnection<TDB2Connection>},
     };
     return drivers;
 }

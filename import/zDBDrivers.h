@@ -336,10 +336,8 @@ const std::vector<TDBDriverEntry>& DBDrivers();
 // driver "NAME" not found." for a name that no driver has.
 std::unique_ptr<TDBConnection> CreateConnection(std::string_view driverName);
 
-// The connection of script import: no database, only the script object of its dialect. The
-// driver name "sql" gives the plain script; the catalogue drivers of the database systems stand
-// in with it under their own names until they are installed, so that scripts of those targets
-// are read in their dialect.
+// The connection of script import: no database, only the script object of its dialect (the
+// driver name "sql" gives the plain script).
 class TSQLConnection : public TDBConnection {
 public:
     std::unique_ptr<TDBScript> CreateScript() override;

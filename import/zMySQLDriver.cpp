@@ -325,24 +325,6 @@ std::vector<std::string> TMySQLConnection::DatabaseValues() const {
     return schema.empty() ? std::vector<std::string>() : std::vector<std::string>{schema};
 }
 
-void TMySQLConnection::ReverseEngineerCheckConstraints(TVELEntity* entity) {
-    // A check written with a column stays with the column (the server names it after it).
-    ForTable(entity, [&] {
-        ForEachRow(qkCheckConstraints, entity, [&](const TDBQuery& row) {
-            auto text = [&](const char* column) {
-                const TDBField* field = row.FieldByName(column);
-                return field ? field->AsString() : std::string();
-            };
-            const std::string column = text("RE_COLUMNNAME");
-            auto* attribute =
-                column.empty() ? nullptr : dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(column));
-            TVELConstraint* constraint = attribute ? attribute->CheckConstraint() : entity->AddConstraint(ctCheck, clTable);
-            SetImportedName(*constraint, text("RE_CONNAME"));
-            constraint->Value = StripEnclosingParentheses(text("RE_CONSTRAINT"), 1);
-        });
-    });
-}
-
 void TMySQLConnection::ReverseEngineerSequences(TVELDataDictionary& dictionary) {
     std::string sql;
     GetSQL(qkSequences, sql);

@@ -33,7 +33,6 @@ public:
     std::unique_ptr<TDBScript> CreateScript() override;
     void StartTransaction() override;
     void Commit() override;
-    void ReverseEngineerCheckConstraints(TVELEntity* entity) override;
     void ReverseEngineerSequences(TVELDataDictionary& dictionary) override;
 
     // The values go in as escaped string literals.

@@ -640,6 +640,7 @@ void TVELSQLParser::Import() {
     Messages.clear();
     Deferred.clear();
     sequenceUses_.clear();
+    membersByName_.clear();
     errorCount_ = 0;
     TVELDatabaseSettings* target = Dictionary->GetDatabaseSettings();
     std::unique_ptr<TDBConnection> connection = CreateConnection(target->DriverName);
@@ -1165,9 +1166,8 @@ void TVELSQLParser::Index(TVELEntity* entity, const TWords& w) {
     if (keyword < 0) return;
 
     int n = NameAfter(w, keyword);
-    std::string name;
+    std::string schema, name;
     if (n >= 0 && !w.Is(n, "ON") && !w.Is(n, "USING")) {
-        std::string schema;
         SplitQualifiedName(RestorePlaceholders(w[n], StringsTable), schema, name);
     } else {
         n = keyword;
@@ -1193,22 +1193,40 @@ void TVELSQLParser::Index(TVELEntity* entity, const TWords& w) {
     const int open = w.FindWord("(", n + 1);
     int close = open < 0 ? -1 : w.MatchingClose(open);
     if (open >= 0 && close < 0) close = w.Count();
-    // name [ASC|DESC] per column; expressions and unknown names are left out
+    // name [ASC|DESC] per column, or an expression (a function call or a parenthesized term,
+    // kept as its text) [ASC|DESC]; unknown names are left out. A known name followed by "(" is
+    // a column with a prefix length (MySQL), not a call.
     struct TColumn {
         TVELAttribute* Attribute;
+        std::string Expression;
         std::string Sort;
     };
     std::vector<TColumn> columns;
     if (open >= 0) {
+        const int depth = w.Depth(open) + 1;
         bool expectName = true;
         for (int i = open + 1; i < close; ++i) {
-            if (w.Depth(i) != w.Depth(open) + 1 || !w.Significant(i)) continue;
+            if (w.Depth(i) != depth || !w.Significant(i)) continue;
             if (w[i] == ",") {
                 expectName = true;
             } else if (expectName) {
                 expectName = false;
                 auto* attribute = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(NameText(w[i])));
-                if (attribute) columns.push_back({attribute, {}});
+                if (attribute) {
+                    columns.push_back({attribute, {}, {}});
+                    continue;
+                }
+                const int call = w[i] == "(" ? i : w.NextSignificant(i);
+                if (!w.Is(call, "(")) continue;
+                // the expression runs to the next top-level comma or sort word
+                int last = w.MatchingClose(call);
+                if (last < 0) continue;
+                for (int j = w.NextSignificant(last); j >= 0 && j < close && w[j] != "," && !w.Is(j, "ASC") &&
+                                                      !w.Is(j, "DESC");
+                     j = w.NextSignificant(j))
+                    last = w[j] == "(" ? std::max(j, w.MatchingClose(j)) : j;
+                columns.push_back({nullptr, Trim(RestoreLiterals(w.Text(i, last + 1))), {}});
+                i = last;
             } else if (!columns.empty() && (w.Is(i, "ASC") || w.Is(i, "DESC"))) {
                 columns.back().Sort = UpperCase(w[i]);
             }
@@ -1231,43 +1249,114 @@ void TVELSQLParser::Index(TVELEntity* entity, const TWords& w) {
     const int method = w.FindAfter("USING");
     if (method >= 0 && (open < 0 || method < open) && !w.Is(method, "(")) index->Clustering = NameText(w[method]);
     for (const TColumn& column : columns) {
-        TVELIndexColumn* indexColumn = index->AddColumn(column.Attribute);
+        TVELIndexColumn* indexColumn =
+            column.Attribute ? index->AddColumn(column.Attribute) : index->AddExpressionColumn(column.Expression);
         if (!column.Sort.empty()) indexColumn->SortOption = column.Sort;
     }
     if (close >= 0 && close + 1 < w.Count()) {
         std::string options;
-        for (int i = close + 1; i < w.Count(); ++i)
+        for (int i = close + 1; i < w.Count(); ++i) {
+            // Db2 writes CLUSTER after the column list (and after INCLUDE (...)): it is the
+            // clustering of the index, not an option.
+            if (w.Is(i, "CLUSTER") && w.Depth(i) == w.Depth(close)) {
+                index->Clustering = "CLUSTER";
+                continue;
+            }
             if (w[i] != ";") options += IsLineBreak(w.Text(i, i + 1)) ? std::string(CRLF) : std::string(w[i]);
+        }
         index->IndexOptions = Trim(RestoreLiterals(options));
     }
+    Remember('I', schema.empty() ? entity->SchemaName : schema, name, index);
     Message(mlInfo, "Index " + Q(name) + " successfully imported.");
     Added(index);
 }
 
 // ---- other objects -------------------------------------------------------------------------------
 
-void TVELSQLParser::SetComment(std::string_view kind, std::string_view objectName, const std::string& comment) {
-    const std::string restored = RestorePlaceholders(objectName, StringsTable);
-    if (SameText(kind, "TABLE")) {
-        if (TVELEntity* entity = FindTable(objectName)) entity->Comment = comment;
-        return;
-    }
-    // table.column or schema.table.column: the last point outside quotes separates the column
+void TVELSQLParser::Remember(char kind, const std::string& schema, const std::string& name,
+                             TVELDatabaseObject* object) {
+    if (name.empty()) return;
+    const std::string bare = std::string(1, kind) + UpperCase(name);
+    membersByName_.emplace(bare, object);
+    if (!schema.empty()) membersByName_.emplace(std::string(1, kind) + QualifiedKey(schema, name), object);
+}
+
+TVELDatabaseObject* TVELSQLParser::Recall(char kind, const std::string& schema, const std::string& name) const {
+    if (membersByName_.empty()) return nullptr;
+    if (!schema.empty())
+        if (auto it = membersByName_.find(std::string(1, kind) + QualifiedKey(schema, name)); it != membersByName_.end())
+            return it->second;
+    const auto it = membersByName_.find(std::string(1, kind) + UpperCase(name));
+    return it == membersByName_.end() ? nullptr : it->second;
+}
+
+namespace {
+
+// The position of the last point outside quotes (the one before a member name), or npos.
+size_t LastPoint(std::string_view s) {
     size_t dot = npos;
-    for (size_t i = 0; i < restored.size();) {
-        if (CloserOf(restored[i])) {
-            i = QuotedEnd(restored, i);
+    for (size_t i = 0; i < s.size();) {
+        if (CloserOf(s[i])) {
+            i = QuotedEnd(s, i);
             continue;
         }
-        if (restored[i] == '.') dot = i;
+        if (s[i] == '.') dot = i;
         ++i;
     }
-    if (dot == npos) return;
-    TVELEntity* entity = FindTable(std::string_view(restored).substr(0, dot));
-    if (!entity) return;
-    const std::string column = Unquote(std::string_view(restored).substr(dot + 1));
-    if (auto* attribute = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(column)))
-        attribute->Comment = comment;
+    return dot;
+}
+
+// The named member (constraint, index, trigger) of a table, or nullptr.
+TVELDatabaseObject* MemberOf(const TVELEntity& entity, std::string_view kind, const std::string& name) {
+    if (SameText(kind, "INDEX")) return dynamic_cast<TVELDatabaseObject*>(entity.Indexes.FindByName(name));
+    if (SameText(kind, "TRIGGER")) return dynamic_cast<TVELDatabaseObject*>(entity.Triggers.FindByName(name));
+    for (int i = 0; i < entity.Constraints.Count(); ++i)
+        if (SameText(entity.ConstraintAt(i)->GetName(), name)) return entity.ConstraintAt(i);
+    if (entity.PrimaryKey && SameText(entity.PrimaryKey->GetName(), name)) return entity.PrimaryKey.get();
+    for (int i = 0; i < entity.Attributes.Count(); ++i) {
+        TVELConstraint* check = entity.AttributeAt(i)->CheckConstraint();
+        if (check && SameText(check->GetName(), name)) return check;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void TVELSQLParser::SetComment(std::string_view kind, std::string_view objectName, const std::string& comment,
+                               std::string_view table) {
+    const std::string restored = RestorePlaceholders(objectName, StringsTable);
+    std::string schema, name;
+    SplitQualifiedName(restored, schema, name);
+    TVELDatabaseObject* object = nullptr;
+    if (SameText(kind, "TABLE")) {
+        // also the comment of a view, which Oracle and Db2 write as a table comment
+        object = FindTable(objectName);
+        if (!object) object = Recall('V', schema, name);
+    } else if (SameText(kind, "VIEW") || SameText(kind, "MATERIALIZED")) {
+        object = Recall('V', schema, name);
+    } else if (IsOneOf(kind, {"PROCEDURE", "FUNCTION", "ROUTINE", "PACKAGE", "SPECIFIC"})) {
+        object = Recall('P', schema, name);
+    } else if (SameText(kind, "SEQUENCE")) {
+        object = FindSequence(objectName);
+    } else if (SameText(kind, "TYPE") || SameText(kind, "DOMAIN") || SameText(kind, "DISTINCT")) {
+        object = FindDomain(restored);
+    } else if (!table.empty() && IsOneOf(kind, {"INDEX", "TRIGGER", "CONSTRAINT"})) {
+        if (TVELEntity* entity = FindTable(table)) object = MemberOf(*entity, kind, name);
+    } else if (SameText(kind, "INDEX") || SameText(kind, "TRIGGER")) {
+        object = Recall(SameText(kind, "INDEX") ? 'I' : 'T', schema, name);
+    } else if (SameText(kind, "COLUMN") || SameText(kind, "CONSTRAINT")) {
+        // table.member or schema.table.member
+        const size_t dot = LastPoint(restored);
+        if (dot == npos) return;
+        TVELEntity* entity = FindTable(std::string_view(restored).substr(0, dot));
+        if (!entity) return;
+        const std::string member = Unquote(std::string_view(restored).substr(dot + 1));
+        if (SameText(kind, "COLUMN"))
+            object = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(member));
+        else
+            object = MemberOf(*entity, kind, member);
+    }
+    if (object) object->Comment = comment;
 }
 
 namespace {
@@ -1302,12 +1391,18 @@ void TVELSQLParser::Comments(const TWords& w) {
     const int second = w.NextSignificant(first);
     if ((w.Is(first, "COMMENT") || w.Is(first, "LABEL")) && w.Is(second, "ON")) {
         const int kind = w.NextSignificant(second);
-        if (!w.Is(kind, "TABLE") && !w.Is(kind, "COLUMN")) return;
-        const int name = w.NextSignificant(kind);
+        int name = w.NextSignificant(kind);
+        // two-word kinds: MATERIALIZED VIEW, DISTINCT TYPE, SPECIFIC PROCEDURE ...
+        if (IsOneOf(w[kind], {"MATERIALIZED", "DISTINCT", "SPECIFIC"})) name = w.NextSignificant(name);
         const int is = w.FindWord("IS", name);
         const int literal = is < 0 ? -1 : w.NextSignificant(is);
         if (name < 0 || literal < 0) return;
-        SetComment(w[kind], w[name], w.Is(literal, "NULL") ? std::string() : LiteralText(w[literal]));
+        // PostgreSQL names the table of a trigger or constraint after ON
+        int on = w.NextSignificant(name);
+        if (w[on] == "(") on = w.NextSignificant(w.MatchingClose(on));
+        const int table = w.Is(on, "ON") && on < is ? w.NextSignificant(on) : -1;
+        SetComment(w[kind], w[name], w.Is(literal, "NULL") ? std::string() : LiteralText(w[literal]),
+                   table < 0 ? std::string_view() : w[table]);
         return;
     }
     if ((w.Is(first, "TABLE") || w.Is(first, "COLUMN")) && w.Is(second, "DESCRIPTION")) {
@@ -1335,21 +1430,35 @@ void TVELSQLParser::Comments(const TWords& w) {
         }
         if (slot < 8) values[slot] = LiteralText(argument);
     }
-    if (UpperCase(values[0]) != "MS_DESCRIPTION" || !SameText(values[4], "TABLE")) return;
-    TVELEntity* entity = nullptr;
-    if (!values[3].empty())
-        if (auto it = tablesByQualifiedName_.find(QualifiedKey(values[3], values[5]));
-            it != tablesByQualifiedName_.end())
-            entity = it->second;
-    if (!entity)
-        if (auto it = tablesByName_.find(UpperCase(values[5])); it != tablesByName_.end()) entity = it->second;
-    if (!entity) return;
-    if (SameText(values[6], "COLUMN")) {
-        if (auto* attribute = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(values[7])))
-            attribute->Comment = values[1];
-    } else if (values[6].empty()) {
-        entity->Comment = values[1];
+    if (UpperCase(values[0]) != "MS_DESCRIPTION") return;
+    // level 1: the object in its schema; level 2: a member of a table
+    const std::string& level1 = values[4];
+    TVELDatabaseObject* object = nullptr;
+    if (SameText(level1, "TABLE")) {
+        TVELEntity* entity = nullptr;
+        if (!values[3].empty())
+            if (auto it = tablesByQualifiedName_.find(QualifiedKey(values[3], values[5]));
+                it != tablesByQualifiedName_.end())
+                entity = it->second;
+        if (!entity)
+            if (auto it = tablesByName_.find(UpperCase(values[5])); it != tablesByName_.end()) entity = it->second;
+        if (!entity) return;
+        if (SameText(values[6], "COLUMN"))
+            object = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(values[7]));
+        else if (values[6].empty())
+            object = entity;
+        else
+            object = MemberOf(*entity, values[6], values[7]);
+    } else if (SameText(level1, "VIEW")) {
+        object = Recall('V', values[3], values[5]);
+    } else if (SameText(level1, "PROCEDURE") || SameText(level1, "FUNCTION")) {
+        object = Recall('P', values[3], values[5]);
+    } else if (SameText(level1, "SEQUENCE")) {
+        object = FindSequence(values[3].empty() ? values[5] : values[3] + "." + values[5]);
+    } else if (SameText(level1, "TYPE")) {
+        object = FindDomain(values[5]);
     }
+    if (object) object->Comment = values[1];
 }
 
 void TVELSQLParser::CreateRule(const TWords& w, bool isDefault) {
@@ -1377,12 +1486,11 @@ void TVELSQLParser::BindRule(const TWords& w, bool isDefault) {
     const std::string text = Rules.GetValue(ruleName);
     const std::string target = LiteralText(arguments[1]);
     TVELDatabaseObject* object = nullptr;
-    if (const size_t dot = target.rfind('.'); dot != npos) {
+    // table.column, or an alias type with or without its schema
+    if (const size_t dot = target.rfind('.'); dot != npos)
         if (TVELEntity* entity = FindTable(target.substr(0, dot)))
             object = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(Unquote(target.substr(dot + 1))));
-    } else {
-        object = FindDomain(Unquote(target));
-    }
+    if (!object) object = FindDomain(target);
     if (auto* attribute = dynamic_cast<TVELAttribute*>(object)) {
         if (isDefault)
             attribute->SetDefaultValue(text);
@@ -1421,6 +1529,9 @@ void TVELSQLParser::CreateDomain(const TWords& w) {
         if (w.Is(type, "FROM")) {
             type = w.NextSignificant(type);
         } else if (w.Is(type, "AS") && w.Is(w.NextSignificant(type), "ENUM")) {
+            type = w.NextSignificant(type);
+        } else if (w.Is(type, "AS") && w.Is(w.PreviousSignificant(head), "DISTINCT")) {
+            // Db2 distinct types: CREATE DISTINCT TYPE name AS type [WITH COMPARISONS]
             type = w.NextSignificant(type);
         } else if (type >= 0) {
             return;
@@ -1462,6 +1573,7 @@ void TVELSQLParser::CodeObject(const TWords& w, int nameIndex, int type, const c
     SplitQualifiedName(RestorePlaceholders(w[nameIndex], StringsTable), schema, name);
     auto* object = static_cast<TVELCodeObject*>(NewImportedObject(*Dictionary, type, schema, name));
     object->Code = RestoreLiterals(w.Text(0, w.Count()));
+    Remember(type == otView ? 'V' : 'P', schema, name, object);
     Message(mlInfo, std::string(caption) + " " + Q(name) + " successfully imported.");
     Added(object);
 }
@@ -1497,27 +1609,56 @@ void TVELSQLParser::Sequence(const TWords& w) {
     auto* sequence = static_cast<TVELSequence*>(NewImportedObject(*Dictionary, otSequence, schema, name));
     sequence->Min = "NOMINVALUE";
     sequence->Max = "NOMAXVALUE";
-    // The number after a keyword and its optional filler word; -1 when no number follows.
-    auto numberAfter = [&](int keyword, std::string_view filler) {
+    // The number after a keyword and its optional filler word, with a leading minus sign when it
+    // stands as a word of its own; empty when no number follows. `last` is the number's word.
+    // Limits may exceed 64 bits (Oracle), so they are checked as digits and kept as text.
+    auto numberAfter = [&](int keyword, std::string_view filler, int& last) {
         int v = w.NextSignificant(keyword);
         if (w.Is(v, filler)) v = w.NextSignificant(v);
-        int32_t dummy = 0;
-        return v >= 0 && TryStrToInt(w[v], dummy) ? v : -1;
+        std::string number;
+        if (v >= 0 && (w[v] == "-" || w[v] == "+")) {
+            if (w[v] == "-") number = "-";
+            v = w.NextSignificant(v);
+        }
+        if (v < 0) return std::string();
+        std::string_view digits = w[v];
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+            if (digits[0] == '-') number = "-";
+            digits.remove_prefix(1);
+        }
+        if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return std::string();
+        last = v;
+        return number.append(digits);
     };
     for (int i = n + 1; i < w.Count(); ++i) {
         if (!w.Significant(i)) continue;
+        // NO CACHE, NO CYCLE, NO ORDER, NO MINVALUE, NO MAXVALUE: the two-word forms of the
+        // one-word negations
         const bool negated = w.Is(w.PreviousSignificant(i), "NO");
         int v = -1;
-        if (w.Is(i, "INCREMENT") && (v = numberAfter(i, "BY")) >= 0) {
-            sequence->Increment = StrToIntDef(w[v], 1);
-        } else if (w.Is(i, "START") && (v = numberAfter(i, "WITH")) >= 0) {
-            sequence->Seed = StrToIntDef(w[v], 0);
-        } else if (w.Is(i, "MINVALUE") && (v = numberAfter(i, "")) >= 0) {
-            sequence->Min = std::string(w[v]);
-        } else if (w.Is(i, "MAXVALUE") && (v = numberAfter(i, "")) >= 0) {
-            sequence->Max = std::string(w[v]);
-        } else if (w.Is(i, "CACHE") && (v = numberAfter(i, "")) >= 0) {
-            sequence->Cache = std::string(w[v]);
+        std::string number;
+        if (w.Is(i, "INCREMENT") && !(number = numberAfter(i, "BY", v)).empty()) {
+            sequence->Increment = StrToIntDef(number, 1);
+        } else if (w.Is(i, "START") && !(number = numberAfter(i, "WITH", v)).empty()) {
+            sequence->Seed = StrToIntDef(number, 0);
+        } else if (w.Is(i, "MINVALUE") && negated) {
+            sequence->Min = "NOMINVALUE";
+        } else if (w.Is(i, "MAXVALUE") && negated) {
+            sequence->Max = "NOMAXVALUE";
+        } else if (w.Is(i, "MINVALUE") && !(number = numberAfter(i, "", v)).empty()) {
+            sequence->Min = number;
+        } else if (w.Is(i, "MAXVALUE") && !(number = numberAfter(i, "", v)).empty()) {
+            sequence->Max = number;
+        } else if (w.Is(i, "NOMINVALUE")) {
+            sequence->Min = "NOMINVALUE";
+        } else if (w.Is(i, "NOMAXVALUE")) {
+            sequence->Max = "NOMAXVALUE";
+        } else if (w.Is(i, "CACHE") && negated) {
+            sequence->Cache.clear();
+            sequence->CacheCode = "NOCACHE";
+        } else if (w.Is(i, "CACHE") && !(number = numberAfter(i, "", v)).empty()) {
+            sequence->Cache = number;
             sequence->CacheCode = "CACHE";
         } else if (w.Is(i, "NOCACHE")) {
             sequence->Cache.clear();
@@ -1534,6 +1675,13 @@ void TVELSQLParser::Sequence(const TWords& w) {
             sequence->IntegerType = UpperCase(NameText(w[v]));
         }
         if (v > i) i = v;
+    }
+    // Oracle writes its own default limits out in full; its catalogue import reads them as "no
+    // limit", and the script must give the same model.
+    const TVELDatabaseSettings* target = Dictionary->GetDatabaseSettings();
+    if (target && SameText(target->DriverName, "oracle")) {
+        if (sequence->Max == "9999999999999999999999999999") sequence->Max = "NOMAXVALUE";
+        if (sequence->Min == "-999999999999999999999999999") sequence->Min = "NOMINVALUE";
     }
     IndexSequence(sequence);
     Message(mlInfo, "Sequence " + Q(name) + " successfully imported.");
@@ -1618,6 +1766,7 @@ void TVELSQLParser::Trigger(const TWords& w) {
     trigger->SetName(name);
     trigger->SchemaName = schema;
     trigger->Code = RestoreLiterals(w.Text(0, w.Count()));
+    Remember('T', schema.empty() ? entity->SchemaName : schema, name, trigger);
     Message(mlInfo, "Trigger " + Q(name) + " successfully imported.");
     Added(trigger);
 }

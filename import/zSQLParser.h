@@ -227,7 +227,15 @@ private:
     void AlterColumn(TVELEntity* entity, const TWords& w);
     void Trigger(const TWords& w);
 
-    void SetComment(std::string_view kind, std::string_view objectName, const std::string& comment);
+    // Sets the comment of the object of that kind (TABLE, COLUMN, VIEW, INDEX, SEQUENCE, TYPE,
+    // PROCEDURE, TRIGGER, CONSTRAINT ...) and name; table names the table of a trigger,
+    // index or constraint when the statement gives it apart from the name.
+    void SetComment(std::string_view kind, std::string_view objectName, const std::string& comment,
+                    std::string_view table = {});
+    // Views, procedures, indexes and triggers made by the script, by a kind letter and their
+    // upper-cased qualified and bare names, for the comments that name them later.
+    void Remember(char kind, const std::string& schema, const std::string& name, TVELDatabaseObject* object);
+    TVELDatabaseObject* Recall(char kind, const std::string& schema, const std::string& name) const;
     void ResolveSequences();
     void ResolveDeferred();
 
@@ -244,6 +252,7 @@ private:
     std::unordered_map<std::string, TVELSequence*> sequencesByQualifiedName_;
     std::unordered_map<std::string, TVELSequence*> sequencesByName_;
     std::unordered_set<std::string> relationshipNames_;
+    std::unordered_map<std::string, TVELDatabaseObject*> membersByName_;
     int errorCount_ = 0;
     bool indexed_ = false;
 };

@@ -483,6 +483,13 @@ std::string TVELDataDictionary::SaveToMarkup() const {
         }
     std::string r;
     ReserveLargeText(r, expected);
+    WriteMarkup(r, 0, nullptr);
+    lastSaveSize_ = r.size();
+    return r;
+}
+
+void TVELDataDictionary::WriteMarkup(std::string& r, size_t pieceSize,
+                                     const std::function<void(std::string&)>& flush) const {
     r += "\r\n<DATADICT>";
     AppendElement(r, "DBID", GetTarget());
     AppendElement(r, "LASTID", IntToStr(LastID));
@@ -497,12 +504,11 @@ std::string TVELDataDictionary::SaveToMarkup() const {
                 else
                     o += object->SaveToMarkup();
             });
+            if (flush && r.size() >= pieceSize) flush(r);
         }
         r.append("\r\n</").append(section.Tag).append(">");
     }
     r += "\r\n</DATADICT>";
-    lastSaveSize_ = r.size();
-    return r;
 }
 
 void TVELDataDictionary::LoadFromMarkup(std::string_view text) {

@@ -145,6 +145,11 @@ public:
     bool DomainInUse(int32_t domainID) const;
 
     std::string SaveToMarkup() const;
+    // The text of SaveToMarkup handed out in pieces, for writing a large model without holding
+    // all of it: out collects the text, and whenever it holds pieceSize bytes or more at the
+    // end of an object, flush is called to take it (and to empty it). The text left in out at
+    // the end is the last piece.
+    void WriteMarkup(std::string& out, size_t pieceSize, const std::function<void(std::string&)>& flush) const;
     void LoadFromMarkup(std::string_view text);
     void LoadObjects(std::string_view text, bool merge, bool fixConnections);
     // Drops the relationships whose ends resolve to no entity, then propagates keys over all

@@ -637,28 +637,47 @@ bool TVELProject::Save() {
         if (!Trim(repository.GetValue("REPOSITORYVERSIONNUMBER")).empty())
             repository.SetValue("REPOSITORYPROJECTCHANGED", "1");
 
-        std::vector<std::string> pieces = CurrentVersionPieces();
-        pieces.push_back(ArchivedVersionsText());
-        // ISO-8859-1 whenever every character has its byte there, else UTF-8.
-        std::string_view declaration = Latin1Declaration;
-        if (!std::all_of(pieces.begin(), pieces.end(),
-                         [](const std::string& piece) { return IsAscii(piece); })) {
-            std::vector<std::string> latin1(pieces.size());
+        // The pieces of CurrentVersionPieces and the archive, the model written as it is made
+        // rather than held whole: a large model's text is the largest block of memory a save
+        // would otherwise need.
+        const std::string head = std::string(VersionOpen).append(Settings.Write());
+        const std::string diagrams = Diagrams.SaveToMarkup().append(CRLF).append(VersionClose);
+        const std::string archived = ArchivedVersionsText();
+        // ISO-8859-1 whenever every character has its byte there, else UTF-8. Each piece ends
+        // at the end of an object, never inside a character. When a piece turns out not to fit
+        // ISO-8859-1 the file is written again from the start in UTF-8.
+        const auto write = [&](bool utf8) {
+            TVELAtomicFile file(fileName_, FileOps ? *FileOps : SystemFileOps());
             bool fits = true;
-            for (size_t i = 0; i < pieces.size() && fits; ++i)
-                fits = TryUtf8ToLatin1(pieces[i], latin1[i]);
-            if (fits)
-                pieces = std::move(latin1);
-            else
-                declaration = Utf8Declaration;
-        }
-        TVELAtomicFile file(fileName_, FileOps ? *FileOps : SystemFileOps());
-        file.Write(std::string(declaration).append(CRLF).append(FormatVersionLine).append(CRLF));
-        // The current version, then the archived ones directly behind it.
-        for (const std::string& piece : pieces)
-            file.Write(piece);
-        file.Write(std::string(CRLF).append(FileEnd));
-        file.Commit();
+            std::string latin1;
+            const auto put = [&](std::string_view piece) {
+                if (!fits) return;
+                if (utf8 || IsAscii(piece))
+                    file.Write(piece);
+                else if (TryUtf8ToLatin1(piece, latin1))
+                    file.Write(latin1);
+                else
+                    fits = false;
+            };
+            file.Write(std::string(utf8 ? Utf8Declaration : Latin1Declaration)
+                           .append(CRLF)
+                           .append(FormatVersionLine)
+                           .append(CRLF));
+            put(head);
+            std::string model;
+            DataDictionary.WriteMarkup(model, size_t{1} << 20, [&](std::string& text) {
+                put(text);
+                text.clear();
+            });
+            put(model);
+            put(diagrams);
+            put(archived);
+            if (!fits) return false;  // the temporary file goes with the object
+            file.Write(std::string(CRLF).append(FileEnd));
+            file.Commit();
+            return true;
+        };
+        if (!write(false)) write(true);
     } catch (...) {
         common.SetValue("MODIFIED", modified);
         common.SetValue("CREATED", created);

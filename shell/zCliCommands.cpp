@@ -35,13 +35,17 @@ const std::vector<TCliCommand>& CliCommands() {
          "switch the model to another target, converting its data types, check it and save it as OUT.arv",
          CliSwitchTarget},
         {"compare", "LEFT RIGHT [--target ID] [--html OUT.html] [--option KEY=1]... [--map OLD=NEW]... [--ignore-case] [--format text|json] [--all]",
-         "compare two models (project FILE.arv, archived version FILE.arv@N, SQL script with --target); exit 0 identical, 1 different",
+         "compare two models (project FILE.arv, archived version FILE.arv@N, SQL script with --target, database URL); "
+         "exit 0 identical, 1 different, 2 on trouble",
          CliCompare},
-        {"alter", "OLD NEW [-o OUT.sql] [--target ID] [--option KEY=VALUE]... [--allow-drop]",
-         "write the script that brings OLD to NEW; exit 3 when it drops or recreates tables or columns without --allow-drop",
+        {"alter", "OLD NEW [-o OUT.sql] [--execute URL] [--target ID] [--option KEY=VALUE]... [--allow-drop]",
+         "write the script that brings OLD to NEW, or run it on the database of URL; exit 3 when it drops or recreates "
+         "tables or columns without --allow-drop",
          CliAlter},
         {"update-model", "FILE.arv --from SOURCE [--target ID] [--select all|changed] -o OUT.arv",
-         "update a model from another model or script: all differences, or only the objects present in both", CliUpdateModel},
+         "update a model from another model, script or database: all differences, or with --select changed only the "
+         "changed and new objects (nothing is removed)",
+         CliUpdateModel},
         {"import-sql", "SCRIPT.sql --target ID -o OUT.arv [--option KEY=VALUE]...",
          "read the tables and other objects of an SQL script into a new project; the messages go to stderr, "
          "exit 1 when some were errors (the project is still written)",

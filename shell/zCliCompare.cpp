@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "zCliCommands.h"
+#include "zConnectionExecutor.h"
+#include "zConnectionURL.h"
 #include "zDBRestructure.h"
 #include "zDDComparer.h"
 #include "zDDMerger.h"
@@ -279,15 +281,20 @@ int CliCompare(const TCliArgs& args) {
 }
 
 int CliAlter(const TCliArgs& args) {
-    static const std::string usage =
-        "ardvin-cli alter OLD NEW [-o OUT.sql] [--target ID] [--option KEY=VALUE]... [--allow-drop]";
+    static const std::string usage = "ardvin-cli alter OLD NEW [-o OUT.sql] [--execute URL] [--target ID] "
+                                     "[--option KEY=VALUE]... [--allow-drop]";
     try {
-        const TCompareArgs a = ParseCompareArgs(args, {"-o", "--target", "--option"}, {"--allow-drop"}, 2, usage);
+        const TCompareArgs a =
+            ParseCompareArgs(args, {"-o", "--execute", "--target", "--option"}, {"--allow-drop"}, 2, usage);
         TVELSettingsList options;
         ReadPairs(a.All("--option"), options, usage);
         if (!CliLoadTargets()) return 2;
-        TCliModel old = LoadModel(a.Positional[0], a.Value("--target"));
         TCliModel current = LoadModel(a.Positional[1], a.Value("--target"));
+        // A database named as the old state is read for the new model's target unless told.
+        std::string oldTarget = a.Value("--target");
+        if (oldTarget.empty() && current.Model->GetDatabaseSettings()->GetTargetType() != TTargetType::DatabaseIndependent)
+            oldTarget = current.Model->GetDatabaseSettings()->DBID;
+        TCliModel old = LoadModel(a.Positional[0], oldTarget);
         // The old state takes the new model's target (the one the script is written for).
         Pair(current, old, nullptr, false);
         TVELSettingsList used, usedOld;
@@ -299,31 +306,45 @@ int CliAlter(const TCliArgs& args) {
         };
         std::unique_ptr<TVELDataDictionary> newModel = PrepareForGeneration(*current.Model, options, used, message);
         std::unique_ptr<TVELDataDictionary> oldModel = PrepareForGeneration(*old.Model, options, usedOld, message);
-        std::unique_ptr<TDBRestructure> restructure = CreateRestructure(*newModel);
-        restructure->OldModel = oldModel.get();
-        restructure->Options = used;
-        restructure->ProductLine = "Ardvin for Databases";
+        auto restructureFor = [&] {
+            std::unique_ptr<TDBRestructure> r = CreateRestructure(*newModel);
+            r->OldModel = oldModel.get();
+            r->Options = used;
+            r->ProductLine = "Ardvin for Databases";
+            return r;
+        };
+        std::unique_ptr<TDBRestructure> restructure = restructureFor();
         const bool clean = restructure->GenerateAlterScript();
         const std::string script = restructure->ScriptText();
-        if (a.Value("-o").empty()) {
+        const std::string executeURL = a.Value("--execute");
+        if (!a.Value("-o").empty()) {
+            if (!WriteTextFile(a.Value("-o"), script)) throw EVELError("cannot write \"" + a.Value("-o") + "\"");
+        } else if (executeURL.empty()) {
             std::fputs(script.c_str(), stdout);
-        } else if (!WriteTextFile(a.Value("-o"), script)) {
-            throw EVELError("cannot write \"" + a.Value("-o") + "\"");
         }
-        if (!clean) {
-            std::string problems;
-            for (const std::string& line : restructure->Lines)
-                if (StartsText("Error", line)) problems += "\n  " + line;
-            return CliFail("the alter script has problems:" + problems);
-        }
+        auto problems = [](const TDBRestructure& r) {
+            std::string text;
+            for (const std::string& line : r.Lines)
+                if (StartsText("Error", line)) text += "\n  " + line;
+            return text;
+        };
+        if (!clean) return CliFail("the alter script has problems:" + problems(*restructure));
         std::vector<std::string> losses;
         for (const std::string& t : restructure->DroppedTables) losses.push_back("drops table " + t);
         for (const std::string& c : restructure->DroppedColumns) losses.push_back("drops column " + c);
         for (const std::string& t : restructure->RecreatedTables) losses.push_back("recreates table " + t);
         if (!losses.empty() && !a.Flags.count("--allow-drop")) {
-            std::fprintf(stderr, "ardvin-cli: the script %s; run it only after checking, or pass --allow-drop\n",
-                         JoinStrings(losses, ", ").c_str());
+            std::fprintf(stderr, "ardvin-cli: the script %s; %s only after checking, or pass --allow-drop\n",
+                         JoinStrings(losses, ", ").c_str(), executeURL.empty() ? "run it" : "it is executed");
             return 3;
+        }
+        if (!executeURL.empty()) {
+            const std::unique_ptr<TDBConnection> connection =
+                OpenConnectionURL(executeURL, *newModel->GetDatabaseSettings());
+            const std::unique_ptr<TDBRestructure> run = restructureFor();
+            if (!ExecuteAlterScript(*run, *connection))
+                return CliFail(std::to_string(run->ErrorCount) + " statement(s) failed on the database " +
+                               RedactedURL(executeURL) + ":" + problems(*run));
         }
         return 0;
     } catch (const std::exception& e) {
@@ -354,10 +375,12 @@ int CliUpdateModel(const TCliArgs& args) {
         TVELCompareSettings settings;
         CompareDictionaries(*model.Model, *source.Model, differences, settings);
         differences.SelectChanges();
-        // "changed": only objects present on both sides take over the other definition.
+        // "changed" takes over changed and new objects but removes nothing from the model;
+        // "all" also removes the objects the source no longer has.
         if (select == "changed")
             for (int i = 0; i < differences.Count(); ++i)
-                if (differences.Difference(i)->Status != dsChanged) differences.Difference(i)->Selected = false;
+                if (differences.Difference(i)->Status == dsLeftOnly)
+                    differences.Difference(i)->Selected = false;
         // The model's own identities: the merger works on the project's dictionary.
         TVELDDMerger merger(project.DataDictionary, *source.Model, differences);
         std::string problems;

@@ -77,11 +77,15 @@ void PrepareLargeHeap() {
     mallopt(M_TOP_PAD, static_cast<int>(step));
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(step));
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    void* probe = std::malloc(64);
+    // The padding applies when the heap next grows: a block larger than what is left on top
+    // makes it grow now, so that the whole step can be marked before anything is placed there.
+    const auto before = reinterpret_cast<uintptr_t>(sbrk(0));
+    void* volatile probe = std::malloc(16u << 20); // volatile: the pair must not be optimised away
     const auto top = reinterpret_cast<uintptr_t>(sbrk(0));
     const uintptr_t page = 2u << 20;
-    const uintptr_t start = (reinterpret_cast<uintptr_t>(probe) + page - 1) & ~(page - 1);
-    if (top > start) madvise(reinterpret_cast<void*>(start), top - start, MADV_HUGEPAGE);
+    const uintptr_t start = (before + page - 1) & ~(page - 1);
+    const uintptr_t end = top & ~(page - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
     std::free(probe);
 }
 

@@ -215,3 +215,77 @@ TEST(AlterScript, ExcludedObjectsAreLeftAlone) {
     Find(r->ScriptText(), "DROP TABLE \"orders\";");
     EXPECT_EQ(r->DroppedTables, std::vector<std::string>{"orders"});
 }
+
+// A new NOT NULL column without a default: the rows the table holds take the empty value of its
+// type before NOT NULL is set; a type without one is added nullable. Either way a warning says so.
+TEST(AlterScript, NotNullColumnWithoutDefault) {
+    TPair p("postgresql15");
+    TVELEntity* customer = p.Table(p.New, "customer");
+    auto add = [customer](const std::string& name, const std::string& type) {
+        TVELAttribute* column = customer->AddAttribute();
+        column->SetName(name);
+        column->DataType->DataType = type;
+        column->SetNotNull(true);
+        return column;
+    };
+    add("rating", "INTEGER");
+    add("since", "DATE");
+    auto r = p.Restructure();
+    std::vector<std::pair<int, std::string>> messages;
+    r->OnLog = [&messages](TVELLogger*, int level, const std::string& text, TVELNamedObject*) {
+        if (level == mlWarning) messages.emplace_back(level, text);
+    };
+    EXPECT_TRUE(r->GenerateAlterScript()) << JoinStrings(r->Lines, "\n");
+    const std::string script = r->ScriptText();
+    const size_t added = Find(script, "ALTER TABLE \"customer\" ADD COLUMN \"rating\" INTEGER;");
+    const size_t filled = Find(script, "UPDATE \"customer\" SET \"rating\" = 0 WHERE \"rating\" IS NULL;");
+    const size_t notNull = Find(script, "ALTER TABLE \"customer\" ALTER COLUMN \"rating\" SET NOT NULL;");
+    EXPECT_LT(added, filled);
+    EXPECT_LT(filled, notNull);
+    Find(script, "ALTER TABLE \"customer\" ADD COLUMN \"since\" DATE;");
+    EXPECT_EQ(script.find("\"since\" SET NOT NULL"), std::string::npos) << script;
+    EXPECT_EQ(script.find("SET \"since\""), std::string::npos) << script;
+    Find(script, "it is added as nullable. Fill it, then set it NOT NULL.");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].second,
+              "Column \"customer.rating\" is NOT NULL without a default: the rows the table holds are given 0 before NOT "
+              "NULL is set.");
+    EXPECT_EQ(messages[1].second,
+              "Column \"customer.since\" is NOT NULL without a default: it is added as nullable. Fill it, then set it NOT "
+              "NULL.");
+
+    // A column with a default, or an identity column, is added as it stands.
+    TPair d("postgresql15");
+    TVELAttribute* visits = d.Table(d.New, "customer")->AddAttribute();
+    visits->SetName("visits");
+    visits->DataType->DataType = "INTEGER";
+    visits->SetNotNull(true);
+    visits->SetDefaultValue("1");
+    r = d.Restructure();
+    EXPECT_TRUE(r->GenerateAlterScript());
+    Find(r->ScriptText(), "ADD COLUMN \"visits\" INTEGER DEFAULT 1 NOT NULL;");
+    EXPECT_EQ(r->ScriptText().find("UPDATE"), std::string::npos) << r->ScriptText();
+}
+
+// A table that moves to another schema keeps its rows: it is moved (into a schema made for it)
+// and renamed there when its name changed too.
+TEST(AlterScript, TableMovesToAnotherSchema) {
+    TPair p("postgresql15");
+    TVELEntity* orders = p.Table(p.New, "orders");
+    orders->SchemaName = "sales";
+    auto r = p.Restructure();
+    EXPECT_TRUE(r->GenerateAlterScript()) << JoinStrings(r->Lines, "\n");
+    std::string script = r->ScriptText();
+    const size_t schema = Find(script, "CREATE SCHEMA IF NOT EXISTS \"sales\";");
+    const size_t move = Find(script, "ALTER TABLE \"orders\" SET SCHEMA \"sales\";");
+    EXPECT_LT(schema, move);
+    EXPECT_EQ(script.find("RENAME TO"), std::string::npos) << script;
+    EXPECT_TRUE(r->RecreatedTables.empty());
+
+    orders->SetName("purchase");
+    r = p.Restructure();
+    EXPECT_TRUE(r->GenerateAlterScript());
+    script = r->ScriptText();
+    EXPECT_LT(Find(script, "ALTER TABLE \"orders\" SET SCHEMA \"sales\";"),
+              Find(script, "ALTER TABLE \"sales\".\"orders\" RENAME TO \"purchase\";"));
+}

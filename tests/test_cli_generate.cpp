@@ -26,12 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 RunResult RunBinary(const std::string& name, const std::vector<std::string>& args, const TempDir& tmp) {
-    const std::string program = BinDir() + "/" + name;
-    if (!fs::exists(program)) {
-        ADD_FAILURE() << program << " is not built";
-        return {};
-    }
-    return RunProgram(program, args, {"ARDVIN_DEFINITIONS", "TMPDIR=" + tmp.Path()});
+    return RunBuiltProgram(name, args, {"ARDVIN_DEFINITIONS", "TMPDIR=" + tmp.Path()});
 }
 
 RunResult Cli(const std::vector<std::string>& args, const TempDir& tmp) { return RunBinary("ardvin-cli", args, tmp); }

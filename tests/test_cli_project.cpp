@@ -8,10 +8,10 @@
 #include "TestSupport.h"
 #include "zXMLUtils.h"
 
-using ardvin::test::BinDir;
 using ardvin::test::FolderEntries;
+using ardvin::test::OutputValue;
 using ardvin::test::ReadFile;
-using ardvin::test::RunProgram;
+using ardvin::test::RunBuiltProgram;
 using ardvin::test::RunResult;
 using ardvin::test::SourceDir;
 using ardvin::test::TempDir;
@@ -23,14 +23,9 @@ namespace {
 
 // Runs ardvin-cli with the shipped definitions (or those of a folder); working files go to tmp.
 RunResult Cli(const std::vector<std::string>& args, const TempDir& tmp, const std::string& definitions = "") {
-    const std::string program = BinDir() + "/ardvin-cli";
-    if (!fs::exists(program)) {
-        ADD_FAILURE() << program << " is not built";
-        return {};
-    }
-    return RunProgram(program, args,
-                      {definitions.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitions,
-                       "TMPDIR=" + tmp.Path()});
+    return RunBuiltProgram("ardvin-cli", args,
+                           {definitions.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitions,
+                            "TMPDIR=" + tmp.Path()});
 }
 
 void ExpectFailure(const RunResult& r, const std::string& what) {
@@ -40,16 +35,6 @@ void ExpectFailure(const RunResult& r, const std::string& what) {
     EXPECT_NE(r.Err.find(what), std::string::npos) << r.Err;
     ASSERT_FALSE(r.Err.empty());
     EXPECT_EQ(r.Err.find('\n'), r.Err.size() - 1) << r.Err;
-}
-
-// The value of a "key: value" line of the output.
-std::string Value(const std::string& out, const std::string& key) {
-    const std::string head = key + ": ";
-    size_t at = out.starts_with(head) ? 0 : out.find("\n" + head);
-    if (at == std::string::npos) return "<missing>";
-    if (at > 0) ++at;
-    const size_t start = at + head.size();
-    return out.substr(start, out.find('\n', start) - start);
 }
 
 } // namespace
@@ -70,15 +55,15 @@ TEST(CliProject, NewInfoAndVersions) {
         "procedures",    "triggers", "rules",       "diagrams",    "versions"};
     std::string expected;
     for (const std::string& key : keys)
-        expected += key + ": " + Value(r.Out, key) + "\n";
+        expected += key + ": " + OutputValue(r.Out, key) + "\n";
     EXPECT_EQ(r.Out, expected) << "keys missing or out of order";
-    EXPECT_EQ(Value(r.Out, "file"), file);
-    EXPECT_EQ(Value(r.Out, "format"), "60");
-    EXPECT_EQ(Value(r.Out, "target"), "postgresql15");
-    EXPECT_NE(Value(r.Out, "target-name").find("PostgreSQL"), std::string::npos) << r.Out;
-    EXPECT_EQ(Value(r.Out, "entities"), "0");
-    EXPECT_EQ(Value(r.Out, "diagrams"), "1");
-    EXPECT_EQ(Value(r.Out, "versions"), "0");
+    EXPECT_EQ(OutputValue(r.Out, "file"), file);
+    EXPECT_EQ(OutputValue(r.Out, "format"), "60");
+    EXPECT_EQ(OutputValue(r.Out, "target"), "postgresql15");
+    EXPECT_NE(OutputValue(r.Out, "target-name").find("PostgreSQL"), std::string::npos) << r.Out;
+    EXPECT_EQ(OutputValue(r.Out, "entities"), "0");
+    EXPECT_EQ(OutputValue(r.Out, "diagrams"), "1");
+    EXPECT_EQ(OutputValue(r.Out, "versions"), "0");
 
     r = Cli({"versions", file}, tmp);
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
@@ -102,7 +87,7 @@ TEST(CliProject, NewInfoAndVersions) {
     EXPECT_EQ(first[1], "Release 1");
     EXPECT_EQ(first[2].size(), 16u) << first[2]; // yyyy-mm-dd hh:mm
     EXPECT_EQ(first[3], "Diagrams and data dictionary");
-    EXPECT_EQ(Value(Cli({"info", file}, tmp).Out, "versions"), "2");
+    EXPECT_EQ(OutputValue(Cli({"info", file}, tmp).Out, "versions"), "2");
     // Nothing is left in the temporary folder.
     EXPECT_TRUE(fs::is_empty(tmp.Path()));
 
@@ -110,7 +95,7 @@ TEST(CliProject, NewInfoAndVersions) {
     r = Cli({"upgrade", file, "-o", dir.File("copy.arv")}, tmp);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "already in the current format\n");
-    EXPECT_EQ(Value(Cli({"info", dir.File("copy.arv")}, tmp).Out, "versions"), "2");
+    EXPECT_EQ(OutputValue(Cli({"info", dir.File("copy.arv")}, tmp).Out, "versions"), "2");
     EXPECT_NE(ReadFile(dir.File("copy.arv"))
                   .find("<PROJECTFILENAME>" + dir.File("copy.arv") + "</PROJECTFILENAME>"),
               std::string::npos);
@@ -155,10 +140,10 @@ TEST(CliProject, UpgradeOlderFiles) {
     // Looking at an older file converts a copy: the file and its folder stay as they were.
     RunResult r = Cli({"info", file}, tmp, definitions);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(Value(r.Out, "format"), "40");
-    EXPECT_EQ(Value(r.Out, "target"), "oracle9");
-    EXPECT_EQ(Value(r.Out, "diagrams"), "2");
-    EXPECT_EQ(Value(r.Out, "versions"), "1");
+    EXPECT_EQ(OutputValue(r.Out, "format"), "40");
+    EXPECT_EQ(OutputValue(r.Out, "target"), "oracle9");
+    EXPECT_EQ(OutputValue(r.Out, "diagrams"), "2");
+    EXPECT_EQ(OutputValue(r.Out, "versions"), "1");
     r = Cli({"versions", file}, tmp, definitions);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 1) << r.Out;
@@ -171,8 +156,8 @@ TEST(CliProject, UpgradeOlderFiles) {
     EXPECT_EQ(ReadFile(file), original);
     EXPECT_EQ(ReadFile(dir.File("shop ardvinv41.arv")), original);
     r = Cli({"info", dir.File("new.arv")}, tmp, definitions);
-    EXPECT_EQ(Value(r.Out, "format"), "60");
-    EXPECT_EQ(Value(r.Out, "versions"), "1");
+    EXPECT_EQ(OutputValue(r.Out, "format"), "60");
+    EXPECT_EQ(OutputValue(r.Out, "versions"), "1");
 
     // A version-2 file needs a target.
     fs::copy_file(fixtures + "/shop_v20.arv", dir.File("v2.arv"));
@@ -182,5 +167,5 @@ TEST(CliProject, UpgradeOlderFiles) {
     r = Cli({"upgrade", dir.File("v2.arv"), "-o", dir.File("v2new.arv"), "--target", "postgresql7"}, tmp,
             definitions);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(Value(Cli({"info", dir.File("v2new.arv")}, tmp, definitions).Out, "target"), "postgresql7");
+    EXPECT_EQ(OutputValue(Cli({"info", dir.File("v2new.arv")}, tmp, definitions).Out, "target"), "postgresql7");
 }

@@ -6,8 +6,7 @@
 
 #include "TestSupport.h"
 
-using ardvin::test::BinDir;
-using ardvin::test::RunProgram;
+using ardvin::test::RunBuiltProgram;
 using ardvin::test::RunResult;
 using ardvin::test::TempDir;
 using ardvin::test::WriteFile;
@@ -17,13 +16,8 @@ namespace {
 // Runs "ardvin-cli targets" with ARDVIN_DEFINITIONS set to definitionsFolder, or removed
 // from the environment when it is empty.
 RunResult RunTargets(const std::string& definitionsFolder) {
-    const std::string program = BinDir() + "/ardvin-cli";
-    if (!std::filesystem::exists(program)) {
-        ADD_FAILURE() << program << " is not built";
-        return {};
-    }
-    return RunProgram(
-        program, {"targets"},
+    return RunBuiltProgram(
+        "ardvin-cli", {"targets"},
         {definitionsFolder.empty() ? "ARDVIN_DEFINITIONS" : "ARDVIN_DEFINITIONS=" + definitionsFolder});
 }
 

@@ -67,6 +67,22 @@ TEST(ConnectionExecutor, StatementsTransactionsAndSavepoints) {
     EXPECT_EQ(connection.Sent, (std::vector<std::string>{"CREATE TABLE c (x int)"}));
     EXPECT_EQ(other.Sent, (std::vector<std::string>{"CREATE TABLE d (x int)"}));
 
+    // Firebird commits each statement, so that a table made takes data in the next one; a
+    // failing statement leaves the transaction open.
+    TRecordingConnection firebird;
+    firebird.DBID = "interbase";
+    TDBConnectionExecutor each(firebird);
+    EXPECT_TRUE(each.CommitEach);
+    EXPECT_FALSE(plain.CommitEach);
+    each.StartTransaction();
+    each.Execute("CREATE TABLE e (x int)");
+    EXPECT_THROW(each.Execute("INSERT fail"), EVELError);
+    each.Execute("INSERT INTO e VALUES (1)");
+    EXPECT_EQ(firebird.Commits, 2);
+    EXPECT_EQ(firebird.Transactions, 3);
+    each.Commit();
+    EXPECT_EQ(firebird.Commits, 3);
+
     // A driver that reads no database cannot run statements.
     std::unique_ptr<TDBConnection> script = CreateConnection("sql");
     TDBConnectionExecutor none(*script);

@@ -46,6 +46,8 @@ TTemplateValues SampleValues(const TVELDatabaseSettings& s) {
         {"columndatatype", integer},
         {"pkclustering", mssql ? "NONCLUSTERED" : ""},
         {"constraintname", q("CK_ORDERS")},
+        {"nonquotedsimpleconstraintname", "CK_ORDERS"},
+        {"defaultconstraintname", q("DF_ORDERS_QTY")},
         {"constraint", q("QTY") + " >= 0"},
         {"constraintcolumn", q("QTY")},
         {"constraintcolumns", q("QTY")},
@@ -81,7 +83,8 @@ TTemplateValues SampleValues(const TVELDatabaseSettings& s) {
         {"oldtable", {"S1", "ORDERS_OLD"}}, {"column", {"", "QTY"}},          {"oldcolumn", {"", "AMOUNT"}},
         {"index", {"", "IX_ORDERS_QTY"}}, {"domain", {"S1", "D_QTY"}},        {"olddomain", {"S1", "D_AMOUNT"}},
         {"seq", {"S1", "SEQ_ORDERS"}}, {"view", {"S1", "V_ORDERS"}},         {"proc", {"S1", "P_ORDERS"}},
-        {"rule", {"S1", "R_POSITIVE"}}, {"trigger", {"S1", "TR_ORDERS"}}};
+        {"rule", {"S1", "R_POSITIVE"}}, {"trigger", {"S1", "TR_ORDERS"}},
+        {"oldindex", {"", "IX_ORDERS_AMOUNT"}}, {"oldconstraint", {"", "CK_ORDERS_OLD"}}};
     for (const auto& [kind, name] : names) {
         const std::string k = kind;
         const std::string qualified = name.first.empty() ? name.second : name.first + "." + name.second;

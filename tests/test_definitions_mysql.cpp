@@ -91,7 +91,7 @@ std::set<std::string> KnownPlaceholders() {
         "oldquotedsimpletablename", "oldnonquotedsimpletablename", "oldtablename_nonfixed", "oldcolumnname",
         "oldcolumnname_nonfixed", "oldindexname", "oldconstraintname", "olddomainname",
         "oldquotedqualifieddomainname", "oldnonquotedqualifieddomainname", "oldquotedsimpledomainname",
-        "oldnonquotedsimpledomainname", "olddomainname_nonfixed"};
+        "oldnonquotedsimpledomainname", "olddomainname_nonfixed", "oldquotedsimpleindexname", "defaultconstraintname"};
     // The name forms of every kind of object; tables, columns and domains also have the
     // non-fixed form, and the tables of a relationship the parent and child forms.
     for (const char* kind :

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <set>
 
 #include "TestCompareModels.h"
+#include "TestHTMLCheck.h"
 #include "zDDComparer.h"
 #include "zDDMerger.h"
 #include "zDomain.h"
+#include "zSQLParser.h"
 #include "zView.h"
 
 using namespace ardvin;
@@ -247,6 +251,83 @@ TEST_F(DifferencesTest, IgnoreCaseRulesAndDescriptionModes) {
     EXPECT_EQ(lines.back(), "FROM customers");  // cut into lines after the description
 }
 
+TEST(DifferencesScripts, ScriptModeComparesTheGeneratedStatements) {
+    TargetDatabases().Build(ardvin::test::DefinitionsDir());
+    const std::string tables =
+        "CREATE TABLE customer (id INTEGER NOT NULL, name VARCHAR(40), CONSTRAINT pk_customer PRIMARY KEY (id), "
+        "CONSTRAINT uq_name UNIQUE (name));\n"
+        "CREATE TABLE orders (id INTEGER NOT NULL, customer_id INTEGER, CONSTRAINT pk_orders PRIMARY KEY (id), "
+        "CONSTRAINT fk_orders_customer FOREIGN KEY (customer_id) REFERENCES customer (id));\n"
+        "CREATE INDEX ix_orders_customer ON orders (customer_id);\n"
+        "CREATE SEQUENCE seq_orders INCREMENT BY 1;\n"
+        "CREATE VIEW v_customer AS SELECT id, name FROM customer;\n";
+    auto model = [](const std::string& script) {
+        auto d = std::make_unique<TVELDataDictionary>();
+        d->SetTarget("postgresql15");
+        TVELSQLParser parser(d.get());
+        parser.Script = script;
+        parser.Import();
+        return d;
+    };
+    std::unique_ptr<TVELDataDictionary> left = model(tables);
+    std::unique_ptr<TVELDataDictionary> right =
+        model(ReplaceAll(ReplaceAll(tables, "name VARCHAR(40)", "name VARCHAR(60)"), "REFERENCES customer (id)",
+                         "REFERENCES customer (id) ON DELETE CASCADE"));
+    MatchIDs(*left, *right, nullptr);
+    left->SelectAll();
+    right->SelectAll();
+    TVELDifferences differences;
+    TVELCompareSettings settings;
+    settings.DescriptionMode = 0;
+    CompareDictionaries(*left, *right, differences, settings);
+    auto named = [&](const std::string& name) -> const TVELDifference* {
+        for (int i = 0; i < differences.Count(); ++i)
+            if (differences.Difference(i)->LeftName == name) return differences.Difference(i);
+        return nullptr;
+    };
+    auto changedLines = [](const TVELDifference* d) {
+        std::vector<std::string> lines;
+        for (const TVELDiffDetailsItem& item : d->Details)
+            if (item.Status != dsUnchanged) lines.push_back(item.LeftString + " | " + item.RightString);
+        return lines;
+    };
+    ASSERT_EQ(differences.Count(), 4);
+    // The table statement with its unique constraint; the column line is the one changed.
+    const TVELDifference* customer = named("customer");
+    ASSERT_NE(customer, nullptr);
+    EXPECT_EQ(customer->LeftString[0], "CREATE TABLE \"customer\" (");
+    EXPECT_NE(std::find(customer->LeftString.begin(), customer->LeftString.end(),
+                        "ALTER TABLE \"customer\" ADD CONSTRAINT \"uq_name\" UNIQUE (\"name\");"),
+              customer->LeftString.end())
+        << JoinStrings(customer->LeftString, "\n");
+    EXPECT_EQ(changedLines(customer),
+              std::vector<std::string>{"  \"name\" <BOLD>VARCHAR(40),</BOLD> |   \"name\" <BOLD>VARCHAR(60),</BOLD>"});
+    // The foreign key into the orders table is part of its script, and so is its index.
+    const TVELDifference* orders = named("orders");
+    ASSERT_NE(orders, nullptr);
+    EXPECT_EQ(orders->Status, dsChanged);
+    const std::string ordersText = JoinStrings(orders->RightString, "\n");
+    EXPECT_NE(ordersText.find("CREATE INDEX \"ix_orders_customer\" ON \"orders\" (\"customer_id\");"), std::string::npos)
+        << ordersText;
+    const std::vector<std::string> fk = changedLines(orders);
+    ASSERT_EQ(fk.size(), 1u) << ordersText;
+    EXPECT_NE(fk[0].find("| ALTER TABLE \"orders\" ADD CONSTRAINT \"fk_orders_customer\" FOREIGN KEY (\"customer_id\") "
+                         "REFERENCES \"customer\" <BOLD>(\"id\")</BOLD> <BOLD>ON</BOLD> <BOLD>DELETE</BOLD> <BOLD>CASCADE;</BOLD>"),
+              std::string::npos)
+        << fk[0];
+    EXPECT_EQ(named("seq_orders")->Status, dsUnchanged);
+    EXPECT_TRUE(named("seq_orders")->LeftString[0].starts_with("CREATE SEQUENCE \"seq_orders\""))
+        << named("seq_orders")->LeftString[0];
+    EXPECT_EQ(named("v_customer")->Status, dsUnchanged);
+
+    // Describing an object again gives the same text (the marks of inline constraints do not stay).
+    TVELDDComparer comparer;
+    const TVELEntity* table = left->FindEntity("customer");
+    EXPECT_EQ(comparer.TemplateScript(*table), comparer.TemplateScript(*table));
+    EXPECT_NE(comparer.TemplateScript(*table).find("CONSTRAINT \"pk_customer\" PRIMARY KEY (\"id\")"), std::string::npos)
+        << comparer.TemplateScript(*table);
+}
+
 TEST_F(DifferencesTest, DifferenceItemsAndPropertiesRoundTrip) {
     TVELDiffDetailsItem item{"a <b> & c", "right", dsChanged};
     const std::string markup = item.SaveToMarkup();
@@ -312,9 +393,61 @@ TEST(DifferencesHTML, ExactPageForASmallCase) {
     ardvin::test::TempDir dir;
     settings.SetValue("FILENAME", dir.File("diff.html"));
     ExportDifferencesToHTML(differences, settings);
-    EXPECT_EQ(ardvin::test::ReadFile(dir.File("diff.html")), expected);
+    EXPECT_EQ(ardvin::test::ReadFile(dir.File("diff.html")), "\xEF\xBB\xBF" + expected);
     settings.SetValue("FILENAME", dir.File("missing/diff.html"));
     EXPECT_THROW(ExportDifferencesToHTML(differences, settings), EVELError);
+}
+
+TEST_F(DifferencesTest, HTMLPageShowsTheDifferencesSideBySide) {
+    // Names and texts with markup characters, quotes and letters beyond ASCII.
+    TVELEntity* l = Table(left, "Größe<&>", {{"id", "INTEGER"}, {"note", "VARCHAR"}});
+    TVELEntity* r = Table(right, "Größe<&>", {{"id", "INTEGER"}, {"note", "DATE"}});
+    l->Comment = "say \"hi\" & 'bye'";
+    r->Comment = "say \"hi\" & 'bye' <now>";
+    Table(right, "neu_ß", {{"id", "INTEGER"}});
+    MatchIDs(left, right, nullptr);
+    left.SelectAll();
+    right.SelectAll();
+    Compare();
+    TVELSettingsList settings;
+    settings.SetValue("TITLE", "Model & \"DB\"");
+    settings.SetValue("LEFT", "old<1>.arv");
+    settings.SetValue("RIGHT", "Straße.arv");
+    settings.SetValue("FILENAME", dir.File("page.html"));
+    ExportDifferencesToHTML(differences, settings);
+    const std::string page = ardvin::test::ReadFile(dir.File("page.html"));
+    EXPECT_EQ(page.find("<now>"), std::string::npos);
+    EXPECT_NE(page.find("say&nbsp;&quot;hi&quot;&nbsp;&amp;&nbsp;'bye'&nbsp;<B>&lt;now&gt;</B>"), std::string::npos);
+
+    const ardvin::test::RunResult shown = ardvin::test::ShownHTML(dir.File("page.html"));
+    ASSERT_EQ(shown.ExitCode, 0) << shown.Err << page;
+    const std::vector<std::string> lines = SplitString(shown.Out, '\n');
+    ASSERT_GE(lines.size(), 4u) << shown.Out;
+    EXPECT_EQ(lines[0], "TITLE\tModel & \"DB\"");
+    EXPECT_EQ(lines[1], "ROW\t\t[old<1>.arv]\t[Straße.arv]");
+    EXPECT_EQ(lines[2], "HEAD\tGröße<&> - Größe<&>");
+    // Changed lines stand side by side with the differing words in bold on both sides; the
+    // table only on the right has its lines in the right column only.
+    EXPECT_NE(shown.Out.find("\tnote [VARCHAR]\tnote [DATE]\n"), std::string::npos) << shown.Out;
+    EXPECT_NE(shown.Out.find("\tComment: say \"hi\" & 'bye'\tComment: say \"hi\" & 'bye' [<now>]\n"),
+              std::string::npos)
+        << shown.Out;
+    EXPECT_NE(shown.Out.find("HEAD\tneu_ß\nROW\t#d0ffd0\t\tName: neu_ß\n"), std::string::npos) << shown.Out;
+    size_t rows = 0;
+    for (const std::string& line : lines)
+        if (line.starts_with("ROW\t")) {
+            ++rows;
+            EXPECT_EQ(SplitString(line, '\t').size(), 4u) << line;  // two cells in every row
+        }
+    size_t details = 0;
+    for (int i = 0; i < differences.Count(); ++i) details += differences.Difference(i)->Details.size();
+    EXPECT_EQ(rows, details + 1);
+
+    // The checker itself refuses what a browser would misread.
+    ardvin::test::WriteFile(dir.File("bad.html"), "<html><body><TABLE><TR><TD>x</TR></TABLE></body>");
+    EXPECT_EQ(ardvin::test::ShownHTML(dir.File("bad.html")).ExitCode, 1);
+    ardvin::test::WriteFile(dir.File("latin1.html"), "<html><body>Gr\xF6\xDF" "e</body>");
+    EXPECT_EQ(ardvin::test::ShownHTML(dir.File("latin1.html")).ExitCode, 1);
 }
 
 TEST_F(DifferencesTest, MergerAppliesSelectedDifferences) {

@@ -12,6 +12,7 @@
 #include "FirebirdDatabase.h"
 #include "FullFeatureModel.h"
 #include "TestRoundTrip.h"
+#include "TestModelObjects.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -46,18 +47,6 @@ std::unique_ptr<TVELDataDictionary> Reverse(const TFirebirdDatabase& db, std::ve
     dd->SetTarget("firebird3");
     ImportFromDatabase(*dd, Parameters(db), {}, nullptr, log);
     return dd;
-}
-
-template <class T> std::vector<T*> All(const TVELDataDictionary& dd) {
-    std::vector<T*> objects;
-    dd.CollectOfClass(objects);
-    return objects;
-}
-
-TVELEntity* Table(const TVELDataDictionary& dd, const std::string& name) {
-    for (TVELEntity* t : All<TVELEntity>(dd))
-        if (t->GetName() == name) return t;
-    return nullptr;
 }
 
 int64_t Count(TInterBaseConnection& db, const std::string& sql) {
@@ -159,11 +148,11 @@ TEST(InterBaseDriver, NamesThatWouldBreakAQueryImportLikeAnyOther) {
     std::vector<std::string> log;
     const auto dd = Reverse(db, &log);
 
-    TVELEntity* quote = Table(*dd, "it's");
-    TVELEntity* drop = Table(*dd, "x'; drop table y; --");
+    TVELEntity* quote = FindTable(*dd, "it's");
+    TVELEntity* drop = FindTable(*dd, "x'; drop table y; --");
     ASSERT_NE(quote, nullptr) << JoinStrings(log, "\n");
     ASSERT_NE(drop, nullptr);
-    ASSERT_NE(Table(*dd, "Y"), nullptr);
+    ASSERT_NE(FindTable(*dd, "Y"), nullptr);
     EXPECT_EQ(quote->Comment, "quote's");
     ASSERT_EQ(quote->Attributes.Count(), 2);
     EXPECT_EQ(quote->AttributeAt(1)->GetName(), "na'me");
@@ -220,12 +209,12 @@ TEST(InterBaseDriver, IdentityAndSequenceSeedsAreTheirFirstNumbers) {
 
     std::vector<std::string> log;
     const auto dd = Reverse(db, &log);
-    TVELEntity* a = Table(*dd, "A");
-    TVELEntity* b = Table(*dd, "B");
+    TVELEntity* a = FindTable(*dd, "A");
+    TVELEntity* b = FindTable(*dd, "B");
     ASSERT_NE(a, nullptr) << JoinStrings(log, "\n");
     ASSERT_NE(b, nullptr);
     // The largest start value is read without an overflow; it has no 32-bit seed.
-    ASSERT_NE(Table(*dd, "C"), nullptr);
+    ASSERT_NE(FindTable(*dd, "C"), nullptr);
     EXPECT_TRUE(a->AttributeAt(0)->DataType->AutoNumber);
     EXPECT_EQ(a->AttributeAt(0)->DataType->Seed, 100);
     EXPECT_TRUE(b->AttributeAt(0)->DataType->AutoNumber);

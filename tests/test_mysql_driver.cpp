@@ -12,6 +12,7 @@
 #include "FullFeatureModel.h"
 #include "TestRoundTrip.h"
 #include "TestServers.h"
+#include "TestModelObjects.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -59,14 +60,6 @@ std::unique_ptr<TVELDataDictionary> Reverse(const std::string& database, const s
     dd->SetTarget(target);
     ImportFromDatabase(*dd, Parameters(database), {}, nullptr, log);
     return dd;
-}
-
-TVELEntity* Table(const TVELDataDictionary& dd, const std::string& name) {
-    std::vector<TVELEntity*> tables;
-    dd.CollectOfClass(tables);
-    for (TVELEntity* t : tables)
-        if (t->GetName() == name) return t;
-    return nullptr;
 }
 
 std::vector<std::string> ColumnNames(const TVELEntity& table) {
@@ -159,11 +152,11 @@ TEST(MySQLDriver, NamesThatWouldBreakAQueryImportLikeAnyOther) {
     std::vector<std::string> log;
     const auto dd = Reverse(db.Name, "mariadb10", &log);
 
-    TVELEntity* quote = Table(*dd, "it's");
-    TVELEntity* drop = Table(*dd, "x'; drop table y; --");
+    TVELEntity* quote = FindTable(*dd, "it's");
+    TVELEntity* drop = FindTable(*dd, "x'; drop table y; --");
     ASSERT_NE(quote, nullptr) << JoinStrings(log, "\n");
     ASSERT_NE(drop, nullptr);
-    ASSERT_NE(Table(*dd, "y"), nullptr);
+    ASSERT_NE(FindTable(*dd, "y"), nullptr);
     EXPECT_EQ(quote->Comment, "quote's");
     EXPECT_EQ(ColumnNames(*quote), (std::vector<std::string>{"id", "na'me"}));
     EXPECT_EQ(quote->AttributeAt(1)->Comment, "it's");

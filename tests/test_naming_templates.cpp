@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestMessages.h"
+#include "TestModelBuilder.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDataDictionary.h"
@@ -37,20 +38,12 @@ protected:
     }
 
     TVELEntity* Table(const std::string& name, std::initializer_list<const char*> columns) {
-        auto* entity = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-        entity->SetName(name);
+        TVELEntity* entity = ardvin::test::NewTable(dd, name);
         for (const char* column : columns) entity->AddAttribute(true)->SetName(column);
         return entity;
     }
 
-    TVELRelationship* Relate(TVELEntity* parent, TVELEntity* child) {
-        auto* r = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-        r->ParentObjectID = parent->ID;
-        r->ChildObjectID = child->ID;
-        r->RelationshipType = rtNonIdentifying;
-        r->Connect();
-        return r;
-    }
+    TVELRelationship* Relate(TVELEntity* parent, TVELEntity* child) { return ardvin::test::Relate(dd, parent, child); }
 
     TempDir dir;
     TVELDataDictionary dd;

@@ -13,6 +13,7 @@
 
 #include "FullFeatureModel.h"
 #include "TestServers.h"
+#include "TestModelObjects.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zConstraint.h"
@@ -117,12 +118,6 @@ TVELEntity* Table(const TVELDataDictionary& model, const std::string& qualifiedN
 
 TVELAttribute* Column(const TVELEntity* table, const std::string& name) {
     return table ? dynamic_cast<TVELAttribute*>(table->Attributes.FindByName(name)) : nullptr;
-}
-
-template <class T> std::vector<T*> All(const TVELDataDictionary& model) {
-    std::vector<T*> objects;
-    model.CollectOfClass(objects);
-    return objects;
 }
 
 // ---- the round trip ---------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // drop constraint names, convert domains, put a prefix before names and change their case.
 #include <gtest/gtest.h>
 
+#include "TestModelBuilder.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDataDictionary.h"
@@ -42,18 +43,13 @@ protected:
         dd.SetTarget("full");
         parent = AddEntity("Parent");
         child = AddEntity("Child");
-        relationship = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-        relationship->ParentObjectID = parent->ID;
-        relationship->ChildObjectID = child->ID;
-        relationship->RelationshipType = rtNonIdentifying;
-        relationship->Connect();
+        relationship = ardvin::test::Relate(dd, parent, child);
         relationship->FKConstraint->NameFromTemplate = false;
         relationship->FKConstraint->SetName("FK_Child_Parent");
     }
 
     TVELEntity* AddEntity(const std::string& name) {
-        auto* entity = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-        entity->SetName(name);
+        TVELEntity* entity = ardvin::test::NewTable(dd, name);
         TVELAttribute* id = entity->AddAttribute();
         id->SetName("Id");
         id->DataType->DataType = "INTEGER";

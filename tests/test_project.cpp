@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "TestModelBuilder.h"
 #include "TestSupport.h"
 #include "test_diagram_support.h"
 #include "zAtomicFile.h"
@@ -104,12 +105,7 @@ TVELAttribute* AddColumn(TVELEntity* entity, const std::string& name, const std:
 
 TVELRelationship* AddRelationship(TVELDataDictionary& dd, TVELEntity* parent, TVELEntity* child,
                                   uint8_t type) {
-    auto* relationship = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-    relationship->ParentObjectID = parent->ID;
-    relationship->ChildObjectID = child->ID;
-    relationship->RelationshipType = type;
-    relationship->Connect();
-    return relationship;
+    return ardvin::test::Relate(dd, parent, child, type);
 }
 
 // A project that uses every kind of model object, every control, a diagram folder, every
@@ -546,6 +542,35 @@ TEST(Project, Encodings) {
     TVELProject win(clock.Clock());
     win.Open(dir.File("win.arv"));
     EXPECT_NE(win.DataDictionary.FindEntity("“Plain” €"), nullptr);
+}
+
+// A model whose text runs to several megabytes is written in pieces; the encoding of the file
+// still follows from all of it, and a character met late that has no ISO-8859-1 byte makes the
+// whole file UTF-8, with nothing left of the first attempt.
+TEST(Project, LargeModelEncodings) {
+    TempDir dir;
+    TestClock clock;
+    for (const std::string late : {"", "Größe", "Zamówienie_łódź"}) {
+        SCOPED_TRACE(late);
+        TVELProject p(clock.Clock());
+        p.NewModel("dbindependent");
+        for (int e = 0; e < 30; ++e)
+            AddEntity(p.DataDictionary, "Table" + std::to_string(e))->Comment = std::string(100000, 'c');
+        if (!late.empty()) AddEntity(p.DataDictionary, late);
+        const std::string file = dir.File("large.arv");
+        p.SetFileName(file);
+        p.Save();
+        const std::string bytes = ReadFile(file);
+        ASSERT_GT(bytes.size(), 2u << 20); // more than one piece
+        std::string expected = p.FileText();
+        if (late != "Zamówienie_łódź") {
+            std::string latin1;
+            ASSERT_TRUE(TryUtf8ToLatin1(expected.replace(30, 5, "iso-8859-1"), latin1));
+            expected = latin1;
+        }
+        EXPECT_EQ(bytes, expected);
+        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"large.arv"});
+    }
 }
 
 TEST(Project, AtomicSaveSurvivesEveryFailure) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "TestModelBuilder.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDataDictionary.h"
@@ -51,12 +52,7 @@ protected:
     }
 
     TVELRelationship* Relate(TVELEntity* parent, TVELEntity* child, uint8_t type) {
-        auto* r = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-        r->ParentObjectID = parent->ID;
-        r->ChildObjectID = child->ID;
-        r->RelationshipType = type;
-        r->Connect();
-        return r;
+        return ardvin::test::Relate(dd, parent, child, type);
     }
 
     static std::vector<std::string> Names(const std::vector<TVELAttribute*>& attributes) {

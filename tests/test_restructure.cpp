@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestModelBuilder.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDBRestructure.h"
@@ -78,24 +79,12 @@ protected:
     }
 
     TVELEntity* Table(const std::string& name) {
-        auto* t = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-        t->SetName(name);
-        TVELAttribute* id = t->AddAttribute();
-        id->SetName(name + "Id");
-        id->DataType->DataType = "INTEGER";
-        id->SetPrimaryKey(true);
-        id->SetNotNull(true);
+        TVELEntity* t = ardvin::test::NewKeyedTable(dd, name);
+        t->AttributeAt(0)->SetNotNull(true);
         return t;
     }
 
-    TVELRelationship* Relate(TVELEntity* parent, TVELEntity* child) {
-        auto* r = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-        r->ParentObjectID = parent->ID;
-        r->ChildObjectID = child->ID;
-        r->RelationshipType = rtNonIdentifying;
-        r->Connect();
-        return r;
-    }
+    TVELRelationship* Relate(TVELEntity* parent, TVELEntity* child) { return ardvin::test::Relate(dd, parent, child); }
 
     std::vector<std::string> Statements(TDBRestructure& r) const {
         std::vector<std::string> out;

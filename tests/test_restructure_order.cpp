@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "TestModelBuilder.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDBRestructure.h"
@@ -28,23 +29,9 @@ protected:
         dd.SetTarget("postgresql15");
     }
 
-    TVELEntity* Table(const std::string& name) {
-        auto* t = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-        t->SetName(name);
-        TVELAttribute* id = t->AddAttribute();
-        id->SetName(name + "Id");
-        id->DataType->DataType = "INTEGER";
-        id->SetPrimaryKey(true);
-        return t;
-    }
+    TVELEntity* Table(const std::string& name) { return ardvin::test::NewKeyedTable(dd, name); }
 
-    void Relate(TVELEntity* parent, TVELEntity* child) {
-        auto* r = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-        r->ParentObjectID = parent->ID;
-        r->ChildObjectID = child->ID;
-        r->RelationshipType = rtNonIdentifying;
-        r->Connect();
-    }
+    void Relate(TVELEntity* parent, TVELEntity* child) { ardvin::test::Relate(dd, parent, child); }
 
     static std::string Names(const std::vector<TVELEntity*>& tables) {
         std::string text;

@@ -10,6 +10,7 @@
 #include "zDBDrivers.h"
 #include "zDataDictionary.h"
 #include "zDatabaseSettings.h"
+#include "zDDLUtils.h"
 #include "zDatatype.h"
 #include "zDomain.h"
 #include "zEntity.h"
@@ -1065,4 +1066,293 @@ CREATE INDEX IX_INVOICE_NET ON INVOICE (NET);
     EXPECT_NE(invoice->TriggerAt(0)->Code.find("GEN_ID(GEN_INVOICE_ID, 1);\r\nEND"), std::string::npos)
         << invoice->TriggerAt(0)->Code;
     EXPECT_EQ(invoice->Indexes.Count(), 1) << "the terminator is \";\" again";
+}
+
+TEST_F(SQLParserTest, SequenceNegationsInTwoWordsAndLimitsBeyond32Bits) {
+    Import("db2luw11", R"SQL(
+CREATE SEQUENCE S.A AS BIGINT START WITH 1 INCREMENT BY 5 MINVALUE -9223372036854775808 MAXVALUE 9223372036854775807 CYCLE NO CACHE ORDER;
+CREATE SEQUENCE S.B START WITH 7 NO MINVALUE NO MAXVALUE NO CYCLE CACHE 20 NO ORDER;
+CREATE SEQUENCE S.C MINVALUE 5 NOMINVALUE MAXVALUE 10 NOMAXVALUE NOCACHE NOCYCLE;
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 3u);
+    const TVELSequence& a = *sequences[0];
+    EXPECT_EQ(a.Min, "-9223372036854775808");
+    EXPECT_EQ(a.Max, "9223372036854775807");
+    EXPECT_EQ(a.Increment, 5);
+    EXPECT_EQ(a.CacheCode, "NOCACHE");
+    EXPECT_EQ(a.Cache, "");
+    EXPECT_EQ(a.Cycle, "cycle");
+    EXPECT_EQ(a.Order, "order");
+    EXPECT_EQ(a.IntegerType, "BIGINT");
+    const TVELSequence& b = *sequences[1];
+    EXPECT_EQ(b.Seed, 7);
+    EXPECT_EQ(b.Min, "NOMINVALUE");
+    EXPECT_EQ(b.Max, "NOMAXVALUE");
+    EXPECT_EQ(b.Cycle, "nocycle");
+    EXPECT_EQ(b.Order, "noorder");
+    EXPECT_EQ(b.CacheCode, "CACHE");
+    EXPECT_EQ(b.Cache, "20");
+    const TVELSequence& c = *sequences[2];
+    EXPECT_EQ(c.Min, "NOMINVALUE");
+    EXPECT_EQ(c.Max, "NOMAXVALUE");
+    EXPECT_EQ(c.CacheCode, "NOCACHE");
+    EXPECT_EQ(c.Cycle, "nocycle");
+
+    // Oracle writes its default limits in full, which its catalogue reads as no limits; other
+    // limits of any length stay as written.
+    Import("oracle19", "CREATE SEQUENCE s MINVALUE -999999999999999999999999999 "
+                       "MAXVALUE 9999999999999999999999999999 NOCACHE;\n"
+                       "CREATE SEQUENCE t MAXVALUE 9999999999999999999999999998;\n");
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 2u);
+    EXPECT_EQ(sequences[0]->Min, "NOMINVALUE");
+    EXPECT_EQ(sequences[0]->Max, "NOMAXVALUE");
+    EXPECT_EQ(sequences[1]->Max, "9999999999999999999999999998");
+    // SQL Server writes the cache in two words.
+    Import("mssqlserver2019", "CREATE SEQUENCE [s] AS [bigint] START WITH 1 MAXVALUE 2147483648 CYCLE NO CACHE\nGO\n");
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 1u);
+    EXPECT_EQ(sequences[0]->Max, "2147483648");
+    EXPECT_EQ(sequences[0]->CacheCode, "NOCACHE");
+    EXPECT_EQ(sequences[0]->Cycle, "cycle");
+}
+
+TEST_F(SQLParserTest, Db2DistinctTypesAreDomains) {
+    Import("db2luw11", R"SQL(
+CREATE DISTINCT TYPE SHOP.MONEY_T AS DECIMAL(12,2) WITH COMPARISONS;
+CREATE DISTINCT TYPE PHONE_T AS VARCHAR(20);
+CREATE TYPE SHOP.ADDRESS_T AS (STREET VARCHAR(30)) MODE DB2SQL;
+CREATE TABLE SHOP.CUSTOMER (ID INTEGER NOT NULL, PHONE PHONE_T, BALANCE MONEY_T NOT NULL);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Count(otDomain), 2) << "a structured type is no domain";
+    const TVELDomain* money = dd->FindDomain("MONEY_T");
+    ASSERT_NE(money, nullptr);
+    EXPECT_EQ(money->SchemaName, "SHOP");
+    EXPECT_EQ(money->DataType->DataType, "DECIMAL");
+    EXPECT_EQ(money->DataType->Length, "12");
+    EXPECT_EQ(money->DataType->Precision, 2);
+    const TVELDomain* phone = dd->FindDomain("PHONE_T");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone->DataType->DataType, "VARCHAR");
+    EXPECT_EQ(phone->DataType->Length, "20");
+    EXPECT_EQ(Column("SHOP.CUSTOMER", "PHONE")->GetDomain(), phone);
+    EXPECT_EQ(Column("SHOP.CUSTOMER", "BALANCE")->GetDomain(), money);
+}
+
+TEST_F(SQLParserTest, ExpressionIndexColumnsAndDb2Clustering) {
+    Import("oracle19", R"SQL(
+CREATE TABLE s.customer (id NUMBER NOT NULL, email VARCHAR2(200), name VARCHAR2(100));
+CREATE INDEX s.ix_upper ON s.customer (UPPER("EMAIL") DESC, id);
+CREATE INDEX s.ix_mixed ON s.customer (name, (id + 1), SUBSTR(name, 1, 3) || 'x' ASC);
+CREATE INDEX s.ix_unknown ON s.customer (missing, id);
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELEntity* customer = Table("s.customer");
+    ASSERT_NE(customer, nullptr);
+    ASSERT_EQ(customer->Indexes.Count(), 3);
+    auto columnsOf = [&](const std::string& name) {
+        Strings out;
+        auto* index = dynamic_cast<TVELIndex*>(customer->Indexes.FindByName(name));
+        if (!index) return out;
+        for (int i = 0; i < index->Columns.Count(); ++i) {
+            const auto* column = static_cast<const TVELIndexColumn*>(index->Columns.Items(i));
+            out.push_back((column->IsExpression ? "expr " : "") + column->ColumnText() +
+                          (column->SortOption.empty() ? "" : " " + column->SortOption));
+        }
+        return out;
+    };
+    EXPECT_EQ(columnsOf("ix_upper"), (Strings{"expr UPPER(\"EMAIL\") DESC", "id"}));
+    EXPECT_EQ(columnsOf("ix_mixed"), (Strings{"name", "expr (id + 1)", "expr SUBSTR(name, 1, 3) || 'x' ASC"}));
+    EXPECT_EQ(columnsOf("ix_unknown"), (Strings{"id"})) << "a plain unknown name is no expression";
+
+    // A MySQL prefix length stays a plain column.
+    Import("mysql8", "CREATE TABLE t (a VARCHAR(100), KEY k (a(10)));\n");
+    ASSERT_EQ(Table("t")->Indexes.Count(), 1);
+    const auto* prefix = static_cast<const TVELIndex*>(Table("t")->Indexes.Items(0));
+    ASSERT_EQ(prefix->Columns.Count(), 1);
+    EXPECT_FALSE(static_cast<const TVELIndexColumn*>(prefix->Columns.Items(0))->IsExpression);
+
+    Import("db2luw11", R"SQL(
+CREATE TABLE S.C (ID INTEGER NOT NULL, PHONE VARCHAR(20), STATUS CHAR(1));
+CREATE UNIQUE INDEX S.UX_PHONE ON S.C (PHONE ASC) INCLUDE ("STATUS") CLUSTER;
+CREATE INDEX S.IX_STATUS ON S.C (STATUS) CLUSTER ALLOW REVERSE SCANS;
+CREATE INDEX S.IX_PLAIN ON S.C (ID) ALLOW REVERSE SCANS;
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELEntity* c = Table("S.C");
+    ASSERT_NE(c, nullptr);
+    const auto* phone = dynamic_cast<TVELIndex*>(c->Indexes.FindByName("UX_PHONE"));
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone->Clustering, "CLUSTER");
+    EXPECT_EQ(phone->IndexOptions, "INCLUDE (\"STATUS\")");
+    const auto* status = dynamic_cast<TVELIndex*>(c->Indexes.FindByName("IX_STATUS"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->Clustering, "CLUSTER");
+    EXPECT_EQ(status->IndexOptions, "ALLOW REVERSE SCANS");
+    const auto* plain = dynamic_cast<TVELIndex*>(c->Indexes.FindByName("IX_PLAIN"));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->Clustering, "");
+    EXPECT_EQ(plain->IndexOptions, "ALLOW REVERSE SCANS");
+}
+
+TEST_F(SQLParserTest, CommentsOnEveryKindOfObject) {
+    Import("postgresql15", R"SQL(
+CREATE DOMAIN public.money_t AS numeric(12,2);
+CREATE SEQUENCE public.tickets;
+CREATE TABLE public.customer (id integer NOT NULL, name text CONSTRAINT name_set CHECK (name <> ''),
+  CONSTRAINT customer_pk PRIMARY KEY (id), CONSTRAINT id_positive CHECK (id > 0));
+CREATE INDEX ix_name ON public.customer (name);
+CREATE VIEW public.names AS SELECT name FROM public.customer;
+CREATE FUNCTION public.total(a integer) RETURNS integer LANGUAGE sql AS $$ SELECT a $$;
+CREATE TRIGGER trg_audit BEFORE UPDATE ON public.customer FOR EACH ROW EXECUTE FUNCTION public.total();
+COMMENT ON DOMAIN public.money_t IS 'Amounts';
+COMMENT ON SEQUENCE public.tickets IS 'Ticket numbers';
+COMMENT ON INDEX public.ix_name IS 'By name';
+COMMENT ON VIEW public.names IS 'All names';
+COMMENT ON FUNCTION public.total(integer) IS 'The total';
+COMMENT ON TRIGGER trg_audit ON public.customer IS 'Audit';
+COMMENT ON CONSTRAINT id_positive ON public.customer IS 'Positive';
+COMMENT ON CONSTRAINT name_set ON public.customer IS 'Named';
+COMMENT ON CONSTRAINT customer_pk ON public.customer IS 'The key';
+COMMENT ON INDEX public.unknown IS 'Nothing';
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(dd->FindDomain("money_t")->Comment, "Amounts");
+    std::vector<TVELSequence*> sequences;
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 1u);
+    EXPECT_EQ(sequences[0]->Comment, "Ticket numbers");
+    TVELEntity* customer = Table("public.customer");
+    ASSERT_NE(customer, nullptr);
+    ASSERT_EQ(customer->Indexes.Count(), 1);
+    EXPECT_EQ(customer->IndexAt(0)->Comment, "By name");
+    ASSERT_EQ(customer->Triggers.Count(), 1);
+    EXPECT_EQ(customer->TriggerAt(0)->Comment, "Audit");
+    ASSERT_EQ(customer->Constraints.Count(), 1);
+    EXPECT_EQ(customer->ConstraintAt(0)->Comment, "Positive");
+    EXPECT_EQ(Column("public.customer", "name")->CheckConstraint()->Comment, "Named");
+    EXPECT_EQ(customer->PrimaryKey->Comment, "The key");
+    std::vector<TVELView*> views;
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]->Comment, "All names");
+    std::vector<TVELProcedure*> procedures;
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures[0]->Comment, "The total");
+
+    // Oracle and Db2 write the comment of a view as a table comment; Db2 names members with
+    // their schema, and a constraint after its table.
+    Import("db2luw11", R"SQL(
+CREATE TABLE S.T (ID INTEGER NOT NULL, CONSTRAINT CK_ID CHECK (ID > 0));
+CREATE INDEX S.IX_ID ON S.T (ID);
+CREATE VIEW S.V AS SELECT ID FROM S.T;
+COMMENT ON TABLE S.V IS 'A view';
+COMMENT ON INDEX S.IX_ID IS 'An index';
+COMMENT ON CONSTRAINT S.T.CK_ID IS 'A check';
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]->Comment, "A view");
+    EXPECT_EQ(Table("S.T")->IndexAt(0)->Comment, "An index");
+    EXPECT_EQ(Table("S.T")->ConstraintAt(0)->Comment, "A check");
+    Import("oracle19", "CREATE MATERIALIZED VIEW s.mv AS SELECT 1 AS x FROM dual;\n"
+                       "COMMENT ON MATERIALIZED VIEW s.mv IS 'Kept';\n");
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]->Comment, "Kept");
+
+    // SQL Server: MS_Description of schema objects and of table members.
+    Import("mssqlserver2019", R"SQL(
+CREATE TYPE [dbo].[Phone] FROM [varchar](20) NULL
+GO
+CREATE SEQUENCE [dbo].[Numbers] START WITH 1
+GO
+CREATE TABLE [dbo].[T]([Id] [int] NOT NULL CONSTRAINT [CK_Id] CHECK ([Id] > 0), [Qty] [int] NULL,
+ CONSTRAINT [CK_Qty] CHECK ([Qty] > 0))
+GO
+CREATE INDEX [IX_Qty] ON [dbo].[T] ([Qty])
+GO
+CREATE TRIGGER dbo.TR_T ON dbo.T AFTER UPDATE AS
+BEGIN
+  SET NOCOUNT ON;
+END
+GO
+CREATE VIEW dbo.V AS SELECT Id FROM dbo.T
+GO
+CREATE PROCEDURE dbo.P AS SELECT 1
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'type', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TYPE', @level1name = N'Phone'
+GO
+EXEC sp_addextendedproperty N'MS_Description', N'sequence', N'SCHEMA', N'dbo', N'SEQUENCE', N'Numbers'
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'index', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'T', @level2type = N'INDEX', @level2name = N'IX_Qty'
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'trigger', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'T', @level2type = N'TRIGGER', @level2name = N'TR_T'
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'check', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'T', @level2type = N'CONSTRAINT', @level2name = N'CK_Qty'
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'column check', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'T', @level2type = N'CONSTRAINT', @level2name = N'CK_Id'
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'view', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'VIEW', @level1name = N'V'
+GO
+EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'procedure', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'PROCEDURE', @level1name = N'P'
+GO
+EXEC sys.sp_addextendedproperty @name = N'Other', @value = N'not a description', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'VIEW', @level1name = N'V'
+GO
+)SQL");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(dd->FindDomain("Phone")->Comment, "type");
+    dd->Sequences(sequences);
+    ASSERT_EQ(sequences.size(), 1u);
+    EXPECT_EQ(sequences[0]->Comment, "sequence");
+    TVELEntity* t = Table("dbo.T");
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->IndexAt(0)->Comment, "index");
+    EXPECT_EQ(t->TriggerAt(0)->Comment, "trigger");
+    ASSERT_EQ(t->Constraints.Count(), 1);
+    EXPECT_EQ(t->ConstraintAt(0)->Comment, "check");
+    EXPECT_EQ(Column("dbo.T", "Id")->CheckConstraint()->Comment, "column check");
+    dd->Views(views);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]->Comment, "view");
+    dd->Procedures(procedures);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures[0]->Comment, "procedure");
+}
+
+// A bound rule keeps its variable in the model; the generated rule writes it once, and the
+// generated script reads back to the same check.
+TEST_F(SQLParserTest, SQLServerRuleRoundTrip) {
+    const std::string script = "CREATE TYPE [dbo].[Phone] FROM [varchar](20) NULL\nGO\n"
+                               "CREATE RULE [dbo].[R_Phone] AS @value LIKE '[0-9+]%' AND @value <> 'value'\nGO\n"
+                               "EXEC sp_bindrule N'[dbo].[R_Phone]', N'Phone'\nGO\n";
+    Import("mssqlserver2019", script);
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    TVELDomain* phone = dd->FindDomain("Phone");
+    ASSERT_NE(phone, nullptr);
+    const std::string check = "@value LIKE '[0-9+]%' AND @value <> 'value'";
+    EXPECT_EQ(phone->CheckConstraint()->Value, check);
+    TVELTemplateFiller filler(*dd->GetDatabaseSettings());
+    const std::string generated = filler.FillDomainStatement(*phone, false);
+    EXPECT_NE(generated.find("CREATE RULE [Phone_RULE] AS " + check + "\r\n"), std::string::npos) << generated;
+    EXPECT_EQ(generated.find("@@"), std::string::npos) << generated;
+
+    Import("mssqlserver2019", generated);
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    phone = dd->FindDomain("Phone");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone->CheckConstraint()->Value, check);
+
+    // A check in the neutral form (from another target) names the variable in the rule.
+    phone->CheckConstraint()->Value = "VALUE > 0 AND [value] <> 'VALUE' AND values_x = 1";
+    TVELTemplateFiller again(*dd->GetDatabaseSettings());
+    EXPECT_NE(again.FillDomainStatement(*phone, false)
+                  .find("AS @value > 0 AND [value] <> 'VALUE' AND values_x = 1\r\n"),
+              std::string::npos);
 }

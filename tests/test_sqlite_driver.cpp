@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FullFeatureModel.h"
+#include "TestModelObjects.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
 #include "zDatatype.h"
@@ -66,12 +67,6 @@ std::unique_ptr<TVELDataDictionary> Reverse(const std::string& file, std::vector
     return dd;
 }
 
-template <class T> std::vector<T*> All(const TVELDataDictionary& dd) {
-    std::vector<T*> objects;
-    const_cast<TVELDataDictionary&>(dd).CollectOfClass(objects);
-    return objects;
-}
-
 std::vector<TVELIndex*> Indexes(const TVELDataDictionary& dd) {
     std::vector<TVELIndex*> indexes;
     dd.AllIndexes(indexes);
@@ -82,12 +77,6 @@ std::vector<TVELTrigger*> Triggers(const TVELDataDictionary& dd) {
     std::vector<TVELTrigger*> triggers;
     dd.AllTriggers(triggers);
     return triggers;
-}
-
-TVELEntity* Table(const TVELDataDictionary& dd, const std::string& name) {
-    for (TVELEntity* e : All<TVELEntity>(dd))
-        if (e->GetName() == name) return e;
-    return nullptr;
 }
 
 // Every table described as a comparison describes it, by name.
@@ -245,8 +234,8 @@ TEST(SQLiteDriver, NamesThatBreakPastedQueries) {
     for (const TVELEntity* e : All<TVELEntity>(*dd)) tables.insert(e->GetName());
     EXPECT_EQ(tables, (std::set<std::string>{"y", "it's", "x'; drop table y; --"})) << JoinStrings(log, "\n");
 
-    const TVELEntity* its = Table(*dd, "it's");
-    const TVELEntity* x = Table(*dd, "x'; drop table y; --");
+    const TVELEntity* its = FindTable(*dd, "it's");
+    const TVELEntity* x = FindTable(*dd, "x'; drop table y; --");
     ASSERT_TRUE(its && x);
     ASSERT_EQ(its->Attributes.Count(), 2);
     EXPECT_EQ(its->AttributeAt(1)->GetName(), "x'; drop table y; --");
@@ -392,8 +381,8 @@ TEST(SQLiteDriver, ExecuteModeReportsFailingStatements) {
     connection->Disconnect();
     const std::unique_ptr<TVELDataDictionary> back = Reverse(file);
     EXPECT_EQ(All<TVELEntity>(*back).size(), 3u);
-    ASSERT_NE(Table(*back, "Third"), nullptr);
-    EXPECT_EQ(Table(*back, "Second")->AttributeAt(0)->GetName(), "x");
+    ASSERT_NE(FindTable(*back, "Third"), nullptr);
+    EXPECT_EQ(FindTable(*back, "Second")->AttributeAt(0)->GetName(), "x");
 }
 
 // A database of a thousand tables comes back complete: the same model as the SQL import of the

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "TestModelBuilder.h"
 #include "TestServers.h"
 #include "TestSupport.h"
 #include "zAttribute.h"
@@ -29,6 +30,8 @@
 #include "zView.h"
 
 using namespace ardvin;
+using ardvin::test::NewColumn;
+using ardvin::test::NewTable;
 using ardvin::test::TempDir;
 using ardvin::test::WriteFile;
 
@@ -67,21 +70,6 @@ const char* const StarredDef = "[general]\r\ndbmsname=Starred\r\n"
                                "[scriptelements]\r\nDELIMITERDDLBEGIN=\"\r\nDELIMITERDDLEND=\"\r\n"
                                "[sqlcommands]\r\nSQLCreateColumn=*%columnname%\r\n";
 
-TVELEntity* NewTable(TVELDataDictionary& dd, const std::string& name) {
-    auto* table = static_cast<TVELEntity*>(dd.CreateObject(otEntity, true));
-    table->SetName(name);
-    return table;
-}
-
-TVELAttribute* NewColumn(TVELEntity* table, const std::string& name, const std::string& type,
-                         const std::string& length = "0") {
-    TVELAttribute* column = table->AddAttribute();
-    column->SetName(name);
-    column->DataType->DataType = type;
-    column->DataType->Length = length;
-    return column;
-}
-
 class FillerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -108,11 +96,7 @@ protected:
     }
     static TVELRelationship* Relate(TVELDataDictionary& dd, TVELEntity* parent, TVELEntity* child,
                                     const std::string& name) {
-        auto* r = static_cast<TVELRelationship*>(dd.CreateObject(otRelationship, true));
-        r->ParentObjectID = parent->ID;
-        r->ChildObjectID = child->ID;
-        r->RelationshipType = rtNonIdentifying;
-        r->Connect();
+        TVELRelationship* r = ardvin::test::Relate(dd, parent, child);
         r->FKConstraint->NameFromTemplate = false;
         r->FKConstraint->SetName(name);
         return r;

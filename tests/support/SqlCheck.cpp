@@ -191,6 +191,7 @@ std::string ManualSection(const std::string& id, const std::string& text) {
     if (id == "oracle19")
         return verb == "BEGIN" || verb == "DECLARE" ? "PL/SQL Language Reference, PL/SQL block"
                                                     : "Oracle Database 19c SQL Language Reference, " + statement;
+    if (verb == "BEGIN") return "Db2 11.5 SQL reference, compound SQL (compiled) statement";
     return "Db2 11.5 SQL reference, " + statement + " statement";
 }
 

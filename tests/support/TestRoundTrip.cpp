@@ -18,7 +18,7 @@
 namespace ardvin::test {
 
 std::string UnexplainedDifferences(TVELDataDictionary& original, TVELDataDictionary& reversed,
-                                   const std::vector<TAllowedDifference>& allowed) {
+                                   const std::vector<TAllowedDifference>& allowed, std::vector<bool>* shared) {
     MatchIDs(original, reversed, nullptr);
     // The comparer looks at the selected objects.
     for (TVELDataDictionary* d : {&original, &reversed})
@@ -28,7 +28,9 @@ std::string UnexplainedDifferences(TVELDataDictionary& original, TVELDataDiction
     comparer.Source = &original;
     comparer.Destination = &reversed;
     comparer.Compare(differences, false, false, {}, 1);
-    std::vector<bool> used(allowed.size(), false);
+    std::vector<bool> own(allowed.size(), false);
+    if (shared) shared->resize(allowed.size(), false);
+    std::vector<bool>& used = shared ? *shared : own;
     std::string report;
     if (original.Count() == 0 || reversed.Count() == 0) report += "\nan empty model";
     for (int i = 0; i < differences.Count(); ++i) {
@@ -56,8 +58,14 @@ std::string UnexplainedDifferences(TVELDataDictionary& original, TVELDataDiction
                       "\n  database: " + line.RightString;
         }
     }
+    if (!shared) report += UnusedAllowances(allowed, used);
+    return report;
+}
+
+std::string UnusedAllowances(const std::vector<TAllowedDifference>& allowed, const std::vector<bool>& used) {
+    std::string report;
     for (size_t a = 0; a < allowed.size(); ++a)
-        if (!used[a]) report += "\nallowed difference that did not occur: " + allowed[a].Reason;
+        if (a >= used.size() || !used[a]) report += "\nallowed difference that did not occur: " + allowed[a].Reason;
     return report;
 }
 

@@ -27,9 +27,12 @@ struct TAllowedDifference {
 // Renumbers reversed after original, compares the two object by object (property
 // descriptions) and reports every differing line that no allowance explains; also reports the
 // allowances that explained nothing (a list of excuses must stay true). Empty when the models
-// agree up to the allowances.
+// agree up to the allowances. With used, a list shared by several comparisons, the allowances
+// that explained something are marked there instead, for the caller to check at the end.
 std::string UnexplainedDifferences(TVELDataDictionary& original, TVELDataDictionary& reversed,
-                                   const std::vector<TAllowedDifference>& allowed);
+                                   const std::vector<TAllowedDifference>& allowed, std::vector<bool>* used = nullptr);
+// The reasons of the allowances no comparison needed, one line each ("" when all were needed).
+std::string UnusedAllowances(const std::vector<TAllowedDifference>& allowed, const std::vector<bool>& used);
 
 // What a model holds, counted (checks written with a column among the checks).
 struct TModelCounts {

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -97,6 +99,25 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     result.Out = ReadFile(io.File("out"));
     result.Err = ReadFile(io.File("err"));
     return result;
+}
+
+RunResult RunBuiltProgram(const std::string& name, const std::vector<std::string>& args,
+                          const std::vector<std::string>& env) {
+    const std::string program = BinDir() + "/" + name;
+    if (!std::filesystem::exists(program)) {
+        ADD_FAILURE() << program << " is not built";
+        return {};
+    }
+    return RunProgram(program, args, env);
+}
+
+std::string OutputValue(const std::string& out, const std::string& key) {
+    const std::string head = key + ": ";
+    size_t at = out.starts_with(head) ? 0 : out.find("\n" + head);
+    if (at == std::string::npos) return "<missing>";
+    if (at > 0) ++at;
+    const size_t start = at + head.size();
+    return out.substr(start, out.find('\n', start) - start);
 }
 
 }  // namespace ardvin::test

@@ -37,5 +37,11 @@ struct RunResult {
 // "NAME=value" sets a variable, an entry "NAME" removes it.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {});
+// Runs a program of the build (a name in BinDir()) as RunProgram does; a failure of the test, and
+// an exit code of -1, when it is not built.
+RunResult RunBuiltProgram(const std::string& name, const std::vector<std::string>& args,
+                          const std::vector<std::string>& env = {});
+// The value of a "key: value" line of a program's output ("<missing>" when there is none).
+std::string OutputValue(const std::string& out, const std::string& key);
 
 }  // namespace ardvin::test

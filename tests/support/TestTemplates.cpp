@@ -53,6 +53,10 @@ const std::set<std::string>& KnownPlaceholders() {
                 k.insert(std::string(form) + kind + "name");
         for (const char* kind : {"table", "column", "domain"})
             k.insert(std::string(kind) + "name_nonfixed");
+        k.insert("defaultconstraintname");
+        for (const char* kind : {"index", "constraint"})
+            for (const char* form : forms)
+                k.insert(std::string("old") + form + kind + "name");
         for (const char* kind : {"table", "domain"}) {
             for (const char* form : forms)
                 k.insert(std::string("old") + form + kind + "name");

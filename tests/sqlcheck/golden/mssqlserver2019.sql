@@ -119,3 +119,14 @@ ALTER TABLE [S1].[ORDERS] WITH CHECK CHECK CONSTRAINT [CK_ORDERS]
 ALTER TABLE [S1].[ORDERS] NOCHECK CONSTRAINT [CK_ORDERS]
 -- SQLStartTransAction 1: Transact-SQL reference, BEGIN (Transact-SQL)
 BEGIN TRANSACTION
+-- SQLDropUnnamedColumnCheck 1: Transact-SQL reference, DECLARE (Transact-SQL)
+DECLARE @name sysname = (SELECT TOP 1 name FROM sys.check_constraints WHERE parent_object_id = OBJECT_ID(N'[S1].[ORDERS]') AND parent_column_id = COLUMNPROPERTY(OBJECT_ID(N'[S1].[ORDERS]'), N'QTY', 'ColumnId'));
+IF @name IS NOT NULL EXEC (N'ALTER TABLE [S1].[ORDERS] DROP CONSTRAINT ' + QUOTENAME(@name))
+-- SQLRenameIndex 1: Transact-SQL reference, system stored procedure sp_rename
+EXEC sp_rename N'[S1].[ORDERS].[IX_ORDERS_AMOUNT]', N'IX_ORDERS_QTY', N'INDEX'
+-- SQLChangeTableSchema 1: Transact-SQL reference, ALTER SCHEMA (Transact-SQL)
+ALTER SCHEMA [S1] TRANSFER [S1].[ORDERS_OLD]
+-- SQLRenameConstraint 1: Transact-SQL reference, system stored procedure sp_rename
+EXEC sp_rename N'S1.[CK_ORDERS_OLD]', N'CK_ORDERS', N'OBJECT'
+-- SQLRenameFKConstraint 1: Transact-SQL reference, system stored procedure sp_rename
+EXEC sp_rename N'S1.[CK_ORDERS_OLD]', N'CK_ORDERS', N'OBJECT'
