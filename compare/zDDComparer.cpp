@@ -298,6 +298,10 @@ std::string Named(const TVELConstraint* c) {
 
 std::string AttributeLine(const TVELAttribute& a) {
     std::string line = a.GetName() + " " + (a.GetDomain() ? a.GetScriptDataType() : DataTypeText(*a.DataType));
+    // Collation and column options (ON UPDATE, generated expressions) change what the column
+    // does as much as its type does.
+    if (!a.Collate.empty()) line += " COLLATE " + a.Collate;
+    if (!a.AttributeOptions.empty()) line += " " + a.AttributeOptions;
     if (const std::string& def = a.DefaultValue(); !def.empty())
         line += Named(a.ExistingColumnConstraint(2)) + " DEFAULT " + def;
     if (a.IsNotNull()) line += Named(a.ExistingColumnConstraint(1)) + " NOT NULL";

@@ -265,6 +265,9 @@ void TDBConnection::ReverseEngineer(TVELDataDictionary& dictionary) {
         if (Enabled("RevEngViews")) ReverseEngineerViews(dictionary);
         if (Enabled("RevEngRelationships")) ReverseEngineerRelationships(dictionary);
     }
+    MatchImportedDataTypes(dictionary, [this](TVELNamedObject* object, int level, const std::string& text) {
+        Log(level, text, object);
+    });
     CompleteImportedModel(dictionary, Options);
 }
 

@@ -807,7 +807,8 @@ void TDBScript::BuildStringsTable() {
     SetWorkingText(std::move(out));
 }
 
-std::string RestorePlaceholders(std::string_view text, const std::vector<std::string>& stringsTable) {
+std::string RestorePlaceholders(std::string_view text, const std::vector<std::string>& stringsTable,
+                                bool backslashQuotes) {
     if (text.find('%') == npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
@@ -827,7 +828,13 @@ std::string RestorePlaceholders(std::string_view text, const std::vector<std::st
             valid = j > digits && j < text.size() && text[j] == '%' && index < stringsTable.size();
         }
         if (valid) {
-            const std::string& entry = stringsTable[index];
+            std::string_view entry = stringsTable[index];
+            std::string escaped;
+            if (backslashQuotes && entry.size() > 2 && entry.front() == '\'' && entry.back() == '\'' &&
+                entry.substr(1, entry.size() - 2).find("''") != npos) {
+                escaped = "'" + ReplaceAll(entry.substr(1, entry.size() - 2), "''", "\\'") + "'";
+                entry = escaped;
+            }
             if (entry.find("#13#10") == npos)
                 out += entry;
             else

@@ -156,7 +156,10 @@ std::vector<std::string> SplitPreparedScript(std::string_view text, TVELScriptDi
 
 // The text with every placeholder "%s" + index + "%" replaced by its strings table entry and
 // "#13#10" in the entries turned back into line breaks; placeholders without an entry stay.
-std::string RestorePlaceholders(std::string_view text, const std::vector<std::string>& stringsTable);
+// With backslashQuotes, an apostrophe doubled inside a literal in apostrophes is written as
+// "\'" (MySQL's spelling); an empty literal '' stays as it is.
+std::string RestorePlaceholders(std::string_view text, const std::vector<std::string>& stringsTable,
+                                bool backslashQuotes = false);
 
 // The script class of a driver name ("oracle", "mssqlserver", "postgresql", "mysql"); any other
 // name gives the plain TDBScript.

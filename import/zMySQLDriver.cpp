@@ -47,25 +47,36 @@ std::string ColumnsQuery() {
     const std::string tableCollation =
         "(SELECT TABLE_COLLATION FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND TABLE_NAME = ?)";
     const std::string tableCharset = "SUBSTRING_INDEX(" + tableCollation + ", '_', 1)";
+    const std::string json =
+        "c.DATA_TYPE = 'longtext' AND (c.COLUMN_NAME, CONCAT('json_valid(`', REPLACE(c.COLUMN_NAME, '`', '``'), '`)'))\n"
+        "     IN (SELECT CONSTRAINT_NAME, CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS\n"
+        "       WHERE CONSTRAINT_SCHEMA = ? AND TABLE_NAME = ? AND LEVEL = 'Column')";
     return "SELECT c.COLUMN_NAME AS RE_COLUMNNAME, c.ORDINAL_POSITION AS RE_POS,\n"
            " IF(c.IS_NULLABLE = 'NO', '1', '0') AS RE_REQUIRED,\n"
            " CASE WHEN c.IS_GENERATED = 'ALWAYS' OR c.COLUMN_DEFAULT = 'NULL' THEN NULL\n"
+           // MariaDB writes current_timestamp(), MySQL CURRENT_TIMESTAMP: both read as the latter.
+           "   WHEN c.COLUMN_DEFAULT LIKE 'current\\_timestamp%' THEN REPLACE(UPPER(c.COLUMN_DEFAULT), '()', '')\n"
            "   ELSE " + Unqualified("c.COLUMN_DEFAULT", "c.TABLE_SCHEMA") + " END AS RE_DEFAULTVALUE,\n"
            " NULLIF(c.COLUMN_COMMENT, '') AS RE_COMMENT,\n"
-           " CASE WHEN c.DATA_TYPE = 'longtext' AND (c.COLUMN_NAME, CONCAT('json_valid(`', REPLACE(c.COLUMN_NAME, '`', '``'), '`)'))\n"
-           "     IN (SELECT CONSTRAINT_NAME, CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS\n"
-           "       WHERE CONSTRAINT_SCHEMA = ? AND TABLE_NAME = ? AND LEVEL = 'Column') THEN 'json'\n"
+           " CASE WHEN " + json + " THEN 'json'\n"
            "   WHEN c.COLUMN_TYPE = 'tinyint(1)' THEN 'boolean'\n"
            "   WHEN c.DATA_TYPE IN ('char', 'varchar') AND c.CHARACTER_SET_NAME = 'utf8mb3'\n"
            "     AND " + tableCharset + " <> 'utf8mb3' THEN CONCAT('n', c.COLUMN_TYPE)\n"
            "   ELSE " + Widthless("c.COLUMN_TYPE", "c.DATA_TYPE") + " END AS RE_SCRIPTDATATYPE,\n"
            " IF(c.EXTRA LIKE '%auto\\_increment%', '1', '0') AS RE_AUTONUMBER,\n"
-           " IF(c.COLLATION_NAME <> " + tableCollation + " AND NOT (c.DATA_TYPE IN ('char', 'varchar')\n"
-           "   AND c.COLLATION_NAME = 'utf8mb3_general_ci'), c.COLLATION_NAME, NULL) AS RE_COLLATION,\n"
+           // A column of another character set than the table's takes that set's default
+           // collation, one of the same set the table's collation; a JSON column's binary
+           // collation is the type's.
+           " IF(c.COLLATION_NAME <> IF(c.CHARACTER_SET_NAME = " + tableCharset + ", " + tableCollation + ",\n"
+           "     (SELECT DEFAULT_COLLATE_NAME FROM information_schema.CHARACTER_SETS WHERE CHARACTER_SET_NAME = c.CHARACTER_SET_NAME))\n"
+           "   AND NOT (c.DATA_TYPE IN ('char', 'varchar') AND c.COLLATION_NAME = 'utf8mb3_general_ci')\n"
+           "   AND NOT (" + json + "), c.COLLATION_NAME, NULL) AS RE_COLLATION,\n"
            " IF(c.CHARACTER_SET_NAME <> " + tableCharset + " AND NOT (c.DATA_TYPE IN ('char', 'varchar')\n"
            "   AND c.CHARACTER_SET_NAME = 'utf8mb3'), c.CHARACTER_SET_NAME, NULL) AS RE_CHARACTERSET,\n"
            " CASE WHEN c.IS_GENERATED = 'ALWAYS' THEN CONCAT('GENERATED ALWAYS AS (', c.GENERATION_EXPRESSION, ')',\n"
-           "   IF(c.EXTRA LIKE 'STORED%', ' STORED', ' VIRTUAL')) END AS RE_COLUMNOPTIONS\n"
+           "   IF(c.EXTRA LIKE 'STORED%', ' STORED', ' VIRTUAL'))\n"
+           "   WHEN c.EXTRA LIKE '%on update %' THEN\n"
+           "     REPLACE(UPPER(SUBSTRING(c.EXTRA, LOCATE('on update ', c.EXTRA))), '()', '') END AS RE_COLUMNOPTIONS\n"
            "FROM information_schema.COLUMNS c\n"
            "WHERE c.TABLE_SCHEMA = ? AND c.TABLE_NAME = ?\n"
            "ORDER BY c.ORDINAL_POSITION";

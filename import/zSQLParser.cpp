@@ -122,13 +122,16 @@ bool IsObjectKeyword(std::string_view word) {
                           "SYNONYM", "EVENT", "ROLE", "USER", "EXTENSION", "TABLESPACE", "LOGIN"});
 }
 
-// Replaces the name written after each prefix by the placeholder where it is the object's name.
+// Replaces the name written after each prefix by the placeholder where it is the object's name;
+// with firstOnly just the name after the first occurrence of each prefix is looked at.
 std::string ReplaceOwnName(const std::string& code, std::initializer_list<std::string_view> prefixes,
-                           std::string_view objectName, std::string_view placeholder) {
+                           std::string_view objectName, std::string_view placeholder, bool firstOnly = false) {
     std::string out = code;
     for (std::string_view prefix : prefixes) {
-        for (size_t at = FindText(out, prefix); at != npos; at = FindText(out, prefix, at + 1)) {
+        bool seen = false;
+        for (size_t at = FindText(out, prefix); at != npos && !(firstOnly && seen); at = FindText(out, prefix, at + 1)) {
             if (at > 0 && (std::isalnum(static_cast<unsigned char>(out[at - 1])) || out[at - 1] == '_')) continue;
+            seen = true;
             size_t begin = at + prefix.size();
             while (begin < out.size() && (out[begin] == ' ' || out[begin] == '\t'))
                 ++begin;
@@ -358,6 +361,33 @@ void AddImportedPair(TVELRelationship& relationship, const TVELAttribute* parent
 
 // ---- completion ----------------------------------------------------------------------------------
 
+void MatchImportedDataTypes(TVELDataDictionary& dictionary, const TVELMessageCallback& report) {
+    const TSLDatatypes* types = dictionary.GetDataTypes();
+    if (!types || types->Count() == 0) return;
+    auto match = [&](TVELNamedObject* owner, const std::string& column, TVELDataType& type) {
+        if (type.DataType.empty() || type.DataType == "COMPUTEDFIELD" || types->IndexOf(type.DataType) >= 0) return;
+        std::string message;
+        const int i = types->BestMatch(0, type.DataType, message);
+        if (i < 0) return;
+        const std::string written = type.DataType;
+        type.DataType = types->Record(i).ListName;
+        if (message.empty())
+            message = "Data type \"" + written + "\" is not in the list of data types; \"" + type.DataType +
+                      "\" is used.";
+        report(owner, mlWarning, column.empty() ? message : "Column \"" + column + "\": " + message);
+    };
+    std::vector<TVELEntity*> entities;
+    dictionary.CollectOfClass(entities);
+    for (TVELEntity* entity : entities)
+        for (int i = 0; i < entity->Attributes.Count(); ++i)
+            if (TVELAttribute* attribute = entity->AttributeAt(i); !attribute->GetDomain())
+                match(entity, attribute->GetName(), *attribute->DataType);
+    std::vector<TVELDomain*> domains;
+    dictionary.CollectOfClass(domains);
+    for (TVELDomain* domain : domains)
+        match(domain, {}, *domain->DataType);
+}
+
 void CompleteImportedModel(TVELDataDictionary& dictionary, const TVELSettingsList& options) {
     auto disabled = [&](std::string_view key) { return options.GetValue(key) == "0"; };
     std::vector<TVELEntity*> entities;
@@ -404,6 +434,9 @@ void CompleteImportedModel(TVELDataDictionary& dictionary, const TVELSettingsLis
                 TVELTrigger* trigger = entity->TriggerAt(i);
                 trigger->Code = ReplaceOwnName(trigger->Code, {"CREATE TRIGGER ", "CREATE OR REPLACE TRIGGER "},
                                                trigger->GetName(), "%triggername%");
+                // The table the trigger is on, written as the placeholder that generation fills
+                // (as the drivers read it), so that a renamed table keeps its triggers right.
+                trigger->Code = ReplaceOwnName(trigger->Code, {"ON ", "FOR "}, entity->GetName(), "%tablename%", true);
             }
         std::vector<TVELView*> views;
         dictionary.CollectOfClass(views);
@@ -470,9 +503,8 @@ void TVELSQLParser::Added(TVELNamedObject* object) {
 }
 
 std::string TVELSQLParser::RestoreLiterals(std::string_view text) const {
-    std::string out = RestorePlaceholders(text, StringsTable);
-    if (out.size() > 2 && out.find("''") != npos && IsMySQL()) out = ReplaceAll(out, "''", "\\'");
-    return out;
+    if (text.find('%') == npos) return std::string(text);
+    return RestorePlaceholders(text, StringsTable, IsMySQL());
 }
 
 std::string TVELSQLParser::NameText(std::string_view word) const {
@@ -668,6 +700,9 @@ void TVELSQLParser::Import() {
             TVELAttribute* attribute = entity->AttributeAt(i);
             if (SameText(attribute->DefaultValue(), "NULL")) attribute->SetDefaultValue("");
         }
+    MatchImportedDataTypes(*Dictionary, [this](TVELNamedObject* object, int level, const std::string& text) {
+        Message(level, text, object);
+    });
     CompleteImportedModel(*Dictionary, Options);
 }
 
@@ -809,6 +844,23 @@ bool TVELSQLParser::ColumnDefinition(TVELEntity* entity, const TWords& w) {
             break;
         }
     }
+    // GENERATED ALWAYS AS (expression) [STORED|VIRTUAL]: a computed column, kept as written.
+    if (const int generated = w.FindWord("GENERATED", last + 1); generated >= 0) {
+        int as = w.NextSignificant(generated);
+        if (w.Is(as, "ALWAYS")) as = w.NextSignificant(as);
+        const int open = w.Is(as, "AS") ? w.NextSignificant(as) : -1;
+        const int close = w.Is(open, "(") ? w.MatchingClose(open) : -1;
+        if (close > open) {
+            std::string options = "GENERATED ALWAYS AS " + Trim(RestoreLiterals(w.Text(open, close + 1)));
+            const int kind = w.NextSignificant(close);
+            if (w.Is(kind, "STORED") || w.Is(kind, "VIRTUAL") || w.Is(kind, "PERSISTENT"))
+                options += " " + UpperCase(w[kind]);
+            attribute->AttributeOptions = options;
+        }
+    }
+    // SQL Server: name AS (expression) PERSISTED
+    if (attribute->AttributeOptions.empty() && w.FindWord("PERSISTED", last + 1) >= 0)
+        attribute->AttributeOptions = "PERSISTED";
     PrimaryKey(entity, attribute, w);
     Unique(entity, attribute, w);
     Check(entity, attribute, w);
@@ -894,7 +946,8 @@ int TVELSQLParser::DataType(TVELDatabaseObject* object, const TWords& w, int pos
     for (int i = position; i < w.Count(); ++i) {
         if (!IsOneOf(w[i], {"AUTO_INCREMENT", "AUTOINCREMENT", "IDENTITY"})) continue;
         values.AutoNumber = true;
-        values.Seed = 0;
+        // IDENTITY alone has no start value; the standard GENERATED ... AS IDENTITY starts at 1.
+        values.Seed = w.Is(w.PreviousSignificant(i), "AS") ? 1 : 0;
         values.Increment = 1;
         const int paren = w.NextSignificant(i);
         if (SameText(w[i], "IDENTITY") && w.Is(paren, "(")) {
@@ -1237,6 +1290,29 @@ void TVELSQLParser::Index(TVELEntity* entity, const TWords& w) {
         return;
     }
 
+    if (name.empty()) {
+        // The name the server gives an index written without one: MySQL takes the first
+        // column's name, PostgreSQL the table's and the columns' names with "_idx"; either
+        // adds a number while the name is taken.
+        const bool mysql = IsMySQL();
+        std::string stem = mysql ? std::string() : entity->GetName();
+        for (const TColumn& column : columns) {
+            const std::string part = column.Attribute ? column.Attribute->GetName() : std::string("expr");
+            stem += stem.empty() ? part : "_" + part;
+            if (mysql) break;
+        }
+        if (!mysql) stem += "_idx";
+        auto taken = [&](const std::string& candidate) {
+            for (int i = 0; i < entity->Indexes.Count(); ++i)
+                if (SameText(entity->IndexAt(i)->GetName(), candidate)) return true;
+            for (int i = 0; i < entity->Constraints.Count(); ++i)
+                if (SameText(entity->ConstraintAt(i)->GetName(), candidate)) return true;
+            return false;
+        };
+        name = stem;
+        for (int n = mysql ? 2 : 1; taken(name); ++n)
+            name = stem + (mysql ? "_" : "") + std::to_string(n);
+    }
     TVELIndex* index = entity->AddIndex(false);
     SetImportedName(*index, name);
     if (w.FindWord("UNIQUE") >= 0) index->IndexType = "UNIQUE";

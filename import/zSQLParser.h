@@ -112,6 +112,10 @@ private:
 // type takes none cleared, and the model-wide repair of relationships. Entities created by the
 // import have key tracking switched off while they are filled; it is switched back on here.
 void CompleteImportedModel(TVELDataDictionary& dictionary, const TVELSettingsList& options);
+// Gives every column and domain whose type the target's list lacks (a script's TIMESTAMP on a
+// target that calls it DATETIME) the list's best match, and reports each change as a warning,
+// so that no column reaches a script without a type.
+void MatchImportedDataTypes(TVELDataDictionary& dictionary, const TVELMessageCallback& report);
 
 class TVELSQLParser {
 public:

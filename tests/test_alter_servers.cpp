@@ -659,8 +659,6 @@ std::vector<TAllowedDifference> SQLiteAllowed() {
     return {
         {"^orders$", "^CONSTRAINT (pk_orders)? \\(id\\)$", "CONSTRAINT (id)",
          "an AUTOINCREMENT column carries its primary key inline, where the key has no name"},
-        {"^customer$", " ON \"customer\"$", " ON %tablename%",
-         "the server keeps a trigger's code with the table's name that generation filled in"},
     };
 }
 
@@ -676,8 +674,6 @@ std::vector<TAllowedDifference> PostgresAllowed() {
         {"^count_customers$", "^( RETURNS bigint| LANGUAGE sql|AS \\$function\\$.*)$", "",
          "the server gives a function's definition in its own layout (its result is checked)"},
         {"^customer$", "%quotedsimpletriggername%", "%triggername%", "the driver gives a trigger's name as %triggername%"},
-        {"^customer$", " ON customer FOR ", " ON %tablename% FOR ",
-         "the server keeps a trigger with the table's name that generation filled in"},
         {"^seq_invoice$", "^(Min|Max|Cycle): .*", "$1:", "the server gives a sequence without bounds its default bounds"},
     };
 }

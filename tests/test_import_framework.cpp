@@ -304,7 +304,7 @@ TEST_F(ImportFrameworkTest, TablesColumnsKeysIndexesAndTriggers) {
     EXPECT_EQ(index->Column(1)->Expression, "lower(code)");
 
     ASSERT_EQ(orders->Triggers.Count(), 1);
-    EXPECT_EQ(orders->TriggerAt(0)->Code, "CREATE TRIGGER %triggername%\r\nBEFORE INSERT ON orders");
+    EXPECT_EQ(orders->TriggerAt(0)->Code, "CREATE TRIGGER %triggername%\r\nBEFORE INSERT ON %tablename%");
     EXPECT_EQ(orders->TriggerAt(0)->Comment, "checks");
 
     EXPECT_EQ(db.Lines[0], "Reverse engineer/import PostgreSQL 15 database.");

@@ -657,7 +657,7 @@ TEST(ODBCDriverOracle, ReplayedDatabaseObjectByObject) {
     EXPECT_EQ(trigger->GetName(), "TRG_CUSTOMER_AUDIT");
     // The rows make one body; the object's own name becomes the placeholder, as in a script import.
     EXPECT_EQ(trigger->Code,
-              "CREATE OR REPLACE TRIGGER %triggername%\r\nBEFORE UPDATE ON customer FOR EACH ROW\r\nBEGIN\r\n"
+              "CREATE OR REPLACE TRIGGER %triggername%\r\nBEFORE UPDATE ON %tablename% FOR EACH ROW\r\nBEGIN\r\n"
               "  :new.created_at := SYSDATE;\r\nEND;");
     EXPECT_EQ(customer->Indexes.Count(), 3);
     const TVELIndex* byName = Index(customer, "IX_CUSTOMER_NAME");

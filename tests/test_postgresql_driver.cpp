@@ -144,9 +144,10 @@ const TAllowance Allowances[] = {
      "the column is linked to the sequence of its nextval default, as the SQL import does, and the default is "
      "written from the sequence"},
     {"customer",
-     "name VARCHAR(100) NOT NULL CONSTRAINT ck_customer_name CHECK (Name <> '') COMMENT \"Display name, with "
-     "'quotes', {braces}",
-     "name VARCHAR(100) NOT NULL COMMENT \"Display name, with 'quotes', {braces} and a second line\"", ColumnChecks},
+     "name VARCHAR(100) COLLATE \"C\" NOT NULL CONSTRAINT ck_customer_name CHECK (Name <> '') COMMENT \"Display "
+     "name, with 'quotes', {braces}",
+     "name VARCHAR(100) COLLATE \"C\" NOT NULL COMMENT \"Display name, with 'quotes', {braces} and a second line\"",
+     ColumnChecks},
     {"customer", "and a second line\"", "", ColumnChecks},
     {"customer", "score INTEGER DEFAULT 0 CONSTRAINT ck_customer_score_min CHECK (Score >= 0)",
      "score INTEGER DEFAULT 0", ColumnChecks},
@@ -155,7 +156,7 @@ const TAllowance Allowances[] = {
     {"customer", "CONSTRAINT ck_customer_score CHECK (Score <= 1000)", "CONSTRAINT ck_customer_score CHECK (score <= 1000)",
      FoldedCase},
     {"customer", "NAME tr_customer_created CODE CREATE TRIGGER %quotedsimpletriggername% BEFORE INSERT ON %tablename%",
-     "NAME tr_customer_created CODE CREATE TRIGGER %triggername% BEFORE INSERT ON customer FOR EACH ROW EXECUTE "
+     "NAME tr_customer_created CODE CREATE TRIGGER %triggername% BEFORE INSERT ON %tablename% FOR EACH ROW EXECUTE "
      "FUNCTION set_created()",
      "the server writes a trigger back as one statement of its own layout"},
     {"customer", "FOR EACH ROW EXECUTE FUNCTION set_created()", "",
