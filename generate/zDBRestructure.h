@@ -289,14 +289,21 @@ public:
 
 protected:
     // Columns cannot be placed: a moved column, or a new one before an existing one, recreates
-    // the table; so does a column that becomes or stops being an identity column.
+    // the table; so does a column that becomes or stops being a serial column.
     bool MustRecreateTable(const TVELEntity& table, const TVELEntity& old) override;
     // Serial and identity columns continue after the copied values.
     void AfterCopyData(TVELEntity& table, const std::string& tableName) override;
+    // A column becomes, stays or stops being an identity column in place.
+    void AlterColumn(TVELAttribute& column, const TVELAttribute& old) override;
     // The sequences behind them take the names they have under the table's own name.
     void AfterRecreateTable(TVELEntity& table, const TVELEntity& old) override;
     std::string AlterSequenceStatement(const TVELSequence& sequence, const TVELSequence& old) override;
     std::string DropUnnamedConstraint(const TVELConstraint& constraint) override;
+
+private:
+    // The statement that sets the sequence of a serial or identity column after the numbers the
+    // table's rows hold.
+    std::string NumberAfterRows(const TVELAttribute& column, const std::string& tableName) const;
 };
 
 // MySQL and MariaDB: procedure and trigger bodies are wrapped in DELIMITER lines for the
