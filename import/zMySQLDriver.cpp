@@ -222,7 +222,8 @@ void TMySQLConnection::GetSQL(int kind, std::string& sql) const {
     case qkIndexes: sql = IndexesQuery; break;
     case qkViews:
         sql = "SELECT v.TABLE_NAME AS RE_VIEWNAME, " + SchemaColumn("v.TABLE_SCHEMA") +
-              " AS RE_SCHEMANAME,\n CONCAT('CREATE VIEW `', REPLACE(v.TABLE_NAME, '`', '``'), '` AS ', " +
+              " AS RE_SCHEMANAME,\n CONCAT('CREATE ', IF(v.SECURITY_TYPE = 'INVOKER', 'SQL SECURITY INVOKER ', ''),\n"
+              "   'VIEW `', REPLACE(v.TABLE_NAME, '`', '``'), '` AS ', " +
               Unqualified("v.VIEW_DEFINITION", "v.TABLE_SCHEMA") + ") AS RE_BODY\nFROM information_schema.VIEWS v\nWHERE " +
               in("v.TABLE_SCHEMA") +
               "\nORDER BY v.TABLE_SCHEMA, v.TABLE_NAME";

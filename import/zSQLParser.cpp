@@ -441,8 +441,9 @@ void CompleteImportedModel(TVELDataDictionary& dictionary, const TVELSettingsLis
         std::vector<TVELView*> views;
         dictionary.CollectOfClass(views);
         for (TVELView* view : views)
-            view->Code = ReplaceOwnName(view->Code, {"CREATE VIEW ", "CREATE OR REPLACE VIEW "}, view->GetName(),
-                                        "%viewname%");
+            view->Code = ReplaceOwnName(view->Code,
+                                        {"CREATE VIEW ", "CREATE OR REPLACE VIEW ", "SQL SECURITY INVOKER VIEW "},
+                                        view->GetName(), "%viewname%");
         std::vector<TVELProcedure*> procedures;
         dictionary.CollectOfClass(procedures);
         for (TVELProcedure* procedure : procedures)
@@ -700,6 +701,18 @@ void TVELSQLParser::Import() {
             TVELAttribute* attribute = entity->AttributeAt(i);
             if (SameText(attribute->DefaultValue(), "NULL")) attribute->SetDefaultValue("");
         }
+    if (IsMySQL()) {
+        // MySQL gives every foreign key an index under the key's name, and a dump writes it as
+        // a KEY of the table; the catalogue import leaves these indexes out, and so does this one.
+        std::vector<TVELRelationship*> relationships;
+        Dictionary->CollectOfClass(relationships);
+        for (const TVELRelationship* relationship : relationships)
+            if (TVELEntity* child = relationship->GetChildEntity())
+                for (int i = child->Indexes.Count() - 1; i >= 0; --i)
+                    if (TVELIndex* index = child->IndexAt(i);
+                        index->IndexType.empty() && SameText(index->GetName(), relationship->GetName()))
+                        child->DeleteMember(index);
+    }
     MatchImportedDataTypes(*Dictionary, [this](TVELNamedObject* object, int level, const std::string& text) {
         Message(level, text, object);
     });
@@ -983,6 +996,15 @@ int TVELSQLParser::DataType(TVELDatabaseObject* object, const TWords& w, int pos
         }
     }
 
+    // The model keeps no display width of a MySQL integer type (TINYINT(1) is the BOOLEAN):
+    // the catalogue import reads the types without one, and so does this one.
+    if (IsMySQL() && values.Precision == 0 && values.Length != "0" &&
+        IsOneOf(name, {"TINYINT", "SMALLINT", "MEDIUMINT", "INT", "INTEGER", "BIGINT", "YEAR"})) {
+        if (SameText(name, "TINYINT") && Trim(values.Length) == "1" && !values.Unsigned && !values.ZeroFill &&
+            !values.AutoNumber && types && types->IndexOf("BOOLEAN") >= 0)
+            name = "BOOLEAN";
+        values.Length = "0";
+    }
     auto* attribute = dynamic_cast<TVELAttribute*>(object);
     if (attribute)
         if (TVELDomain* domain = FindDomain(name)) {
@@ -1039,6 +1061,12 @@ void TVELSQLParser::DefaultClause(TVELDatabaseObject* object, const TWords& w, i
     std::string value = first < 0 || first >= end ? std::string() : RestoreLiterals(w.Text(first, end));
     value = StripEnclosingParentheses(value, 2);
     if (value.empty()) value = "''";
+    // MariaDB writes CURRENT_TIMESTAMP as the call current_timestamp(), which the catalogue
+    // import reads as CURRENT_TIMESTAMP: so does this one.
+    if (IsMySQL() && StartsText("current_timestamp(", value) && value.back() == ')') {
+        const std::string digits = Trim(value.substr(18, value.size() - 19));
+        value = digits.empty() ? "CURRENT_TIMESTAMP" : "CURRENT_TIMESTAMP(" + digits + ")";
+    }
     if (attribute) {
         attribute->SetDefaultValue(value);
         SetImportedName(*attribute->DefaultConstraint(), name);
@@ -1644,11 +1672,45 @@ void TVELSQLParser::AddType(const TWords& w) {
     SetScriptDataType(NewDomain(name), type);
 }
 
-void TVELSQLParser::CodeObject(const TWords& w, int nameIndex, int type, const char* caption) {
+std::string TVELSQLParser::CodeText(const TWords& w, int head) const {
+    if (!IsMySQL() || head <= 0) return RestoreLiterals(w.Text(0, w.Count()));
+    std::vector<std::string_view> words;
+    for (int i = 0; i < head; ++i)
+        if (w.Significant(i)) words.push_back(w[i]);
+    std::string header;
+    for (size_t i = 0; i < words.size(); ++i) {
+        auto at = [&](size_t k, std::string_view word) { return k < words.size() && SameText(words[k], word); };
+        if (StartsText("DEFINER", words[i])) {
+            // DEFINER = account, where the account is CURRENT_USER[()] or user@host, in one word
+            // or several
+            while (i + 1 < words.size() && !at(i + 1, "SQL") && !StartsText("ALGORITHM", words[i + 1]))
+                ++i;
+            continue;
+        }
+        if (at(i, "ALGORITHM=UNDEFINED")) continue;
+        if (at(i, "ALGORITHM") && at(i + 1, "=") && at(i + 2, "UNDEFINED")) {
+            i += 2;
+            continue;
+        }
+        if (at(i, "SQL") && at(i + 1, "SECURITY") && at(i + 2, "DEFINER")) {
+            i += 2;
+            continue;
+        }
+        header += std::string(words[i]) + " ";
+    }
+    return RestoreLiterals(header + std::string(w.Text(head, w.Count())));
+}
+
+void TVELSQLParser::CodeObject(const TWords& w, int head, int nameIndex, int type, const char* caption) {
     std::string schema, name;
     SplitQualifiedName(RestorePlaceholders(w[nameIndex], StringsTable), schema, name);
-    auto* object = static_cast<TVELCodeObject*>(NewImportedObject(*Dictionary, type, schema, name));
-    object->Code = RestoreLiterals(w.Text(0, w.Count()));
+    // A view defined again replaces the first definition, as it does on the server (a dump
+    // first makes stand-ins for views and defines them at the end). Routines of one name may
+    // be overloads and stay apart.
+    auto* object = type == otView ? static_cast<TVELCodeObject*>(Recall('V', schema, name)) : nullptr;
+    if (object && !SameText(object->SchemaName, schema)) object = nullptr;
+    if (!object) object = static_cast<TVELCodeObject*>(NewImportedObject(*Dictionary, type, schema, name));
+    object->Code = CodeText(w, head);
     Remember(type == otView ? 'V' : 'P', schema, name, object);
     Message(mlInfo, std::string(caption) + " " + Q(name) + " successfully imported.");
     Added(object);
@@ -1660,7 +1722,7 @@ void TVELSQLParser::Procedure(const TWords& w) {
     if (head < 0 || SameText(verb, "RECREATE") || !IsOneOf(w[head], {"PROCEDURE", "PROC", "FUNCTION"})) return;
     const int n = NameAfter(w, head);
     if (n < 0) return;
-    CodeObject(w, n, otProcedure, "Procedure");
+    CodeObject(w, head, n, otProcedure, "Procedure");
 }
 
 void TVELSQLParser::View(const TWords& w) {
@@ -1669,7 +1731,7 @@ void TVELSQLParser::View(const TWords& w) {
     if (head < 0 || !SameText(verb, "CREATE") || !w.Is(head, "VIEW") || !Enabled("RevEngViews")) return;
     const int n = NameAfter(w, head);
     if (n < 0 || w.FindWord("AS", n + 1) < 0) return;
-    CodeObject(w, n, otView, "View");
+    CodeObject(w, head, n, otView, "View");
 }
 
 void TVELSQLParser::Sequence(const TWords& w) {
@@ -1841,7 +1903,7 @@ void TVELSQLParser::Trigger(const TWords& w) {
     TVELTrigger* trigger = entity->AddTrigger(false);
     trigger->SetName(name);
     trigger->SchemaName = schema;
-    trigger->Code = RestoreLiterals(w.Text(0, w.Count()));
+    trigger->Code = CodeText(w, head);
     Remember('T', schema.empty() ? entity->SchemaName : schema, name, trigger);
     Message(mlInfo, "Trigger " + Q(name) + " successfully imported.");
     Added(trigger);

@@ -223,7 +223,12 @@ private:
     void CreateDomain(const TWords& w);
     void AddType(const TWords& w);
     // A procedure or view named at nameIndex whose code is the whole statement.
-    void CodeObject(const TWords& w, int nameIndex, int type, const char* caption);
+    void CodeObject(const TWords& w, int head, int nameIndex, int type, const char* caption);
+    // The statement that makes a trigger, view or routine (head: the index of its kind word).
+    // For MySQL the header before that word loses DEFINER (an account of the server the script
+    // came from) and the clauses that state defaults, its words apart by single blanks, as the
+    // catalogue import writes it.
+    std::string CodeText(const TWords& w, int head) const;
     void Procedure(const TWords& w);
     void View(const TWords& w);
     void Sequence(const TWords& w);

@@ -408,7 +408,7 @@ ALTER TABLE `language` ADD UNIQUE INDEX `uq_name` (`name`), ADD KEY `idx_name_de
 
     TVELAttribute* id = Column("film", "film_id");
     EXPECT_EQ(id->DataType->DataType, "SMALLINT");
-    EXPECT_EQ(id->DataType->Length, "5");
+    EXPECT_EQ(id->DataType->Length, "0") << "display widths are not kept";
     EXPECT_TRUE(id->DataType->Unsigned);
     EXPECT_TRUE(id->DataType->ZeroFill);
     EXPECT_TRUE(id->DataType->AutoNumber);
@@ -1411,6 +1411,36 @@ TEST_F(SQLParserTest, DetailsThatTheGeneratedScriptNeeds) {
     EXPECT_NE(view->Code.find("IF(a, 'x', '') AS n, _utf8'' AS e, 'o\\'k' AS q"), std::string::npos) << view->Code;
     EXPECT_EQ(m->TriggerAt(0)->Code, "CREATE TRIGGER tm BEFORE INSERT ON m FOR EACH ROW SET NEW.a = 1");
     EXPECT_EQ(test::GenerateScripts(*dd).CreateScript.find("INDEX  ON"), std::string::npos);
+
+    // A dump as the server writes it reads as the catalogue does: no display widths, TINYINT(1)
+    // as BOOLEAN, current_timestamp() as CURRENT_TIMESTAMP, and a view's stand-in replaced by
+    // the view defined at the end.
+    Import("mariadb10", "CREATE TABLE d (id INT(10) UNSIGNED NOT NULL, flag TINYINT(1) NOT NULL DEFAULT 1,\n"
+                        " small TINYINT(4), at TIMESTAMP NOT NULL DEFAULT current_timestamp() ON UPDATE "
+                        "current_timestamp(), at3 DATETIME(3) DEFAULT current_timestamp(3));\n"
+                        "/*!50001 CREATE VIEW `dv` AS SELECT 1 AS `id` */;\n"
+                        "/*!50001 DROP VIEW IF EXISTS `dv`*/;\n"
+                        "/*!50001 CREATE ALGORITHM=UNDEFINED */\n/*!50013 DEFINER=`root`@`localhost` SQL SECURITY "
+                        "INVOKER */\n/*!50001 VIEW `dv` AS select `d`.`id` AS `id` from `d` */;\n"
+                        "CREATE DEFINER = 'admin'@'%' TRIGGER `dt` BEFORE INSERT ON `d` FOR EACH ROW SET NEW.flag = 1;\n"
+                        "CREATE TABLE e (id INT, d_id INT(10) UNSIGNED, KEY `fk_e_d` (`d_id`), KEY `ix_e` (`d_id`, `id`),\n"
+                        " CONSTRAINT `fk_e_d` FOREIGN KEY (`d_id`) REFERENCES `d` (`id`));\n");
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(Column("d", "id")->DataType->Length, "0");
+    EXPECT_TRUE(Column("d", "id")->DataType->Unsigned);
+    EXPECT_EQ(Column("d", "flag")->DataType->DataType, "BOOLEAN");
+    EXPECT_EQ(Column("d", "small")->DataType->DataType, "TINYINT");
+    EXPECT_EQ(Column("d", "at")->DefaultValue(), "CURRENT_TIMESTAMP");
+    EXPECT_EQ(Column("d", "at")->AttributeOptions, "ON UPDATE CURRENT_TIMESTAMP");
+    EXPECT_EQ(Column("d", "at3")->DefaultValue(), "CURRENT_TIMESTAMP(3)");
+    EXPECT_EQ(Count(otView), 1);
+    ASSERT_EQ(Table("e")->Indexes.Count(), 1) << "the foreign key's own index is the server's";
+    EXPECT_EQ(Table("e")->IndexAt(0)->GetName(), "ix_e");
+    const auto* dv = static_cast<const TVELView*>(dd->FindOfTypeByQualifiedName(otView, "dv"));
+    ASSERT_NE(dv, nullptr);
+    EXPECT_EQ(dv->Code, "CREATE SQL SECURITY INVOKER VIEW %viewname% AS select `d`.`id` AS `id` from `d`");
+    EXPECT_EQ(Table("d")->TriggerAt(0)->Code,
+              "CREATE TRIGGER %triggername% BEFORE INSERT ON %tablename% FOR EACH ROW SET NEW.flag = 1");
 
     // A type the target lists under another name takes that name, with a warning; no column is
     // left without a type.
