@@ -439,15 +439,16 @@ TEST(SQLiteDriver, CorpusDatabases) {
     }
 }
 
-// Types SQLite schemas commonly declare (CHAR(n), TIMESTAMP, TIME) are kept as declared: the
+// Types SQLite schemas commonly declare (CHAR(n), TIMESTAMP, TIME, BOOL) are kept as declared: the
 // script reads without a warning, generates them as written, and the database made from it
 // reads back the same. Another target takes the type of the same meaning, not the one of the
-// same name: SQL Server's TIMESTAMP is a row version, MySQL's one a time-zone-converted value.
-TEST(SQLiteDriver, DeclaredCharTimestampAndTimeAreKept) {
+// same name: SQL Server's TIMESTAMP is a row version, MySQL's one a time-zone-converted value,
+// and SQL Server has no BOOL but its BIT.
+TEST(SQLiteDriver, CommonlyDeclaredTypesAreKept) {
     TargetDatabases().Build(DefinitionsDir());
     const std::string script =
         "CREATE TABLE s (id INTEGER PRIMARY KEY, c CHAR(20) NOT NULL, ts TIMESTAMP DEFAULT CURRENT_TIMESTAMP, "
-        "t TIME, dt DATETIME, w CHARACTER(3));\n";
+        "t TIME, b BOOL, dt DATETIME, w CHARACTER(3));\n";
     auto import = [&](TVELDataDictionary& dd, std::vector<std::string>& problems) {
         dd.SetTarget("sqlite3");
         TVELSQLParser parser(&dd);
@@ -464,7 +465,7 @@ TEST(SQLiteDriver, DeclaredCharTimestampAndTimeAreKept) {
         for (int i = 1; i < table->Attributes.Count(); ++i) out.push_back(table->AttributeAt(i)->GetDisplayDataType());
         return out;
     };
-    const std::vector<std::string> declared = {"CHAR(20)", "TIMESTAMP", "TIME", "DATETIME", "CHARACTER(3)"};
+    const std::vector<std::string> declared = {"CHAR(20)", "TIMESTAMP", "TIME", "BOOL", "DATETIME", "CHARACTER(3)"};
 
     TVELDataDictionary imported;
     std::vector<std::string> problems;
@@ -475,7 +476,7 @@ TEST(SQLiteDriver, DeclaredCharTimestampAndTimeAreKept) {
     // Generated as declared, and the database keeps the declared types.
     const TGeneratedScripts generated = GenerateScripts(imported);
     for (const char* column : {"\"c\" CHAR(20) NOT NULL,", "\"ts\" TIMESTAMP DEFAULT CURRENT_TIMESTAMP,", "\"t\" TIME,",
-                               "\"dt\" DATETIME,"})
+                               "\"b\" BOOL,", "\"dt\" DATETIME,"})
         EXPECT_NE(generated.CreateScript.find(column), std::string::npos) << column << "\n" << generated.CreateScript;
     const TempDir dir;
     const std::string file = dir.File("declared.db");
@@ -488,20 +489,22 @@ TEST(SQLiteDriver, DeclaredCharTimestampAndTimeAreKept) {
     ExpectSameTables(imported, *back);
 
     // To every other target and back. The way back gives SQLite's first type of the meaning
-    // (CHARACTER, DATETIME), as for a model made on the other target.
+    // (CHARACTER, DATETIME, BOOLEAN), as for a model made on the other target.
     struct TWay {
         const char* Target;
         std::vector<std::string> There, Back;
     };
     const std::vector<TWay> ways = {
-        {"mssqlserver2019", {"CHAR(20)", "DATETIME2", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
-        {"mysql8", {"CHAR(20)", "DATETIME", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
-        {"mariadb10", {"CHAR(20)", "DATETIME", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
-        {"oracle19", {"CHAR(20)", "TIMESTAMP", "TIMESTAMP"}, {"CHARACTER(20)", "DATETIME", "DATETIME"}},
-        {"postgresql15", {"CHAR(20)", "TIMESTAMP", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
-        {"db2luw11", {"CHAR(20)", "TIMESTAMP", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
-        {"firebird3", {"CHAR(20)", "TIMESTAMP", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
-        {"dbindependent", {"CHAR(20)", "TIMESTAMP", "TIME"}, {"CHARACTER(20)", "DATETIME", "TIME"}},
+        {"mssqlserver2019", {"CHAR(20)", "DATETIME2", "TIME", "BIT"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"mysql8", {"CHAR(20)", "DATETIME", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"mariadb10", {"CHAR(20)", "DATETIME", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"oracle19",
+         {"CHAR(20)", "TIMESTAMP", "TIMESTAMP", "NUMBER(1)"},
+         {"CHARACTER(20)", "DATETIME", "DATETIME", "DECIMAL(1)"}},
+        {"postgresql15", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"db2luw11", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"firebird3", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"dbindependent", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
     };
     for (const TWay& way : ways) {
         SCOPED_TRACE(way.Target);
@@ -514,11 +517,11 @@ TEST(SQLiteDriver, DeclaredCharTimestampAndTimeAreKept) {
         dd.ChangeTarget(way.Target);
         std::vector<std::string> there = types(dd);
         ASSERT_EQ(there.size(), declared.size());
-        EXPECT_EQ(std::vector<std::string>(there.begin(), there.begin() + 3), way.There);
+        EXPECT_EQ(std::vector<std::string>(there.begin(), there.begin() + 4), way.There);
         dd.ChangeTarget("sqlite3");
         std::vector<std::string> again = types(dd);
         ASSERT_EQ(again.size(), declared.size());
-        EXPECT_EQ(std::vector<std::string>(again.begin(), again.begin() + 3), way.Back);
+        EXPECT_EQ(std::vector<std::string>(again.begin(), again.begin() + 4), way.Back);
         EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
     }
 
