@@ -1444,13 +1444,13 @@ TEST_F(SQLParserTest, DetailsThatTheGeneratedScriptNeeds) {
 
     // A type the target lists under another name takes that name, with a warning; no column is
     // left without a type.
-    Import("sqlite3", "CREATE TABLE s (c CHAR(20), ts TIMESTAMP NOT NULL, odd FROBNICATE);\n");
+    Import("sqlite3", "CREATE TABLE s (c VARCHAR2(20), ts SMALLDATETIME NOT NULL, odd FROBNICATE);\n");
     EXPECT_EQ(Column("s", "c")->DataType->DataType, "VARCHAR");
     EXPECT_EQ(Column("s", "c")->DataType->Length, "20");
     EXPECT_EQ(Column("s", "ts")->DataType->DataType, "DATETIME");
     EXPECT_EQ(Column("s", "odd")->DataType->DataType, dd->GetDataTypes()->DefaultType());
     EXPECT_EQ(problems.size(), 3u) << JoinStrings(problems, "\n");
-    EXPECT_TRUE(HasMessage("s : Column \"ts\": Data type \"TIMESTAMP\" is not in the list of data types; \"DATETIME\" "
-                           "is used."))
+    EXPECT_TRUE(HasMessage("s : Column \"ts\": Data type \"SMALLDATETIME\" is not in the list of data types; "
+                           "\"DATETIME\" is used."))
         << JoinStrings(parser->Messages, "\n");
 }

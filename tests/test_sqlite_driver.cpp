@@ -1,6 +1,6 @@
 // The SQLite driver on real database files: the full-feature model generated into a new file
 // through execute mode and read back object by object, names built to break pasted queries,
-// and a database of a thousand tables.
+// a database of a thousand tables, and the declared types SQLite schemas commonly use.
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -26,6 +26,7 @@
 #include "zIDMatcher.h"
 #include "zIndex.h"
 #include "zRelationship.h"
+#include "zSQLParser.h"
 #include "zSQLiteDriver.h"
 #include "zTrigger.h"
 #include "zView.h"
@@ -436,4 +437,103 @@ TEST(SQLiteDriver, CorpusDatabases) {
         EXPECT_EQ(All<TVELView>(*back).size(), All<TVELView>(imported).size());
         ExpectSameTables(imported, *back);
     }
+}
+
+// Types SQLite schemas commonly declare (CHAR(n), TIMESTAMP, TIME, BOOL) are kept as declared: the
+// script reads without a warning, generates them as written, and the database made from it
+// reads back the same. Another target takes the type of the same meaning, not the one of the
+// same name: SQL Server's TIMESTAMP is a row version, MySQL's one a time-zone-converted value,
+// and SQL Server has no BOOL but its BIT.
+TEST(SQLiteDriver, CommonlyDeclaredTypesAreKept) {
+    TargetDatabases().Build(DefinitionsDir());
+    const std::string script =
+        "CREATE TABLE s (id INTEGER PRIMARY KEY, c CHAR(20) NOT NULL, ts TIMESTAMP DEFAULT CURRENT_TIMESTAMP, "
+        "t TIME, b BOOL, dt DATETIME, w CHARACTER(3));\n";
+    auto import = [&](TVELDataDictionary& dd, std::vector<std::string>& problems) {
+        dd.SetTarget("sqlite3");
+        TVELSQLParser parser(&dd);
+        parser.Script = script;
+        parser.OnMessage = [&](TVELSQLParser*, int level, const std::string& text, TVELNamedObject*) {
+            if (level != mlInfo) problems.push_back(text);
+        };
+        parser.Import();
+    };
+    auto types = [](const TVELDataDictionary& dd) {
+        std::vector<std::string> out;
+        const TVELEntity* table = FindTable(dd, "s");
+        if (!table) return out;
+        for (int i = 1; i < table->Attributes.Count(); ++i) out.push_back(table->AttributeAt(i)->GetDisplayDataType());
+        return out;
+    };
+    const std::vector<std::string> declared = {"CHAR(20)", "TIMESTAMP", "TIME", "BOOL", "DATETIME", "CHARACTER(3)"};
+
+    TVELDataDictionary imported;
+    std::vector<std::string> problems;
+    import(imported, problems);
+    EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    EXPECT_EQ(types(imported), declared);
+
+    // Generated as declared, and the database keeps the declared types.
+    const TGeneratedScripts generated = GenerateScripts(imported);
+    for (const char* column : {"\"c\" CHAR(20) NOT NULL,", "\"ts\" TIMESTAMP DEFAULT CURRENT_TIMESTAMP,", "\"t\" TIME,",
+                               "\"b\" BOOL,", "\"dt\" DATETIME,"})
+        EXPECT_NE(generated.CreateScript.find(column), std::string::npos) << column << "\n" << generated.CreateScript;
+    const TempDir dir;
+    const std::string file = dir.File("declared.db");
+    ASSERT_EQ(RunScript(file, generated.CreateScript), "") << generated.CreateScript;
+    std::vector<std::string> log;
+    const std::unique_ptr<TVELDataDictionary> back = Reverse(file, &log);
+    for (const std::string& line : log)
+        EXPECT_EQ(line.find("is not in the list of data types"), std::string::npos) << line;
+    EXPECT_EQ(types(*back), declared);
+    ExpectSameTables(imported, *back);
+
+    // To every other target and back. The way back gives SQLite's first type of the meaning
+    // (CHARACTER, DATETIME, BOOLEAN), as for a model made on the other target.
+    struct TWay {
+        const char* Target;
+        std::vector<std::string> There, Back;
+    };
+    const std::vector<TWay> ways = {
+        {"mssqlserver2019", {"CHAR(20)", "DATETIME2", "TIME", "BIT"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"mysql8", {"CHAR(20)", "DATETIME", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"mariadb10", {"CHAR(20)", "DATETIME", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"oracle19",
+         {"CHAR(20)", "TIMESTAMP", "TIMESTAMP", "NUMBER(1)"},
+         {"CHARACTER(20)", "DATETIME", "DATETIME", "DECIMAL(1)"}},
+        {"postgresql15", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"db2luw11", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"firebird3", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+        {"dbindependent", {"CHAR(20)", "TIMESTAMP", "TIME", "BOOLEAN"}, {"CHARACTER(20)", "DATETIME", "TIME", "BOOLEAN"}},
+    };
+    for (const TWay& way : ways) {
+        SCOPED_TRACE(way.Target);
+        TVELDataDictionary dd;
+        problems.clear();
+        import(dd, problems);
+        dd.OnMessage = [&](TVELNamedObject*, int level, const std::string& text) {
+            if (level != mlInfo) problems.push_back(text);
+        };
+        dd.ChangeTarget(way.Target);
+        std::vector<std::string> there = types(dd);
+        ASSERT_EQ(there.size(), declared.size());
+        EXPECT_EQ(std::vector<std::string>(there.begin(), there.begin() + 4), way.There);
+        dd.ChangeTarget("sqlite3");
+        std::vector<std::string> again = types(dd);
+        ASSERT_EQ(again.size(), declared.size());
+        EXPECT_EQ(std::vector<std::string>(again.begin(), again.begin() + 4), way.Back);
+        EXPECT_TRUE(problems.empty()) << JoinStrings(problems, "\n");
+    }
+
+    // SQL Server: no row version in the model nor in the script.
+    TVELDataDictionary server;
+    import(server, problems);
+    server.ChangeTarget("mssqlserver2019");
+    for (const std::string& type : types(server)) {
+        EXPECT_FALSE(type.starts_with("TIMESTAMP")) << type;
+        EXPECT_FALSE(type.starts_with("ROWVERSION")) << type;
+    }
+    const std::string serverScript = GenerateScripts(server).CreateScript;
+    EXPECT_EQ(serverScript.find(" TIMESTAMP"), std::string::npos) << serverScript;
+    EXPECT_NE(serverScript.find("DATETIME2"), std::string::npos) << serverScript;
 }
