@@ -476,6 +476,11 @@ bool TVELSQLParser::Enabled(std::string_view option) const {
     return Options.GetValue(option) != "0";
 }
 
+bool TVELSQLParser::IsDriver(std::string_view driver) const {
+    const TVELDatabaseSettings* target = Dictionary ? Dictionary->GetDatabaseSettings() : nullptr;
+    return target && SameText(target->DriverName, driver);
+}
+
 bool TVELSQLParser::IsMySQL() const {
     const TVELDatabaseSettings* target = Dictionary ? Dictionary->GetDatabaseSettings() : nullptr;
     if (!target) return false;
@@ -701,7 +706,40 @@ void TVELSQLParser::Import() {
             TVELAttribute* attribute = entity->AttributeAt(i);
             if (SameText(attribute->DefaultValue(), "NULL")) attribute->SetDefaultValue("");
         }
+    if (const TVELDatabaseSettings* target = Dictionary->GetDatabaseSettings();
+        target && IsDriver("postgresql") && !target->DefaultSchema.empty()) {
+        // Objects of the schema a PostgreSQL database names when none is written (a dump
+        // qualifies every name) stand without it, as the catalogue import reads them.
+        auto unqualify = [&](TVELDatabaseObject& object) {
+            if (SameText(object.SchemaName, target->DefaultSchema)) object.SchemaName.clear();
+        };
+        std::vector<TVELDatabaseObject*> objects;
+        Dictionary->CollectOfClass(objects);
+        for (TVELDatabaseObject* object : objects) {
+            unqualify(*object);
+            if (auto* entity = dynamic_cast<TVELEntity*>(object))
+                for (int i = 0; i < entity->Triggers.Count(); ++i)
+                    unqualify(*entity->TriggerAt(i));
+        }
+    }
     if (IsMySQL()) {
+        // A character column in utf8mb3 of a table in another character set is MySQL's national
+        // character type, as the catalogue import reads it (a dump writes it with its set).
+        for (TVELEntity* entity : entities) {
+            const std::string options = UpperCase(entity->TableOptions);
+            const bool utf8Table = options.find("CHARSET=UTF8 ") != npos || options.find("CHARSET=UTF8MB3") != npos ||
+                                   EndsText("CHARSET=UTF8", options);
+            for (int i = 0; i < entity->Attributes.Count() && !utf8Table; ++i) {
+                TVELAttribute* attribute = entity->AttributeAt(i);
+                TVELDataType& type = *attribute->DataType;
+                if (attribute->GetDomain() || !IsOneOf(type.DataType, {"CHAR", "VARCHAR"}) ||
+                    !IsOneOf(type.CharacterSet, {"utf8mb3", "utf8"}))
+                    continue;
+                type.DataType = "N" + UpperCase(type.DataType);
+                type.CharacterSet.clear();
+                if (IsOneOf(attribute->Collate, {"utf8mb3_general_ci", "utf8_general_ci"})) attribute->Collate.clear();
+            }
+        }
         // MySQL gives every foreign key an index under the key's name, and a dump writes it as
         // a KEY of the table; the catalogue import leaves these indexes out, and so does this one.
         std::vector<TVELRelationship*> relationships;
@@ -1351,7 +1389,11 @@ void TVELSQLParser::Index(TVELEntity* entity, const TWords& w) {
     else if (w.FindWord("CLUSTERED") >= 0)
         index->Clustering = "CLUSTERED";
     const int method = w.FindAfter("USING");
-    if (method >= 0 && (open < 0 || method < open) && !w.Is(method, "(")) index->Clustering = NameText(w[method]);
+    // B-tree is PostgreSQL's index method when none is named, and the catalogue import reads
+    // it as none.
+    if (method >= 0 && (open < 0 || method < open) && !w.Is(method, "(") &&
+        !(IsDriver("postgresql") && w.Is(method, "btree")))
+        index->Clustering = NameText(w[method]);
     for (const TColumn& column : columns) {
         TVELIndexColumn* indexColumn =
             column.Attribute ? index->AddColumn(column.Attribute) : index->AddExpressionColumn(column.Expression);
@@ -1737,6 +1779,15 @@ void TVELSQLParser::View(const TWords& w) {
 void TVELSQLParser::Sequence(const TWords& w) {
     std::string_view verb;
     const int head = HeadKeyword(w, &verb);
+    if (head >= 0 && SameText(verb, "ALTER") && w.Is(head, "SEQUENCE")) {
+        // ALTER SEQUENCE name OWNED BY table.column
+        const int n = NameAfter(w, head);
+        const int owned = w.FindWord("OWNED", head);
+        const int column = owned < 0 || !w.Is(w.NextSignificant(owned), "BY") ? -1
+                                                                              : w.NextSignificant(w.NextSignificant(owned));
+        if (n >= 0 && column >= 0) sequenceOwners_.emplace_back(std::string(w[n]), std::string(w[column]));
+        return;
+    }
     if (head < 0 || !SameText(verb, "CREATE") || !IsOneOf(w[head], {"SEQUENCE", "GENERATOR"}) ||
         !Enabled("RevEngSequences"))
         return;
@@ -1834,6 +1885,9 @@ void TVELSQLParser::AlterTable(const TWords& w) {
     if (n < 0) return;
     TVELEntity* entity = FindTable(w[n]);
     if (!entity) {
+        // PostgreSQL's dump changes the owner of sequences and views with ALTER TABLE too.
+        const int owner = w.FindWord("OWNER", n);
+        if (owner >= 0 && w.Is(w.NextSignificant(owner), "TO")) return;
         Message(mlError, "Unable to add constraint defined in alter table statement because table " +
                              Q(PlainName(w[n])) + " can't be found.");
         return;
@@ -1866,15 +1920,35 @@ void TVELSQLParser::AlterTable(const TWords& w) {
 }
 
 void TVELSQLParser::AlterColumn(TVELEntity* entity, const TWords& w) {
-    // ALTER [COLUMN] name SET DEFAULT value | SET NOT NULL
+    // ALTER [COLUMN] name SET DEFAULT value | SET NOT NULL | ADD GENERATED ... AS IDENTITY [(...)]
     const int alter = w.FindWord("ALTER");
     if (alter < 0) return;
     int column = w.NextSignificant(alter);
     if (w.Is(column, "COLUMN")) column = w.NextSignificant(column);
     const int set = w.NextSignificant(column);
-    if (column < 0 || !w.Is(set, "SET")) return;
+    if (column < 0 || !(w.Is(set, "SET") || w.Is(set, "ADD"))) return;
     auto* attribute = dynamic_cast<TVELAttribute*>(entity->Attributes.FindByName(NameText(w[column])));
     if (!attribute) return;
+    if (w.Is(set, "ADD")) {
+        // The identity as PostgreSQL's dump adds it to a column of a table made before.
+        const int identity = w.FindWord("IDENTITY", set);
+        if (!w.Is(w.NextSignificant(set), "GENERATED") || identity < 0) return;
+        TVELDataType& type = *attribute->DataType;
+        type.AutoNumber = true;
+        attribute->AutoNumber = true;
+        type.Seed = 1;
+        type.Increment = 1;
+        const int start = w.FindWord("START", identity);
+        const int by = w.FindWord("INCREMENT", identity);
+        auto number = [&](int keyword, std::string_view filler, int32_t fallback) {
+            int v = w.NextSignificant(keyword);
+            if (w.Is(v, filler)) v = w.NextSignificant(v);
+            return v < 0 ? fallback : StrToIntDef(w[v], fallback);
+        };
+        if (start >= 0) type.Seed = number(start, "WITH", 1);
+        if (by >= 0) type.Increment = number(by, "BY", 1);
+        return;
+    }
     const int what = w.NextSignificant(set);
     if (w.Is(what, "DEFAULT"))
         DefaultClause(attribute, w, what);
@@ -1912,6 +1986,8 @@ void TVELSQLParser::Trigger(const TWords& w) {
 // ---- after all statements ------------------------------------------------------------------------
 
 void TVELSQLParser::ResolveSequences() {
+    std::unordered_map<TVELSequence*, int> uses;
+    std::vector<std::pair<TVELAttribute*, TVELSequence*>> serials;
     for (const TSequenceUse& use : sequenceUses_) {
         TVELAttribute* attribute = use.Entity->FindAttribute(use.AttributeID);
         TVELSequence* sequence = attribute ? FindSequence(use.Sequence) : nullptr;
@@ -1920,8 +1996,42 @@ void TVELSQLParser::ResolveSequences() {
         attribute->SetSequenceID(sequence->ID);
         Message(mlInfo, "Sequence " + Q(sequence->GetName()) + " associated with attribute " +
                             Q(attribute->GetName()) + ".");
+        ++uses[sequence];
+        if (IsSerial(*attribute, *use.Entity, *sequence)) serials.emplace_back(attribute, sequence);
+    }
+    // What SERIAL makes (PostgreSQL's dump writes it out) reads as SERIAL, as the catalogue
+    // import reads it, unless another column draws from the sequence too.
+    for (const auto& [attribute, sequence] : serials) {
+        if (uses[sequence] != 1) continue;
+        TVELDataType& type = *attribute->DataType;
+        type.DataType = SameText(type.DataType, "SMALLINT") ? "SMALLSERIAL"
+                        : SameText(type.DataType, "BIGINT") ? "BIGSERIAL"
+                                                            : "SERIAL";
+        attribute->AutoNumber = false;
+        attribute->SetSequenceID(-1);
+        std::erase_if(sequencesByName_, [&](const auto& entry) { return entry.second == sequence; });
+        std::erase_if(sequencesByQualifiedName_, [&](const auto& entry) { return entry.second == sequence; });
+        Dictionary->DeleteObject(sequence);
     }
     sequenceUses_.clear();
+    sequenceOwners_.clear();
+}
+
+bool TVELSQLParser::IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence) const {
+    const TSLDatatypes* types = Dictionary->GetDataTypes();
+    if (!types || types->IndexOf("SERIAL") < 0 || !IsOneOf(column.DataType->DataType, {"SMALLINT", "INTEGER", "BIGINT"}))
+        return false;
+    if (sequence.Seed != 1 || sequence.Increment != 1 || SameText(sequence.Cycle, "cycle") ||
+        !IsOneOf(sequence.Min, {"", "NOMINVALUE", "1"}) || !IsOneOf(sequence.Max, {"", "NOMAXVALUE"}) ||
+        !IsOneOf(sequence.Cache, {"", "1"}) || !Trim(sequence.Comment).empty())
+        return false;
+    for (const auto& [name, owner] : sequenceOwners_) {
+        if (FindSequence(name) != &sequence) continue;
+        const size_t dot = owner.rfind('.');
+        if (dot != npos && FindTable(owner.substr(0, dot)) == &table && SameText(NameText(owner.substr(dot + 1)), column.GetName()))
+            return true;
+    }
+    return false;
 }
 
 void TVELSQLParser::ResolveDeferred() {

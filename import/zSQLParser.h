@@ -178,6 +178,8 @@ private:
 
     bool Enabled(std::string_view option) const;
     bool IsMySQL() const;
+    // Whether the target connects with that driver ("postgresql").
+    bool IsDriver(std::string_view driver) const;
     // Restored and unquoted: the form of every name, type name and comment read.
     std::string NameText(std::string_view word) const;
     // The name as the script writes it, without quotes: schema, point and name.
@@ -246,6 +248,9 @@ private:
     void Remember(char kind, const std::string& schema, const std::string& name, TVELDatabaseObject* object);
     TVELDatabaseObject* Recall(char kind, const std::string& schema, const std::string& name) const;
     void ResolveSequences();
+    // Whether a sequence is the one SERIAL makes for a column: owned by it, with the numbers of
+    // a new sequence.
+    bool IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence) const;
     void ResolveDeferred();
 
     struct TSequenceUse {
@@ -254,6 +259,8 @@ private:
         std::string Sequence;
     };
     std::vector<TSequenceUse> sequenceUses_;
+    // ALTER SEQUENCE ... OWNED BY: the sequence and the table.column that owns it, as written.
+    std::vector<std::pair<std::string, std::string>> sequenceOwners_;
     // Look-ups by upper-cased qualified name and by upper-cased bare name (first wins).
     std::unordered_map<std::string, TVELEntity*> tablesByQualifiedName_;
     std::unordered_map<std::string, TVELEntity*> tablesByName_;
