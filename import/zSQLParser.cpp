@@ -485,7 +485,7 @@ bool TVELSQLParser::IsMySQL() const {
     const TVELDatabaseSettings* target = Dictionary ? Dictionary->GetDatabaseSettings() : nullptr;
     if (!target) return false;
     // MariaDB targets name themselves differently but share the driver.
-    return UpperCase(target->DBMSName).find("MYSQL") != npos || SameText(target->DriverName, "mysql");
+    return FindText(target->DBMSName, "MYSQL") != npos || SameText(target->DriverName, "mysql");
 }
 
 void TVELSQLParser::Message(int level, const std::string& text, TVELNamedObject* object) {
@@ -706,6 +706,18 @@ void TVELSQLParser::Import() {
             TVELAttribute* attribute = entity->AttributeAt(i);
             if (SameText(attribute->DefaultValue(), "NULL")) attribute->SetDefaultValue("");
         }
+    ReadAsTheCatalogue();
+    MatchImportedDataTypes(*Dictionary, [this](TVELNamedObject* object, int level, const std::string& text) {
+        Message(level, text, object);
+    });
+    CompleteImportedModel(*Dictionary, Options);
+}
+
+// What a server's own dump writes differently from its catalogue, read as the catalogue import
+// reads it, so that a dump and its database compare alike.
+void TVELSQLParser::ReadAsTheCatalogue() {
+    std::vector<TVELEntity*> entities;
+    Dictionary->CollectOfClass(entities);
     if (const TVELDatabaseSettings* target = Dictionary->GetDatabaseSettings();
         target && IsDriver("postgresql") && !target->DefaultSchema.empty()) {
         // Objects of the schema a PostgreSQL database names when none is written (a dump
@@ -751,10 +763,6 @@ void TVELSQLParser::Import() {
                         index->IndexType.empty() && SameText(index->GetName(), relationship->GetName()))
                         child->DeleteMember(index);
     }
-    MatchImportedDataTypes(*Dictionary, [this](TVELNamedObject* object, int level, const std::string& text) {
-        Message(level, text, object);
-    });
-    CompleteImportedModel(*Dictionary, Options);
 }
 
 void TVELSQLParser::ParseStatement(std::string_view text) {

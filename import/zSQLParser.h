@@ -248,6 +248,9 @@ private:
     void Remember(char kind, const std::string& schema, const std::string& name, TVELDatabaseObject* object);
     TVELDatabaseObject* Recall(char kind, const std::string& schema, const std::string& name) const;
     void ResolveSequences();
+    // Forms of a server's dump read as the catalogue import reads them (PostgreSQL's default
+    // schema, MySQL's national character columns and foreign-key indexes).
+    void ReadAsTheCatalogue();
     // Whether a sequence is the one SERIAL makes for a column: owned by it, with the numbers of
     // a new sequence.
     bool IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence) const;
