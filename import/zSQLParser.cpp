@@ -1994,6 +1994,9 @@ void TVELSQLParser::Trigger(const TWords& w) {
 // ---- after all statements ------------------------------------------------------------------------
 
 void TVELSQLParser::ResolveSequences() {
+    std::unordered_map<const TVELSequence*, std::string> owners; // sequence -> table.column
+    for (const auto& [name, owner] : sequenceOwners_)
+        if (const TVELSequence* sequence = FindSequence(name)) owners[sequence] = owner;
     std::unordered_map<TVELSequence*, int> uses;
     std::vector<std::pair<TVELAttribute*, TVELSequence*>> serials;
     for (const TSequenceUse& use : sequenceUses_) {
@@ -2005,10 +2008,13 @@ void TVELSQLParser::ResolveSequences() {
         Message(mlInfo, "Sequence " + Q(sequence->GetName()) + " associated with attribute " +
                             Q(attribute->GetName()) + ".");
         ++uses[sequence];
-        if (IsSerial(*attribute, *use.Entity, *sequence)) serials.emplace_back(attribute, sequence);
+        if (const auto owner = owners.find(sequence);
+            owner != owners.end() && IsSerial(*attribute, *use.Entity, *sequence, owner->second))
+            serials.emplace_back(attribute, sequence);
     }
     // What SERIAL makes (PostgreSQL's dump writes it out) reads as SERIAL, as the catalogue
     // import reads it, unless another column draws from the sequence too.
+    std::unordered_set<const TVELNamedObject*> gone;
     for (const auto& [attribute, sequence] : serials) {
         if (uses[sequence] != 1) continue;
         TVELDataType& type = *attribute->DataType;
@@ -2017,15 +2023,20 @@ void TVELSQLParser::ResolveSequences() {
                                                             : "SERIAL";
         attribute->AutoNumber = false;
         attribute->SetSequenceID(-1);
-        std::erase_if(sequencesByName_, [&](const auto& entry) { return entry.second == sequence; });
-        std::erase_if(sequencesByQualifiedName_, [&](const auto& entry) { return entry.second == sequence; });
-        Dictionary->DeleteObject(sequence);
+        gone.insert(sequence);
+    }
+    if (!gone.empty()) {
+        auto isGone = [&](const auto& entry) { return gone.count(entry.second) > 0; };
+        std::erase_if(sequencesByName_, isGone);
+        std::erase_if(sequencesByQualifiedName_, isGone);
+        Dictionary->ExtractAll(gone); // no column refers to them any more
     }
     sequenceUses_.clear();
     sequenceOwners_.clear();
 }
 
-bool TVELSQLParser::IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence) const {
+bool TVELSQLParser::IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence,
+                             const std::string& owner) const {
     const TSLDatatypes* types = Dictionary->GetDataTypes();
     if (!types || types->IndexOf("SERIAL") < 0 || !IsOneOf(column.DataType->DataType, {"SMALLINT", "INTEGER", "BIGINT"}))
         return false;
@@ -2033,13 +2044,9 @@ bool TVELSQLParser::IsSerial(const TVELAttribute& column, const TVELEntity& tabl
         !IsOneOf(sequence.Min, {"", "NOMINVALUE", "1"}) || !IsOneOf(sequence.Max, {"", "NOMAXVALUE"}) ||
         !IsOneOf(sequence.Cache, {"", "1"}) || !Trim(sequence.Comment).empty())
         return false;
-    for (const auto& [name, owner] : sequenceOwners_) {
-        if (FindSequence(name) != &sequence) continue;
-        const size_t dot = owner.rfind('.');
-        if (dot != npos && FindTable(owner.substr(0, dot)) == &table && SameText(NameText(owner.substr(dot + 1)), column.GetName()))
-            return true;
-    }
-    return false;
+    const size_t dot = owner.rfind('.');
+    return dot != npos && FindTable(owner.substr(0, dot)) == &table &&
+           SameText(NameText(owner.substr(dot + 1)), column.GetName());
 }
 
 void TVELSQLParser::ResolveDeferred() {

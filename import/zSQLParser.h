@@ -251,9 +251,10 @@ private:
     // Forms of a server's dump read as the catalogue import reads them (PostgreSQL's default
     // schema, MySQL's national character columns and foreign-key indexes).
     void ReadAsTheCatalogue();
-    // Whether a sequence is the one SERIAL makes for a column: owned by it, with the numbers of
-    // a new sequence.
-    bool IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence) const;
+    // Whether a sequence is the one SERIAL makes for a column: owned by it (owner: the
+    // table.column of its OWNED BY), with the numbers of a new sequence.
+    bool IsSerial(const TVELAttribute& column, const TVELEntity& table, const TVELSequence& sequence,
+                  const std::string& owner) const;
     void ResolveDeferred();
 
     struct TSequenceUse {

@@ -313,6 +313,23 @@ std::unique_ptr<TVELNamedObject> TVELNamedObjectsList::Release(int index) {
     return item;
 }
 
+void TVELNamedObjectsList::ExtractAll(const std::unordered_set<const TVELNamedObject*>& items) {
+    if (items.empty()) return;
+    std::vector<std::unique_ptr<TVELNamedObject>> gone;
+    size_t kept = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items.count(items_[i].get())) {
+            items_[i]->containingList_ = nullptr;
+            gone.push_back(std::move(items_[i]));
+        } else {
+            if (kept != i) items_[kept] = std::move(items_[i]);
+            ++kept;
+        }
+    }
+    items_.resize(kept);
+    if (!gone.empty()) InvalidateIDIndex();
+}
+
 std::unique_ptr<TVELNamedObject> TVELNamedObjectsList::Extract(TVELNamedObject* item) {
     const int index = IndexOf(item);
     if (index < 0) return nullptr;

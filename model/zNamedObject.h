@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "zXMLUtils.h"
@@ -151,6 +152,9 @@ public:
     TVELNamedObject* Insert(int index, std::unique_ptr<TVELNamedObject> item);
     // Removes an object from the list without freeing it.
     std::unique_ptr<TVELNamedObject> Extract(TVELNamedObject* item);
+    // Takes the given items out in one pass over the list (for many items at once, where
+    // Extract one by one would search and move the list for each); they are freed on return.
+    void ExtractAll(const std::unordered_set<const TVELNamedObject*>& items);
     void Move(int from, int to);
 
     int32_t NewID();
